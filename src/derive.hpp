@@ -1,0 +1,50 @@
+// Metadata derivation: everything a Document exposes beyond the model, and
+// the derivations the front matter shares. Every function reads the first
+// bibliographic part only and never fails.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model.hpp"
+
+namespace tessellox {
+
+// The first BibliographicInformation root part, or nullptr.
+const BibliographicInformation* first_bibliographic(const SourceDocument& document) noexcept;
+
+// The first DocumentId item of the block, or nullptr.
+const DocumentId* first_document_id(const BibliographicInformation* block) noexcept;
+
+// Present, non-empty, and starting with B or E, or exactly "S".
+bool is_grant_kind_code(const OptString& kind_code) noexcept;
+
+// Country (or "US"), number (leading zeros dropped for all-digit grant
+// numbers), kind code.
+std::string format_document_number(const DocumentId& id);
+
+std::vector<std::string> applicant_names(const BibliographicInformation* block);
+std::vector<std::string> assignee_names(const BibliographicInformation* block);
+std::vector<std::string> inventor_names(const BibliographicInformation* block);
+std::vector<std::string> ipc_classifications(const BibliographicInformation* block);
+std::vector<std::string> us_classifications(const BibliographicInformation* block);
+
+std::vector<PriorityLink> priority_chain(const BibliographicInformation* block);
+// Smallest parent date of the chain, byte-wise; the first of equal dates wins.
+OptString earliest_priority_date(const std::vector<PriorityLink>& chain);
+
+// The first filing date of the block's DomesticFilingData items.
+OptString filing_date(const BibliographicInformation* block);
+
+DerivedMetadata derive_metadata(const SourceDocument& document);
+
+// Flattening of inline content: Text and RawXml text after the entity
+// mapping, RawXml elements written back as markup, containers by content.
+std::string plain_text(const InlineContent& content);
+void append_plain_text(const InlineContent& content, std::string& out);
+
+std::optional<std::string> abstract_text(const SourceDocument& document);
+std::vector<Claim> claims(const SourceDocument& document);
+
+}  // namespace tessellox

@@ -1,0 +1,43 @@
+#include "handlers.hpp"
+
+#include <array>
+
+#include "source/aps/aps.hpp"
+#include "source/detect.hpp"
+#include "source/xml/pap.hpp"
+#include "source/xml/sequence.hpp"
+#include "source/xml/st32.hpp"
+#include "source/xml/v4.hpp"
+
+namespace tessellox {
+
+namespace {
+
+constexpr FormatHandler kPap{&parse_pap, nullptr};
+constexpr FormatHandler kV4Application{&parse_v4_application, nullptr};
+constexpr FormatHandler kSt32{&parse_st32, nullptr};
+constexpr FormatHandler kV4Grant{&parse_v4_grant, nullptr};
+constexpr FormatHandler kAps{&parse_aps, &serialize_aps};
+constexpr FormatHandler kSequence{&parse_sequence_listing, nullptr};
+
+constexpr std::array<FormatHandler, kSourceFormatCount> kHandlers = {
+    kPap,           kPap,           kV4Application, kV4Application, kV4Application,
+    kV4Application, kV4Application, kV4Application, kV4Application, kSt32,
+    kV4Grant,       kV4Grant,       kV4Grant,       kV4Grant,       kV4Grant,
+    kV4Grant,       kV4Grant,       kV4Grant,       kAps,           kSequence,
+};
+
+}  // namespace
+
+const FormatHandler& format_handler(SourceFormat format) noexcept {
+  return kHandlers[static_cast<std::size_t>(format)];
+}
+
+ParseResult parse_source(std::string_view text) {
+  auto detected = detect_source_format(text);
+  if (!detected) return ParseError::detection(detected.error());
+  const SourceFormat format = detected.value();
+  return format_handler(format).parse(text, format);
+}
+
+}  // namespace tessellox

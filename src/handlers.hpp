@@ -1,0 +1,29 @@
+// The format handler table: from a detected format to the parser that reads
+// it, and the parse dispatch that runs detection first.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "errors.hpp"
+#include "model.hpp"
+#include "result.hpp"
+
+namespace tessellox {
+
+using ParseResult = Result<SourceDocument, ParseError>;
+
+struct FormatHandler {
+  // Parses the whole text; the parser stores `format` in the document.
+  ParseResult (*parse)(std::string_view text, SourceFormat format);
+  // Writes a document back in the handler's format; absent (nullptr) for the
+  // formats that offer no serialisation.
+  Result<std::string, ParseError> (*serialize)(const SourceDocument& document);
+};
+
+const FormatHandler& format_handler(SourceFormat format) noexcept;
+
+// Detection, then the parse operation of the detected format's handler.
+ParseResult parse_source(std::string_view text);
+
+}  // namespace tessellox

@@ -1,0 +1,45 @@
+// Templates: literal text with {{name}} placeholders naming the five
+// rendered sections.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model.hpp"
+#include "render/markdown/body.hpp"
+#include "result.hpp"
+
+namespace tessellox {
+
+struct TemplateError {
+  enum class Kind : unsigned char { UnknownPlaceholder, UnterminatedPlaceholder };
+
+  Kind kind = Kind::UnterminatedPlaceholder;
+  std::string name;  // UnknownPlaceholder: the name as written, trimmed
+
+  std::string message() const;
+  std::string debug_string() const;
+};
+
+struct TemplateSegment {
+  enum class Kind : unsigned char { Literal, Placeholder };
+
+  Kind kind = Kind::Literal;
+  std::string literal;          // Literal: non-empty text
+  std::uint8_t section = 0;     // Placeholder: 0 frontmatter ... 4 claims
+};
+
+inline constexpr std::string_view kDefaultTemplate =
+    "{{frontmatter}}\n\n{{title}}\n\n{{abstract}}\n\n{{description}}\n\n{{claims}}\n";
+
+Result<std::vector<TemplateSegment>, TemplateError> parse_template(std::string_view text);
+std::string fill_template(const std::vector<TemplateSegment>& segments, const RenderedSections& sections);
+
+// Parses the template (the default one when absent) before rendering.
+Result<std::string, TemplateError> render_markdown(const SourceDocument& document,
+                                                   std::optional<std::string_view> template_text);
+
+}  // namespace tessellox

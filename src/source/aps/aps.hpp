@@ -1,0 +1,14 @@
+// APS Green Book fixed-tag text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "handlers.hpp"
+
+namespace tessellox {
+
+ParseResult parse_aps(std::string_view text, SourceFormat format);
+Result<std::string, ParseError> serialize_aps(const SourceDocument& document);
+
+}  // namespace tessellox

@@ -1,0 +1,9 @@
+#include "source/xml/sequence.hpp"
+
+namespace tessellox {
+
+ParseResult parse_sequence_listing(std::string_view, SourceFormat format) {
+  return ParseError::structure(std::string(source_format_name(format)) + " is not supported yet");
+}
+
+}  // namespace tessellox

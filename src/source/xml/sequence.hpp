@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string_view>
+
+#include "handlers.hpp"
+
+namespace tessellox {
+
+ParseResult parse_sequence_listing(std::string_view text, SourceFormat format);
+
+}  // namespace tessellox

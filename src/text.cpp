@@ -1,0 +1,102 @@
+#include "text.hpp"
+
+namespace tessellox {
+
+bool is_unicode_white_space(char32_t c) noexcept {
+  if (c <= 0x20) return c == 0x20 || (c >= 0x09 && c <= 0x0D);
+  if (c < 0x85) return false;
+  switch (c) {
+    case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029:
+    case 0x202F: case 0x205F: case 0x3000:
+      return true;
+    default:
+      return c >= 0x2000 && c <= 0x200A;
+  }
+}
+
+namespace {
+
+// Decodes the well-formed UTF-8 sequence of `length` bytes at `p`.
+char32_t decode(const unsigned char* p, std::size_t length) noexcept {
+  switch (length) {
+    case 1: return p[0];
+    case 2: return (char32_t(p[0] & 0x1F) << 6) | (p[1] & 0x3F);
+    case 3: return (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+    default: return 0;
+  }
+}
+
+bool is_continuation(unsigned char byte) noexcept { return (byte & 0xC0) == 0x80; }
+
+}  // namespace
+
+std::size_t leading_white_space_length(std::string_view text) noexcept {
+  if (text.empty()) return 0;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t length = 0;
+  if (p[0] < 0x80) length = 1;
+  else if ((p[0] & 0xE0) == 0xC0) length = 2;
+  else if ((p[0] & 0xF0) == 0xE0) length = 3;
+  else return 0;  // no white space lies outside the first three UTF-8 lengths
+  if (length > text.size()) return 0;
+  for (std::size_t i = 1; i < length; ++i)
+    if (!is_continuation(p[i])) return 0;
+  return is_unicode_white_space(decode(p, length)) ? length : 0;
+}
+
+std::size_t trailing_white_space_length(std::string_view text) noexcept {
+  if (text.empty()) return 0;
+  const auto* end = reinterpret_cast<const unsigned char*>(text.data()) + text.size();
+  if (end[-1] < 0x80) return is_unicode_white_space(end[-1]) ? 1 : 0;
+  std::size_t length = 1;
+  while (length < 3 && length < text.size() && is_continuation(end[-static_cast<std::ptrdiff_t>(length)])) ++length;
+  return leading_white_space_length(text.substr(text.size() - length)) == length ? length : 0;
+}
+
+std::string_view trim_start(std::string_view text) noexcept {
+  while (std::size_t n = leading_white_space_length(text)) text.remove_prefix(n);
+  return text;
+}
+
+std::string_view trim_end(std::string_view text) noexcept {
+  while (std::size_t n = trailing_white_space_length(text)) text.remove_suffix(n);
+  return text;
+}
+
+std::string_view trim(std::string_view text) noexcept { return trim_end(trim_start(text)); }
+
+bool is_ascii_digits(std::string_view text) noexcept {
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+bool contains_white_space(std::string_view text) noexcept {
+  for (std::size_t i = 0; i < text.size();) {
+    if (leading_white_space_length(text.substr(i)) != 0) return true;
+    ++i;
+  }
+  return false;
+}
+
+std::string collapse_white_space(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  bool pending_space = false;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (std::size_t n = leading_white_space_length(text.substr(i))) {
+      pending_space = !out.empty();
+      i += n;
+      continue;
+    }
+    if (pending_space) {
+      out.push_back(' ');
+      pending_space = false;
+    }
+    out.push_back(text[i++]);
+  }
+  return out;
+}
+
+}  // namespace tessellox

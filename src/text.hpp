@@ -1,0 +1,31 @@
+// Small text helpers shared by every subsystem. White space is the Unicode
+// White_Space property; texts are UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessellox {
+
+bool is_unicode_white_space(char32_t code_point) noexcept;
+
+// Length in bytes of the white-space character that starts (or ends) `text`,
+// or 0 when it does not start (end) with one.
+std::size_t leading_white_space_length(std::string_view text) noexcept;
+std::size_t trailing_white_space_length(std::string_view text) noexcept;
+
+std::string_view trim(std::string_view text) noexcept;
+std::string_view trim_start(std::string_view text) noexcept;
+std::string_view trim_end(std::string_view text) noexcept;
+
+// True when every byte is an ASCII digit (true for the empty text).
+bool is_ascii_digits(std::string_view text) noexcept;
+
+// Splits at runs of white space and joins the words with one space.
+std::string collapse_white_space(std::string_view text);
+
+// True when the text holds a white-space character anywhere.
+bool contains_white_space(std::string_view text) noexcept;
+
+}  // namespace tessellox

@@ -1,0 +1,72 @@
+#include "model.hpp"
+
+#include <gtest/gtest.h>
+
+#include "errors.hpp"
+
+namespace tessellox {
+namespace {
+
+TEST(SourceFormatName, EveryValueHasItsName) {
+  EXPECT_EQ(source_format_name(SourceFormat::UsptoApplicationV15), "UsptoApplicationV15");
+  EXPECT_EQ(source_format_name(SourceFormat::UsptoGrantV25), "UsptoGrantV25");
+  EXPECT_EQ(source_format_name(SourceFormat::UsptoGrantV47), "UsptoGrantV47");
+  EXPECT_EQ(source_format_name(SourceFormat::UsptoGrantApsGreenBook), "UsptoGrantApsGreenBook");
+  EXPECT_EQ(source_format_name(SourceFormat::UsptoSequenceCwu), "UsptoSequenceCwu");
+  for (std::size_t value = 0; value < kSourceFormatCount; ++value)
+    EXPECT_FALSE(source_format_name(static_cast<SourceFormat>(value)).empty());
+}
+
+TEST(BibliographicItem, VariantIndexIsTheFixedTag) {
+  EXPECT_EQ(BibliographicItem(DocumentId{}).index(), 0u);
+  EXPECT_EQ(BibliographicItem(PublicationFilingType{}).index(), 1u);
+  EXPECT_EQ(BibliographicItem(DomesticFilingData{}).index(), 2u);
+  EXPECT_EQ(BibliographicItem(TechnicalInformation{}).index(), 3u);
+  EXPECT_EQ(BibliographicItem(ContinuityData{}).index(), 4u);
+  EXPECT_EQ(BibliographicItem(Applicants{}).index(), 5u);
+  EXPECT_EQ(BibliographicItem(Assignees{}).index(), 6u);
+  EXPECT_EQ(BibliographicItem(Inventors{}).index(), 7u);
+  EXPECT_EQ(BibliographicItem(CorrespondenceAddress{}).index(), 8u);
+  EXPECT_EQ(BibliographicItem(RawXml{}).index(), 9u);
+}
+
+TEST(DocumentIdDefaults, EmptyNumberIsNotAbsentAndOptionalsAreAbsent) {
+  DocumentId id;
+  EXPECT_EQ(id.doc_number, "");
+  EXPECT_FALSE(id.kind_code.has_value());
+  EXPECT_FALSE(id.document_date.has_value());
+  EXPECT_FALSE(id.country_code.has_value());
+}
+
+struct DetectMessageCase {
+  DetectError error;
+  const char* message;
+};
+
+class DetectErrorMessage : public ::testing::TestWithParam<DetectMessageCase> {};
+
+TEST_P(DetectErrorMessage, IsExact) {
+  EXPECT_EQ(GetParam().error.message(), GetParam().message);
+  EXPECT_EQ(ParseError::detection(GetParam().error).message,
+            std::string("source detection failed: ") + GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllVariants, DetectErrorMessage,
+    ::testing::Values(DetectMessageCase{DetectError::malformed_xml(), "malformed XML"},
+                      DetectMessageCase{DetectError::unsupported_root("us:us-patent-grant"),
+                                        "unsupported XML root 'us:us-patent-grant'"},
+                      DetectMessageCase{DetectError::unsupported_root("table"), "supplemental XML root 'table'"},
+                      DetectMessageCase{DetectError::unsupported_root("Table"), "unsupported XML root 'Table'"},
+                      DetectMessageCase{DetectError::unknown_xml_format(), "unknown XML format"},
+                      DetectMessageCase{DetectError::conflicting_version_markers(),
+                                        "conflicting XML version markers"}));
+
+TEST(ParseErrorMessage, StructureAndXmlCarryTheirTextAlone) {
+  EXPECT_EQ(ParseError::structure(std::string(messages::kV4GrantRootRequired)).message,
+            "v4.x grants require us-patent-grant root");
+  EXPECT_EQ(ParseError::xml("missing root element").kind, ParseError::Kind::Xml);
+}
+
+}  // namespace
+}  // namespace tessellox
