@@ -1,0 +1,79 @@
+// What every entry point shares at the Python boundary: argument matching
+// with CPython's own wording, str to UTF-8, core values to Python objects,
+// error values to exceptions. Only the files of src/python include Python.h.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "errors.hpp"
+#include "model.hpp"
+
+namespace tessellox::python {
+
+// The Document and Claim class objects, created once by module initialisation.
+struct ModuleTypes {
+  PyObject* document = nullptr;
+  PyObject* claim = nullptr;
+};
+ModuleTypes& module_types() noexcept;
+
+// Matches positional and keyword arguments to `names` (the first `required`
+// of them required, the rest defaulting to nullptr). Raises TypeError with
+// CPython's wording for `function` on a mismatch and returns false.
+bool match_arguments(const char* function, PyObject* args, PyObject* kwargs,
+                     const std::vector<const char*>& names, std::size_t required,
+                     std::vector<PyObject*>& values);
+
+// The UTF-8 bytes of a str argument, owned by the call. Raises TypeError
+// naming `argument` for a non-str, or the encoding error for lone surrogates.
+class Utf8Argument {
+ public:
+  Utf8Argument() = default;
+  Utf8Argument(const Utf8Argument&) = delete;
+  Utf8Argument& operator=(const Utf8Argument&) = delete;
+  ~Utf8Argument() { Py_XDECREF(bytes_); }
+
+  // Returns false with an exception set.
+  bool convert(const char* argument, PyObject* object);
+  std::string_view view() const noexcept { return view_; }
+
+ private:
+  PyObject* bytes_ = nullptr;
+  std::string_view view_;
+};
+
+PyObject* new_str(std::string_view text) noexcept;
+PyObject* new_optional_str(const OptString& text) noexcept;
+PyObject* new_str_list(const std::vector<std::string>& items) noexcept;
+
+// Raises ValueError whose single argument is `message`; returns nullptr.
+PyObject* raise_value_error(std::string_view message) noexcept;
+
+// Raises the exception for a C++ exception that reached the boundary.
+PyObject* raise_from_current_exception() noexcept;
+
+// The text between double quotation marks with debug escapes.
+std::string quoted_debug_string(std::string_view text);
+
+// tp_new of classes without constructor.
+PyObject* no_constructor(PyTypeObject* type, PyObject* args, PyObject* kwargs);
+
+// Allocation and release through the type's own slots.
+PyObject* allocate_instance(PyObject* type) noexcept;
+void free_instance(PyObject* self) noexcept;
+
+// Creates the Claim class object; returns nullptr with an exception set.
+PyObject* create_claim_type();
+PyObject* new_claim(const Claim& claim);
+
+PyObject* create_document_type();
+// Takes ownership of `document`.
+PyObject* new_document(Document&& document);
+
+}  // namespace tessellox::python
