@@ -1,0 +1,19 @@
+// The fallback search for party names in the unrecognised (RawXml) items of a
+// bibliographic block, used when the typed party records give no name.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model.hpp"
+
+namespace tessellox {
+
+enum class PartyKind : unsigned char { Applicant, Assignee, Inventor };
+
+// Searches the block's RawXml items depth-first for the party elements of
+// `kind` and appends each one's name, unless `names` already holds it.
+void search_party_names(const BibliographicInformation& block, PartyKind kind,
+                        std::vector<std::string>& names);
+
+}  // namespace tessellox

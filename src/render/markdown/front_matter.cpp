@@ -1,0 +1,153 @@
+#include "render/markdown/front_matter.hpp"
+
+#include <string_view>
+#include <vector>
+
+#include "derive.hpp"
+#include "text.hpp"
+
+namespace tessellox {
+namespace {
+
+constexpr std::string_view kNull = "null";
+
+// Written for display as series "/" number: the first DomesticFilingData
+// item with an application number decides, with its own series code. A
+// number that already carries its series (09 and 09812345) loses that prefix.
+OptString display_application_number(const BibliographicInformation* block) {
+  if (block == nullptr) return std::nullopt;
+  for (const BibliographicItem& item : block->items) {
+    const auto* filing = std::get_if<DomesticFilingData>(&item);
+    if (filing == nullptr) continue;
+    const std::string* series_code = nullptr;
+    const std::string* number = nullptr;
+    for (const DomesticFilingEntry& entry : filing->entries) {
+      if (const auto* series = std::get_if<SeriesCode>(&entry)) {
+        if (series_code == nullptr) series_code = &series->text;
+      } else if (const auto* application = std::get_if<ApplicationNumber>(&entry)) {
+        if (number == nullptr && application->doc_number) number = &*application->doc_number;
+      }
+    }
+    if (number == nullptr) continue;
+    std::string_view trimmed_number = trim(*number);
+    const std::string_view series = series_code != nullptr ? trim(*series_code) : std::string_view();
+    if (series.empty()) return std::string(trimmed_number);
+    if (trimmed_number.size() >= 8 && trimmed_number.starts_with(series))
+      trimmed_number.remove_prefix(series.size());
+    std::string value;
+    value.reserve(series.size() + 1 + trimmed_number.size());
+    value.append(series).append("/").append(trimmed_number);
+    return value;
+  }
+  return std::nullopt;
+}
+
+// "08/000123" reads as the number 8000123; anything but two digit runs
+// around the first "/" is kept as it stands, trimmed.
+void append_chain_number(const OptString& number, std::string& out) {
+  if (!number) {
+    out.append(kNull);
+    return;
+  }
+  const std::string_view trimmed = trim(*number);
+  const std::size_t slash = trimmed.find('/');
+  if (slash == std::string_view::npos || slash == 0 || slash + 1 == trimmed.size()) {
+    out.append(trimmed);
+    return;
+  }
+  const std::string_view before = trimmed.substr(0, slash);
+  const std::string_view after = trimmed.substr(slash + 1);
+  if (!is_ascii_digits(before) || !is_ascii_digits(after)) {
+    out.append(trimmed);
+    return;
+  }
+  const std::size_t mark = out.size();
+  const std::size_t zeros_before = before.find_first_not_of('0');
+  if (zeros_before != std::string_view::npos) {
+    out.append(before.substr(zeros_before)).append(after);
+  } else {
+    const std::size_t zeros_after = after.find_first_not_of('0');
+    if (zeros_after != std::string_view::npos) out.append(after.substr(zeros_after));
+  }
+  if (out.size() == mark) out.push_back('0');
+}
+
+class FrontMatterWriter {
+ public:
+  FrontMatterWriter() { out_.reserve(1024); }
+
+  void line(std::string_view text) {
+    if (!out_.empty()) out_.push_back('\n');
+    out_.append(text);
+  }
+
+  void scalar(std::string_view key, const OptString& value) {
+    line(key);
+    out_.append(": ").append(value ? std::string_view(*value) : kNull);
+  }
+
+  void list(std::string_view key, const std::vector<std::string>& values) {
+    line(key);
+    if (values.empty()) {
+      out_.append(": []");
+      return;
+    }
+    out_.push_back(':');
+    for (const std::string& value : values) {
+      line("  - ");
+      out_.append(value);
+    }
+  }
+
+  void chain(const std::vector<PriorityLink>& links) {
+    if (links.empty()) {
+      line("priority_chain: []");
+      return;
+    }
+    line("priority_chain:");
+    for (const PriorityLink& link : links) {
+      line("  - relationship: ");
+      out_.append(link.relationship);
+      line("    parent_doc_number: ");
+      append_chain_number(link.parent_doc_number, out_);
+      line("    parent_date: ");
+      out_.append(link.parent_date ? std::string_view(*link.parent_date) : kNull);
+      line("    child_doc_number: ");
+      append_chain_number(link.child_doc_number, out_);
+    }
+  }
+
+  std::string take() { return std::move(out_); }
+
+ private:
+  std::string out_;
+};
+
+}  // namespace
+
+std::string render_front_matter(const SourceDocument& document) {
+  const BibliographicInformation* block = first_bibliographic(document);
+  const DocumentId* id = first_document_id(block);
+  const bool grant = id != nullptr && is_grant_kind_code(id->kind_code);
+  const OptString document_number = id != nullptr ? OptString(format_document_number(*id)) : std::nullopt;
+  const std::vector<PriorityLink> links = priority_chain(block);
+
+  FrontMatterWriter writer;
+  writer.line("---");
+  writer.scalar("filing_date", filing_date(block));
+  writer.scalar("application_number", display_application_number(block));
+  writer.scalar("publication_number", grant ? std::nullopt : document_number);
+  writer.scalar("publication_date", id != nullptr ? id->document_date : std::nullopt);
+  writer.scalar("patent_number", grant ? document_number : std::nullopt);
+  writer.scalar("priority_date", earliest_priority_date(links));
+  writer.list("ipc_classifications", ipc_classifications(block));
+  writer.list("us_classifications", us_classifications(block));
+  writer.chain(links);
+  writer.list("inventors", inventor_names(block));
+  writer.list("applicants", applicant_names(block));
+  writer.list("assignees", assignee_names(block));
+  writer.line("---");
+  return writer.take();
+}
+
+}  // namespace tessellox
