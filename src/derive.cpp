@@ -49,47 +49,54 @@ std::vector<std::string> classifications(const BibliographicInformation* block) 
   return codes;
 }
 
-// The first DomesticFilingData item with an application number decides:
-// its number, joined to the item's series code when the number is a short
-// all-digit one and the code is all digits (series 10, number 123456 give
-// 10123456).
-OptString application_number(const BibliographicInformation* block) {
+}  // namespace
+
+std::optional<ApplicationNumberSource> locate_application_number(const BibliographicInformation* block) noexcept {
   if (block == nullptr) return std::nullopt;
   for (const BibliographicItem& item : block->items) {
     const auto* filing = std::get_if<DomesticFilingData>(&item);
     if (filing == nullptr) continue;
-    const std::string* series_code = nullptr;
-    const std::string* number = nullptr;
+    ApplicationNumberSource source;
     for (const DomesticFilingEntry& entry : filing->entries) {
       if (const auto* series = std::get_if<SeriesCode>(&entry)) {
-        if (series_code == nullptr) series_code = &series->text;
+        if (source.series_code == nullptr) source.series_code = &series->text;
       } else if (const auto* application = std::get_if<ApplicationNumber>(&entry)) {
-        if (number == nullptr && application->doc_number) number = &*application->doc_number;
+        if (source.number == nullptr && application->doc_number) source.number = &*application->doc_number;
       }
     }
-    if (number == nullptr) continue;
-    const std::string_view trimmed = trim(*number);
-    if (is_ascii_digits(trimmed) && series_code != nullptr && trimmed.size() < 8 &&
-        is_ascii_digits(*series_code)) {
-      std::string joined;
-      joined.reserve(series_code->size() + trimmed.size());
-      joined.append(*series_code).append(trimmed);
-      return joined;
-    }
-    return std::string(trimmed);
+    if (source.number != nullptr) return source;
   }
   return std::nullopt;
 }
 
-OptString title(const BibliographicInformation* block) {
-  if (block == nullptr) return std::nullopt;
+const std::string* title_of_invention(const BibliographicInformation* block) noexcept {
+  if (block == nullptr) return nullptr;
   for (const BibliographicItem& item : block->items) {
     const auto* technical = std::get_if<TechnicalInformation>(&item);
     if (technical == nullptr) continue;
     for (const TechnicalEntry& entry : technical->entries)
-      if (const auto* title = std::get_if<TitleOfInvention>(&entry)) return title->text;
+      if (const auto* title = std::get_if<TitleOfInvention>(&entry)) return &title->text;
   }
-  return std::nullopt;
+  return nullptr;
+}
+
+namespace {
+
+// The number, joined to the item's series code when the number is a short
+// all-digit one and the code is all digits (series 10, number 123456 give
+// 10123456).
+OptString application_number(const BibliographicInformation* block) {
+  const auto source = locate_application_number(block);
+  if (!source) return std::nullopt;
+  const std::string_view trimmed = trim(*source->number);
+  const std::string* series_code = source->series_code;
+  if (is_ascii_digits(trimmed) && series_code != nullptr && trimmed.size() < 8 && is_ascii_digits(*series_code)) {
+    std::string joined;
+    joined.reserve(series_code->size() + trimmed.size());
+    joined.append(*series_code).append(trimmed);
+    return joined;
+  }
+  return std::string(trimmed);
 }
 
 void append_qualified_name(const OptString& prefix, std::string_view name, std::string& out) {
@@ -261,7 +268,7 @@ DerivedMetadata derive_metadata(const SourceDocument& document) {
   }
   derived.application_number = application_number(block);
   derived.filing_date = filing_date(block);
-  derived.title = title(block);
+  if (const std::string* title = title_of_invention(block)) derived.title = *title;
   derived.priority_date = earliest_priority_date(priority_chain(block));
   return derived;
 }

@@ -34,6 +34,18 @@ std::vector<PriorityLink> priority_chain(const BibliographicInformation* block);
 // Smallest parent date of the chain, byte-wise; the first of equal dates wins.
 OptString earliest_priority_date(const std::vector<PriorityLink>& chain);
 
+// The application number's inputs: the first DomesticFilingData item that has
+// an ApplicationNumber with a doc_number decides, with that item's first
+// series code (nullptr when it has none).
+struct ApplicationNumberSource {
+  const std::string* number = nullptr;
+  const std::string* series_code = nullptr;
+};
+std::optional<ApplicationNumberSource> locate_application_number(const BibliographicInformation* block) noexcept;
+
+// The text of the first TitleOfInvention entry, or nullptr.
+const std::string* title_of_invention(const BibliographicInformation* block) noexcept;
+
 // The first filing date of the block's DomesticFilingData items.
 OptString filing_date(const BibliographicInformation* block);
 

@@ -15,31 +15,16 @@ constexpr std::string_view kNull = "null";
 // item with an application number decides, with its own series code. A
 // number that already carries its series (09 and 09812345) loses that prefix.
 OptString display_application_number(const BibliographicInformation* block) {
-  if (block == nullptr) return std::nullopt;
-  for (const BibliographicItem& item : block->items) {
-    const auto* filing = std::get_if<DomesticFilingData>(&item);
-    if (filing == nullptr) continue;
-    const std::string* series_code = nullptr;
-    const std::string* number = nullptr;
-    for (const DomesticFilingEntry& entry : filing->entries) {
-      if (const auto* series = std::get_if<SeriesCode>(&entry)) {
-        if (series_code == nullptr) series_code = &series->text;
-      } else if (const auto* application = std::get_if<ApplicationNumber>(&entry)) {
-        if (number == nullptr && application->doc_number) number = &*application->doc_number;
-      }
-    }
-    if (number == nullptr) continue;
-    std::string_view trimmed_number = trim(*number);
-    const std::string_view series = series_code != nullptr ? trim(*series_code) : std::string_view();
-    if (series.empty()) return std::string(trimmed_number);
-    if (trimmed_number.size() >= 8 && trimmed_number.starts_with(series))
-      trimmed_number.remove_prefix(series.size());
-    std::string value;
-    value.reserve(series.size() + 1 + trimmed_number.size());
-    value.append(series).append("/").append(trimmed_number);
-    return value;
-  }
-  return std::nullopt;
+  const auto source = locate_application_number(block);
+  if (!source) return std::nullopt;
+  std::string_view trimmed_number = trim(*source->number);
+  const std::string_view series = source->series_code != nullptr ? trim(*source->series_code) : std::string_view();
+  if (series.empty()) return std::string(trimmed_number);
+  if (trimmed_number.size() >= 8 && trimmed_number.starts_with(series)) trimmed_number.remove_prefix(series.size());
+  std::string value;
+  value.reserve(series.size() + 1 + trimmed_number.size());
+  value.append(series).append("/").append(trimmed_number);
+  return value;
 }
 
 // "08/000123" reads as the number 8000123; anything but two digit runs

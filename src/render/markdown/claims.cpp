@@ -1,0 +1,129 @@
+#include "render/markdown/claims.hpp"
+
+#include "render/markdown/normalize.hpp"
+#include "render/markdown/raw_xml.hpp"
+#include "text.hpp"
+
+namespace tessellox {
+
+namespace {
+
+class ClaimTextWriter {
+ public:
+  ClaimTextWriter(std::string& out, std::string& piece) : out_(out), piece_(piece) {}
+
+  // Depth is bounded by the XML nesting of the claim, so recursion is safe.
+  void write(const InlineContent& nodes, std::size_t depth, bool claim_level) {
+    const std::size_t content_start = out_.size();
+    for (const InlineNode& node : nodes) {
+      if (const auto* text = std::get_if<Text>(&node.value)) {
+        piece_.clear();
+        append_normalized_text(text->text, piece_);
+        append_indented(depth);
+      } else if (const auto* raw = std::get_if<RawXml>(&node.value)) {
+        piece_.clear();
+        append_raw_xml(*raw, piece_);
+        append_indented(depth);
+      } else {
+        const auto& element = std::get<InlineElement>(node.value);
+        if (element.kind != InlineKind::ClaimText) {
+          write(element.content, depth, false);
+        } else if (claim_level) {
+          // Sibling claim texts of the claim itself each start a line, but
+          // stay at the claim's own depth.
+          if (!out_.empty() && out_.back() != '\n') out_ += '\n';
+          write(element.content, depth, false);
+        } else {
+          if (out_.size() > content_start && out_.back() != '\n') out_ += '\n';
+          write(element.content, depth + 2, false);
+        }
+      }
+    }
+  }
+
+ private:
+  // Indents only where a line starts: the piece's first segment when the
+  // claim text so far is empty or ends a line, and every later non-empty
+  // segment. Indenting mid-line would split words such as "H<sub>2</sub>O".
+  void append_indented(std::size_t depth) {
+    const std::string_view piece = piece_;
+    if (depth == 0) {
+      out_ += piece;
+      return;
+    }
+    bool at_line_start = out_.empty() || out_.back() == '\n';
+    std::size_t pos = 0;
+    while (true) {
+      const std::size_t line_feed = piece.find('\n', pos);
+      const std::size_t end = line_feed == std::string_view::npos ? piece.size() : line_feed;
+      if (end > pos) {
+        if (at_line_start) out_.append(depth, ' ');
+        out_.append(piece.substr(pos, end - pos));
+      }
+      if (line_feed == std::string_view::npos) break;
+      out_ += '\n';
+      at_line_start = true;
+      pos = line_feed + 1;
+    }
+  }
+
+  std::string& out_;
+  std::string& piece_;
+};
+
+// Appends the words of `text` (already trimmed) joined by single spaces.
+void append_collapsed(std::string_view text, std::string& out) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
+    if (byte > 0x20 && byte < 0x7F) {
+      out += text[i++];
+      continue;
+    }
+    std::size_t length = leading_white_space_length(text.substr(i));
+    if (length == 0) {
+      out += text[i++];
+      continue;
+    }
+    do {
+      i += length;
+    } while (i < text.size() && (length = leading_white_space_length(text.substr(i))) != 0);
+    out += ' ';
+  }
+}
+
+}  // namespace
+
+void render_claim_text(const InlineContent& content, std::string& raw, std::string& scratch) {
+  raw.clear();
+  ClaimTextWriter(raw, scratch).write(content, 0, true);
+}
+
+void append_cleaned_claim_text(std::string_view raw, std::string& out) {
+  const std::size_t begin = out.size();
+  std::size_t pos = 0;
+  bool first_line = true;
+  while (pos < raw.size()) {
+    const std::size_t line_feed = raw.find('\n', pos);
+    std::string_view line = raw.substr(pos, line_feed == std::string_view::npos ? raw.size() - pos : line_feed - pos);
+    if (line_feed != std::string_view::npos) {
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      pos = line_feed + 1;
+    } else {
+      pos = raw.size();
+    }
+    if (!first_line) out += '\n';
+    first_line = false;
+
+    std::size_t indent = 0;
+    while (indent < line.size() && line[indent] == ' ') ++indent;
+    const std::string_view words = trim(line);
+    if (words.empty()) continue;
+    out.append(indent, ' ');
+    append_collapsed(words, out);
+  }
+  const std::string_view written = std::string_view(out).substr(begin);
+  out.resize(begin + trim_end(written).size());
+}
+
+}  // namespace tessellox

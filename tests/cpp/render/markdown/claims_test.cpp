@@ -1,0 +1,87 @@
+#include "render/markdown/claims.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
+namespace tessellox {
+namespace {
+
+InlineNode text(std::string value) { return {Text{std::move(value)}}; }
+
+InlineNode element(InlineKind kind, InlineContent content) {
+  InlineElement node;
+  node.kind = kind;
+  node.content = std::move(content);
+  return {std::move(node)};
+}
+
+InlineNode claim_text(InlineContent content) { return element(InlineKind::ClaimText, std::move(content)); }
+
+std::string raw_claim_text(const InlineContent& content) {
+  std::string raw = "stale", scratch;
+  render_claim_text(content, raw, scratch);
+  return raw;
+}
+
+struct RawCase {
+  const char* label;
+  InlineContent content;
+  std::string expected;
+};
+
+class ClaimTextRendering : public ::testing::TestWithParam<RawCase> {};
+
+TEST_P(ClaimTextRendering, BeforeCleanUp) { EXPECT_EQ(raw_claim_text(GetParam().content), GetParam().expected); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ClaimTextRendering,
+    ::testing::Values(
+        RawCase{"plain text stays as is", {text("1. A gear &amp; \n shaft ")}, "1. A gear & \n shaft "},
+        RawCase{"claim-level texts after text start a line at depth 0",
+                {text("1. A tool"), claim_text({text("a handle")}), text(";\n"), claim_text({text("a blade")})},
+                "1. A tool\na handle;\na blade"},
+        RawCase{"indentation applies to every later non-empty segment",
+                {claim_text({text("x"), claim_text({text("a\n\nb\n")}), claim_text({text("c")})})},
+                "x\n  a\n\n  b\n  c"},
+        RawCase{"a nested text first in its parent opens no line of its own",
+                {claim_text({text("1. A"), claim_text({claim_text({text("deep")}), text(" tail")})})},
+                "1. A\n    deep tail"},
+        RawCase{"references and marks add nothing",
+                {claim_text({text("2. The tool of "),
+                             element(InlineKind::DependentClaimReference, {text("claim 1")}),
+                             element(InlineKind::Bold, {text(", wherein")})})},
+                "2. The tool of claim 1, wherein"},
+        RawCase{"empty claim", {}, ""}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+struct CleanUpCase {
+  std::string raw;
+  std::string expected;
+};
+
+class ClaimLineCleanUp : public ::testing::TestWithParam<CleanUpCase> {};
+
+TEST_P(ClaimLineCleanUp, Cleans) {
+  std::string out = "```claim\n";
+  append_cleaned_claim_text(GetParam().raw, out);
+  EXPECT_EQ(out, "```claim\n" + GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ClaimLineCleanUp,
+    ::testing::Values(CleanUpCase{"a  b\t c", "a b c"},
+                      CleanUpCase{"  indented   words  \n", "  indented words"},
+                      CleanUpCase{"line\r\nnext\r\n", "line\nnext"},
+                      CleanUpCase{"one\n\n  \ntwo", "one\n\n\ntwo"},
+                      CleanUpCase{"one\n \n\t\n\n", "one"},
+                      CleanUpCase{"", ""},
+                      CleanUpCase{" \n", ""},
+                      CleanUpCase{"\n  x", "\n  x"},
+                      CleanUpCase{"\t  tabbed first", "tabbed first"},
+                      CleanUpCase{"  \xC2\xA0x \xE2\x80\x83 y\xC2\xA0", "  x y"},
+                      CleanUpCase{"caf\xC3\xA9  \xE2\x80\x94 ok", "caf\xC3\xA9 \xE2\x80\x94 ok"}));
+
+}  // namespace
+}  // namespace tessellox
