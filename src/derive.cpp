@@ -18,19 +18,16 @@ void for_each_item(const BibliographicInformation* block, Visit&& visit) {
     if (const Item* typed = std::get_if<Item>(&item)) visit(*typed);
 }
 
-// The lists hold a handful of entries, so a linear scan is the cheapest check.
-void add_unique(std::string_view value, std::vector<std::string>& values) {
-  if (std::find(values.begin(), values.end(), value) == values.end()) values.emplace_back(value);
-}
 
 template <typename PartyGroup>
 std::vector<std::string> party_names(const BibliographicInformation* block, PartyKind kind) {
   std::vector<std::string> names;
   for_each_item<PartyGroup>(block, [&names](const PartyGroup& group) {
     for (const PartyRecord& party : group.parties)
-      if (party.name) add_unique(*party.name, names);
+      if (party.name) names.push_back(*party.name);
   });
   if (names.empty() && block != nullptr) search_party_names(*block, kind, names);
+  remove_repeated_strings(names);
   return names;
 }
 
@@ -41,11 +38,11 @@ std::vector<std::string> classifications(const BibliographicInformation* block) 
     for (const TechnicalEntry& entry : technical.entries) {
       const Classification* classification = std::get_if<Classification>(&entry);
       if (classification == nullptr) continue;
-      if (classification->main_classification) add_unique(*classification->main_classification, codes);
-      for (const std::string& further : classification->further_classifications)
-        add_unique(further, codes);
+      if (classification->main_classification) codes.push_back(*classification->main_classification);
+      for (const std::string& further : classification->further_classifications) codes.push_back(further);
     }
   });
+  remove_repeated_strings(codes);
   return codes;
 }
 
@@ -202,10 +199,11 @@ std::vector<std::string> inventor_names(const BibliographicInformation* block) {
         joined.append(*inventor->family_name);
       }
       const std::string_view name = trim(joined);
-      if (!name.empty()) add_unique(name, names);
+      if (!name.empty()) names.emplace_back(name);
     }
   });
   if (names.empty() && block != nullptr) search_party_names(*block, PartyKind::Inventor, names);
+  remove_repeated_strings(names);
   return names;
 }
 

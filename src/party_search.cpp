@@ -132,10 +132,6 @@ bool is_party_element(const RawXml& node, PartyKind kind) noexcept {
   return false;
 }
 
-void add_unique(std::string_view name, std::vector<std::string>& names) {
-  if (std::find(names.begin(), names.end(), name) == names.end()) names.emplace_back(name);
-}
-
 }  // namespace
 
 void search_party_names(const BibliographicInformation& block, PartyKind kind,
@@ -150,7 +146,7 @@ void search_party_names(const BibliographicInformation& block, PartyKind kind,
       pending.pop_back();
       if (is_party_element(*node, kind)) {
         // A party element gives at most one name; its subtree is not searched.
-        if (std::optional<std::string> name = party_name(*node)) add_unique(trim(*name), names);
+        if (std::optional<std::string> name = party_name(*node)) names.emplace_back(trim(*name));
         continue;
       }
       for (auto child = node->children.rbegin(); child != node->children.rend(); ++child)

@@ -25,6 +25,10 @@ bool is_ascii_digits(std::string_view text) noexcept;
 // Splits at runs of white space and joins the words with one space.
 std::string collapse_white_space(std::string_view text);
 
+// Removes every string equal to an earlier one, keeping the order of first
+// occurrences. Linear in the list's length, however many entries it holds.
+void remove_repeated_strings(std::vector<std::string>& values);
+
 // True when the text holds a white-space character anywhere.
 bool contains_white_space(std::string_view text) noexcept;
 

@@ -1,9 +1,554 @@
+// ST.32 grants of DTD version 2.5 (root PATDOC): capitalised element names
+// built from numbered bibliographic codes (B110, B721, ...). Text sits in
+// PDAT leaves, so most values are read along fixed element paths; body text
+// is wrapped in PTEXT/STEXT containers that inline content splices away.
 #include "source/xml/st32.hpp"
+
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "source/xml/extract.hpp"
+#include "text.hpp"
 
 namespace tessellox {
 
-ParseResult parse_st32(std::string_view, SourceFormat format) {
-  return ParseError::structure(std::string(source_format_name(format)) + " is not supported yet");
+namespace {
+
+using xml::NodeKind;
+using xml::NodeRef;
+using Path = std::initializer_list<std::string_view>;
+
+// ---------------------------------------------------------------------------
+// Lookups
+// ---------------------------------------------------------------------------
+
+// Counting first lets a list be allocated once instead of growing, which
+// would move every 160-byte variant on each reallocation.
+std::size_t child_element_count(NodeRef node) noexcept {
+  std::size_t count = 0;
+  for (NodeRef child = node.first_child(); !child.is_null(); child = child.next_sibling()) {
+    count += child.is_element() ? 1 : 0;
+  }
+  return count;
+}
+
+OptString non_empty(std::string text) {
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
+NodeRef first_child_named(NodeRef element, std::string_view name) noexcept {
+  if (element.is_null()) return NodeRef();
+  return xml::first_child_element(element, name);
+}
+
+// Follows the first child of each name in turn; null when a step is missing.
+NodeRef path_element(NodeRef start, Path path) noexcept {
+  NodeRef node = start;
+  for (std::string_view name : path) {
+    node = first_child_named(node, name);
+    if (node.is_null()) break;
+  }
+  return node;
+}
+
+// Trimmed text at the end of the path; absent when a step is missing or the
+// text is blank.
+OptString path_text(NodeRef start, Path path) {
+  const NodeRef end = path_element(start, path);
+  if (end.is_null()) return std::nullopt;
+  return non_empty(xml::trimmed_text(end));
+}
+
+OptLevel lvl(NodeRef element) noexcept {
+  const std::optional<std::string_view> value = xml::attribute_value(element, "LVL");
+  if (!value) return std::nullopt;
+  return xml::parse_level(*value);
+}
+
+// The PTEXT, else the STEXT, else the element itself.
+NodeRef text_container(NodeRef element) noexcept {
+  NodeRef container = xml::first_child_element(element, "PTEXT");
+  if (container.is_null()) container = xml::first_child_element(element, "STEXT");
+  return container.is_null() ? element : container;
+}
+
+NodeRef btext_or_self(NodeRef element) noexcept {
+  const NodeRef container = xml::first_child_element(element, "BTEXT");
+  return container.is_null() ? element : container;
+}
+
+// ---------------------------------------------------------------------------
+// Inline content
+// ---------------------------------------------------------------------------
+
+// Indentation between elements always holds a line feed; a space between two
+// inline elements on one line is content.
+bool is_droppable_white_space(std::string_view text) noexcept {
+  if (text.empty()) return true;
+  return trim(text).empty() && text.find('\n') != std::string_view::npos;
+}
+
+// Text content, except that a reference to an entity the document does not
+// declare (&ldquo;, &deg;, &lsqb; from the external DTD) keeps its "&name;"
+// spelling, so that rendering can map it instead of losing it.
+void append_pdat_text(NodeRef node, std::string& out) {
+  for (NodeRef child : node.children()) {
+    switch (child.kind()) {
+      case NodeKind::Text:
+      case NodeKind::CData:
+        out.append(child.value());
+        break;
+      case NodeKind::EntityReference:
+        if (child.has_replacement()) {
+          out.append(child.value());
+        } else {
+          out += '&';
+          out.append(child.local_name());
+          out += ';';
+        }
+        break;
+      case NodeKind::Element:
+        append_pdat_text(child, out);
+        break;
+      default:  // comments and processing instructions carry no text
+        break;
+    }
+  }
+}
+
+std::string pdat_text(NodeRef element) {
+  const NodeRef first = element.first_child();
+  // Nearly every PDAT holds a single piece of character data.
+  if (!first.is_null() && first.next_sibling().is_null() && first.is_character_data()) {
+    return std::string(first.value());
+  }
+  std::string text;
+  append_pdat_text(element, text);
+  return text;
+}
+
+std::optional<InlineKind> inline_kind(std::string_view name) noexcept {
+  if (name == "BOLD") return InlineKind::Bold;
+  if (name == "ITALIC") return InlineKind::Italic;
+  if (name == "HIL") return InlineKind::Highlight;
+  if (name == "FGREF") return InlineKind::FigureReference;
+  if (name == "CLREF") return InlineKind::DependentClaimReference;
+  return std::nullopt;
+}
+
+void append_inline_content(NodeRef element, InlineContent& out);
+
+void append_inline_element(NodeRef element, std::string_view name, InlineContent& out) {
+  if (name == "PDAT") {
+    std::string text = pdat_text(element);
+    if (!trim(text).empty()) out.push_back(InlineNode{Text{std::move(text)}});
+    return;
+  }
+  if (name == "PTEXT" || name == "STEXT") {
+    append_inline_content(element, out);
+    return;
+  }
+  const std::optional<InlineKind> kind = inline_kind(name);
+  if (!kind) {
+    out.push_back(InlineNode{xml::capture_node(element)});
+    return;
+  }
+  InlineElement inline_element;
+  inline_element.kind = *kind;
+  inline_element.attributes = xml::copy_attributes(element);
+  if (*kind == InlineKind::FigureReference || *kind == InlineKind::DependentClaimReference) {
+    inline_element.target = xml::attribute_string(element, "ID");
+  }
+  inline_element.content.reserve(xml::child_count(element));
+  append_inline_content(element, inline_element.content);
+  out.push_back(InlineNode{std::move(inline_element)});
+}
+
+void append_inline_content(NodeRef element, InlineContent& out) {
+  for (NodeRef child : element.children()) {
+    switch (child.kind()) {
+      case NodeKind::Text:
+      case NodeKind::CData:
+        if (!is_droppable_white_space(child.value())) out.push_back(InlineNode{Text{std::string(child.value())}});
+        break;
+      case NodeKind::EntityReference:
+        out.push_back(InlineNode{Text{xml::captured_text(child)}});
+        break;
+      case NodeKind::Element:
+        append_inline_element(child, child.local_name(), out);
+        break;
+      default:  // comments and processing instructions
+        break;
+    }
+  }
+}
+
+InlineContent inline_nodes(NodeRef element) {
+  InlineContent content;
+  content.reserve(xml::child_count(element));
+  append_inline_content(element, content);
+  return content;
+}
+
+// ---------------------------------------------------------------------------
+// Body records
+// ---------------------------------------------------------------------------
+
+Heading heading(NodeRef element) {
+  Heading record;
+  record.attributes = xml::copy_attributes(element);
+  record.content = inline_nodes(text_container(element));
+  record.lvl = lvl(element);
+  return record;
+}
+
+Paragraph paragraph(NodeRef element) {
+  Paragraph record;
+  record.attributes = xml::copy_attributes(element);
+  record.id = xml::attribute_string(element, "ID");
+  record.lvl = lvl(element);
+  record.content = inline_nodes(text_container(element));
+  return record;
+}
+
+// Each PARA or CLMSTEP of the claim is one ClaimText; loose text directly
+// inside CLM is not claim text.
+ClaimElement claim(NodeRef element) {
+  ClaimElement record;
+  record.attributes = xml::copy_attributes(element);
+  record.id = xml::attribute_string(element, "ID");
+  record.content.reserve(child_element_count(element));
+  for (NodeRef child : xml::child_elements(element)) {
+    const std::string_view name = child.local_name();
+    if (name == "PARA" || name == "CLMSTEP") {
+      InlineElement text;
+      text.kind = InlineKind::ClaimText;
+      text.attributes = xml::copy_attributes(child);
+      const NodeRef container = text_container(child);
+      text.content.reserve(xml::child_count(container));
+      append_inline_content(container, text.content);
+      record.content.push_back(InlineNode{std::move(text)});
+    } else {
+      record.content.push_back(InlineNode{xml::capture_node(child)});
+    }
+  }
+  return record;
+}
+
+// ---------------------------------------------------------------------------
+// Bibliographic items
+// ---------------------------------------------------------------------------
+
+DocumentId document_id(NodeRef element) {
+  DocumentId id;
+  if (OptString number = path_text(element, {"B110", "DNUM", "PDAT"})) id.doc_number = std::move(*number);
+  id.kind_code = path_text(element, {"B130", "PDAT"});
+  id.document_date = path_text(element, {"B140", "DATE", "PDAT"});
+  id.country_code = path_text(element, {"B190", "PDAT"});
+  return id;
+}
+
+// Application numbers are zero-padded ("08123456"); an all-digit number
+// loses its leading zeros, anything else ("08/123,456") stays as written.
+std::string normalised_application_number(std::string number) {
+  if (!is_ascii_digits(number)) return number;
+  const std::size_t first = number.find_first_not_of('0');
+  if (first == std::string::npos) return "0";
+  number.erase(0, first);
+  return number;
+}
+
+DomesticFilingData domestic_filing_data(NodeRef element) {
+  DomesticFilingData data;
+  data.attributes = xml::copy_attributes(element);
+  if (OptString number = path_text(element, {"B210", "DNUM", "PDAT"})) {
+    ApplicationNumber application;
+    application.doc_number = normalised_application_number(std::move(*number));
+    data.entries.emplace_back(std::move(application));
+  }
+  if (OptString date = path_text(element, {"B220", "DATE", "PDAT"})) {
+    data.entries.emplace_back(FilingDate{std::move(*date)});
+  }
+  return data;
+}
+
+// Classifications and the title form one TechnicalInformation item ahead of
+// the other B500 children, which are captured as items of their own.
+void add_technical_items(NodeRef element, std::vector<BibliographicItem>& items) {
+  TechnicalInformation technical;
+  const std::size_t first_captured = items.size();
+  for (NodeRef child : xml::child_elements(element)) {
+    const std::string_view name = child.local_name();
+    if (name == "B510") {
+      ClassificationIpc ipc;
+      ipc.attributes = xml::copy_attributes(child);
+      ipc.main_classification = path_text(child, {"B511", "PDAT"});
+      technical.entries.emplace_back(std::move(ipc));
+    } else if (name == "B520") {
+      ClassificationUs us;
+      us.attributes = xml::copy_attributes(child);
+      us.main_classification = path_text(child, {"B521", "PDAT"});
+      technical.entries.emplace_back(std::move(us));
+    } else if (name == "B540") {
+      if (OptString title = path_text(child, {"STEXT", "PDAT"})) {
+        technical.entries.emplace_back(TitleOfInvention{std::move(*title)});
+      }
+    } else {
+      items.emplace_back(xml::capture_node(child));
+    }
+  }
+  if (technical.entries.empty()) return;
+  technical.attributes = xml::copy_attributes(element);
+  items.emplace(items.begin() + static_cast<std::ptrdiff_t>(first_captured), std::move(technical));
+}
+
+ContinuityEntry parent_us_entry(NodeRef element) {
+  ContinuityEntry entry;
+  entry.attributes = xml::copy_attributes(element);
+  entry.relation_name = "parent-us";
+  const NodeRef parent_us = xml::first_child_element(element, "PARENT-US");
+  if (parent_us.is_null()) return entry;
+  const NodeRef parent = xml::first_child_element(parent_us, "PDOC");
+  entry.parent_doc_number = path_text(parent, {"DOC", "DNUM", "PDAT"});
+  entry.parent_document_date = path_text(parent, {"DOC", "DATE", "PDAT"});
+  entry.child_doc_number = path_text(xml::first_child_element(parent_us, "CDOC"), {"DOC", "DNUM", "PDAT"});
+  return entry;
+}
+
+ContinuityEntry provisional_entry(NodeRef element) {
+  ContinuityEntry entry;
+  entry.attributes = xml::copy_attributes(element);
+  entry.parent_doc_number = path_text(element, {"DOC", "DNUM", "PDAT"});
+  entry.parent_document_date = path_text(element, {"DOC", "DATE", "PDAT"});
+  entry.relation_name = "us-provisional-application";
+  return entry;
+}
+
+ContinuityData continuity_data(NodeRef element) {
+  ContinuityData data;
+  data.attributes = xml::copy_attributes(element);
+  for (NodeRef child : xml::child_elements(element)) {
+    const std::string_view name = child.local_name();
+    if (name == "B620") {
+      data.entries.emplace_back(parent_us_entry(child));
+    } else if (name == "B680US") {
+      data.entries.emplace_back(provisional_entry(child));
+    } else {
+      data.entries.emplace_back(xml::capture_node(child));
+    }
+  }
+  return data;
+}
+
+// The organisation name, else "given family", else whichever of the two exists.
+OptString party_name(NodeRef party) {
+  const NodeRef name = path_element(party, {"PARTY-US", "NAM"});
+  if (name.is_null()) return std::nullopt;
+  if (OptString organisation = path_text(name, {"ONM", "STEXT", "PDAT"})) return organisation;
+  OptString given = path_text(name, {"FNM", "PDAT"});
+  OptString family = path_text(name, {"SNM", "STEXT", "PDAT"});
+  if (!given) return family;
+  if (family) {
+    given->reserve(given->size() + 1 + family->size());
+    *given += ' ';
+    *given += *family;
+  }
+  return given;
+}
+
+std::vector<PartyRecord> party_records(NodeRef group, std::string_view party_element) {
+  std::vector<PartyRecord> parties;
+  for (NodeRef child : xml::child_elements(group)) {
+    if (child.local_name() != party_element) continue;
+    PartyRecord& record = parties.emplace_back();
+    record.attributes = xml::copy_attributes(child);
+    record.name = party_name(child);
+  }
+  return parties;
+}
+
+// B721 names the inventors; this generation has no separate applicants, so
+// they travel in the Applicants item.
+void add_party_items(NodeRef element, std::vector<BibliographicItem>& items) {
+  if (const NodeRef inventors = xml::first_child_element(element, "B720"); !inventors.is_null()) {
+    Applicants applicants;
+    applicants.attributes = xml::copy_attributes(inventors);
+    applicants.parties = party_records(inventors, "B721");
+    items.emplace_back(std::move(applicants));
+  }
+  if (const NodeRef owners = xml::first_child_element(element, "B730"); !owners.is_null()) {
+    Assignees assignees;
+    assignees.attributes = xml::copy_attributes(owners);
+    assignees.parties = party_records(owners, "B731");
+    items.emplace_back(std::move(assignees));
+  }
+}
+
+BibliographicInformation bibliographic_information(NodeRef element) {
+  BibliographicInformation information;
+  information.attributes = xml::copy_attributes(element);
+  std::vector<BibliographicItem>& items = information.items;
+  items.reserve(child_element_count(element));
+  for (NodeRef child : xml::child_elements(element)) {
+    const std::string_view name = child.local_name();
+    if (name == "B100") {
+      items.emplace_back(document_id(child));
+    } else if (name == "B200") {
+      items.emplace_back(domestic_filing_data(child));
+    } else if (name == "B500") {
+      add_technical_items(child, items);
+    } else if (name == "B600") {
+      items.emplace_back(continuity_data(child));
+    } else if (name == "B700") {
+      add_party_items(child, items);
+    } else {
+      items.emplace_back(xml::capture_node(child));
+    }
+  }
+  return information;
+}
+
+// ---------------------------------------------------------------------------
+// Abstract, description, claims, drawings
+// ---------------------------------------------------------------------------
+
+Abstract abstract_part(NodeRef element) {
+  Abstract abstract;
+  abstract.attributes = xml::copy_attributes(element);
+  const NodeRef container = btext_or_self(element);
+  abstract.entries.reserve(child_element_count(container));
+  for (NodeRef child : xml::child_elements(container)) {
+    if (child.local_name() == "PARA") {
+      abstract.entries.emplace_back(paragraph(child));
+    } else {
+      abstract.entries.emplace_back(xml::capture_node(child));
+    }
+  }
+  return abstract;
+}
+
+// Sections are not marked up: each H opens one, and paragraphs before the
+// first H share a section without heading.
+DescriptionPart description_division(NodeRef element, DescriptionPartKind kind) {
+  DescriptionPart part;
+  part.kind = kind;
+  part.attributes = xml::copy_attributes(element);
+  std::optional<Section> open;
+  for (NodeRef child : xml::child_elements(btext_or_self(element))) {
+    const std::string_view name = child.local_name();
+    if (name == "H") {
+      if (open) part.items.emplace_back(std::move(*open));
+      open.emplace();
+      open->blocks.emplace_back(heading(child));
+    } else if (name == "PARA") {
+      if (!open) open.emplace();
+      open->blocks.emplace_back(paragraph(child));
+    } else if (open) {
+      open->blocks.emplace_back(xml::capture_node(child));
+    } else {
+      part.items.emplace_back(xml::capture_node(child));
+    }
+  }
+  if (open) part.items.emplace_back(std::move(*open));
+  return part;
+}
+
+std::optional<DescriptionPartKind> description_part_kind(std::string_view name) noexcept {
+  if (name == "BRFSUM") return DescriptionPartKind::SummaryOfInvention;
+  if (name == "DRWDESC") return DescriptionPartKind::BriefDescriptionOfDrawings;
+  if (name == "DETDESC") return DescriptionPartKind::DetailedDescription;
+  return std::nullopt;
+}
+
+Description description_part(NodeRef element) {
+  Description description;
+  description.attributes = xml::copy_attributes(element);
+  description.entries.reserve(child_element_count(element));
+  for (NodeRef child : xml::child_elements(element)) {
+    if (const std::optional<DescriptionPartKind> kind = description_part_kind(child.local_name())) {
+      description.entries.emplace_back(description_division(child, *kind));
+    } else {
+      description.entries.emplace_back(xml::capture_node(child));
+    }
+  }
+  return description;
+}
+
+// CL only groups claims: its CLM children join the list directly.
+Claims claims_part(NodeRef element) {
+  Claims claims;
+  claims.attributes = xml::copy_attributes(element);
+  for (NodeRef child : xml::child_elements(element)) {
+    const std::string_view name = child.local_name();
+    if (name == "H") {
+      claims.entries.emplace_back(heading(child));
+    } else if (name == "CLM") {
+      claims.entries.emplace_back(claim(child));
+    } else if (name == "CL") {
+      for (NodeRef grouped : xml::child_elements(child)) {
+        if (grouped.local_name() == "CLM") {
+          claims.entries.emplace_back(claim(grouped));
+        } else {
+          claims.entries.emplace_back(xml::capture_node(grouped));
+        }
+      }
+    } else {
+      claims.entries.emplace_back(xml::capture_node(child));
+    }
+  }
+  return claims;
+}
+
+// Each EMI is one drawing sheet: a figure holding one image.
+Figure embedded_image(NodeRef element) {
+  Figure figure;
+  figure.id = xml::attribute_string(element, "ID");
+  Image image;
+  image.attributes = xml::copy_attributes(element);
+  image.id = figure.id;
+  image.file = xml::attribute_string(element, "FILE");
+  figure.items.emplace_back(std::move(image));
+  return figure;
+}
+
+Drawings drawings_part(NodeRef element) {
+  Drawings drawings;
+  drawings.attributes = xml::copy_attributes(element);
+  drawings.entries.reserve(child_element_count(element));
+  for (NodeRef child : xml::child_elements(element)) {
+    if (child.local_name() == "EMI") {
+      drawings.entries.emplace_back(embedded_image(child));
+    } else {
+      drawings.entries.emplace_back(xml::capture_node(child));
+    }
+  }
+  return drawings;
+}
+
+RootPart root_part(NodeRef element) {
+  const std::string_view name = element.local_name();
+  if (name == "SDOBI") return bibliographic_information(element);
+  if (name == "SDOAB") return abstract_part(element);
+  if (name == "SDODE") return description_part(element);
+  if (name == "SDOCL") return claims_part(element);
+  if (name == "SDODR") return drawings_part(element);
+  return xml::capture_node(element);
+}
+
+}  // namespace
+
+ParseResult parse_st32(std::string_view text, SourceFormat format) {
+  return xml::run_front_end(text, "PATDOC", messages::kSt32RootRequired, format,
+                            [](NodeRef root, SourceDocument& document) {
+                              document.parts.reserve(child_element_count(root));
+                              for (NodeRef child : xml::child_elements(root)) {
+                                document.parts.push_back(root_part(child));
+                              }
+                            });
 }
 
 }  // namespace tessellox

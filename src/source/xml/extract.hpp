@@ -1,0 +1,225 @@
+// Extraction rules shared by the XML converters, and the front end that every
+// XML format handler runs before its converter.
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "errors.hpp"
+#include "handlers.hpp"
+#include "model.hpp"
+#include "result.hpp"
+#include "source/xml/tree.hpp"
+
+namespace tessellox::xml {
+
+// ---------------------------------------------------------------------------
+// Node queries. Every query accepts a null handle and treats it as no node.
+// ---------------------------------------------------------------------------
+
+// Element: local name; PI: target; empty for every other node.
+std::string_view node_name(NodeRef node) noexcept;
+
+// True when `node` is an element with local name `name`.
+bool is_element_named(NodeRef node, std::string_view name) noexcept;
+
+// True for text or CDATA whose content is empty after trimming.
+bool is_blank_character_data(NodeRef node) noexcept;
+
+// Iterates the element children of a node, skipping every other kind.
+class ElementIterator {
+ public:
+  using value_type = NodeRef;
+  using difference_type = std::ptrdiff_t;
+  ElementIterator() = default;
+  explicit ElementIterator(NodeRef node) noexcept : node_(skip(node)) {}
+  NodeRef operator*() const noexcept { return node_; }
+  ElementIterator& operator++() noexcept {
+    node_ = skip(node_.next_sibling());
+    return *this;
+  }
+  ElementIterator operator++(int) noexcept {
+    ElementIterator copy = *this;
+    ++*this;
+    return copy;
+  }
+  friend bool operator==(const ElementIterator& a, const ElementIterator& b) noexcept {
+    return a.node_.is_null() ? b.node_.is_null() : a.node_ == b.node_;
+  }
+
+ private:
+  static NodeRef skip(NodeRef node) noexcept {
+    while (!node.is_null() && !node.is_element()) node = node.next_sibling();
+    return node;
+  }
+  NodeRef node_;
+};
+
+class ElementRange {
+ public:
+  explicit ElementRange(NodeRef parent) noexcept : first_(parent.first_child()) {}
+  ElementIterator begin() const noexcept { return ElementIterator(first_); }
+  ElementIterator end() const noexcept { return ElementIterator(); }
+
+ private:
+  NodeRef first_;
+};
+
+// Iterates all child nodes except text and CDATA that are blank after trimming.
+class SignificantIterator {
+ public:
+  using value_type = NodeRef;
+  using difference_type = std::ptrdiff_t;
+  SignificantIterator() = default;
+  explicit SignificantIterator(NodeRef node) noexcept : node_(skip(node)) {}
+  NodeRef operator*() const noexcept { return node_; }
+  SignificantIterator& operator++() noexcept {
+    node_ = skip(node_.next_sibling());
+    return *this;
+  }
+  SignificantIterator operator++(int) noexcept {
+    SignificantIterator copy = *this;
+    ++*this;
+    return copy;
+  }
+  friend bool operator==(const SignificantIterator& a, const SignificantIterator& b) noexcept {
+    return a.node_.is_null() ? b.node_.is_null() : a.node_ == b.node_;
+  }
+
+ private:
+  static NodeRef skip(NodeRef node) noexcept {
+    while (!node.is_null() && is_blank_character_data(node)) node = node.next_sibling();
+    return node;
+  }
+  NodeRef node_;
+};
+
+class SignificantRange {
+ public:
+  explicit SignificantRange(NodeRef parent) noexcept : first_(parent.first_child()) {}
+  SignificantIterator begin() const noexcept { return SignificantIterator(first_); }
+  SignificantIterator end() const noexcept { return SignificantIterator(); }
+
+ private:
+  NodeRef first_;
+};
+
+// The element children of a node, in document order.
+inline ElementRange child_elements(NodeRef node) noexcept { return ElementRange(node); }
+
+// All child nodes in order, leaving out text and CDATA that are blank after trimming.
+inline SignificantRange significant_child_nodes(NodeRef node) noexcept { return SignificantRange(node); }
+
+// The first child element with local name `name`, or a null handle.
+NodeRef first_child_element(NodeRef node, std::string_view name) noexcept;
+
+// The node's attributes as model records, in document order (empty for a non-element).
+Attributes copy_attributes(NodeRef node);
+
+// The value of the first attribute with local name `name`, unchanged; absent when none.
+std::optional<std::string_view> attribute_value(NodeRef element, std::string_view name) noexcept;
+
+// The same, as an owned optional string for the model.
+OptString attribute_string(NodeRef element, std::string_view name);
+
+// ---------------------------------------------------------------------------
+// Text
+// ---------------------------------------------------------------------------
+
+// Appends the concatenated character data below `node` (entity replacement
+// texts included, comments and PIs excluded) to `out`.
+void append_text_content(NodeRef node, std::string& out);
+
+// The concatenated character data below `node`.
+std::string text_content(NodeRef node);
+
+// Text content with leading and trailing Unicode white space removed.
+std::string trimmed_text(NodeRef node);
+
+// Trimmed text of the first child element (document order) whose local name
+// is one of `names`; absent when there is none or when that text is empty.
+OptString child_text(NodeRef element, std::initializer_list<std::string_view> names);
+OptString child_text(NodeRef element, std::string_view name);
+
+// Reads an unsigned 32-bit decimal with one optional leading '+'; absent otherwise.
+OptLevel parse_level(std::string_view value) noexcept;
+
+// The element's `level` attribute, or `lvl` when it has no `level`, read by parse_level.
+OptLevel level(NodeRef element) noexcept;
+
+// ---------------------------------------------------------------------------
+// Captured nodes and inline content
+// ---------------------------------------------------------------------------
+
+// A generic copy of any node: element form for elements (recursively), text
+// form for every other kind (comments, PIs, entity references and the
+// document type in their XML spelling).
+RawXml capture_node(NodeRef node);
+
+// The text form of a non-element node, as capture_node writes it.
+std::string captured_text(NodeRef node);
+void append_captured_text(NodeRef node, std::string& out);
+
+// The number of child nodes of any kind.
+std::size_t child_count(NodeRef node) noexcept;
+
+// Mixed content as inline nodes: typed elements for the known inline names,
+// RawXml for other elements and PIs, comments dropped. White-space-only text
+// is dropped when empty or holding a line feed, and kept otherwise, so the
+// space between two inline elements survives.
+InlineContent inline_content(NodeRef element);
+
+// The typed kind of an inline element name (`b`, `bold`, `figref`, ...), absent for others.
+std::optional<InlineKind> inline_kind(std::string_view name) noexcept;
+
+// Body records built from their elements.
+Heading build_heading(NodeRef element);
+Paragraph build_paragraph(NodeRef element);
+ClaimElement build_claim_element(NodeRef element);
+Figure build_figure(NodeRef element);
+
+// A DocumentId from a `document-id` element: doc-number (empty when absent),
+// kind, date and country.
+DocumentId document_identity(NodeRef document_id);
+
+// ---------------------------------------------------------------------------
+// The front end
+// ---------------------------------------------------------------------------
+
+// Parses the text into a tree (ParseError Xml on failure).
+inline Result<Tree, ParseError> parse_document(std::string_view text) { return parse_tree(text); }
+
+// The root element, or ParseError Xml "missing root element" without one,
+// or ParseError Structure `wrong_root_message` when its local name is not `root_name`.
+Result<NodeRef, ParseError> checked_root(const Tree& tree, std::string_view root_name,
+                                         std::string_view wrong_root_message);
+
+// The seven prolog strings: version, encoding and standalone from the XML
+// declaration at the very start of `text` (version falling back to the
+// tree's), and the document type's name, identifiers and internal subset.
+void capture_prolog(std::string_view text, const Tree& tree, SourceDocument& document);
+
+// The whole front end: parse, check the root, copy the root's attributes,
+// call `convert(root, document)` to fill the root parts, capture the prolog
+// and store `format`. `convert` is any callable (NodeRef, SourceDocument&).
+template <class Converter>
+ParseResult run_front_end(std::string_view text, std::string_view root_name, std::string_view wrong_root_message,
+                          SourceFormat format, Converter&& convert) {
+  Result<Tree, ParseError> parsed = parse_document(text);
+  if (!parsed) return std::move(parsed).error();
+  const Tree& tree = parsed.value();
+  Result<NodeRef, ParseError> root = checked_root(tree, root_name, wrong_root_message);
+  if (!root) return std::move(root).error();
+  SourceDocument document;
+  document.root_attributes = copy_attributes(root.value());
+  std::forward<Converter>(convert)(root.value(), document);
+  capture_prolog(text, tree, document);
+  document.source_format = format;
+  return document;
+}
+
+}  // namespace tessellox::xml

@@ -1,0 +1,341 @@
+// A compact, read-only XML tree built by expat in one arena per parse.
+//
+// Nodes, attributes and all string data live in three flat buffers owned by
+// the `Tree`; a `NodeRef` is a cheap handle (tree pointer + index) that walks
+// them. Strings handed out are views into the tree and die with it, so the
+// model must copy what it keeps.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "errors.hpp"
+#include "result.hpp"
+
+namespace tessellox::xml {
+
+// The parser's limits; exceeding one fails the parse with a ParseError Xml.
+inline constexpr std::size_t kMaxDepth = 256;
+inline constexpr std::size_t kMaxAttributes = 256;
+inline constexpr std::size_t kMaxNameBytes = 50000;
+inline constexpr std::size_t kMaxTextBytes = 10 * 1024 * 1024;
+inline constexpr std::size_t kMaxNodes = 10000000;
+
+// expat copies its input into one buffer, which cannot reach 1 GiB; texts
+// longer than this go in pieces of this size, which also bounds that copy.
+// Every USPTO document fits in one piece.
+inline constexpr std::size_t kParseChunkBytes = std::size_t{64} << 20;
+
+enum class NodeKind : std::uint8_t {
+  Document,               // the tree's top node: prolog nodes and the root element
+  DocumentType,           // the <!DOCTYPE ...> declaration (details on the Tree)
+  Element,
+  Text,                   // character data outside CDATA sections, adjacent pieces merged
+  CData,                  // the content of one CDATA section
+  Comment,
+  ProcessingInstruction,
+  EntityReference,        // a reference the parser did not expand
+};
+
+using NodeIndex = std::uint32_t;
+inline constexpr NodeIndex kNoNode = 0xFFFFFFFFu;
+
+class Tree;
+
+// One attribute of an element, as views into the tree.
+struct AttributeView {
+  std::string_view local_name;
+  std::optional<std::string_view> prefix;  // text before the first ':' of the name
+  std::string_view value;
+};
+
+// A handle on one node. Default-constructed handles are null; on a null
+// handle only is_null, is_element, is_character_data, first_child,
+// next_sibling, attribute_count and the ranges may be called.
+class NodeRef {
+ public:
+  NodeRef() = default;
+  NodeRef(const Tree* tree, NodeIndex index) noexcept : tree_(tree), index_(index) {}
+
+  bool is_null() const noexcept { return tree_ == nullptr || index_ == kNoNode; }
+  explicit operator bool() const noexcept { return !is_null(); }
+  NodeIndex index() const noexcept { return index_; }
+  const Tree& tree() const noexcept { return *tree_; }
+
+  NodeKind kind() const noexcept;
+  bool is_element() const noexcept { return !is_null() && kind() == NodeKind::Element; }
+  // Text or CDATA.
+  bool is_character_data() const noexcept;
+
+  // Element: the name as written ("us:claim"); PI: target; entity reference: entity name.
+  std::string_view qualified_name() const noexcept;
+  // Element: name after the first ':'; PI: target; entity reference: entity name.
+  std::string_view local_name() const noexcept;
+  // Element: text before the first ':' of its name, absent without one.
+  std::optional<std::string_view> prefix() const noexcept;
+  // PI target (empty for other kinds).
+  std::string_view target() const noexcept;
+  // Text/CDATA: character data; comment: its text; PI: its data (may be empty);
+  // entity reference: replacement text (empty when unknown).
+  std::string_view value() const noexcept;
+  // Entity reference: whether the replacement text is known.
+  bool has_replacement() const noexcept;
+
+  NodeRef first_child() const noexcept;
+  NodeRef next_sibling() const noexcept;
+
+  std::size_t attribute_count() const noexcept;
+  AttributeView attribute(std::size_t position) const noexcept;
+
+  class ChildIterator;
+  class ChildRange;
+  class AttributeRange;
+  // All child nodes in document order.
+  ChildRange children() const noexcept;
+  // All attributes in document order.
+  AttributeRange attributes() const noexcept;
+
+  friend bool operator==(const NodeRef& a, const NodeRef& b) noexcept {
+    return a.tree_ == b.tree_ && a.index_ == b.index_;
+  }
+
+ private:
+  const Tree* tree_ = nullptr;
+  NodeIndex index_ = kNoNode;
+};
+
+class NodeRef::ChildIterator {
+ public:
+  using value_type = NodeRef;
+  using difference_type = std::ptrdiff_t;
+  ChildIterator() = default;
+  explicit ChildIterator(NodeRef node) noexcept : node_(node) {}
+  NodeRef operator*() const noexcept { return node_; }
+  ChildIterator& operator++() noexcept {
+    node_ = node_.next_sibling();
+    return *this;
+  }
+  ChildIterator operator++(int) noexcept {
+    ChildIterator copy = *this;
+    ++*this;
+    return copy;
+  }
+  friend bool operator==(const ChildIterator& a, const ChildIterator& b) noexcept {
+    return a.node_.is_null() ? b.node_.is_null() : a.node_ == b.node_;
+  }
+
+ private:
+  NodeRef node_;
+};
+
+class NodeRef::ChildRange {
+ public:
+  explicit ChildRange(NodeRef first) noexcept : first_(first) {}
+  ChildIterator begin() const noexcept { return ChildIterator(first_); }
+  ChildIterator end() const noexcept { return ChildIterator(); }
+  bool empty() const noexcept { return first_.is_null(); }
+
+ private:
+  NodeRef first_;
+};
+
+class NodeRef::AttributeRange {
+ public:
+  class Iterator {
+   public:
+    using value_type = AttributeView;
+    using difference_type = std::ptrdiff_t;
+    Iterator() = default;
+    Iterator(NodeRef node, std::size_t position) noexcept : node_(node), position_(position) {}
+    AttributeView operator*() const noexcept { return node_.attribute(position_); }
+    Iterator& operator++() noexcept {
+      ++position_;
+      return *this;
+    }
+    Iterator operator++(int) noexcept {
+      Iterator copy = *this;
+      ++position_;
+      return copy;
+    }
+    friend bool operator==(const Iterator& a, const Iterator& b) noexcept { return a.position_ == b.position_; }
+
+   private:
+    NodeRef node_;
+    std::size_t position_ = 0;
+  };
+
+  explicit AttributeRange(NodeRef node) noexcept : node_(node) {}
+  Iterator begin() const noexcept { return Iterator(node_, 0); }
+  Iterator end() const noexcept { return Iterator(node_, node_.attribute_count()); }
+  std::size_t size() const noexcept { return node_.attribute_count(); }
+  bool empty() const noexcept { return size() == 0; }
+
+ private:
+  NodeRef node_;
+};
+
+// The document type declaration as the parser reported it.
+struct DocumentTypeInfo {
+  std::string_view name;
+  std::optional<std::string_view> public_id;
+  std::optional<std::string_view> system_id;
+  std::optional<std::string_view> internal_subset;  // verbatim from the input, brackets excluded
+};
+
+// The parsed document. Move-only; a NodeRef holds the tree's address, so take
+// handles only once the tree has reached its final place.
+class Tree {
+ public:
+  // A tree holding only its document node.
+  Tree() : nodes_(1) {}
+  Tree(Tree&&) noexcept = default;
+  Tree& operator=(Tree&&) noexcept = default;
+  Tree(const Tree&) = delete;
+  Tree& operator=(const Tree&) = delete;
+
+  // The top node; its children are the prolog nodes, the root element and
+  // any comments or PIs after it.
+  NodeRef document() const noexcept { return NodeRef(this, 0); }
+  // The first element child of the document node (null when there is none).
+  NodeRef root_element() const noexcept;
+  // The document type declaration node (null when there is none).
+  NodeRef document_type() const noexcept;
+  // Details of the document type declaration; absent when there is none.
+  std::optional<DocumentTypeInfo> document_type_info() const noexcept;
+  // The XML version the parser recorded: the declaration's, or "1.0" without one.
+  std::string_view xml_version() const noexcept { return xml_version_; }
+  std::size_t node_count() const noexcept { return nodes_.size(); }
+
+  // Internal layout, read by NodeRef and written by the builder in tree.cpp.
+  // A node's name (element name, PI target, entity name) and value
+  // (character data, comment, PI data, replacement text) lie back to back
+  // in the arena at `data_offset`. 32 bytes a node.
+  struct NodeRecord {
+    std::size_t data_offset = 0;
+    std::uint32_t value_length = 0;
+    NodeIndex first_child = kNoNode;
+    NodeIndex next_sibling = kNoNode;
+    std::uint32_t attribute_begin = 0;
+    std::uint16_t name_length = 0;             // names are at most 50000 bytes
+    std::uint16_t prefix_length = kNoPrefix;   // position of the first ':' in the name
+    std::uint16_t attribute_count = 0;
+    NodeKind kind = NodeKind::Document;
+    bool has_replacement = false;
+  };
+  // An attribute's name and value, back to back at `data_offset`.
+  struct AttributeRecord {
+    std::size_t data_offset = 0;
+    std::uint32_t value_length = 0;
+    std::uint16_t name_length = 0;
+    std::uint16_t prefix_length = kNoPrefix;
+  };
+  struct TextRef {
+    std::size_t offset = 0;
+    std::size_t length = 0;
+    bool present = false;
+  };
+  static constexpr std::uint16_t kNoPrefix = 0xFFFF;
+
+  const NodeRecord& record(NodeIndex index) const noexcept { return nodes_[index]; }
+  const AttributeRecord& attribute_record(std::size_t index) const noexcept { return attributes_[index]; }
+  std::string_view chars(std::size_t offset, std::size_t length) const noexcept {
+    return std::string_view(chars_.data() + offset, length);
+  }
+
+ private:
+  friend class TreeBuilder;
+
+  std::vector<NodeRecord> nodes_;
+  std::vector<AttributeRecord> attributes_;
+  std::string chars_;
+  // Offsets into chars_ rather than views, so that moving the tree keeps them valid.
+  TextRef doctype_name_;
+  TextRef doctype_public_id_;
+  TextRef doctype_system_id_;
+  TextRef doctype_internal_subset_;
+  std::string xml_version_ = "1.0";
+  NodeIndex doctype_node_ = kNoNode;
+};
+
+// Parses the whole text (UTF-8, whatever its declaration says). Fails with a
+// ParseError Xml: expat's description + " at line L, column C", or a message
+// naming the exceeded limit. No DTD or external entity is ever loaded; a
+// reference to an undeclared entity becomes an EntityReference node.
+Result<Tree, ParseError> parse_tree(std::string_view text);
+
+// ---------------------------------------------------------------------------
+// Inline definitions of the small accessors
+// ---------------------------------------------------------------------------
+
+inline NodeKind NodeRef::kind() const noexcept { return tree_->record(index_).kind; }
+
+inline bool NodeRef::is_character_data() const noexcept {
+  if (is_null()) return false;
+  const NodeKind k = kind();
+  return k == NodeKind::Text || k == NodeKind::CData;
+}
+
+inline std::string_view NodeRef::qualified_name() const noexcept {
+  const Tree::NodeRecord& r = tree_->record(index_);
+  return tree_->chars(r.data_offset, r.name_length);
+}
+
+inline std::string_view NodeRef::local_name() const noexcept {
+  const Tree::NodeRecord& r = tree_->record(index_);
+  if (r.prefix_length == Tree::kNoPrefix) return tree_->chars(r.data_offset, r.name_length);
+  return tree_->chars(r.data_offset + r.prefix_length + 1, r.name_length - r.prefix_length - 1u);
+}
+
+inline std::optional<std::string_view> NodeRef::prefix() const noexcept {
+  const Tree::NodeRecord& r = tree_->record(index_);
+  if (r.prefix_length == Tree::kNoPrefix) return std::nullopt;
+  return tree_->chars(r.data_offset, r.prefix_length);
+}
+
+inline std::string_view NodeRef::target() const noexcept {
+  return kind() == NodeKind::ProcessingInstruction ? qualified_name() : std::string_view();
+}
+
+inline std::string_view NodeRef::value() const noexcept {
+  const Tree::NodeRecord& r = tree_->record(index_);
+  return tree_->chars(r.data_offset + r.name_length, r.value_length);
+}
+
+inline bool NodeRef::has_replacement() const noexcept { return tree_->record(index_).has_replacement; }
+
+inline NodeRef NodeRef::first_child() const noexcept {
+  if (is_null()) return NodeRef();
+  return NodeRef(tree_, tree_->record(index_).first_child);
+}
+
+inline NodeRef NodeRef::next_sibling() const noexcept {
+  if (is_null()) return NodeRef();
+  return NodeRef(tree_, tree_->record(index_).next_sibling);
+}
+
+inline std::size_t NodeRef::attribute_count() const noexcept {
+  return is_null() ? 0 : tree_->record(index_).attribute_count;
+}
+
+inline AttributeView NodeRef::attribute(std::size_t position) const noexcept {
+  const Tree::AttributeRecord& a = tree_->attribute_record(tree_->record(index_).attribute_begin + position);
+  AttributeView view;
+  view.value = tree_->chars(a.data_offset + a.name_length, a.value_length);
+  if (a.prefix_length == Tree::kNoPrefix) {
+    view.local_name = tree_->chars(a.data_offset, a.name_length);
+  } else {
+    view.prefix = tree_->chars(a.data_offset, a.prefix_length);
+    view.local_name = tree_->chars(a.data_offset + a.prefix_length + 1, a.name_length - a.prefix_length - 1u);
+  }
+  return view;
+}
+
+inline NodeRef::ChildRange NodeRef::children() const noexcept { return ChildRange(first_child()); }
+
+inline NodeRef::AttributeRange NodeRef::attributes() const noexcept { return AttributeRange(*this); }
+
+}  // namespace tessellox::xml
