@@ -1,0 +1,434 @@
+"""Speed and memory of tessellox.parse / parse_to_markdown against expat and lxml.
+
+    PYTHONPATH=build/bench python3 bench/parse_bench.py            # everything
+    PYTHONPATH=build/bench python3 bench/parse_bench.py --quick    # a subset, about a minute
+
+Every figure is a ratio of two times measured in the same run: the
+competitors run interleaved, repetition by repetition in rotating order, and
+each reports the median of its repetitions. A ratio is the competitor's time
+over tessellox's time, so "2.0x vs lxml tree" means tessellox takes half the
+time that lxml needs to build its tree. Garbage collection is off while a
+timing runs.
+
+Workloads (--only chooses some):
+  real     the v4 samples in ../shared/data (v4-grant, v4-app, and the v4 bulk
+           files split at each <?xml; US07057742-v41.xml is skipped because it is
+           not well formed as published)
+  corpus   a generated corpus of v4.5 grants and applications (--corpus-mb,
+           documents of 100-500 KB) parsed one by one
+  older    pre-grant publications and ST.32 grants (pap/, st32/, the ST.32 bulk file)
+  sizes    single generated grants of 10 KB to 100 MB (throughput must stay flat)
+  memory   peak memory of one parse above the input, each in a fresh child process
+
+Targets: parse+getters >= 0.6x expat bare, >= 2x lxml tree, >= 5x the lxml
+reference extraction (bench/reference_lxml.py); parse_to_markdown >= 0.4x
+expat bare and >= 1.5x lxml tree; older generations >= 0.6x expat bare;
+memory at most 3x the document's size.
+"""
+
+from __future__ import annotations
+
+import argparse
+import gc
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+import xml.parsers.expat
+from pathlib import Path
+from typing import Callable, Dict, List, Optional, Sequence, Tuple
+
+HERE = Path(__file__).resolve().parent
+ROOT = HERE.parent
+DATA = ROOT.parent / "shared" / "data"
+sys.path.insert(0, str(HERE))
+
+import generate  # noqa: E402
+import reference_lxml  # noqa: E402
+
+try:
+    import tessellox
+except ImportError:  # a build tree rather than an installed wheel
+    for candidate in (os.environ.get("TESSELLOX_BUILD_DIR"), str(ROOT / "build" / "bench")):
+        if candidate and candidate not in sys.path:
+            sys.path.insert(0, candidate)
+    import tessellox
+
+from lxml import etree  # noqa: E402
+
+MALFORMED = {"US07057742-v41.xml"}
+LXML_PARSER = etree.XMLParser(resolve_entities=False)
+MB = 1_000_000
+
+
+class Document:
+    __slots__ = ("name", "text", "data")
+
+    def __init__(self, name: str, text: str):
+        self.name = name
+        self.text = text
+        self.data = text.encode("utf-8")
+
+
+def read_text(path: Path) -> str:
+    # newline="" keeps CRLF documents byte for byte.
+    with open(path, encoding="utf-8", newline="") as handle:
+        return handle.read()
+
+
+def split_bulk(text: str) -> List[str]:
+    starts = []
+    position = text.find("<?xml")
+    while position != -1:
+        starts.append(position)
+        position = text.find("<?xml", position + 1)
+    return [text[start:end] for start, end in zip(starts, starts[1:] + [len(text)])]
+
+
+def sample_documents(folders: Sequence[str], bulk_files: Sequence[str]) -> List[Document]:
+    documents = []
+    for folder in folders:
+        for path in sorted((DATA / folder).glob("*.xml")):
+            if path.name not in MALFORMED:
+                documents.append(Document(f"{folder}/{path.name}", read_text(path)))
+    for name in bulk_files:
+        path = DATA / "bulk" / name
+        if path.exists():
+            for index, text in enumerate(split_bulk(read_text(path))):
+                documents.append(Document(f"bulk/{name}#{index + 1}", text))
+    return documents
+
+
+# ---------------------------------------------------------------------------
+# The competitors. Each does its whole work on one document.
+# ---------------------------------------------------------------------------
+
+
+def run_expat(document: Document) -> None:
+    parser = xml.parsers.expat.ParserCreate()
+    parser.Parse(document.data, True)
+
+
+def run_lxml_tree(document: Document) -> None:
+    etree.fromstring(document.data, parser=LXML_PARSER)
+
+
+def run_reference(document: Document) -> None:
+    reference_lxml.extract(document.data)
+
+
+def read_getters(parsed) -> None:
+    (parsed.publication_number, parsed.patent_number, parsed.application_number, parsed.title,
+     parsed.filing_date, parsed.publication_date, parsed.priority_date, parsed.inventors,
+     parsed.applicants, parsed.assignees, parsed.ipc_classifications, parsed.us_classifications,
+     parsed.source_format, parsed.abstract_text)
+    for claim in parsed.claims:
+        claim.number, claim.text
+
+
+def run_parse(document: Document) -> None:
+    # The document is dropped inside the timing, as a loop over a corpus drops it.
+    read_getters(tessellox.parse(document.text))
+
+
+def run_markdown(document: Document) -> None:
+    tessellox.parse_to_markdown(document.text)
+
+
+COMPETITORS: Dict[str, Callable[[Document], None]] = {
+    "expat bare": run_expat,
+    "lxml tree": run_lxml_tree,
+    "lxml reference": run_reference,
+    "tessellox parse": run_parse,
+    "tessellox markdown": run_markdown,
+}
+
+
+class Timings:
+    def __init__(self, rounds: Dict[str, List[float]]):
+        self.rounds = rounds
+
+    def median(self, name: str) -> float:
+        return statistics.median(self.rounds[name])
+
+    def best(self, name: str) -> float:
+        return min(self.rounds[name])
+
+
+def measure(documents: Sequence[Document], names: Sequence[str], repeat: int) -> Timings:
+    """Per competitor, the time of each repetition over all documents.
+
+    Interleaving is per document: every document is handed to each competitor
+    in turn, in an order that rotates, so that a change in the machine's load
+    touches all of them alike. One repetition's time is the sum over the documents.
+    """
+    runners = [COMPETITORS[name] for name in names]
+    for runner in runners:  # warm-up: first-call costs stay out of the figures
+        for document in documents[:3]:
+            runner(document)
+    rounds: Dict[str, List[float]] = {name: [] for name in names}
+    clock = time.perf_counter
+    turn = 0
+    for _ in range(repeat):
+        totals = [0.0] * len(names)
+        gc.collect()
+        gc.disable()
+        try:
+            for document in documents:
+                turn += 1
+                for offset in range(len(names)):
+                    index = (turn + offset) % len(names)
+                    start = clock()
+                    runners[index](document)
+                    totals[index] += clock() - start
+        finally:
+            gc.enable()
+        for name, total in zip(names, totals):
+            rounds[name].append(total)
+    return Timings(rounds)
+
+
+# ---------------------------------------------------------------------------
+# Reporting
+# ---------------------------------------------------------------------------
+
+
+class Report:
+    def __init__(self) -> None:
+        self.rows: List[Tuple[str, str, float, str]] = []
+        self.notes: List[str] = []
+
+    def ratio(self, workload: str, what: str, value: float, target: Optional[float], at_most: bool = False) -> None:
+        """Records one figure; the target is a floor unless `at_most`."""
+        if target is None:
+            target_text, verdict = "", ""
+        else:
+            target_text = f"{'<=' if at_most else '>='} {target:g}x"
+            verdict = "met" if (value <= target if at_most else value >= target) else "MISSED"
+        self.rows.append((workload, what, value, f"{target_text:<8} {verdict}"))
+        print(f"  {what:<38} {value:7.2f}x  {target_text:<8} {verdict}", flush=True)
+
+    def summary(self) -> None:
+        print("\nSummary")
+        print(f"  {'workload':<26} {'figure':<38} {'value':>8}  {'target':<8} verdict")
+        for workload, what, value, verdict in self.rows:
+            print(f"  {workload:<26} {what:<38} {value:7.2f}x  {verdict}")
+        for note in self.notes:
+            print(f"  note: {note}")
+
+
+def throughput_line(name: str, timings: "Timings", size: int) -> str:
+    median, best = timings.median(name), timings.best(name)
+    return (f"  {name:<20} {median * 1000:10.1f} ms  {size / MB / median:8.1f} MB/s"
+            f"   (best {best * 1000:.1f} ms, {size / MB / best:.1f} MB/s)")
+
+
+def compare(report: Report, workload: str, documents: Sequence[Document], repeat: int,
+            names: Sequence[str], targets: Dict[Tuple[str, str], float]) -> Dict[str, float]:
+    size = sum(len(document.data) for document in documents)
+    print(f"\n{workload}: {len(documents)} documents, {size / MB:.2f} MB, {repeat} repetitions", flush=True)
+    timings = measure(documents, names, repeat)
+    medians = {name: timings.median(name) for name in names}
+    for name in names:
+        print(throughput_line(name, timings, size))
+    for ours in ("tessellox parse", "tessellox markdown"):
+        if ours not in medians:
+            continue
+        for theirs in ("expat bare", "lxml tree", "lxml reference"):
+            if theirs in medians and (ours, theirs) in targets:
+                label = "parse+getters" if ours == "tessellox parse" else "parse_to_markdown"
+                report.ratio(workload, f"{label} vs {theirs}", medians[theirs] / medians[ours],
+                             targets[(ours, theirs)])
+    return medians
+
+
+V4_TARGETS = {
+    ("tessellox parse", "expat bare"): 0.6,
+    ("tessellox parse", "lxml tree"): 2.0,
+    ("tessellox parse", "lxml reference"): 5.0,
+    ("tessellox markdown", "expat bare"): 0.4,
+    ("tessellox markdown", "lxml tree"): 1.5,
+}
+
+
+def bench_real(report: Report, repeat: int) -> None:
+    documents = sample_documents(("v4-grant", "v4-app"), ("ipg050104-small-v40.xml", "ipgb20221025-biblio-v47.xml"))
+    if not documents:
+        report.notes.append("real: no samples under ../shared/data")
+        return
+    compare(report, "real v4 samples", documents, repeat, list(COMPETITORS), V4_TARGETS)
+
+
+def bench_corpus(report: Report, repeat: int, corpus_mb: float, seed: int) -> None:
+    start = time.perf_counter()
+    documents = [Document(f"corpus#{i + 1}", text) for i, text in enumerate(
+        generate.generate_corpus("v4", int(corpus_mb * MB), 100_000, 500_000, seed))]
+    print(f"\n(generated the corpus in {time.perf_counter() - start:.1f} s)")
+    compare(report, f"generated v4 corpus {corpus_mb:g} MB", documents, repeat, list(COMPETITORS), V4_TARGETS)
+
+
+def bench_older(report: Report, repeat: int) -> None:
+    names = ["expat bare", "tessellox parse", "tessellox markdown"]
+    targets = {("tessellox parse", "expat bare"): 0.6}
+    for label, folders, bulk in (("pap samples", ("pap",), ()), ("st32 samples", ("st32",), ()),
+                                 ("st32 bulk (100 documents)", (), ("pg020507-100docs-st32.xml",))):
+        documents = sample_documents(folders, bulk)
+        if not documents:
+            report.notes.append(f"{label}: samples missing")
+            continue
+        try:
+            tessellox.parse(documents[0].text)
+        except ValueError as error:
+            report.notes.append(f"{label}: parse fails ({error}); parser not ready")
+            continue
+        compare(report, label, documents, repeat, names, targets)
+
+
+def bench_sizes(report: Report, repeat: int, sizes: Sequence[int], seed: int) -> None:
+    names = ["expat bare", "tessellox parse", "tessellox markdown"]
+    print("\nthroughput by document size (generated v4.5 grants)")
+    print(f"  {'size':>10} {'expat MB/s':>11} {'parse MB/s':>11} {'markdown MB/s':>14} {'parse/expat':>12}")
+    rates: Dict[str, List[float]] = {"tessellox parse": [], "tessellox markdown": []}
+    for size in sizes:
+        text = generate.generate_document("grant", size, seed)
+        document = Document(f"grant-{size}", text)
+        # Small documents are timed in batches so that each timing lasts long enough to measure.
+        copies = max(1, 2_000_000 // size)
+        timings = measure([document] * copies, names, repeat if size < 50 * MB else max(3, repeat // 2))
+        medians = {name: timings.median(name) for name in names}
+        total = size * copies
+        row = {name: total / MB / medians[name] for name in names}
+        for name in rates:
+            rates[name].append(row[name])
+        print(f"  {size_label(size):>10} {row['expat bare']:11.1f} {row['tessellox parse']:11.1f} "
+              f"{row['tessellox markdown']:14.1f} {medians['expat bare'] / medians['tessellox parse']:11.2f}x", flush=True)
+        del text, document
+        gc.collect()
+    for name, values in rates.items():
+        flatness = min(values) / max(values)
+        report.ratio("sizes " + "-".join(size_label(s) for s in (sizes[0], sizes[-1])),
+                     f"{name.split()[1]} slowest/fastest MB/s", flatness, 0.5)
+    report.notes.append("sizes: flat means the slowest size keeps at least half the fastest size's throughput")
+
+
+def size_label(size: int) -> str:
+    for unit, scale in (("MB", MB), ("KB", 1000)):
+        if size >= scale:
+            return f"{size / scale:g}{unit}"
+    return f"{size}B"
+
+
+# The children report the kernel's high-water mark of their own address space
+# (VmHWM). ru_maxrss would not do: a child started from this process inherits,
+# at exec, the high-water mark of the parent's memory, which holds the corpora.
+MEMORY_CHILD = r"""
+import sys
+path, mode = sys.argv[1], sys.argv[2]
+import tessellox
+
+def status(field):
+    with open("/proc/self/status") as handle:
+        for line in handle:
+            if line.startswith(field + ":"):
+                return int(line.split()[1]) * 1024
+    raise RuntimeError(field + " not in /proc/self/status")
+
+with open(path, encoding="utf-8", newline="") as handle:
+    text = handle.read()
+loaded_peak = status("VmHWM")
+try:
+    with open("/proc/self/clear_refs", "w") as handle:
+        handle.write("5")  # restarts the high-water mark from the current size
+    reset = True
+except OSError:
+    reset = False
+before = status("VmRSS")
+if mode == "parse":
+    document = tessellox.parse(text)
+elif mode == "markdown":
+    markdown = tessellox.parse_to_markdown(text)
+print(max(loaded_peak, status("VmHWM")), before, status("VmHWM") if reset else -1)
+"""
+
+
+def bench_memory(report: Report, sizes: Sequence[int], seed: int) -> None:
+    print("\npeak memory of one call above the loaded text, in a fresh process per figure")
+    print("  (A: peak of a child that loads and calls minus peak of a child that only loads;")
+    print("   B: the calling child's peak after restarting its high-water mark once the text is loaded)")
+    print(f"  {'size':>8} {'call':>9} {'A':>10} {'A/size':>7} {'B':>10} {'B/size':>7}")
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join(p for p in [str(Path(tessellox.__file__).parent), env.get("PYTHONPATH", "")] if p)
+    with tempfile.TemporaryDirectory(prefix="tessellox-memory-") as folder:
+        for size in sizes:
+            path = os.path.join(folder, f"grant-{size}.xml")
+            generate.write_text(path, generate.generate_document("grant", size, seed))
+
+            def child(mode: str) -> Tuple[int, int, int]:
+                output = subprocess.run([sys.executable, "-c", MEMORY_CHILD, path, mode], env=env,
+                                        check=True, capture_output=True, text=True).stdout.split()
+                return int(output[0]), int(output[1]), int(output[2])
+
+            load_only = child("load")
+            for mode in ("parse", "markdown"):
+                peak, before, own_peak = child(mode)
+                above = peak - load_only[0]
+                own = own_peak - before if own_peak >= 0 else None
+                own_text = f"{own / MB:8.1f}MB {own / size:6.2f}x" if own is not None else f"{'n/a':>10} {'':>7}"
+                print(f"  {size_label(size):>8} {mode:>9} {above / MB:8.1f}MB {above / size:6.2f}x {own_text}", flush=True)
+                # B is exact where the kernel allows the reset; A hides up to the size of the
+                # text's transient UTF-8 copy made while loading it.
+                figure = own if own is not None else above
+                report.ratio(f"memory {size_label(size)}", f"{mode}: peak above input / size",
+                             figure / size, 3.0, at_most=True)
+    report.notes.append("memory: peak memory of the call above the loaded text (figure B where available) "
+                        "over the document's UTF-8 size")
+
+
+def main(argv: Optional[Sequence[str]] = None) -> int:
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--quick", action="store_true",
+                        help="a subset: 10 MB corpus, sizes up to 10 MB, memory at 1 and 10 MB, 3 repetitions")
+    parser.add_argument("--only", nargs="+", choices=("real", "corpus", "older", "sizes", "memory"))
+    parser.add_argument("--repeat", type=int, help="repetitions per figure (default 7, quick 3)")
+    parser.add_argument("--corpus-mb", type=float, help="size of the generated corpus (default 50, quick 10)")
+    parser.add_argument("--seed", type=int, default=1)
+    args = parser.parse_args(argv)
+
+    repeat = args.repeat or (3 if args.quick else 7)
+    corpus_mb = args.corpus_mb or (10 if args.quick else 50)
+    sizes = [10_000, 100_000, MB, 10 * MB] + ([] if args.quick else [100 * MB])
+    memory_sizes = [MB, 10 * MB] + ([] if args.quick else [100 * MB])
+    only = set(args.only or ("real", "corpus", "older", "sizes", "memory"))
+
+    print(f"tessellox {tessellox.__version__} from {tessellox.__file__}")
+    print(f"lxml {'.'.join(map(str, etree.LXML_VERSION))}, libxml2 {'.'.join(map(str, etree.LIBXML_VERSION))}, "
+          f"{xml.parsers.expat.EXPAT_VERSION}, Python {sys.version.split()[0]}")
+    report = Report()
+    if "real" in only:
+        bench_real(report, repeat)
+    if "corpus" in only:
+        bench_corpus(report, repeat, corpus_mb, args.seed)
+    if "older" in only:
+        bench_older(report, repeat)
+    if "sizes" in only:
+        bench_sizes(report, repeat, sizes, args.seed)
+    if "memory" in only:
+        bench_memory(report, memory_sizes, args.seed)
+    report.summary()
+
+    command = f"PYTHONPATH={os.environ.get('PYTHONPATH', '<dir of tessellox module>')} python3 bench/parse_bench.py"
+    print("\nReproduce:")
+    print(f"  {command}{' --quick' if args.quick else ''} --repeat {repeat} --seed {args.seed}"
+          f"{'' if args.only is None else ' --only ' + ' '.join(args.only)}")
+    for workload, extra in (("real", ""), ("corpus", f" --corpus-mb {corpus_mb:g}"), ("older", ""),
+                            ("sizes", ""), ("memory", "")):
+        if workload in only:
+            print(f"  {command} --only {workload} --repeat {repeat} --seed {args.seed}{extra}"
+                  f"{' --quick' if args.quick and workload in ('sizes', 'memory') else ''}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
