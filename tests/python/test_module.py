@@ -180,3 +180,22 @@ def test_stub_matches_the_module():
     text = stub.read_text()
     for name in tessellox.__all__:
         assert name in text
+
+
+def test_stub_passes_mypy_strict(tmp_path):
+    pytest.importorskip("mypy")
+    spec = importlib.util.find_spec("tessellox")
+    stub = Path(spec.origin).with_name("tessellox.pyi")
+    if not stub.exists():
+        pytest.skip("module not installed with its stub")
+    (tmp_path / "stubs").mkdir()
+    (tmp_path / "stubs" / "tessellox.pyi").write_text(stub.read_text())
+    usage = Path(__file__).with_name("typing_usage.py")
+    import os
+
+    env = dict(os.environ, MYPYPATH=str(tmp_path / "stubs"))
+    result = subprocess.run(
+        [sys.executable, "-m", "mypy", "--strict", "--no-incremental", "--cache-dir", str(tmp_path / "cache"), str(usage)],
+        capture_output=True, text=True, env=env, cwd=tmp_path,
+    )
+    assert result.returncode == 0, result.stdout + result.stderr
