@@ -208,6 +208,18 @@ void append_document_type(const Tree& tree, std::string& out) {
 
 }  // namespace
 
+std::size_t child_element_count(NodeRef node) noexcept {
+  std::size_t count = 0;
+  for (NodeRef child = node.first_child(); !child.is_null(); child = child.next_sibling())
+    count += child.is_element() ? 1 : 0;
+  return count;
+}
+
+OptString non_empty(std::string text) {
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
 std::size_t child_count(NodeRef node) noexcept {
   std::size_t count = 0;
   for (NodeRef child = node.first_child(); !child.is_null(); child = child.next_sibling()) ++count;

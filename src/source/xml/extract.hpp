@@ -167,6 +167,13 @@ void append_captured_text(NodeRef node, std::string& out);
 // The number of child nodes of any kind.
 std::size_t child_count(NodeRef node) noexcept;
 
+// The number of child elements. Counting first lets a list be allocated once
+// instead of growing, which would move every large variant on each reallocation.
+std::size_t child_element_count(NodeRef node) noexcept;
+
+// The text itself, or absent when it is empty.
+OptString non_empty(std::string text);
+
 // Mixed content as inline nodes: typed elements for the known inline names,
 // RawXml for other elements and PIs, comments dropped. White-space-only text
 // is dropped when empty or holding a line feed, and kept otherwise, so the
@@ -202,6 +209,14 @@ Result<NodeRef, ParseError> checked_root(const Tree& tree, std::string_view root
 // declaration at the very start of `text` (version falling back to the
 // tree's), and the document type's name, identifiers and internal subset.
 void capture_prolog(std::string_view text, const Tree& tree, SourceDocument& document);
+
+// One root part per child element of the root, in document order; the
+// other child nodes leave no trace.
+template <class ConvertChild>
+void append_root_parts(NodeRef root, SourceDocument& document, ConvertChild&& convert_child) {
+  document.parts.reserve(child_element_count(root));
+  for (NodeRef child : child_elements(root)) document.parts.push_back(convert_child(child));
+}
 
 // The whole front end: parse, check the root, copy the root's attributes,
 // call `convert(root, document)` to fill the root parts, capture the prolog

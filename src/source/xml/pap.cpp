@@ -27,21 +27,6 @@ using Names = std::initializer_list<std::string_view>;
 // Lookups
 // ---------------------------------------------------------------------------
 
-// Counting first lets a list be allocated once instead of growing, which
-// would move every 160-byte variant on each reallocation.
-std::size_t child_element_count(NodeRef node) noexcept {
-  std::size_t count = 0;
-  for (NodeRef child = node.first_child(); !child.is_null(); child = child.next_sibling()) {
-    count += child.is_element() ? 1 : 0;
-  }
-  return count;
-}
-
-OptString non_empty(std::string text) {
-  if (text.empty()) return std::nullopt;
-  return text;
-}
-
 bool name_in(std::string_view name, Names names) noexcept {
   for (std::string_view wanted : names) {
     if (name == wanted) return true;
@@ -65,7 +50,7 @@ NodeRef first_descendant(NodeRef node, Names names) noexcept {
 OptString descendant_text(NodeRef node, Names names) {
   const NodeRef found = first_descendant(node, names);
   if (found.is_null()) return std::nullopt;
-  return non_empty(xml::trimmed_text(found));
+  return xml::non_empty(xml::trimmed_text(found));
 }
 
 OptLevel lvl(NodeRef element) noexcept {
@@ -204,7 +189,7 @@ Figure figure(NodeRef element) {
 Section section(NodeRef element) {
   Section record;
   record.attributes = xml::copy_attributes(element);
-  record.blocks.reserve(child_element_count(element));
+  record.blocks.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "heading") {
@@ -380,7 +365,7 @@ BibliographicItem bibliographic_item(NodeRef element) {
 BibliographicInformation bibliographic_information(NodeRef element) {
   BibliographicInformation information;
   information.attributes = xml::copy_attributes(element);
-  information.items.reserve(child_element_count(element));
+  information.items.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) information.items.push_back(bibliographic_item(child));
   return information;
 }
@@ -392,7 +377,7 @@ BibliographicInformation bibliographic_information(NodeRef element) {
 Abstract abstract_part(NodeRef element) {
   Abstract abstract;
   abstract.attributes = xml::copy_attributes(element);
-  abstract.entries.reserve(child_element_count(element));
+  abstract.entries.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     if (child.local_name() == "paragraph") {
       abstract.entries.emplace_back(paragraph(child));
@@ -415,7 +400,7 @@ DescriptionPart description_division(NodeRef element, DescriptionPartKind kind) 
   DescriptionPart part;
   part.kind = kind;
   part.attributes = xml::copy_attributes(element);
-  part.items.reserve(child_element_count(element));
+  part.items.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     if (child.local_name() == "section") {
       part.items.emplace_back(section(child));
@@ -429,7 +414,7 @@ DescriptionPart description_division(NodeRef element, DescriptionPartKind kind) 
 Description description_part(NodeRef element) {
   Description description;
   description.attributes = xml::copy_attributes(element);
-  description.entries.reserve(child_element_count(element));
+  description.entries.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "cross-reference-to-related-applications") {
@@ -446,7 +431,7 @@ Description description_part(NodeRef element) {
 Claims claims_part(NodeRef element) {
   Claims claims;
   claims.attributes = xml::copy_attributes(element);
-  claims.entries.reserve(child_element_count(element));
+  claims.entries.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "claim") {
@@ -463,7 +448,7 @@ Claims claims_part(NodeRef element) {
 Drawings drawings_part(NodeRef element) {
   Drawings drawings;
   drawings.attributes = xml::copy_attributes(element);
-  drawings.entries.reserve(child_element_count(element));
+  drawings.entries.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "figure") {
@@ -496,10 +481,7 @@ RootPart root_part(NodeRef element) {
 ParseResult parse_pap(std::string_view text, SourceFormat format) {
   return xml::run_front_end(text, "patent-application-publication", messages::kPapRootRequired, format,
                             [](NodeRef root, SourceDocument& document) {
-                              document.parts.reserve(child_element_count(root));
-                              for (NodeRef child : xml::child_elements(root)) {
-                                document.parts.push_back(root_part(child));
-                              }
+                              xml::append_root_parts(root, document, root_part);
                             });
 }
 

@@ -25,21 +25,6 @@ using Path = std::initializer_list<std::string_view>;
 // Lookups
 // ---------------------------------------------------------------------------
 
-// Counting first lets a list be allocated once instead of growing, which
-// would move every 160-byte variant on each reallocation.
-std::size_t child_element_count(NodeRef node) noexcept {
-  std::size_t count = 0;
-  for (NodeRef child = node.first_child(); !child.is_null(); child = child.next_sibling()) {
-    count += child.is_element() ? 1 : 0;
-  }
-  return count;
-}
-
-OptString non_empty(std::string text) {
-  if (text.empty()) return std::nullopt;
-  return text;
-}
-
 NodeRef first_child_named(NodeRef element, std::string_view name) noexcept {
   if (element.is_null()) return NodeRef();
   return xml::first_child_element(element, name);
@@ -60,7 +45,7 @@ NodeRef path_element(NodeRef start, Path path) noexcept {
 OptString path_text(NodeRef start, Path path) {
   const NodeRef end = path_element(start, path);
   if (end.is_null()) return std::nullopt;
-  return non_empty(xml::trimmed_text(end));
+  return xml::non_empty(xml::trimmed_text(end));
 }
 
 OptLevel lvl(NodeRef element) noexcept {
@@ -221,7 +206,7 @@ ClaimElement claim(NodeRef element) {
   ClaimElement record;
   record.attributes = xml::copy_attributes(element);
   record.id = xml::attribute_string(element, "ID");
-  record.content.reserve(child_element_count(element));
+  record.content.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "PARA" || name == "CLMSTEP") {
@@ -392,7 +377,7 @@ BibliographicInformation bibliographic_information(NodeRef element) {
   BibliographicInformation information;
   information.attributes = xml::copy_attributes(element);
   std::vector<BibliographicItem>& items = information.items;
-  items.reserve(child_element_count(element));
+  items.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "B100") {
@@ -420,7 +405,7 @@ Abstract abstract_part(NodeRef element) {
   Abstract abstract;
   abstract.attributes = xml::copy_attributes(element);
   const NodeRef container = btext_or_self(element);
-  abstract.entries.reserve(child_element_count(container));
+  abstract.entries.reserve(xml::child_element_count(container));
   for (NodeRef child : xml::child_elements(container)) {
     if (child.local_name() == "PARA") {
       abstract.entries.emplace_back(paragraph(child));
@@ -467,7 +452,7 @@ std::optional<DescriptionPartKind> description_part_kind(std::string_view name) 
 Description description_part(NodeRef element) {
   Description description;
   description.attributes = xml::copy_attributes(element);
-  description.entries.reserve(child_element_count(element));
+  description.entries.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     if (const std::optional<DescriptionPartKind> kind = description_part_kind(child.local_name())) {
       description.entries.emplace_back(description_division(child, *kind));
@@ -518,7 +503,7 @@ Figure embedded_image(NodeRef element) {
 Drawings drawings_part(NodeRef element) {
   Drawings drawings;
   drawings.attributes = xml::copy_attributes(element);
-  drawings.entries.reserve(child_element_count(element));
+  drawings.entries.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     if (child.local_name() == "EMI") {
       drawings.entries.emplace_back(embedded_image(child));
@@ -544,10 +529,7 @@ RootPart root_part(NodeRef element) {
 ParseResult parse_st32(std::string_view text, SourceFormat format) {
   return xml::run_front_end(text, "PATDOC", messages::kSt32RootRequired, format,
                             [](NodeRef root, SourceDocument& document) {
-                              document.parts.reserve(child_element_count(root));
-                              for (NodeRef child : xml::child_elements(root)) {
-                                document.parts.push_back(root_part(child));
-                              }
+                              xml::append_root_parts(root, document, root_part);
                             });
 }
 

@@ -30,16 +30,6 @@ constexpr FamilyNames kApplication{"us-patent-application", messages::kV4Applica
 
 bool is_paragraph_name(std::string_view name) noexcept { return name == "p" || name == "paragraph"; }
 
-// Lists that get one entry per child element are sized once up front.
-std::size_t element_count(NodeRef node) noexcept {
-  std::size_t count = 0;
-  for (NodeRef child : xml::child_elements(node)) {
-    static_cast<void>(child);
-    ++count;
-  }
-  return count;
-}
-
 // ---------------------------------------------------------------------------
 // Bibliographic data
 // ---------------------------------------------------------------------------
@@ -249,7 +239,7 @@ ContinuityItem related_document(NodeRef element) {
 ContinuityData related_documents(NodeRef element) {
   ContinuityData data;
   data.attributes = xml::copy_attributes(element);
-  data.entries.reserve(element_count(element));
+  data.entries.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) data.entries.push_back(related_document(child));
   return data;
 }
@@ -258,7 +248,7 @@ BibliographicInformation bibliographic_information(NodeRef element) {
   BibliographicInformation information;
   information.attributes = xml::copy_attributes(element);
   std::vector<BibliographicItem>& items = information.items;
-  items.reserve(element_count(element));
+  items.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "publication-reference") {
@@ -295,7 +285,7 @@ BibliographicInformation bibliographic_information(NodeRef element) {
 Abstract abstract_part(NodeRef element) {
   Abstract abstract;
   abstract.attributes = xml::copy_attributes(element);
-  abstract.entries.reserve(element_count(element));
+  abstract.entries.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     if (is_paragraph_name(child.local_name())) {
       abstract.entries.emplace_back(xml::build_paragraph(child));
@@ -309,7 +299,7 @@ Abstract abstract_part(NodeRef element) {
 Claims claims_part(NodeRef element) {
   Claims claims;
   claims.attributes = xml::copy_attributes(element);
-  claims.entries.reserve(element_count(element));
+  claims.entries.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "claim") {
@@ -326,7 +316,7 @@ Claims claims_part(NodeRef element) {
 Drawings drawings_part(NodeRef element) {
   Drawings drawings;
   drawings.attributes = xml::copy_attributes(element);
-  drawings.entries.reserve(element_count(element));
+  drawings.entries.reserve(xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "figure") {
@@ -506,10 +496,8 @@ RootPart root_part(NodeRef child, const FamilyNames& family) {
 ParseResult parse_v4(std::string_view text, SourceFormat format, const FamilyNames& family) {
   return xml::run_front_end(text, family.root, family.wrong_root_message, format,
                             [&family](NodeRef root, SourceDocument& document) {
-                              document.parts.reserve(element_count(root));
-                              for (NodeRef child : xml::child_elements(root)) {
-                                document.parts.push_back(root_part(child, family));
-                              }
+                              xml::append_root_parts(root, document,
+                                                     [&family](NodeRef child) { return root_part(child, family); });
                             });
 }
 
