@@ -28,15 +28,14 @@ class ClaimTextWriter {
         const auto& element = std::get<InlineElement>(node.value);
         if (element.kind != InlineKind::ClaimText) {
           write(element.content, depth, false);
-        } else if (claim_level) {
-          // Sibling claim texts of the claim itself each start a line, but
-          // stay at the claim's own depth.
-          if (!out_.empty() && out_.back() != '\n') out_ += '\n';
-          write(element.content, depth, false);
-        } else {
-          if (out_.size() > content_start && out_.back() != '\n') out_ += '\n';
-          write(element.content, depth + 2, false);
+          continue;
         }
+        // A claim text starts a line: sibling claim texts of the claim itself
+        // stay at the claim's own depth, nested ones go two spaces deeper.
+        const bool opens_line = claim_level ? !out_.empty() && out_.back() != '\n'
+                                            : out_.size() > content_start && out_.back() != '\n';
+        if (opens_line && !drop_blank_line_end()) out_ += '\n';
+        write(element.content, claim_level ? depth : depth + 2, false);
       }
     }
   }
@@ -65,6 +64,24 @@ class ClaimTextWriter {
       at_line_start = true;
       pos = line_feed + 1;
     }
+  }
+
+  // Pretty-printed sources indent a nested claim text on a line of its own
+  // ("comprising:\n    <claim-text>"). Opening a line after that indentation
+  // would leave an empty line in the claim, so a line holding only white
+  // space so far is cut back to its start instead, and the claim text takes
+  // that line. Returns whether it did. Only the white space after the last
+  // line feed is looked at, and it is then either removed or closed off by
+  // the new line feed, so nothing is scanned twice.
+  bool drop_blank_line_end() {
+    std::size_t end = out_.size();
+    while (end > 0 && out_[end - 1] != '\n') {
+      const std::size_t length = trailing_white_space_length(std::string_view(out_).substr(0, end));
+      if (length == 0) return false;
+      end -= length;
+    }
+    out_.resize(end);
+    return true;
   }
 
   std::string& out_;

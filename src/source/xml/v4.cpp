@@ -156,10 +156,12 @@ ClassificationUs classification_national(NodeRef element) {
   return us;
 }
 
-// The organisation or person name of an applicant or assignee.
+// The organisation or person name of an applicant or assignee, read from its
+// addressbook. Version 4.0 assignees carry `orgname` directly, without an
+// addressbook; their names are read from the party element itself.
 OptString party_name(NodeRef party) {
-  const NodeRef addressbook = xml::first_child_element(party, "addressbook");
-  if (addressbook.is_null()) return std::nullopt;
+  NodeRef addressbook = xml::first_child_element(party, "addressbook");
+  if (addressbook.is_null()) addressbook = party;
   if (OptString name = xml::child_text(addressbook, {"orgname", "name"})) return name;
   std::string joined;
   for (std::string_view part : {"first-name", "middle-name", "last-name"}) {

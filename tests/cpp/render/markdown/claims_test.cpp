@@ -53,7 +53,26 @@ INSTANTIATE_TEST_SUITE_P(
                              element(InlineKind::DependentClaimReference, {text("claim 1")}),
                              element(InlineKind::Bold, {text(", wherein")})})},
                 "2. The tool of claim 1, wherein"},
-        RawCase{"empty claim", {}, ""}),
+        RawCase{"empty claim", {}, ""},
+        // Pretty-printed sources put a nested claim text on its own indented
+        // line; the indentation must not leave an empty line behind.
+        RawCase{"source indentation before a nested text gives way to it",
+                {claim_text({text("1. A tool comprising:\n        "), claim_text({text("a handle;")}),
+                             claim_text({text("a blade.")})})},
+                "1. A tool comprising:\n  a handle;\n  a blade."},
+        RawCase{"the same at claim level, tabs and no-break spaces included",
+                {text("1. A tool comprising:\r\n \t\xC2\xA0"), claim_text({text("a handle")})},
+                "1. A tool comprising:\r\na handle"},
+        RawCase{"white space alone before the first claim text opens no line",
+                {text("  "), claim_text({text("1. A tool")})},
+                "1. A tool"},
+        RawCase{"white space after words is left to the clean-up",
+                {claim_text({text("1. A tool  "), claim_text({text("a handle")})})},
+                "1. A tool  \n  a handle"},
+        RawCase{"a nested text that opens no line keeps the indentation before it",
+                {claim_text({text("3. The tool of\n   "),
+                             element(InlineKind::DependentClaimReference, {claim_text({text("claim 2")})})})},
+                "3. The tool of\n   claim 2"}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
 struct CleanUpCase {

@@ -188,7 +188,7 @@ TEST(V4Bibliographic, PartiesAndTheirNames) {
     <applicant><addressbook><first-name>A</first-name><middle-name>B</middle-name><last-name>C</last-name></addressbook></applicant>
     <applicant><addressbook><name>  </name><orgname>Later</orgname></addressbook></applicant>
     <applicant><addressbook><address/></addressbook></applicant>
-    <applicant/>
+    <applicant><role>01</role></applicant>
     <inventor/>
   </us-applicants>
   <inventors><inventor/></inventors>
@@ -198,6 +198,8 @@ TEST(V4Bibliographic, PartiesAndTheirNames) {
   <assignee><addressbook><orgname></orgname><name>Not read</name></addressbook></assignee>
   <assignee><addressbook><name>Person Name</name><first-name>X</first-name></addressbook></assignee>
   <applicant/>
+  <assignee><orgname>Xerox Corporation</orgname><role>02</role></assignee>
+  <assignee><first-name>Ann</first-name><last-name>Lee</last-name></assignee>
 </assignees>
 <parties><applicants/></parties>)");
   ASSERT_EQ(tags(items), (std::vector<std::size_t>{5, 9, 6, 6, 5}));
@@ -213,9 +215,12 @@ TEST(V4Bibliographic, PartiesAndTheirNames) {
   EXPECT_EQ(std::get<RawXml>(items[1]).name, "inventors");
   EXPECT_EQ(std::get<Assignees>(items[2]).parties.at(0).name, "Acme Corp.");
   const Assignees& direct = std::get<Assignees>(items[3]);
-  ASSERT_EQ(direct.parties.size(), 2u);
+  ASSERT_EQ(direct.parties.size(), 4u);
   EXPECT_FALSE(direct.parties[0].name.has_value());
   EXPECT_EQ(direct.parties[1].name, "Person Name");
+  // Without an addressbook (version 4.0 assignees) the party element holds the name.
+  EXPECT_EQ(direct.parties[2].name, "Xerox Corporation");
+  EXPECT_EQ(direct.parties[3].name, "Ann Lee");
   EXPECT_TRUE(std::get<Applicants>(items[4]).parties.empty());
 }
 
