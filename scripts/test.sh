@@ -28,4 +28,8 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/tests-sanitize --output-on-failure -j "$jobs"
 
 echo "== Python tests" >&2
-TESSELLOX_WHEEL_DIR="$PWD/build/wheel" python3 -m pytest -q tests/python
+TESSELLOX_WHEEL_DIR="$PWD/build/wheel" TESSELLOX_CORE_LIBRARY="$PWD/build/tests/libtessellox_core.a" \
+  python3 -m pytest -q tests/python
+
+echo "== fuzz targets, 60 seconds each on their seed corpora" >&2
+bash scripts/fuzz.sh "${TESSELLOX_FUZZ_SECONDS:-60}"

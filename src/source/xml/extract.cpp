@@ -290,7 +290,7 @@ void capture_into(NodeRef node, RawXml& raw) {
   raw.children.reserve(child_count(node));
   // Constructed from a value rather than value-initialised, which would
   // first zero every record.
-  for (NodeRef child : node.children()) capture_into(child, raw.children.emplace_back(RawXml::Kind::Text));
+  for (NodeRef child : node.children()) capture_into(child, raw.children.emplace_back(RawXml::make_text(std::string())));
 }
 
 }  // namespace
@@ -375,25 +375,25 @@ void append_inline_content(NodeRef element, InlineContent& out) {
       case NodeKind::Text:
       case NodeKind::CData:
         if (!is_droppable_white_space(child.value())) {
-          std::get<Text>(out.emplace_back(Text{}).value).text.assign(child.value());
+          std::get<Text>(out.emplace_back().value).text.assign(child.value());
         }
         break;
       case NodeKind::EntityReference:
-        append_captured_text(child, std::get<Text>(out.emplace_back(Text{}).value).text);
+        append_captured_text(child, std::get<Text>(out.emplace_back().value).text);
         break;
       case NodeKind::Element:
         if (std::optional<InlineKind> kind = inline_kind(child.local_name())) {
-          InlineElement& inline_element = std::get<InlineElement>(out.emplace_back(InlineElement{}).value);
+          InlineElement& inline_element = out.emplace_back().value.emplace<InlineElement>();
           inline_element.kind = *kind;
           inline_element.attributes = copy_attributes(child);
           inline_element.target = reference_target(child, *kind);
           append_inline_content(child, inline_element.content);
         } else {
-          capture_into(child, std::get<RawXml>(out.emplace_back(RawXml{}).value));
+          capture_into(child, out.emplace_back().value.emplace<RawXml>());
         }
         break;
       case NodeKind::ProcessingInstruction:
-        capture_into(child, std::get<RawXml>(out.emplace_back(RawXml{}).value));
+        capture_into(child, out.emplace_back().value.emplace<RawXml>());
         break;
       default:
         break;

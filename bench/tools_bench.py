@@ -1,0 +1,205 @@
+"""Throughput and memory of the `tessellox` command on bulk files.
+
+    PYTHONPATH=build/release:python python bench/tools_bench.py
+
+Measures, in one run:
+1. `tessellox records --jobs 1` on the shared bulk samples against `parse()`
+   in a loop over the same documents already split and decoded (the cost of
+   splitting, record building and writing);
+2. `--jobs 2` against `--jobs 1` on a generated corpus of the bulk samples
+   repeated to --corpus-mb (pool start-up amortised);
+3. peak memory (sum of the resident sizes of the process tree, sampled) of
+   the tool on a generated bulk file of --memory-mb.
+Generated files go to a temporary directory that is deleted afterwards.
+"""
+
+from __future__ import annotations
+
+import argparse
+import os
+import resource
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+from pathlib import Path
+from typing import Callable, List, Sequence, Tuple
+
+ROOT = Path(__file__).resolve().parents[1]
+BULK = ROOT.parent / "shared" / "data" / "bulk"
+
+
+def tool_command(arguments: Sequence[str]) -> List[str]:
+    return [sys.executable, "-m", "tessellox_tools", *arguments]
+
+
+def environment() -> dict:
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join(path for path in sys.path if path)
+    return env
+
+
+def children_cpu() -> float:
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
+def own_cpu() -> float:
+    usage = resource.getrusage(resource.RUSAGE_SELF)
+    return usage.ru_utime + usage.ru_stime
+
+
+def run_tool(arguments: Sequence[str]) -> None:
+    subprocess.run(tool_command(arguments), check=True, env=environment(), stderr=subprocess.DEVNULL)
+
+
+def parse_loop(paths: Sequence[str]) -> Tuple[Callable[[], None], int]:
+    """A loop of parse() over the documents, already split and decoded."""
+    import tessellox
+
+    from tessellox_tools.split import iter_documents
+
+    texts = [raw.data.decode("utf-8") for raw in iter_documents(paths)]
+
+    def loop() -> None:
+        for text in texts:
+            try:
+                tessellox.parse(text)
+            except ValueError:
+                pass
+
+    return loop, sum(len(text.encode("utf-8")) for text in texts)
+
+
+def interleaved(runs: int, functions: Sequence[Callable[[], None]]) -> List[Tuple[float, float]]:
+    """Best wall seconds of each function (and the CPU seconds of the
+    process tree in that run), the functions taking turns so that load from
+    elsewhere on the machine falls on all of them alike."""
+    best = [(float("inf"), 0.0)] * len(functions)
+    for _ in range(runs):
+        for index, function in enumerate(functions):
+            cpu = children_cpu() + own_cpu()
+            started = time.perf_counter()
+            function()
+            elapsed = time.perf_counter() - started
+            if elapsed < best[index][0]:
+                best[index] = (elapsed, children_cpu() + own_cpu() - cpu)
+    return best
+
+
+def load_average() -> str:
+    return " ".join(f"{value:.1f}" for value in os.getloadavg())
+
+
+def generate(path: Path, target_bytes: int) -> int:
+    """Concatenates the bulk samples until the file holds `target_bytes`."""
+    samples = [file.read_bytes() for file in sorted(BULK.glob("*.xml"))]
+    written = 0
+    with open(path, "wb") as stream:
+        while written < target_bytes:
+            for sample in samples:
+                # Each sample ends without a newline in places; keep
+                # documents apart as a weekly file does.
+                stream.write(sample if sample.endswith(b"\n") else sample + b"\n")
+                written += len(sample) + (0 if sample.endswith(b"\n") else 1)
+    return written
+
+
+def tree_rss(process) -> int:
+    import psutil
+
+    total = 0
+    for member in [process] + process.children(recursive=True):
+        try:
+            total += member.memory_info().rss
+        except psutil.Error:
+            pass
+    return total
+
+
+def peak_memory(arguments: Sequence[str]) -> Tuple[int, float]:
+    import psutil
+
+    started = time.perf_counter()
+    child = subprocess.Popen(tool_command(arguments), env=environment(), stderr=subprocess.DEVNULL)
+    process = psutil.Process(child.pid)
+    peak = 0
+    done = threading.Event()
+
+    def sample() -> None:
+        nonlocal peak
+        while not done.is_set():
+            try:
+                peak = max(peak, tree_rss(process))
+            except psutil.Error:
+                pass
+            time.sleep(0.02)
+
+    sampler = threading.Thread(target=sample)
+    sampler.start()
+    child.wait()
+    done.set()
+    sampler.join()
+    if child.returncode != 0:
+        raise SystemExit(f"tool failed with status {child.returncode}")
+    return peak, time.perf_counter() - started
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--repeat", type=int, default=10, help="times the bulk samples are listed for measure 1")
+    parser.add_argument("--corpus-mb", type=int, default=150, help="size of the corpus for measure 2")
+    parser.add_argument("--memory-mb", type=int, default=1000, help="size of the file for measure 3 (0: skip)")
+    parser.add_argument("--runs", type=int, default=3, help="best of this many runs")
+    arguments = parser.parse_args()
+    if not BULK.is_dir():
+        print(f"no bulk samples at {BULK}", file=sys.stderr)
+        return 1
+
+    scratch = Path(tempfile.mkdtemp(prefix="tessellox-bench-"))
+    try:
+        output = str(scratch / "out.jsonl")
+        paths = [str(BULK)] * arguments.repeat
+        loop, size = parse_loop(paths)
+        (loop_seconds, _), (tool_seconds, tool_cpu) = interleaved(
+            arguments.runs, [loop, lambda: run_tool(["records", *paths, "-o", output, "--jobs", "1", "--no-progress"])]
+        )
+        print(f"load average before: {load_average()}")
+        print(f"1. bulk samples x{arguments.repeat}: {size / 1e6:.1f} MB")
+        print(f"   parse() loop      {size / loop_seconds / 1e6:8.1f} MB/s  ({loop_seconds:.2f} s)")
+        print(f"   records --jobs 1  {size / tool_seconds / 1e6:8.1f} MB/s  ({tool_seconds:.2f} s, {tool_cpu:.2f} s CPU)")
+        print(f"   ratio             {loop_seconds / tool_seconds:8.2f}  (target >= 0.70)")
+
+        corpus = scratch / "corpus.xml"
+        corpus_size = generate(corpus, arguments.corpus_mb * 1_000_000)
+        runs = interleaved(
+            arguments.runs,
+            [
+                lambda: run_tool(["records", str(corpus), "-o", output, "--jobs", "1", "--no-progress"]),
+                lambda: run_tool(["records", str(corpus), "-o", output, "--jobs", "2", "--no-progress"]),
+            ],
+        )
+        seconds = {"1": runs[0], "2": runs[1]}
+        print(f"2. generated corpus: {corpus_size / 1e6:.1f} MB")
+        for jobs, (elapsed, cpu) in seconds.items():
+            print(f"   records --jobs {jobs}  {corpus_size / elapsed / 1e6:8.1f} MB/s  ({elapsed:.2f} s, {cpu:.2f} s CPU)")
+        seconds_1, seconds_2 = seconds["1"][0], seconds["2"][0]
+        print(f"   speed-up          {seconds_1 / seconds_2:8.2f}  (target >= 1.80)")
+        print(f"load average after: {load_average()}")
+        corpus.unlink()
+
+        if arguments.memory_mb:
+            big = scratch / "big.xml"
+            big_size = generate(big, arguments.memory_mb * 1_000_000)
+            peak, elapsed = peak_memory(["records", str(big), "-o", output, "--no-progress"])
+            print(f"3. generated bulk file: {big_size / 1e6:.0f} MB, default jobs, {elapsed:.1f} s")
+            print(f"   peak resident memory of the process tree {peak / 1e6:.0f} MB  (target < 300)")
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

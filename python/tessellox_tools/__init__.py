@@ -1,0 +1,31 @@
+"""Whole corpora with tessellox: splitting USPTO bulk files, records, the
+`tessellox` command line tool, and parallel and Dask runs.
+
+    from tessellox_tools import iter_documents, iter_records
+
+    for record in iter_records(["ipg230103.zip"]):
+        print(record["patent_number"], record["title"])
+
+Modules: `split` (documents, their origins, and regions of whole
+documents), `records` (the record schema), `work` (what a worker does with
+a region), `writers` (JSON Lines, Parquet, Markdown files), `pool` (ordered
+process pool), `dask` (Dask bags and dataframes), `cli` (the command).
+"""
+
+from .records import RECORD_FIELDS, SCHEMA_VERSION, document_record, iter_records
+from .split import Origin, RawDocument, Region, Source, iter_documents, iter_regions, iter_source_documents, iter_sources
+
+__all__ = [
+    "Origin",
+    "RawDocument",
+    "Region",
+    "Source",
+    "iter_documents",
+    "iter_regions",
+    "iter_sources",
+    "iter_source_documents",
+    "iter_records",
+    "document_record",
+    "RECORD_FIELDS",
+    "SCHEMA_VERSION",
+]

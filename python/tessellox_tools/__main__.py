@@ -1,0 +1,8 @@
+"""`python -m tessellox_tools`: the `tessellox` command."""
+
+import sys
+
+from .cli import main
+
+if __name__ == "__main__":
+    sys.exit(main())

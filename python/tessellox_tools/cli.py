@@ -1,0 +1,421 @@
+"""The `tessellox` command: detect, convert to Markdown, or extract records
+from whole USPTO corpora, on all cores."""
+
+from __future__ import annotations
+
+import argparse
+import collections
+import contextlib
+import functools
+import os
+import sys
+import textwrap
+import time
+from typing import IO, Any, Callable, Counter, Deque, Iterable, Iterator, List, Optional, Sequence, Tuple
+
+import tessellox
+
+from . import work
+from .pool import WorkerDied, default_jobs, run_ordered
+from .records import error_record
+from .split import DEFAULT_REGION_SIZE, STDIN, Origin, Region, input_size, iter_regions
+from .writers import JsonLinesWriter, MarkdownDirectoryWriter, ParquetWriter, parquet_claims_path
+
+PROGRAM = "tessellox"
+SUMMARY_MESSAGES = 5
+MIN_REGION_SIZE = 256 << 10
+
+# A tiny APS record: lets a template be checked before the first document.
+_TEMPLATE_PROBE = "PATN\nWKU  039302717\nTTL  Probe\n"
+
+_EPILOG = """\
+inputs:
+  Each PATH is a file with one document or many laid end to end (a USPTO
+  weekly file), a zip archive of such files, a directory of any of these
+  (walked recursively), or - for standard input (the default).
+
+examples:
+  tessellox detect ipg230103.zip
+  tessellox markdown ipg230103.zip -o markdown/ --template layout.md
+  tessellox records data/2023/ -o grants-2023.jsonl --jobs 8
+  tessellox records ipg230103.zip -o grants.parquet
+  unzip -p ipg230103.zip | tessellox records --jobs 2 > grants.jsonl
+
+exit status:
+  0 when every input was read (documents that fail are reported, not fatal),
+  1 when an input or output could not be read or written, or --fail-fast met
+  a failure, 2 for wrong arguments.
+"""
+
+
+class _Arguments(argparse.Namespace):
+    command: str
+    paths: List[str]
+    jobs: int
+    progress: Optional[bool]
+    errors: Optional[str]
+    fail_fast: bool
+    output: Optional[str] = None
+    template: Optional[str] = None
+
+
+def _positive(text: str) -> int:
+    try:
+        value = int(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"invalid integer: {text!r}") from None
+    if value < 1:
+        raise argparse.ArgumentTypeError(f"must be at least 1: {value}")
+    return value
+
+
+def build_parser() -> argparse.ArgumentParser:
+    parser = argparse.ArgumentParser(
+        prog=PROGRAM,
+        description="Parse USPTO patent documents (XML since 2001, APS Green Book text) in bulk.",
+        epilog=_EPILOG,
+        formatter_class=argparse.RawDescriptionHelpFormatter,
+    )
+    parser.add_argument("--version", action="version", version=f"{PROGRAM} {tessellox.__version__}")
+    commands = parser.add_subparsers(dest="command", metavar="COMMAND", required=True)
+
+    common = argparse.ArgumentParser(add_help=False)
+    common.add_argument("paths", nargs="*", default=[STDIN], metavar="PATH", help="inputs (default: standard input)")
+    common.add_argument(
+        "-j",
+        "--jobs",
+        type=_positive,
+        default=default_jobs(),
+        metavar="N",
+        help="worker processes (default: all cores, here %(default)s)",
+    )
+    common.add_argument(
+        "--progress",
+        action=argparse.BooleanOptionalAction,
+        default=None,
+        help="show a progress bar on standard error (default: when it is a terminal)",
+    )
+    common.add_argument(
+        "--errors",
+        metavar="FILE",
+        help="write failed documents (JSON Lines: origin and message) to FILE; "
+        "default: beside the output, or listed on standard error when writing to standard output",
+    )
+    common.add_argument("--fail-fast", action="store_true", help="stop at the first failed document (exit status 1)")
+
+    def add(name: str, help_text: str, description: str) -> argparse.ArgumentParser:
+        return commands.add_parser(
+            name,
+            parents=[common],
+            help=help_text,
+            description=textwrap.fill(description, 79),
+            epilog=_EPILOG,
+            formatter_class=argparse.RawDescriptionHelpFormatter,
+        )
+
+    add(
+        work.DETECT,
+        "print the source format of every document",
+        "Print one line per document: FILE, MEMBER (- if none), ORDINAL, OFFSET and FORMAT "
+        "(- for a document that failed), separated by tabs.",
+    )
+    markdown = add(
+        work.MARKDOWN,
+        "write one Markdown file per document",
+        "Write DIR/<number>.md for every document, named by its patent or publication number "
+        "(unnumbered-<file>-<ordinal>.md without one; -2, -3, ... for repeated numbers). "
+        "Failures go to DIR/errors.jsonl unless --errors says otherwise.",
+    )
+    markdown.add_argument("-o", "--output", required=True, metavar="DIR", help="output directory (created)")
+    markdown.add_argument("--template", metavar="FILE", help="Markdown template with {{frontmatter}}, {{title}}, ...")
+    records = add(
+        work.RECORDS,
+        "write one record per document (JSON Lines or Parquet)",
+        "Write one record per document. FILE.jsonl (or standard output) gets JSON Lines; "
+        "FILE.parquet gets the documents table, with the claims table in FILE.claims.parquet "
+        "(needs pyarrow). Failures go to FILE.errors.jsonl unless --errors says otherwise.",
+    )
+    records.add_argument("-o", "--output", metavar="FILE", help="output file (default: standard output)")
+    return parser
+
+
+def _report(message: str) -> None:
+    # Through tqdm once a bar may be showing, so that the bar is redrawn
+    # below the message; tqdm is imported only for a bar (it costs start-up).
+    progress = sys.modules.get("tqdm")
+    if progress is not None:
+        progress.tqdm.write(f"{PROGRAM}: {message}", file=sys.stderr)
+    else:
+        print(f"{PROGRAM}: {message}", file=sys.stderr, flush=True)
+
+
+class _ErrorSink:
+    """Failed documents: JSON Lines in a file, or readable lines on stderr."""
+
+    def __init__(self, path: Optional[str]) -> None:
+        self.path = path
+        self._stream: Optional[IO[bytes]] = open(path, "wb") if path else None
+
+    def write(self, origin: Origin, message: str) -> None:
+        if self._stream is None:
+            _report(f"{origin.label()}: {message}")
+        else:
+            self._stream.write(work.json_line(error_record(origin, message)))
+
+    def close(self) -> None:
+        if self._stream is not None:
+            self._stream.close()
+
+
+class _Progress:
+    """A tqdm bar over input bytes, with documents and documents per second."""
+
+    def __init__(self, total: Optional[int], show: bool) -> None:
+        self._bar: Any = None
+        if not show:
+            return
+        from tqdm import tqdm
+
+        # No monitor thread: the worker pool forks only a single-threaded parent.
+        tqdm.monitor_interval = 0
+        self._bar = tqdm(
+            total=total,
+            file=sys.stderr,
+            unit="B",
+            unit_scale=True,
+            unit_divisor=1000,
+            mininterval=0.5,
+            dynamic_ncols=True,
+        )
+        self._started = time.perf_counter()
+
+    def update(self, documents: int, size: int) -> None:
+        if self._bar is None:
+            return
+        elapsed = max(time.perf_counter() - self._started, 1e-9)
+        self._bar.set_postfix_str(f"{documents} docs, {documents / elapsed:.1f} docs/s", refresh=False)
+        self._bar.update(size)
+
+    def close(self) -> None:
+        if self._bar is not None:
+            self._bar.close()
+
+
+def _summary(documents: int, size: int, failures: Counter[str], seconds: float, errors_path: Optional[str]) -> str:
+    failed = sum(failures.values())
+    text = f"{documents} documents ({size / 1e6:.1f} MB) in {seconds:.2f} s, {failed} failed"
+    if failed:
+        ranked = sorted(failures.items(), key=lambda item: (-item[1], item[0]))
+        listed = "; ".join(f"{message} ({count})" for message, count in ranked[:SUMMARY_MESSAGES])
+        if len(ranked) > SUMMARY_MESSAGES:
+            listed += f"; {len(ranked) - SUMMARY_MESSAGES} other messages"
+        text += f": {listed}"
+        if errors_path:
+            text += f"; see {errors_path}"
+    return text
+
+
+Sink = Callable[[Origin, Any], object]
+
+
+def _region_size(total: Optional[int], jobs: int) -> int:
+    """Small inputs are cut finer, so that every job gets work."""
+    if total is None:
+        return DEFAULT_REGION_SIZE
+    return max(MIN_REGION_SIZE, min(DEFAULT_REGION_SIZE, total // (4 * jobs)))
+
+
+def _run(
+    arguments: _Arguments,
+    task: work.Task,
+    sink: Sink,
+    errors: _ErrorSink,
+    on_failure: Optional[Callable[[Origin], None]] = None,
+) -> int:
+    started = time.perf_counter()
+    show = arguments.progress if arguments.progress is not None else sys.stderr.isatty()
+    total = input_size(arguments.paths)
+    progress = _Progress(total, show)
+    unreadable: List[str] = []
+
+    def on_unreadable(path: str, error: BaseException) -> None:
+        unreadable.append(path)
+        reason = error.strerror if isinstance(error, OSError) and error.strerror else str(error)
+        _report(f"cannot read {path}: {reason}")
+
+    # What the parent needs of each region in flight; the workers read the
+    # documents themselves.
+    in_flight: Deque[Tuple[str, Optional[str], bool]] = collections.deque()
+
+    def tracked(regions: Iterable[Region]) -> Iterator[Region]:
+        for region in regions:
+            in_flight.append((region.file, region.member, region.first))
+            yield region
+
+    regions = iter_regions(
+        arguments.paths, region_size=_region_size(total, arguments.jobs), on_unreadable=on_unreadable
+    )
+    documents = 0
+    size = 0
+    ordinal = 0
+    skipping = False
+    failures: Counter[str] = collections.Counter()
+    stopped = False
+    results = run_ordered(functools.partial(work.process_region, task), tracked(regions), arguments.jobs)
+    try:
+        with contextlib.closing(results):
+            for problem, outcomes in results:
+                file, member, first = in_flight.popleft()
+                if first:
+                    ordinal = 0
+                    skipping = False
+                if problem is not None:
+                    if not skipping:
+                        on_unreadable(file, OSError(problem))
+                    skipping = True
+                if skipping:
+                    continue
+                region_size = 0
+                for offset, document_size, ok, payload in outcomes:
+                    ordinal += 1
+                    documents += 1
+                    region_size += document_size
+                    origin = Origin(file, member, ordinal, offset)
+                    if ok:
+                        sink(origin, payload)
+                        continue
+                    failures[payload] += 1
+                    if on_failure is not None:
+                        on_failure(origin)
+                    errors.write(origin, payload)
+                    if arguments.fail_fast:
+                        stopped = True
+                        break
+                size += region_size
+                progress.update(documents, region_size)
+                if stopped:
+                    break
+    finally:
+        progress.close()
+    _report(_summary(documents, size, failures, time.perf_counter() - started, errors.path if failures else None))
+    return 1 if unreadable or stopped else 0
+
+
+def _read_template(parser: argparse.ArgumentParser, path: Optional[str]) -> Optional[str]:
+    if path is None:
+        return None
+    try:
+        with open(path, encoding="utf-8") as stream:
+            template = stream.read()
+    except (OSError, UnicodeDecodeError) as error:
+        parser.error(f"cannot read template {path}: {error}")
+    try:
+        probe = tessellox.parse(_TEMPLATE_PROBE)
+    except ValueError:
+        return template  # nothing to check it against; each document will tell
+    try:
+        probe.to_markdown(template)
+    except ValueError as error:
+        parser.error(f"invalid template {path}: {error}")
+    return template
+
+
+def _command(parser: argparse.ArgumentParser, arguments: _Arguments) -> int:
+    command = arguments.command
+    output = arguments.output if command != work.DETECT else None
+    if output == STDIN:
+        output = None
+    errors_path = arguments.errors
+    if errors_path is None and output is not None:
+        if command == work.MARKDOWN:
+            errors_path = os.path.join(output, "errors.jsonl")
+        else:
+            errors_path = os.path.splitext(output)[0] + ".errors.jsonl"
+
+    if command == work.MARKDOWN:
+        template = _read_template(parser, arguments.template)
+        assert output is not None
+        markdown = MarkdownDirectoryWriter(output)
+        with contextlib.closing(_ErrorSink(errors_path)) as errors:
+            return _run(
+                arguments,
+                work.Task(work.MARKDOWN, template),
+                lambda origin, payload: markdown.write(payload[0], origin, payload[1]),
+                errors,
+            )
+
+    if command == work.RECORDS and output is not None and output.lower().endswith(".parquet"):
+        if errors_path is not None and os.path.abspath(errors_path) in (
+            os.path.abspath(output),
+            os.path.abspath(parquet_claims_path(output)),
+        ):
+            parser.error("--errors must not name an output file")
+        try:
+            parquet = ParquetWriter(output)
+        except ImportError:
+            _report("Parquet output needs pyarrow: pip install 'tessellox[parquet]'")
+            return 1
+        with contextlib.closing(parquet), contextlib.closing(_ErrorSink(errors_path)) as errors:
+            return _run(
+                arguments,
+                work.Task(work.RECORDS),
+                lambda origin, fields: parquet.write_record(work.full_record(origin, fields)),
+                errors,
+            )
+
+    if command == work.RECORDS and output is not None:
+        if not output.lower().endswith((".jsonl", ".ndjson")):
+            parser.error(f"cannot tell the output format of {output}: name it *.jsonl or *.parquet")
+        if errors_path is not None and os.path.abspath(errors_path) == os.path.abspath(output):
+            parser.error("--errors must not name the output file")
+        with open(output, "wb") as stream, contextlib.closing(_ErrorSink(errors_path)) as errors:
+            lines = JsonLinesWriter(stream)
+            joiner = work.JsonLineJoiner()
+            return _run(
+                arguments, work.Task(work.JSONL), lambda origin, fields: lines.write_line(joiner.line(origin, fields)), errors
+            )
+
+    stdout = sys.stdout.buffer
+    with contextlib.closing(_ErrorSink(errors_path)) as errors:
+        if command == work.RECORDS:
+            joiner = work.JsonLineJoiner()
+            status = _run(
+                arguments, work.Task(work.JSONL), lambda origin, fields: stdout.write(joiner.line(origin, fields)), errors
+            )
+        else:
+
+            def detected(origin: Origin, source_format: Any) -> None:
+                member = origin.member if origin.member is not None else "-"
+                line = f"{origin.file}\t{member}\t{origin.ordinal}\t{origin.offset}\t{source_format}\n"
+                stdout.write(line.encode("utf-8"))
+
+            # A failed document keeps its line, so that lines and documents match.
+            status = _run(arguments, work.Task(work.DETECT), detected, errors, lambda origin: detected(origin, "-"))
+        stdout.flush()
+        return status
+
+
+def main(argv: Optional[Sequence[str]] = None) -> int:
+    parser = build_parser()
+    arguments = parser.parse_args(argv, namespace=_Arguments())
+    try:
+        return _command(parser, arguments)
+    except BrokenPipeError:
+        # The reader went away (`tessellox records ... | head`): stop quietly.
+        with contextlib.suppress(OSError):
+            devnull = os.open(os.devnull, os.O_WRONLY)
+            os.dup2(devnull, sys.stdout.fileno())
+        return 1
+    except KeyboardInterrupt:
+        return 130
+    except WorkerDied:
+        _report("a worker process died unexpectedly")
+        return 1
+    except OSError as error:
+        target = error.filename if error.filename else "output"
+        _report(f"cannot write {target}: {error.strerror or error}")
+        return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

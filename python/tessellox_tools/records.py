@@ -1,0 +1,160 @@
+"""Documents as plain records.
+
+`document_record` turns a parsed `tessellox.Document` into a dict of plain
+Python values (str, int, None, lists, dicts), ready for JSON, Parquet or a
+dataframe. The schema is stable: fields are only ever added, at the end.
+
+Document record (`RECORD_FIELDS`, in this order):
+
+====================  ====================  ==========================================
+key                   type                  value
+====================  ====================  ==========================================
+file                  str                   input path as given ("-" for standard input)
+member                str or None           zip member name
+ordinal               int                   1-based position in the file or member
+offset                int                   byte offset of the document in the file or member
+source_format         str                   format name, e.g. "UsptoGrantV45"
+publication_number    str or None           e.g. "US20220159901A1" (applications)
+patent_number         str or None           e.g. "US10000000B2" (grants)
+application_number    str or None
+title                 str or None
+filing_date           str or None           as published, e.g. "20150309"
+publication_date      str or None
+priority_date         str or None
+inventors             list of str
+applicants            list of str
+assignees             list of str
+ipc_classifications   list of str
+us_classifications    list of str
+abstract_text         str or None
+claims                list of dict          {"number": int, "text": str}, in order
+====================  ====================  ==========================================
+
+Error record (`ERROR_FIELDS`): file, member, ordinal, offset as above, and
+message (str): the parser's message, or "invalid UTF-8 at byte N: reason"
+(N counted from the start of the document).
+
+Tables (Parquet, dataframes): the documents table has every document field
+but claims; the claims table has file, member, ordinal, number, text, one
+row per claim; (file, member, ordinal) joins the two.
+"""
+
+from __future__ import annotations
+
+from typing import Any, Dict, Iterable, Iterator, List, Optional, Tuple
+
+import tessellox
+
+from .split import DEFAULT_CHUNK_SIZE, Origin, RawDocument, iter_documents
+
+SCHEMA_VERSION = 1
+
+ORIGIN_FIELDS = ("file", "member", "ordinal", "offset")
+TEXT_FIELDS = (
+    "publication_number",
+    "patent_number",
+    "application_number",
+    "title",
+    "filing_date",
+    "publication_date",
+    "priority_date",
+)
+LIST_FIELDS = ("inventors", "applicants", "assignees", "ipc_classifications", "us_classifications")
+RECORD_FIELDS = ORIGIN_FIELDS + ("source_format",) + TEXT_FIELDS + LIST_FIELDS + ("abstract_text", "claims")
+DOCUMENT_TABLE_FIELDS = RECORD_FIELDS[:-1]
+CLAIM_TABLE_FIELDS = ("file", "member", "ordinal", "number", "text")
+ERROR_FIELDS = ORIGIN_FIELDS + ("message",)
+
+Record = Dict[str, Any]
+
+
+def parse_raw(raw: RawDocument) -> tessellox.Document:
+    """Decode and parse one document; `ValueError` with the failure's message."""
+    return tessellox.parse(raw.text())
+
+
+def document_record(document: tessellox.Document, origin: Origin) -> Record:
+    """The record of a parsed document (see the module documentation)."""
+    record: Record = {"file": origin.file, "member": origin.member, "ordinal": origin.ordinal, "offset": origin.offset}
+    record.update(document_fields(document))
+    return record
+
+
+def document_fields(document: tessellox.Document) -> Record:
+    """The fields of a record that come from the document, not its origin."""
+    return {
+        "source_format": document.source_format,
+        "publication_number": document.publication_number,
+        "patent_number": document.patent_number,
+        "application_number": document.application_number,
+        "title": document.title,
+        "filing_date": document.filing_date,
+        "publication_date": document.publication_date,
+        "priority_date": document.priority_date,
+        "inventors": document.inventors,
+        "applicants": document.applicants,
+        "assignees": document.assignees,
+        "ipc_classifications": document.ipc_classifications,
+        "us_classifications": document.us_classifications,
+        "abstract_text": document.abstract_text,
+        "claims": [{"number": claim.number, "text": claim.text} for claim in document.claims],
+    }
+
+
+def error_record(origin: Origin, message: str) -> Record:
+    return {
+        "file": origin.file,
+        "member": origin.member,
+        "ordinal": origin.ordinal,
+        "offset": origin.offset,
+        "message": message,
+    }
+
+
+def failure_message(error: Exception) -> str:
+    """The message of a document's failure: the parser's own for `ValueError`,
+    the exception's type and text for anything unexpected."""
+    if isinstance(error, ValueError):
+        return str(error)
+    return f"{type(error).__name__}: {error}"
+
+
+def record_of(raw: RawDocument) -> Tuple[Optional[Record], Optional[str]]:
+    """(record, None) on success, (None, message) on failure."""
+    try:
+        return document_record(parse_raw(raw), raw.origin), None
+    except Exception as error:  # one document's failure never stops a run
+        return None, failure_message(error)
+
+
+def iter_records(
+    paths: Iterable[str],
+    *,
+    include_errors: bool = False,
+    chunk_size: int = DEFAULT_CHUNK_SIZE,
+) -> Iterator[Record]:
+    """Records of every document of `paths`, in order, in this process.
+
+    Failed documents are skipped, or given as error records when
+    `include_errors` is true. Unreadable inputs raise.
+    """
+    for raw in iter_documents(paths, chunk_size=chunk_size):
+        record, message = record_of(raw)
+        if record is not None:
+            yield record
+        elif include_errors:
+            yield error_record(raw.origin, message or "")
+
+
+def document_row(record: Record) -> Record:
+    """The documents-table row of a record: every field but the claims."""
+    return {key: record[key] for key in DOCUMENT_TABLE_FIELDS}
+
+
+def claim_rows(record: Record) -> List[Record]:
+    """The claims-table rows of a record, one per claim."""
+    file, member, ordinal = record["file"], record["member"], record["ordinal"]
+    return [
+        {"file": file, "member": member, "ordinal": ordinal, "number": claim["number"], "text": claim["text"]}
+        for claim in record["claims"]
+    ]

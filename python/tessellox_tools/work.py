@@ -1,0 +1,103 @@
+"""The work done on each region of documents, in a worker process or inline.
+
+Workers return only what the parent must write, serialised where possible,
+so that the parent (which plans regions, numbers documents and writes)
+stays light and `--jobs 1` and `--jobs N` produce the same bytes. Workers
+do not know a document's ordinal (that needs every earlier region), so the
+parent adds the origin: for JSON Lines the worker serialises the record
+without its origin fields, and the parent writes those in front.
+"""
+
+from __future__ import annotations
+
+import json
+from typing import Any, Dict, List, NamedTuple, Optional, Tuple
+
+import tessellox
+
+from .records import document_fields, failure_message
+from .split import UNREADABLE_ERRORS, Origin, RawDocument, Region
+
+DETECT = "detect"
+JSONL = "jsonl"
+RECORDS = "records"
+MARKDOWN = "markdown"
+
+# (offset, size, True, payload) or (offset, size, False, failure message).
+Outcome = Tuple[int, int, bool, Any]
+# (None, outcomes), or (why the region could not be read, []).
+RegionResult = Tuple[Optional[str], List[Outcome]]
+
+
+class Task(NamedTuple):
+    kind: str
+    template: Optional[str] = None
+
+
+def _dumps(value: Any) -> str:
+    return json.dumps(value, ensure_ascii=False, separators=(",", ":"))
+
+
+def json_line(record: Any) -> bytes:
+    return (_dumps(record) + "\n").encode("utf-8")
+
+
+def fields_json(document: tessellox.Document) -> bytes:
+    """The record's fields after its origin, as the tail of a JSON object:
+    '"source_format":...}' and a line feed."""
+    return (_dumps(document_fields(document))[1:] + "\n").encode("utf-8")
+
+
+class JsonLineJoiner:
+    """Puts the origin in front of a worker's `fields_json`, giving exactly
+    `json_line` of the whole record."""
+
+    def __init__(self) -> None:
+        self._key: Tuple[str, Optional[str]] = ("", None)
+        self._prefix = b""
+
+    def line(self, origin: Origin, fields: bytes) -> bytes:
+        key = (origin.file, origin.member)
+        if key != self._key:
+            self._key = key
+            self._prefix = _dumps({"file": origin.file, "member": origin.member})[:-1].encode("utf-8")
+        return b"%s,\"ordinal\":%d,\"offset\":%d,%s" % (self._prefix, origin.ordinal, origin.offset, fields)
+
+
+def full_record(origin: Origin, fields: Dict[str, Any]) -> Dict[str, Any]:
+    record: Dict[str, Any] = {"file": origin.file, "member": origin.member, "ordinal": origin.ordinal, "offset": origin.offset}
+    record.update(fields)
+    return record
+
+
+def document_number(document: tessellox.Document) -> Optional[str]:
+    return document.patent_number or document.publication_number
+
+
+def _process(task: Task, raw: RawDocument) -> Any:
+    kind = task.kind
+    if kind == DETECT:
+        return tessellox.detect_format(raw.text())
+    document = tessellox.parse(raw.text())
+    if kind == JSONL:
+        return fields_json(document)
+    if kind == RECORDS:
+        return document_fields(document)
+    if kind == MARKDOWN:
+        return document_number(document), document.to_markdown(task.template).encode("utf-8")
+    raise ValueError(f"unknown task {kind!r}")
+
+
+def process_region(task: Task, region: Region) -> RegionResult:
+    try:
+        documents = region.documents()
+    except UNREADABLE_ERRORS as error:
+        return (getattr(error, "strerror", None) or str(error)), []
+    outcomes: List[Outcome] = []
+    for offset, data in documents:
+        raw = RawDocument(Origin(region.file, region.member, 0, offset), data)
+        try:
+            outcomes.append((offset, len(data), True, _process(task, raw)))
+        except Exception as error:  # one document's failure never stops a run
+            outcomes.append((offset, len(data), False, failure_message(error)))
+    return None, outcomes

@@ -1,0 +1,58 @@
+// Renders whatever parses, with the default template and with a template
+// taken from the input: the text before the first NUL byte is the document,
+// the text after it (when there is a NUL) is the template.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "fuzz_support.hpp"
+#include "render/template.hpp"
+
+namespace {
+
+using namespace tessellox;
+
+void require_filled_shape(std::string_view markdown) {
+  // Filling collapses line-feed runs to two and trims the result.
+  fuzz::require(markdown.find("\n\n\n") == std::string_view::npos);
+  fuzz::require(markdown.empty() || (markdown.front() != '\n' && markdown.front() != ' '));
+  fuzz::require(markdown.empty() || (markdown.back() != '\n' && markdown.back() != ' '));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view input = fuzz::as_text(data, size);
+  const std::size_t nul = input.find('\0');
+  const std::string_view text = input.substr(0, nul);
+  std::optional<std::string_view> template_text;
+  if (nul != std::string_view::npos) template_text = input.substr(nul + 1);
+
+  ParseResult parsed = parse_source(text);
+  if (!parsed) return 0;
+  const SourceDocument& document = parsed.value();
+  const bool input_is_utf8 = fuzz::is_valid_utf8(text);
+  fuzz::exercise_document(document, input_is_utf8);
+
+  const auto with_default = render_markdown(document, std::nullopt);
+  fuzz::require(with_default.ok());
+  fuzz::require_utf8(input_is_utf8, with_default.value());
+  require_filled_shape(with_default.value());
+  // The default template spelled out gives the same text.
+  const auto spelled_out = render_markdown(document, kDefaultTemplate);
+  fuzz::require(spelled_out.ok() && spelled_out.value() == with_default.value());
+
+  if (template_text) {
+    const auto with_template = render_markdown(document, *template_text);
+    // The template decides alone whether rendering fails.
+    fuzz::require(with_template.ok() == parse_template(*template_text).ok());
+    if (with_template) {
+      fuzz::require_utf8(input_is_utf8 && fuzz::is_valid_utf8(*template_text), with_template.value());
+      require_filled_shape(with_template.value());
+    } else {
+      fuzz::require(!with_template.error().message().empty());
+    }
+  }
+  return 0;
+}

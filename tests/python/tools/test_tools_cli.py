@@ -1,0 +1,192 @@
+"""The `tessellox` command end to end, in subprocesses."""
+
+from __future__ import annotations
+
+import csv
+import json
+import zipfile
+from collections import Counter
+from pathlib import Path
+from typing import Dict, List
+
+import pytest
+import tessellox
+from tools_helpers import DATA, TRUNCATED_XML, grant_xml, lines, need_bulk, run_tool
+
+
+def manifest_formats() -> Dict[str, str]:
+    with open(DATA / "MANIFEST.tsv", encoding="utf-8") as stream:
+        return {row["file"]: row["expected_format"] for row in csv.DictReader(stream, delimiter="\t")}
+
+
+def test_detect_reports_every_document_of_the_bulk_samples() -> None:
+    bulk = need_bulk()
+    result = run_tool("detect", str(bulk), "--jobs", "1")
+    assert result.returncode == 0, result.stderr
+    rows = [line.split("\t") for line in result.stdout.decode().splitlines()]
+    counts = Counter(Path(row[0]).name for row in rows)
+    assert counts == {"ipg050104-small-v40.xml": 25, "ipgb20221025-biblio-v47.xml": 11, "pg020507-100docs-st32.xml": 100}
+    expected = manifest_formats()
+    assert all(row[4] == expected[Path(row[0]).name] for row in rows)
+    assert [(row[1], row[2]) for row in rows[:2]] == [("-", "1"), ("-", "2")]
+    assert int(rows[1][3]) > 0
+    assert result.stderr.decode().startswith("tessellox: 136 documents")
+
+
+@pytest.mark.parametrize("command", ["records", "markdown"])
+def test_one_job_and_two_jobs_give_identical_output(tmp_path: Path, command: str) -> None:
+    bulk = need_bulk()
+    outputs = []
+    for jobs in ("1", "2"):
+        target = tmp_path / f"{command}{jobs}"
+        output = str(target / "out.jsonl") if command == "records" else str(target)
+        target.mkdir()
+        result = run_tool(command, str(bulk), str(DATA / "aps"), "-o", output, "--jobs", jobs)
+        assert result.returncode == 0, result.stderr
+        outputs.append({path.name: path.read_bytes() for path in sorted(target.iterdir())})
+    assert outputs[0] == outputs[1]
+    assert len(outputs[0]) > 1
+
+
+def test_markdown_files_are_named_by_number_with_duplicates_suffixed(tmp_path: Path) -> None:
+    week = need_bulk() / "ipgb20221025-biblio-v47.xml"
+    result = run_tool("markdown", str(week), "-o", str(tmp_path / "md"), "--jobs", "1")
+    assert result.returncode == 0, result.stderr
+    names = sorted(path.name for path in (tmp_path / "md").iterdir())
+    assert len(names) == 12 and "errors.jsonl" in names
+    assert {"USD0967598S1.md", "USD0967598S1-2.md", "USPP034694P2.md", "USRE049257E1.md"} <= set(names)
+    text = (tmp_path / "md" / "USPP034694P2.md").read_text(encoding="utf-8")
+    assert "patent_number: USPP034694P2" in text or "publication_number: USPP034694P2" in text
+    assert (tmp_path / "md" / "errors.jsonl").read_bytes() == b""
+
+
+def test_markdown_template_is_applied_and_checked(tmp_path: Path) -> None:
+    week = tmp_path / "week.xml"
+    week.write_text(grant_xml("08000001") + grant_xml("08000002", "Gadget"), encoding="utf-8")
+    template = tmp_path / "layout.md"
+    template.write_text("TITLE {{title}}\n", encoding="utf-8")
+    result = run_tool("markdown", str(week), "-o", str(tmp_path / "md"), "--template", str(template), "--jobs", "1")
+    assert result.returncode == 0, result.stderr
+    assert (tmp_path / "md" / "US8000002B2.md").read_text(encoding="utf-8").startswith("TITLE # Gadget")
+    template.write_text("{{no-such-section}}", encoding="utf-8")
+    result = run_tool("markdown", str(week), "-o", str(tmp_path / "md2"), "--template", str(template))
+    assert result.returncode == 2
+    assert b"invalid template" in result.stderr
+
+
+def broken_week(tmp_path: Path) -> Path:
+    """The biblio sample with an undecodable and a truncated document after
+    its third document."""
+    text = (need_bulk() / "ipgb20221025-biblio-v47.xml").read_bytes()
+    marker = b"<?xml version"
+    pieces = [marker + piece for piece in text.split(marker)[1:]]
+    bad_bytes = b'<?xml version="1.0"?>\n<us-patent-grant>\xff</us-patent-grant>\n'
+    week = tmp_path / "broken.xml"
+    week.write_bytes(b"".join(pieces[:3] + [bad_bytes, (TRUNCATED_XML + "\n").encode()] + pieces[3:]))
+    return week
+
+
+def test_broken_documents_go_to_the_errors_file_and_the_run_goes_on(tmp_path: Path) -> None:
+    week = broken_week(tmp_path)
+    result = run_tool("records", str(week), "-o", str(tmp_path / "out.jsonl"), "--jobs", "2")
+    assert result.returncode == 0, result.stderr
+    records = [json.loads(line) for line in lines(tmp_path / "out.jsonl")]
+    assert [r["ordinal"] for r in records] == [1, 2, 3] + list(range(6, 14))
+    errors = [json.loads(line) for line in lines(tmp_path / "out.errors.jsonl")]
+    data = week.read_bytes()
+    assert [(e["file"], e["member"], e["ordinal"]) for e in errors] == [(str(week), None, 4), (str(week), None, 5)]
+    assert data[errors[0]["offset"] :].startswith(b'<?xml version="1.0"?>\n<us-patent-grant>\xff')
+    assert data[errors[1]["offset"] :].startswith(TRUNCATED_XML.encode())
+    assert errors[0]["message"] == "invalid UTF-8 at byte 39: invalid start byte"
+    summary = result.stderr.decode().strip().splitlines()[-1]
+    assert summary.startswith("tessellox: 13 documents")
+    assert "2 failed: " in summary and "invalid UTF-8 at byte 39: invalid start byte (1)" in summary
+    assert summary.endswith(f"see {tmp_path / 'out.errors.jsonl'}")
+
+
+def test_fail_fast_stops_at_the_first_failure(tmp_path: Path) -> None:
+    week = broken_week(tmp_path)
+    errors = tmp_path / "custom-errors.jsonl"
+    result = run_tool("records", str(week), "-o", str(tmp_path / "out.jsonl"), "--errors", str(errors), "--fail-fast")
+    assert result.returncode == 1
+    assert len(lines(tmp_path / "out.jsonl")) == 3
+    assert [json.loads(line)["ordinal"] for line in lines(errors)] == [4]
+
+
+def test_unreadable_input_gives_status_1_after_reading_the_rest(tmp_path: Path) -> None:
+    good = tmp_path / "good.xml"
+    good.write_text(grant_xml("08000001"), encoding="utf-8")
+    result = run_tool("records", str(tmp_path / "missing.xml"), str(good))
+    assert result.returncode == 1
+    assert [json.loads(line)["patent_number"] for line in result.stdout.decode().splitlines()] == ["US8000001B2"]
+    assert f"cannot read {tmp_path / 'missing.xml'}: No such file or directory" in result.stderr.decode()
+
+
+@pytest.mark.parametrize(
+    "arguments",
+    [
+        ["records", "--jobs", "0", "x.xml"],
+        ["records", "--jobs", "many", "x.xml"],
+        ["records", "x.xml", "-o", "out.csv"],
+        ["markdown", "x.xml"],
+        ["convert", "x.xml"],
+        [],
+    ],
+)
+def test_wrong_arguments_give_status_2(tmp_path: Path, arguments: List[str]) -> None:
+    result = run_tool(*arguments, cwd=tmp_path)
+    assert result.returncode == 2
+    assert result.stderr.decode().startswith("usage: tessellox")
+
+
+def test_version_and_help() -> None:
+    version = run_tool("--version")
+    assert version.returncode == 0 and version.stdout.decode() == f"tessellox {tessellox.__version__}\n"
+    help_text = run_tool("records", "--help")
+    assert help_text.returncode == 0 and b"examples:" in help_text.stdout and b"--jobs N" in help_text.stdout
+
+
+def test_standard_input_plain_and_zipped(tmp_path: Path) -> None:
+    week = (grant_xml("08000001") + grant_xml("08000002")).encode()
+    archive = tmp_path / "week.zip"
+    with zipfile.ZipFile(archive, "w", compression=zipfile.ZIP_DEFLATED) as zipped:
+        zipped.writestr("ipg.xml", week)
+    plain = run_tool("records", stdin=week)
+    zipped_run = run_tool("records", "-", "--jobs", "1", stdin=archive.read_bytes())
+    assert plain.returncode == 0 and zipped_run.returncode == 0, (plain.stderr, zipped_run.stderr)
+    plain_records = [json.loads(line) for line in plain.stdout.decode().splitlines()]
+    zipped_records = [json.loads(line) for line in zipped_run.stdout.decode().splitlines()]
+    assert [(r["file"], r["member"], r["ordinal"], r["patent_number"]) for r in plain_records] == [
+        ("-", None, 1, "US8000001B2"),
+        ("-", None, 2, "US8000002B2"),
+    ]
+    assert [(r["member"], r["offset"]) for r in zipped_records] == [(r["member"] or "ipg.xml", r["offset"]) for r in plain_records]
+
+
+def test_detect_failures_keep_their_line_and_go_to_stderr(tmp_path: Path) -> None:
+    week = tmp_path / "week.xml"
+    week.write_bytes(grant_xml("08000001").encode() + b"<?xml version='1.0'?><other-root/>")
+    result = run_tool("detect", str(week), "--jobs", "1")
+    assert result.returncode == 0
+    assert result.stdout.decode().splitlines() == [f"{week}\t-\t1\t0\tUsptoGrantV45", f"{week}\t-\t2\t{len(grant_xml('08000001'))}\t-"]
+    assert f"tessellox: {week} document 2 at byte" in result.stderr.decode()
+
+
+def test_progress_bar_only_when_asked(tmp_path: Path) -> None:
+    week = tmp_path / "week.xml"
+    week.write_text(grant_xml("08000001"), encoding="utf-8")
+    quiet = run_tool("records", str(week), "--jobs", "1")
+    shown = run_tool("records", str(week), "--jobs", "1", "--progress")
+    assert b"docs/s" not in quiet.stderr and len(quiet.stderr.decode().splitlines()) == 1
+    assert b"1 docs" in shown.stderr and b"docs/s" in shown.stderr
+
+
+def test_parquet_output_writes_documents_and_claims_tables(tmp_path: Path) -> None:
+    pq = pytest.importorskip("pyarrow.parquet")
+    week = tmp_path / "week.xml"
+    week.write_text(grant_xml("08000001") + TRUNCATED_XML + "\n" + grant_xml("08000002"), encoding="utf-8")
+    result = run_tool("records", str(week), "-o", str(tmp_path / "out.parquet"), "--jobs", "2")
+    assert result.returncode == 0, result.stderr
+    assert pq.read_table(tmp_path / "out.parquet").column("patent_number").to_pylist() == ["US8000001B2", "US8000002B2"]
+    assert pq.read_table(tmp_path / "out.claims.parquet").column("ordinal").to_pylist() == [1, 3]
+    assert len(lines(tmp_path / "out.errors.jsonl")) == 1

@@ -1,0 +1,138 @@
+"""Records: the schema of documents and failures, JSON and Parquet round trips."""
+
+from __future__ import annotations
+
+import json
+from pathlib import Path
+
+import pytest
+import tessellox
+from tools_helpers import TRUNCATED_XML, grant_xml, need_bulk
+
+from tessellox_tools.records import (
+    CLAIM_TABLE_FIELDS,
+    DOCUMENT_TABLE_FIELDS,
+    ERROR_FIELDS,
+    RECORD_FIELDS,
+    document_record,
+    iter_records,
+)
+from tessellox_tools.split import Origin, Region
+from tessellox_tools.work import JSONL, MARKDOWN, RECORDS, JsonLineJoiner, Task, full_record, json_line, process_region
+from tessellox_tools.writers import MarkdownDirectoryWriter, ParquetWriter, parquet_claims_path
+
+
+def write_week(tmp_path: Path) -> Path:
+    week = tmp_path / "week.xml"
+    week.write_bytes(
+        (grant_xml("08000001", "Ünïcode title", "A claim with “quotes”.") + TRUNCATED_XML + "\n" + grant_xml("08000002")).encode()
+    )
+    return week
+
+
+def test_record_has_every_field_in_order_with_plain_values(tmp_path: Path) -> None:
+    week = write_week(tmp_path)
+    records = list(iter_records([str(week)], include_errors=True))
+    assert [list(record) for record in records] == [list(RECORD_FIELDS), list(ERROR_FIELDS), list(RECORD_FIELDS)]
+    first = records[0]
+    document = tessellox.parse(grant_xml("08000001", "Ünïcode title", "A claim with “quotes”."))
+    for name in RECORD_FIELDS[4:-1]:
+        assert first[name] == getattr(document, name), name
+    assert first["claims"] == [{"number": 1, "text": "A claim with “quotes”."}]
+    assert (first["file"], first["member"], first["ordinal"], first["offset"]) == (str(week), None, 1, 0)
+    # Plain values only: the record survives JSON unchanged.
+    assert json.loads(json_line(first)) == first
+    assert records[1]["ordinal"] == 2 and records[1]["message"]
+    assert [r["patent_number"] for r in iter_records([str(week)])] == ["US8000001B2", "US8000002B2"]
+
+
+def test_region_failures_stay_with_their_document_and_joined_lines_equal_records(tmp_path: Path) -> None:
+    pieces = [
+        grant_xml("08000001").encode(),
+        b"<?xml version='1.0'?><a>\xff</a>\n",
+        TRUNCATED_XML.encode(),
+        grant_xml("08000002", "Gadget \\ \"quoted\"").encode(),
+    ]
+    week = tmp_path / "week.xml"
+    week.write_bytes(b"".join(pieces))
+    offsets = [sum(map(len, pieces[:i])) for i in range(len(pieces))]
+    # A region of a plain file is read where it is processed.
+    problem, outcomes = process_region(Task(JSONL), Region(str(week), None, 0, len(b"".join(pieces)), True, True))
+    assert problem is None
+    assert [(offset, size, ok) for offset, size, ok, _ in outcomes] == [
+        (offset, len(piece), ok) for offset, piece, ok in zip(offsets, pieces, [True, False, False, True])
+    ]
+    assert outcomes[1][3] == "invalid UTF-8 at byte 24: invalid start byte"
+    origin = Origin(str(week), None, 4, offsets[3])
+    expected = json_line(document_record(tessellox.parse(pieces[3].decode()), origin))
+    assert JsonLineJoiner().line(origin, outcomes[3][3]) == expected
+    _, fields = process_region(Task(RECORDS), Region("f", "m", 0, len(pieces[0]), True, True, pieces[0]))
+    assert full_record(Origin("f", "m", 1, 0), fields[0][3]) == document_record(tessellox.parse(pieces[0].decode()), Origin("f", "m", 1, 0))
+    _, markdown = process_region(Task(MARKDOWN, "{{title}}|{{claims}}"), Region("f", None, 0, len(pieces[0]), True, True, pieces[0]))
+    assert markdown[0][3][0] == "US8000001B2"
+    assert markdown[0][3][1].decode().startswith("# Widget|")
+
+
+def test_unreadable_region_is_reported_not_raised(tmp_path: Path) -> None:
+    problem, outcomes = process_region(Task(JSONL), Region(str(tmp_path / "gone.xml"), None, 0, 10, True, True))
+    assert problem == "No such file or directory" and outcomes == []
+
+
+@pytest.mark.parametrize(
+    "documents, expected",
+    [
+        ([("US1B2", "a.xml", 1)], ["US1B2.md"]),
+        ([("US1B2", "a.xml", 1), ("US1B2", "a.xml", 2), ("US1B2", "b.xml", 1)], ["US1B2.md", "US1B2-2.md", "US1B2-3.md"]),
+        # A real number that looks like a suffixed duplicate does not collide.
+        ([("US1B2", "a.xml", 1), ("US1B2", "a.xml", 2), ("US1B2-2", "a.xml", 3)], ["US1B2.md", "US1B2-2.md", "US1B2-2-2.md"]),
+        ([(None, "dir/ipg050104.xml", 7), (None, "dir/ipg050104.xml", 7)], ["unnumbered-ipg050104-7.md", "unnumbered-ipg050104-7-2.md"]),
+        ([(None, "-", 3)], ["unnumbered-stdin-3.md"]),
+        ([(None, "w.zip!ipg1.xml", 2)], ["unnumbered-ipg1-2.md"]),
+        ([("US 12/34", "a.xml", 1), ("../x", "a.xml", 2)], ["US_12_34.md", "_x.md"]),
+        # Names differing only in case would overwrite each other on some file systems.
+        ([("USRE1E", "a.xml", 1), ("usre1e", "a.xml", 2)], ["USRE1E.md", "usre1e-2.md"]),
+    ],
+)
+def test_markdown_names_are_deterministic(tmp_path: Path, documents, expected) -> None:
+    writer = MarkdownDirectoryWriter(str(tmp_path))
+    names = []
+    for number, where, ordinal in documents:
+        file, _, member = where.partition("!")
+        names.append(writer.name_for(number, Origin(file, member or None, ordinal, 0)))
+    assert names == expected
+
+
+def test_parquet_tables_hold_documents_and_claims(tmp_path: Path) -> None:
+    pq = pytest.importorskip("pyarrow.parquet")
+    records = list(iter_records([str(write_week(tmp_path))]))
+    path = tmp_path / "out.parquet"
+    writer = ParquetWriter(str(path))
+    for record in records:
+        writer.write_record(record)
+    writer.close()
+    documents = pq.read_table(path)
+    claims = pq.read_table(parquet_claims_path(str(path)))
+    assert documents.column_names == list(DOCUMENT_TABLE_FIELDS)
+    assert claims.column_names == list(CLAIM_TABLE_FIELDS)
+    assert documents.to_pylist() == [{k: r[k] for k in DOCUMENT_TABLE_FIELDS} for r in records]
+    assert claims.to_pylist() == [
+        {"file": r["file"], "member": None, "ordinal": r["ordinal"], "number": c["number"], "text": c["text"]}
+        for r in records
+        for c in r["claims"]
+    ]
+
+
+def test_records_of_a_bulk_sample_match_parse_of_each_document() -> None:
+    week = need_bulk() / "ipgb20221025-biblio-v47.xml"
+    text = week.read_bytes()
+    marker = b"<?xml version"
+    pieces = [marker + piece for piece in text.split(marker)[1:]]
+    offsets = [sum(map(len, pieces[:i])) for i in range(len(pieces))]
+    records = list(iter_records([str(week)], include_errors=True))
+    assert [r["offset"] for r in records] == offsets
+    for record, piece in zip(records, pieces):
+        document = tessellox.parse(piece.decode())
+        assert record["patent_number"] == document.patent_number
+        assert record["publication_number"] == document.publication_number
+        assert record["title"] == document.title
+        assert record["assignees"] == document.assignees
