@@ -1,0 +1,24 @@
+"""The README's Python examples run as written, from the repository root."""
+
+import re
+
+import pytest
+
+from conftest import REPO
+
+NEEDS_A_CLUSTER = ("Client(", "spark")  # shown, not run here
+
+
+def python_blocks():
+    text = (REPO / "README.md").read_text(encoding="utf-8")
+    return re.findall(r"```python\n(.*?)```", text, re.S)
+
+
+@pytest.mark.parametrize("block", [b for b in python_blocks() if not any(m in b for m in NEEDS_A_CLUSTER)])
+def test_readme_example_runs(block, monkeypatch, capsys):
+    monkeypatch.chdir(REPO)
+    exec(compile(block, "README.md", "exec"), {})
+
+
+def test_readme_has_examples():
+    assert len(python_blocks()) >= 2
