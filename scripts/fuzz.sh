@@ -4,6 +4,7 @@
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     each target for SECONDS (default 60)
 #   scripts/fuzz.sh --runs N [TARGET...]      each target for N executions
+#   scripts/fuzz.sh --runs N --seconds S ...  each target until either is reached
 #
 # Corpora grow in build/fuzz-corpus/<target>/ and findings land in
 # build/fuzz-findings/<target>/; nothing is written into the source tree.
@@ -12,16 +13,19 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-mode=time
-budget=60
-if [ "${1:-}" = "--runs" ]; then
-  mode=runs
-  budget=${2:?"--runs needs a number"}
-  shift 2
-elif [ $# -gt 0 ] && [[ "$1" =~ ^[0-9]+$ ]]; then
-  budget=$1
-  shift
-fi
+runs=""
+seconds=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --runs) runs=${2:?"--runs needs a number"}; shift 2 ;;
+    --seconds) seconds=${2:?"--seconds needs a number"}; shift 2 ;;
+    *) if [[ "$1" =~ ^[0-9]+$ ]]; then seconds=$1; shift; else break; fi ;;
+  esac
+done
+[ -z "$runs" ] && [ -z "$seconds" ] && seconds=60
+limit=()
+[ -n "$runs" ] && limit+=(-runs="$runs")
+[ -n "$seconds" ] && limit+=(-max_total_time="$seconds")
 
 all_targets=(fuzz_detect fuzz_parse_v4 fuzz_parse_pap fuzz_parse_st32 fuzz_parse_sequence fuzz_parse_aps
              fuzz_parse_source fuzz_markdown fuzz_template)
@@ -149,22 +153,21 @@ for target in "${targets[@]}"; do
   findings=build/fuzz-findings/$target
   mkdir -p "$findings"
   before=$(find "$findings" -type f ! -name 'slow-unit-*' | wc -l)
-  limit=(-max_total_time="$budget")
-  [ "$mode" = runs ] && limit=(-runs="$budget")
   dict=()
   [ -n "$(dictionary "$target")" ] && dict=(-dict="$(dictionary "$target")")
   log=build/fuzz-findings/$target.log
-  echo "== $target (${mode} ${budget})" >&2
+  echo "== $target (${limit[*]})" >&2
   status=0
   "$build/$target" "${limit[@]}" "${dict[@]}" -max_len=$max_len -timeout=10 -rss_limit_mb=2560 \
     -print_final_stats=1 -artifact_prefix="$findings/" "build/fuzz-corpus/$target" >"$log" 2>&1 || status=$?
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  elapsed=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -n 1)
   after=$(find "$findings" -type f ! -name 'slow-unit-*' | wc -l)
   new_findings=$((after - before))
   if [ "$status" -ne 0 ] && [ "$new_findings" -eq 0 ]; then new_findings=1; fi
   corpus_size=$(find "build/fuzz-corpus/$target" -type f | wc -l)
-  summary+=("$(printf '%-22s %14s executions %8s corpus files %4s findings' "$target" "${executions:-?}" \
-    "$corpus_size" "$new_findings")")
+  summary+=("$(printf '%-22s %12s executions %6s s %8s corpus files %4s findings' "$target" \
+    "${executions:-?}" "${elapsed:-?}" "$corpus_size" "$new_findings")")
   if [ "$new_findings" -ne 0 ]; then
     failed=1
     echo "!! $target: finding (exit $status); log $log, inputs in $findings/" >&2

@@ -8,6 +8,7 @@
 
 #include "fuzz_support.hpp"
 #include "render/template.hpp"
+#include "text.hpp"
 
 namespace {
 
@@ -16,8 +17,7 @@ using namespace tessellox;
 void require_filled_shape(std::string_view markdown) {
   // Filling collapses line-feed runs to two and trims the result.
   fuzz::require(markdown.find("\n\n\n") == std::string_view::npos);
-  fuzz::require(markdown.empty() || (markdown.front() != '\n' && markdown.front() != ' '));
-  fuzz::require(markdown.empty() || (markdown.back() != '\n' && markdown.back() != ' '));
+  fuzz::require(trim(markdown).size() == markdown.size());
 }
 
 }  // namespace
@@ -45,9 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (template_text) {
     const auto with_template = render_markdown(document, *template_text);
-    // The template decides alone whether rendering fails.
-    fuzz::require(with_template.ok() == parse_template(*template_text).ok());
+    // The template decides alone whether rendering fails, and the text is
+    // the template filled with the five sections.
+    const auto expected = fuzz::reference_template(*template_text, render_sections(document));
+    fuzz::require(with_template.ok() == expected.ok());
     if (with_template) {
+      fuzz::require(with_template.value() == expected.value());
       fuzz::require_utf8(input_is_utf8 && fuzz::is_valid_utf8(*template_text), with_template.value());
       require_filled_shape(with_template.value());
     } else {

@@ -14,6 +14,9 @@
 #include "derive.hpp"
 #include "handlers.hpp"
 #include "model.hpp"
+#include "render/template.hpp"
+#include "result.hpp"
+#include "text.hpp"
 
 namespace tessellox::fuzz {
 
@@ -115,6 +118,40 @@ inline void parse_and_exercise(ParseResult (*parse)(std::string_view, SourceForm
   }
   require(result.value().source_format == format);
   exercise_document(result.value(), input_is_utf8);
+}
+
+// The template rules written out plainly, as an oracle for parse and fill:
+// the filled text, or the error the template must give.
+inline Result<std::string, TemplateError> reference_template(std::string_view text,
+                                                             const RenderedSections& sections) {
+  const std::string* by_index[] = {&sections.frontmatter, &sections.title, &sections.abstract,
+                                   &sections.description, &sections.claims};
+  constexpr std::string_view kNames[] = {"frontmatter", "title", "abstract", "description", "claims"};
+  std::string joined;
+  std::size_t position = 0;
+  while (true) {
+    const std::size_t open = text.find("{{", position);
+    if (open == std::string_view::npos) {
+      joined.append(text.substr(position));
+      break;
+    }
+    joined.append(text.substr(position, open - position));
+    const std::size_t close = text.find("}}", open + 2);
+    if (close == std::string_view::npos) return TemplateError{TemplateError::Kind::UnterminatedPlaceholder, {}};
+    const std::string_view name = trim(text.substr(open + 2, close - open - 2));
+    std::size_t index = 0;
+    while (index < 5 && kNames[index] != name) ++index;
+    if (index == 5) return TemplateError{TemplateError::Kind::UnknownPlaceholder, std::string(name)};
+    joined += *by_index[index];
+    position = close + 2;
+  }
+  std::string collapsed;
+  std::size_t run = 0;
+  for (const char c : joined) {
+    run = c == '\n' ? run + 1 : 0;
+    if (run <= 2) collapsed += c;
+  }
+  return std::string(trim(collapsed));
 }
 
 }  // namespace tessellox::fuzz

@@ -108,7 +108,7 @@ def billion_laughs(root, attributes, *, in_attribute=False):
     levels = ['<!ENTITY lol0 "lol">'] + [
         f'<!ENTITY lol{i} "{("&lol%d;" % (i - 1)) * 10}">' for i in range(1, 10)
     ]
-    use = f'<p a="&lol9;"/>' if in_attribute else "<p>&lol9;</p>"
+    use = '<p a="&lol9;"/>' if in_attribute else "<p>&lol9;</p>"
     return f'<?xml version="1.0"?>\n<!DOCTYPE {root} [\n' + "\n".join(levels) + f"\n]>\n<{root} {attributes}>{use}</{root}>"
 
 
