@@ -125,9 +125,9 @@ void append_raw_xml(const RawXml& node, std::string& out) {
 // `start` is where this paragraph's or claim's text begins in `out`.
 void append_inline(const InlineContent& content, std::size_t start, std::string& out) {
   for (const InlineNode& node : content) {
-    if (const auto* text = std::get_if<Text>(&node.value)) {
+    if (const auto* text = node.get_if<Text>()) {
       append_normalized_text(text->text, out);
-    } else if (const auto* element = std::get_if<InlineElement>(&node.value)) {
+    } else if (const auto* element = node.get_if<InlineElement>()) {
       // Nested claim texts usually stand on lines of their own in the
       // source, parted by nothing but a blank text node; without a break
       // here their words would run together ("..., andlocal circuitry").
@@ -136,7 +136,7 @@ void append_inline(const InlineContent& content, std::size_t start, std::string&
         out.push_back('\n');
       append_inline(element->content, start, out);
     } else {
-      append_raw_xml(std::get<RawXml>(node.value), out);
+      append_raw_xml(node.get<RawXml>(), out);
     }
   }
 }

@@ -8,9 +8,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -118,8 +121,76 @@ struct InlineElement {
   InlineContent content;
 };
 
-struct InlineNode {
-  std::variant<Text, InlineElement, RawXml> value;
+// One node of inline content: a Text, an InlineElement or a RawXml. Text
+// nodes, by far the most common, are held in place; the two larger kinds
+// are held on the heap, so that a node takes 48 bytes instead of the size
+// of the largest kind. Copies are deep; a moved-from node is an empty Text.
+class InlineNode {
+ public:
+  InlineNode() = default;
+  InlineNode(Text text) : text_(std::move(text)) {}
+  InlineNode(InlineElement element) : element_(std::make_unique<InlineElement>(std::move(element))) {}
+  InlineNode(RawXml raw) : raw_(std::make_unique<RawXml>(std::move(raw))) {}
+  InlineNode(const InlineNode& other)
+      : text_(other.text_),
+        element_(other.element_ ? std::make_unique<InlineElement>(*other.element_) : nullptr),
+        raw_(other.raw_ ? std::make_unique<RawXml>(*other.raw_) : nullptr) {}
+  InlineNode& operator=(const InlineNode& other) {
+    if (this != &other) *this = InlineNode(other);
+    return *this;
+  }
+  InlineNode(InlineNode&&) noexcept = default;
+  InlineNode& operator=(InlineNode&&) noexcept = default;
+
+  // 0 for Text, 1 for InlineElement, 2 for RawXml.
+  std::size_t index() const noexcept { return element_ ? 1 : raw_ ? 2 : 0; }
+
+  // The node as `Kind`, or nullptr when it holds another kind.
+  template <class Kind>
+  const Kind* get_if() const noexcept {
+    if constexpr (std::is_same_v<Kind, Text>) {
+      return index() == 0 ? &text_ : nullptr;
+    } else if constexpr (std::is_same_v<Kind, InlineElement>) {
+      return element_.get();
+    } else {
+      static_assert(std::is_same_v<Kind, RawXml>, "an inline node is a Text, an InlineElement or a RawXml");
+      return raw_.get();
+    }
+  }
+  template <class Kind>
+  Kind* get_if() noexcept {
+    return const_cast<Kind*>(static_cast<const InlineNode&>(*this).get_if<Kind>());
+  }
+  // The node as `Kind`; std::bad_variant_access when it holds another kind.
+  template <class Kind>
+  const Kind& get() const {
+    if (const Kind* held = get_if<Kind>()) return *held;
+    throw std::bad_variant_access();
+  }
+  template <class Kind>
+  Kind& get() {
+    return const_cast<Kind&>(static_cast<const InlineNode&>(*this).get<Kind>());
+  }
+  // Makes the node an empty `Kind` and returns it.
+  template <class Kind>
+  Kind& emplace() {
+    *this = InlineNode();
+    if constexpr (std::is_same_v<Kind, Text>) {
+      return text_;
+    } else if constexpr (std::is_same_v<Kind, InlineElement>) {
+      element_ = std::make_unique<InlineElement>();
+      return *element_;
+    } else {
+      static_assert(std::is_same_v<Kind, RawXml>, "an inline node is a Text, an InlineElement or a RawXml");
+      raw_ = std::make_unique<RawXml>();
+      return *raw_;
+    }
+  }
+
+ private:
+  Text text_;  // empty unless the node is a Text
+  std::unique_ptr<InlineElement> element_;
+  std::unique_ptr<RawXml> raw_;
 };
 
 // ---------------------------------------------------------------------------

@@ -55,7 +55,7 @@ import zlib
 from typing import IO, Callable, Iterable, Iterator, List, NamedTuple, Optional, Tuple, Type, Union
 
 DEFAULT_CHUNK_SIZE = 1 << 20
-DEFAULT_REGION_SIZE = 4 << 20
+DEFAULT_REGION_SIZE = 1 << 20
 STDIN = "-"
 BOM = b"\xef\xbb\xbf"
 DOCUMENT_SUFFIXES = (".xml", ".txt", ".aps")

@@ -89,15 +89,15 @@ class BlockWriter {
 // bold and italic add no asterisks. Depth follows the XML nesting.
 void append_inline(const InlineContent& nodes, bool marks, std::string& out) {
   for (const InlineNode& node : nodes) {
-    if (const auto* text = std::get_if<Text>(&node.value)) {
+    if (const auto* text = node.get_if<Text>()) {
       append_normalized_text(text->text, out);
       continue;
     }
-    if (const auto* raw = std::get_if<RawXml>(&node.value)) {
+    if (const auto* raw = node.get_if<RawXml>()) {
       append_raw_xml(*raw, out);
       continue;
     }
-    const auto& element = std::get<InlineElement>(node.value);
+    const auto& element = node.get<InlineElement>();
     switch (element.kind) {
       case InlineKind::Bold:
         if (marks) out += "**";

@@ -16,16 +16,16 @@ class ClaimTextWriter {
   void write(const InlineContent& nodes, std::size_t depth, bool claim_level) {
     const std::size_t content_start = out_.size();
     for (const InlineNode& node : nodes) {
-      if (const auto* text = std::get_if<Text>(&node.value)) {
+      if (const auto* text = node.get_if<Text>()) {
         piece_.clear();
         append_normalized_text(text->text, piece_);
         append_indented(depth);
-      } else if (const auto* raw = std::get_if<RawXml>(&node.value)) {
+      } else if (const auto* raw = node.get_if<RawXml>()) {
         piece_.clear();
         append_raw_xml(*raw, piece_);
         append_indented(depth);
       } else {
-        const auto& element = std::get<InlineElement>(node.value);
+        const auto& element = node.get<InlineElement>();
         if (element.kind != InlineKind::ClaimText) {
           write(element.content, depth, false);
           continue;

@@ -364,10 +364,8 @@ OptString reference_target(NodeRef element, InlineKind kind) {
   }
 }
 
-// Nodes are built in place: an InlineNode is large, and moving finished
-// ones into the list would copy each of them once more. Each starts from an
-// empty alternative instead of being value-initialised, which would first
-// zero the whole record.
+// Nodes are built in place, each starting from an empty alternative, so
+// that no finished record is moved or copied into the list.
 void append_inline_content(NodeRef element, InlineContent& out) {
   out.reserve(out.size() + child_count(element));
   for (NodeRef child : element.children()) {
@@ -375,25 +373,25 @@ void append_inline_content(NodeRef element, InlineContent& out) {
       case NodeKind::Text:
       case NodeKind::CData:
         if (!is_droppable_white_space(child.value())) {
-          std::get<Text>(out.emplace_back().value).text.assign(child.value());
+          out.emplace_back().get<Text>().text.assign(child.value());
         }
         break;
       case NodeKind::EntityReference:
-        append_captured_text(child, std::get<Text>(out.emplace_back().value).text);
+        append_captured_text(child, out.emplace_back().get<Text>().text);
         break;
       case NodeKind::Element:
         if (std::optional<InlineKind> kind = inline_kind(child.local_name())) {
-          InlineElement& inline_element = out.emplace_back().value.emplace<InlineElement>();
+          InlineElement& inline_element = out.emplace_back().emplace<InlineElement>();
           inline_element.kind = *kind;
           inline_element.attributes = copy_attributes(child);
           inline_element.target = reference_target(child, *kind);
           append_inline_content(child, inline_element.content);
         } else {
-          capture_into(child, out.emplace_back().value.emplace<RawXml>());
+          capture_into(child, out.emplace_back().emplace<RawXml>());
         }
         break;
       case NodeKind::ProcessingInstruction:
-        capture_into(child, out.emplace_back().value.emplace<RawXml>());
+        capture_into(child, out.emplace_back().emplace<RawXml>());
         break;
       default:
         break;

@@ -44,9 +44,9 @@ const Entry* find_entry(const Entries& entries) {
 std::string flat(const InlineContent& content) {
   std::string out;
   for (const InlineNode& node : content) {
-    if (const auto* text = std::get_if<Text>(&node.value)) {
+    if (const auto* text = node.get_if<Text>()) {
       out += text->text;
-    } else if (const auto* element = std::get_if<InlineElement>(&node.value)) {
+    } else if (const auto* element = node.get_if<InlineElement>()) {
       EXPECT_EQ(element->kind, InlineKind::ClaimText);
       out += "[" + flat(element->content) + "]";
     }

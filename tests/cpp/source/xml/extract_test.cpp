@@ -18,8 +18,8 @@ struct Parsed {
   Result<Tree, ParseError> result;
 };
 
-const Text& text_of(const InlineNode& node) { return std::get<Text>(node.value); }
-const InlineElement& element_of(const InlineNode& node) { return std::get<InlineElement>(node.value); }
+const Text& text_of(const InlineNode& node) { return node.get<Text>(); }
+const InlineElement& element_of(const InlineNode& node) { return node.get<InlineElement>(); }
 
 TEST(NodeQueries, NamesAndChildSelections) {
   const Parsed doc("<r>\n  <a:x/> text <!--c--><?pi d?>&lsqb;<![CDATA[  ]]><y/>\n</r>");
@@ -227,9 +227,9 @@ TEST(InlineContent, OtherNodeKinds) {
   ASSERT_EQ(content.size(), 5u);
   EXPECT_EQ(text_of(content[0]).text, " lead ");
   EXPECT_EQ(text_of(content[1]).text, "&lsqb;");
-  const RawXml& sub = std::get<RawXml>(content[2].value);
+  const RawXml& sub = content[2].get<RawXml>();
   EXPECT_EQ(sub.name, "sub");
-  EXPECT_EQ(std::get<RawXml>(content[3].value).text, "<?in-line-formula description='x'?>");
+  EXPECT_EQ(content[3].get<RawXml>().text, "<?in-line-formula description='x'?>");
   EXPECT_EQ(text_of(content[4]).text, "tail ");
 }
 

@@ -68,14 +68,14 @@ inline std::string dump(const InlineContent& content) {
   std::string out;
   for (const InlineNode& node : content) {
     if (!out.empty()) out += ' ';
-    if (const auto* text = std::get_if<Text>(&node.value)) {
+    if (const auto* text = node.get_if<Text>()) {
       out += "'" + text->text + "'";
-    } else if (const auto* element = std::get_if<InlineElement>(&node.value)) {
+    } else if (const auto* element = node.get_if<InlineElement>()) {
       out += inline_kind_name(element->kind);
       if (element->target) out += "@" + *element->target;
       out += "(" + dump(element->content) + ")";
     } else {
-      const auto& raw = std::get<RawXml>(node.value);
+      const auto& raw = node.get<RawXml>();
       out += raw.is_element() ? "<" + raw.name + ">" : "raw'" + raw.text + "'";
     }
   }
@@ -86,9 +86,9 @@ inline std::string dump(const InlineContent& content) {
 inline std::string flat_text(const InlineContent& content) {
   std::string out;
   for (const InlineNode& node : content) {
-    if (const auto* text = std::get_if<Text>(&node.value)) {
+    if (const auto* text = node.get_if<Text>()) {
       out += text->text;
-    } else if (const auto* element = std::get_if<InlineElement>(&node.value)) {
+    } else if (const auto* element = node.get_if<InlineElement>()) {
       out += flat_text(element->content);
     }
   }

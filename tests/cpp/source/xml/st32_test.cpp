@@ -360,7 +360,7 @@ TEST(St32Body, ClaimsFlattenClGroupsAndEachParaOrStepIsClaimText) {
   EXPECT_EQ(first.id, "CLM-00001");
   EXPECT_EQ(dump(first.content),
             "claim-text('1. A device comprising:') claim-text('a part of ' claimref@CLM-1('claim 1')) <TABLE>");
-  const auto& step = std::get<InlineElement>(first.content[1].value);
+  const auto& step = first.content[1].get<InlineElement>();
   ASSERT_EQ(step.attributes.size(), 1u);
   EXPECT_EQ(step.attributes[0].name, "LVL");
   EXPECT_EQ(std::get<RawXml>(claims->entries[2]).name, "NOTE");

@@ -304,8 +304,8 @@ TEST(V4Parts, AbstractClaimsAndDrawings) {
   const ClaimElement& second = std::get<ClaimElement>(claims.entries[2]);
   EXPECT_EQ(second.id, "CLM-00002");
   EXPECT_EQ(second.attributes.size(), 2u);
-  const InlineElement& claim_text = std::get<InlineElement>(second.content.at(0).value);
-  EXPECT_EQ(std::get<InlineElement>(claim_text.content.at(1).value).target, "CLM-00001");
+  const InlineElement& claim_text = second.content.at(0).get<InlineElement>();
+  EXPECT_EQ(claim_text.content.at(1).get<InlineElement>().target, "CLM-00001");
   EXPECT_TRUE(std::holds_alternative<ClaimElement>(claims.entries[3]));
   EXPECT_EQ(std::get<RawXml>(claims.entries[4]).name, "claim-statement");
 
@@ -407,7 +407,7 @@ TEST(V4Description, BlocksKeepTheirContent) {
   EXPECT_EQ(std::get<Heading>(section.blocks[0]).lvl, 1u);
   const Paragraph& paragraph = std::get<Paragraph>(section.blocks[1]);
   EXPECT_EQ(paragraph.id, "p-1");
-  EXPECT_EQ(std::get<InlineElement>(paragraph.content.at(1).value).target, "DRAWINGS");
+  EXPECT_EQ(paragraph.content.at(1).get<InlineElement>().target, "DRAWINGS");
 }
 
 // ---------------------------------------------------------------------------
