@@ -94,7 +94,7 @@ struct RawXml {
 // Inline content
 // ---------------------------------------------------------------------------
 
-struct InlineNode;
+class InlineNode;
 using InlineContent = std::vector<InlineNode>;
 
 struct Text {
