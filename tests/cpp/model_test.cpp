@@ -30,6 +30,40 @@ TEST(BibliographicItem, VariantIndexIsTheFixedTag) {
   EXPECT_EQ(BibliographicItem(RawXml{}).index(), 9u);
 }
 
+// Inline elements and raw XML live on the heap behind the node: a copy must
+// own its own, and each node must answer for exactly one kind.
+TEST(InlineNode, HoldsOneKindAndCopiesDeeply) {
+  InlineElement bold{InlineKind::Bold, {}, std::nullopt, {InlineNode(Text{"x"})}};
+  const std::vector<InlineNode> nodes = {InlineNode(Text{"plain"}), InlineNode(bold),
+                                         InlineNode(RawXml::make_text("<!--c-->"))};
+  for (std::size_t kind = 0; kind < nodes.size(); ++kind) {
+    const InlineNode& node = nodes[kind];
+    EXPECT_EQ(node.index(), kind);
+    EXPECT_EQ(node.get_if<Text>() != nullptr, kind == 0);
+    EXPECT_EQ(node.get_if<InlineElement>() != nullptr, kind == 1);
+    EXPECT_EQ(node.get_if<RawXml>() != nullptr, kind == 2);
+    if (kind != 1) {
+      EXPECT_THROW(node.get<InlineElement>(), std::bad_variant_access);
+    }
+  }
+
+  std::vector<InlineNode> copies = nodes;
+  copies[0].get<Text>().text = "changed";
+  copies[1].get<InlineElement>().content[0].get<Text>().text = "changed";
+  copies[2].get<RawXml>().text = "changed";
+  EXPECT_EQ(nodes[0].get<Text>().text, "plain");
+  EXPECT_EQ(nodes[1].get<InlineElement>().content[0].get<Text>().text, "x");
+  EXPECT_EQ(nodes[2].get<RawXml>().text, "<!--c-->");
+
+  // Assignment replaces the kind; emplace starts from an empty record.
+  copies[0] = nodes[2];
+  EXPECT_EQ(copies[0].index(), 2u);
+  EXPECT_EQ(copies[0].emplace<InlineElement>().content.size(), 0u);
+  EXPECT_EQ(copies[0].index(), 1u);
+  EXPECT_EQ(copies[0].emplace<Text>().text, "");
+  EXPECT_EQ(copies[0].index(), 0u);
+}
+
 TEST(DocumentIdDefaults, EmptyNumberIsNotAbsentAndOptionalsAreAbsent) {
   DocumentId id;
   EXPECT_EQ(id.doc_number, "");
