@@ -30,6 +30,12 @@ limit=()
 all_targets=(fuzz_detect fuzz_parse_v4 fuzz_parse_pap fuzz_parse_st32 fuzz_parse_sequence fuzz_parse_aps
              fuzz_parse_source fuzz_markdown fuzz_template)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
+for target in "${targets[@]}"; do
+  if [[ " ${all_targets[*]} " != *" $target "* ]]; then
+    echo "unknown fuzz target '$target' (known: ${all_targets[*]})" >&2
+    exit 2
+  fi
+done
 
 # --- tools -------------------------------------------------------------------
 bash scripts/system-deps.sh
