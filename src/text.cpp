@@ -123,4 +123,42 @@ void remove_repeated_strings(std::vector<std::string>& values) {
   values.resize(kept);
 }
 
+std::optional<std::size_t> encode_utf8(std::span<const std::uint32_t> code_points, char* out) noexcept {
+  char* const start = out;
+  const std::uint32_t* c = code_points.data();
+  const std::uint32_t* const end = c + code_points.size();
+  while (c != end) {
+    // Runs of ASCII, the bulk of patent text, four at a time.
+    while (end - c >= 4 && (c[0] | c[1] | c[2] | c[3]) < 0x80) {
+      out[0] = static_cast<char>(c[0]);
+      out[1] = static_cast<char>(c[1]);
+      out[2] = static_cast<char>(c[2]);
+      out[3] = static_cast<char>(c[3]);
+      out += 4;
+      c += 4;
+    }
+    if (c == end) break;
+    const std::uint32_t code_point = *c++;
+    if (code_point < 0x80) {
+      *out++ = static_cast<char>(code_point);
+    } else if (code_point < 0x800) {
+      *out++ = static_cast<char>(0xC0 | (code_point >> 6));
+      *out++ = static_cast<char>(0x80 | (code_point & 0x3F));
+    } else if (code_point < 0x10000) {
+      if (code_point >= 0xD800 && code_point <= 0xDFFF) return std::nullopt;
+      *out++ = static_cast<char>(0xE0 | (code_point >> 12));
+      *out++ = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+      *out++ = static_cast<char>(0x80 | (code_point & 0x3F));
+    } else if (code_point <= 0x10FFFF) {
+      *out++ = static_cast<char>(0xF0 | (code_point >> 18));
+      *out++ = static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
+      *out++ = static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+      *out++ = static_cast<char>(0x80 | (code_point & 0x3F));
+    } else {
+      return std::nullopt;
+    }
+  }
+  return static_cast<std::size_t>(out - start);
+}
+
 }  // namespace tessellox

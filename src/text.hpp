@@ -2,6 +2,9 @@
 // White_Space property; texts are UTF-8.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,5 +34,11 @@ void remove_repeated_strings(std::vector<std::string>& values);
 
 // True when the text holds a white-space character anywhere.
 bool contains_white_space(std::string_view text) noexcept;
+
+// Writes the UTF-8 form of `code_points` at `out`, which must have room for
+// four bytes per code point, and returns the number of bytes written; or
+// returns nothing when a surrogate (U+D800 to U+DFFF) or a value above
+// U+10FFFF occurs, neither of which UTF-8 can carry.
+std::optional<std::size_t> encode_utf8(std::span<const std::uint32_t> code_points, char* out) noexcept;
 
 }  // namespace tessellox

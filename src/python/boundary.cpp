@@ -1,7 +1,13 @@
 #include "python/boundary.hpp"
 
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <new>
+#include <optional>
+#include <span>
+
+#include "text.hpp"
 
 namespace tessellox::python {
 
@@ -106,12 +112,62 @@ bool Utf8Argument::convert(const char* argument, PyObject* object) {
                      "' object cannot be converted to 'PyString'");
     return false;
   }
+  // ASCII text, most patent documents, CPython copies at memory speed; any
+  // other text it encodes a character at a time, at less than half the
+  // speed of our pieces. The check is str's own, whatever a subclass says;
+  // a lone surrogate falls back to CPython's encoder for its exact error.
+  PyObject* ascii = PyObject_CallMethod(reinterpret_cast<PyObject*>(&PyUnicode_Type), "isascii", "O", object);
+  if (!ascii) return false;
+  const int is_ascii = PyObject_IsTrue(ascii);
+  Py_DECREF(ascii);
+  if (is_ascii < 0) return false;
+  if (!is_ascii && encode_in_pieces(object)) return true;
+  if (PyErr_Occurred()) return false;
   bytes_ = PyUnicode_AsUTF8String(object);
   if (!bytes_) return false;
   char* data = nullptr;
   Py_ssize_t size = 0;
   if (PyBytes_AsStringAndSize(bytes_, &data, &size) < 0) return false;
   view_ = std::string_view(data, static_cast<std::size_t>(size));
+  return true;
+}
+
+bool Utf8Argument::encode_in_pieces(PyObject* text) {
+  // Pieces are widened to UCS-4 in a small buffer, then encoded, so memory
+  // beyond the result stays bounded whatever the text's length.
+  constexpr Py_ssize_t kPieceLength = 16384;
+  const Py_ssize_t length = PyUnicode_GetLength(text);
+  if (length < 0) return false;
+  std::vector<Py_UCS4> piece(static_cast<std::size_t>(length < kPieceLength ? length : kPieceLength));
+  // Mostly-ASCII text needs a little over a byte per character; the buffer
+  // (left uninitialised: every byte kept is written) doubles when a piece
+  // might not fit.
+  std::size_t capacity = static_cast<std::size_t>(length) + static_cast<std::size_t>(length) / 4 + 4 * piece.size();
+  encoded_ = std::make_unique_for_overwrite<char[]>(capacity);
+  std::size_t written = 0;
+  for (Py_ssize_t start = 0; start < length; start += kPieceLength) {
+    const Py_ssize_t end = length - start < kPieceLength ? length : start + kPieceLength;
+    const auto count = static_cast<std::size_t>(end - start);
+    PyObject* part = start == 0 && end == length ? (Py_INCREF(text), text) : PyUnicode_Substring(text, start, end);
+    if (!part) return false;
+    const Py_UCS4* copied = PyUnicode_AsUCS4(part, piece.data(), static_cast<Py_ssize_t>(piece.size()), 0);
+    Py_DECREF(part);
+    if (!copied) return false;
+    if (capacity - written < 4 * count) {
+      capacity = 2 * capacity + 4 * count;
+      auto larger = std::make_unique_for_overwrite<char[]>(capacity);
+      std::memcpy(larger.get(), encoded_.get(), written);
+      encoded_ = std::move(larger);
+    }
+    const std::optional<std::size_t> bytes =
+        encode_utf8(std::span<const std::uint32_t>(piece.data(), count), encoded_.get() + written);
+    if (!bytes) {
+      encoded_.reset();
+      return false;
+    }
+    written += *bytes;
+  }
+  view_ = std::string_view(encoded_.get(), written);
   return true;
 }
 

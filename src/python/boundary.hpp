@@ -6,6 +6,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,7 +45,10 @@ class Utf8Argument {
   std::string_view view() const noexcept { return view_; }
 
  private:
-  PyObject* bytes_ = nullptr;
+  bool encode_in_pieces(PyObject* text);
+
+  PyObject* bytes_ = nullptr;          // CPython's own encoding, for ASCII text
+  std::unique_ptr<char[]> encoded_;    // ours, for the rest
   std::string_view view_;
 };
 

@@ -428,6 +428,24 @@ def test_non_ascii_survives_exactly_in_aps():
     assert document.title == TITLE
 
 
+# Non-ASCII text is encoded in pieces of 16,384 characters: characters of
+# every UTF-8 width must come back exactly, wherever the pieces end.
+@pytest.mark.parametrize("character", ["e", "\u00e9", "\u20ac", "\U0001d11e"])
+@pytest.mark.parametrize("length", [1, 16383, 16384, 16385, 40000])
+def test_text_of_every_utf8_width_survives_exactly(character, length):
+    title = ("\u00e9" + character * length)[:length + 1]
+    assert tessellox.parse(grant(title=title)).title == title
+
+
+def test_lone_surrogate_past_the_first_piece_gives_the_encoders_own_error():
+    title = "\u00e9" * 20000 + "\udc80"
+    with pytest.raises(UnicodeEncodeError) as raised:
+        tessellox.parse(grant(title=title))
+    with pytest.raises(UnicodeEncodeError) as expected:
+        grant(title=title).encode("utf-8")
+    assert str(raised.value) == str(expected.value)
+
+
 @pytest.mark.parametrize("call", ["parse", "parse_to_markdown", "detect_format", "template", "to_markdown"])
 @pytest.mark.parametrize("surrogate", ["\ud800", "\udfff", "\udc80"])
 def test_lone_surrogates_raise_the_encoding_error(call, surrogate):
