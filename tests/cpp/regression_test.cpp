@@ -29,6 +29,17 @@ struct ManyEntriesCase {
 };
 
 constexpr std::size_t kManyEntries = 40000;
+#if defined(__SANITIZE_ADDRESS__)
+constexpr double kLinearSecondsLimit = 5.0;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr double kLinearSecondsLimit = 5.0;
+#else
+constexpr double kLinearSecondsLimit = 1.0;
+#endif
+#else
+constexpr double kLinearSecondsLimit = 1.0;
+#endif
 
 void PrintTo(const ManyEntriesCase& c, std::ostream* out) { *out << c.name; }
 
@@ -92,9 +103,10 @@ TEST_P(ManyEntries, DeriveAndRenderInLinearTime) {
                              derived.ipc_classifications.size() + derived.us_classifications.size();
   EXPECT_GE(listed, kManyEntries / 2);
   EXPECT_LE(listed, kManyEntries / 2 + 1);  // the main classification may come on top
-  // Linear work takes a few milliseconds, even under the sanitizers; a scan
-  // of the collected list per entry takes seconds.
-  EXPECT_LT(seconds, 1.0) << "derivation of " << kManyEntries << " distinct entries is not linear";
+  // Linear work takes milliseconds (up to about a second under the
+  // sanitizers on a busy machine); a scan of the collected list per entry
+  // takes several seconds, and ten times that under the sanitizers.
+  EXPECT_LT(seconds, kLinearSecondsLimit) << "derivation of " << kManyEntries << " distinct entries is not linear";
 }
 
 INSTANTIATE_TEST_SUITE_P(Regression, ManyEntries, testing::ValuesIn(kManyEntriesCases),
