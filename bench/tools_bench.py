@@ -61,22 +61,50 @@ def run_tool(arguments: Sequence[str], env: dict) -> None:
     subprocess.run(tool_command(arguments), check=True, env=env, stderr=subprocess.DEVNULL)
 
 
-def parse_loop(paths: Sequence[str]) -> Tuple[Callable[[], None], int]:
-    """A loop of parse() over the documents, already split and decoded."""
+def loops(paths: Sequence[str]) -> Tuple[List[Tuple[str, Callable[[], None]]], int]:
+    """Loops over the documents, already split: parse() of each decoded text,
+    and the baselines on its UTF-8 bytes, expat's bare parse (no handlers)
+    and lxml building its tree (when lxml is installed)."""
+    import xml.parsers.expat
+
     import tessellox
 
     from tessellox_tools.split import iter_documents
 
-    texts = [raw.data.decode("utf-8") for raw in iter_documents(paths)]
+    blobs = [raw.data for raw in iter_documents(paths)]
+    texts = [blob.decode("utf-8") for blob in blobs]
 
-    def loop() -> None:
+    def parse_loop() -> None:
         for text in texts:
             try:
                 tessellox.parse(text)
             except ValueError:
                 pass
 
-    return loop, sum(len(text.encode("utf-8")) for text in texts)
+    def expat_loop() -> None:
+        for blob in blobs:
+            try:
+                xml.parsers.expat.ParserCreate().Parse(blob, True)
+            except xml.parsers.expat.ExpatError:
+                pass
+
+    functions: List[Tuple[str, Callable[[], None]]] = [("parse() loop", parse_loop), ("expat bare", expat_loop)]
+    try:
+        from lxml import etree
+    except ImportError:
+        pass
+    else:
+        lxml_parser = etree.XMLParser(resolve_entities=False, huge_tree=True)
+
+        def lxml_loop() -> None:
+            for blob in blobs:
+                try:
+                    etree.fromstring(blob, parser=lxml_parser)
+                except etree.XMLSyntaxError:
+                    pass
+
+        functions.append(("lxml tree", lxml_loop))
+    return functions, sum(len(blob) for blob in blobs)
 
 
 def interleaved(runs: int, functions: Sequence[Callable[[], None]]) -> List[Tuple[float, float]]:
@@ -171,15 +199,28 @@ def main() -> int:
         # Compiles every module the runs import, once.
         run_tool(["records", str(BULK), "-o", output, "--jobs", "2", "--no-progress"], env)
         paths = [str(BULK)] * arguments.repeat
-        loop, size = parse_loop(paths)
-        (loop_seconds, _), (tool_seconds, tool_cpu) = interleaved(
-            arguments.runs, [loop, lambda: run_tool(["records", *paths, "-o", output, "--jobs", "1", "--no-progress"], env)]
+        baselines, size = loops(paths)
+        timed = interleaved(
+            arguments.runs,
+            [function for _, function in baselines]
+            + [
+                lambda: run_tool(["records", os.devnull, "-o", output, "--jobs", "1", "--no-progress"], env),
+                lambda: run_tool(["records", *paths, "-o", output, "--jobs", "1", "--no-progress"], env),
+            ],
         )
+        loop_seconds = timed[0][0]
+        start_seconds = timed[-2][0]
+        tool_seconds, tool_cpu = timed[-1]
         print(f"load average before: {load_average()}")
         print(f"1. bulk samples x{arguments.repeat}: {size / 1e6:.1f} MB")
-        print(f"   parse() loop      {size / loop_seconds / 1e6:8.1f} MB/s  ({loop_seconds:.2f} s)")
+        for (name, _), (seconds, _) in zip(baselines, timed):
+            print(f"   {name:<17} {size / seconds / 1e6:8.1f} MB/s  ({seconds:.2f} s)")
         print(f"   records --jobs 1  {size / tool_seconds / 1e6:8.1f} MB/s  ({tool_seconds:.2f} s, {tool_cpu:.2f} s CPU)")
         print(f"   ratio             {loop_seconds / tool_seconds:8.2f}  (target >= 0.70)")
+        print(f"   without the start {loop_seconds / (tool_seconds - start_seconds):8.2f}  "
+              f"(the same command on an empty file: {start_seconds:.2f} s)")
+        for (name, _), (seconds, _) in zip(baselines[1:], timed[1:-2]):
+            print(f"   tool vs {name:<9} {seconds / tool_seconds:8.2f}")
 
         corpus = scratch / "corpus.xml"
         corpus_size = generate(corpus, arguments.corpus_mb * 1_000_000)
