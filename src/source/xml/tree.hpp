@@ -1,9 +1,11 @@
-// A compact, read-only XML tree built by expat in one arena per parse.
+// A compact, read-only XML tree, one per parse.
 //
-// Nodes, attributes and all string data live in three flat buffers owned by
-// the `Tree`; a `NodeRef` is a cheap handle (tree pointer + index) that walks
-// them. Strings handed out are views into the tree and die with it, so the
-// model must copy what it keeps.
+// Nodes and attributes live in two flat arrays owned by the `Tree`; a
+// `NodeRef` is a cheap handle (tree pointer + index) that walks them. String
+// data are views: into the parsed text where it is used as written, into the
+// tree's arena where it had to be decoded (references, line ends, attribute
+// value normalisation). So the text must outlive the tree, and a view handed
+// out lives as long as both.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "arena.hpp"
 #include "errors.hpp"
 #include "result.hpp"
 
@@ -205,66 +208,59 @@ class Tree {
   // The document type declaration node (null when there is none).
   NodeRef document_type() const noexcept;
   // Details of the document type declaration; absent when there is none.
-  std::optional<DocumentTypeInfo> document_type_info() const noexcept;
+  std::optional<DocumentTypeInfo> document_type_info() const noexcept { return doctype_; }
   // The XML version the parser recorded: the declaration's, or "1.0" without one.
   std::string_view xml_version() const noexcept { return xml_version_; }
   std::size_t node_count() const noexcept { return nodes_.size(); }
 
-  // Internal layout, read by NodeRef and written by the builder in tree.cpp.
-  // A node's name (element name, PI target, entity name) and value
-  // (character data, comment, PI data, replacement text) lie back to back
-  // in the arena at `data_offset`. 32 bytes a node.
+  // Internal layout, read by NodeRef and written by the two builders (the
+  // scanner and the expat fallback). 40 bytes a node.
   struct NodeRecord {
-    std::size_t data_offset = 0;
+    const char* name = nullptr;  // element name, PI target, entity name, doctype name
+    const char* value = nullptr;  // character data, comment, PI data, replacement text
     std::uint32_t value_length = 0;
     NodeIndex first_child = kNoNode;
     NodeIndex next_sibling = kNoNode;
     std::uint32_t attribute_begin = 0;
-    std::uint16_t name_length = 0;             // names are at most 50000 bytes
-    std::uint16_t prefix_length = kNoPrefix;   // position of the first ':' in the name
+    std::uint16_t name_length = 0;            // names are at most 50000 bytes
+    std::uint16_t prefix_length = kNoPrefix;  // position of the first ':' in the name
     std::uint16_t attribute_count = 0;
     NodeKind kind = NodeKind::Document;
     bool has_replacement = false;
   };
-  // An attribute's name and value, back to back at `data_offset`.
   struct AttributeRecord {
-    std::size_t data_offset = 0;
+    const char* name = nullptr;
+    const char* value = nullptr;
     std::uint32_t value_length = 0;
     std::uint16_t name_length = 0;
     std::uint16_t prefix_length = kNoPrefix;
-  };
-  struct TextRef {
-    std::size_t offset = 0;
-    std::size_t length = 0;
-    bool present = false;
   };
   static constexpr std::uint16_t kNoPrefix = 0xFFFF;
 
   const NodeRecord& record(NodeIndex index) const noexcept { return nodes_[index]; }
   const AttributeRecord& attribute_record(std::size_t index) const noexcept { return attributes_[index]; }
-  std::string_view chars(std::size_t offset, std::size_t length) const noexcept {
-    return std::string_view(chars_.data() + offset, length);
-  }
 
  private:
-  friend class TreeBuilder;
+  friend class ExpatTreeBuilder;
+  friend class Scanner;
 
   std::vector<NodeRecord> nodes_;
   std::vector<AttributeRecord> attributes_;
-  std::string chars_;
-  // Offsets into chars_ rather than views, so that moving the tree keeps them valid.
-  TextRef doctype_name_;
-  TextRef doctype_public_id_;
-  TextRef doctype_system_id_;
-  TextRef doctype_internal_subset_;
-  std::string xml_version_ = "1.0";
+  // Decoded strings; its blocks never move, so views into it survive moving the tree.
+  Arena arena_;
+  std::optional<DocumentTypeInfo> doctype_;
+  std::string_view xml_version_ = "1.0";
   NodeIndex doctype_node_ = kNoNode;
 };
 
-// Parses the whole text (UTF-8, whatever its declaration says). Fails with a
-// ParseError Xml: expat's description + " at line L, column C", or a message
-// naming the exceeded limit. No DTD or external entity is ever loaded; a
-// reference to an undeclared entity becomes an EntityReference node.
+// Parses the whole text (UTF-8, whatever its declaration says) into a tree
+// that points into `text`. Fails with a ParseError Xml: expat's description +
+// " at line L, column C", or a message naming the exceeded limit. No DTD or
+// external entity is ever loaded; a reference to an undeclared entity becomes
+// an EntityReference node.
+//
+// The scanner builds the tree; whatever it does not handle, or finds not
+// well formed, goes to expat, which builds the same tree or gives the error.
 Result<Tree, ParseError> parse_tree(std::string_view text);
 
 // ---------------------------------------------------------------------------
@@ -281,19 +277,19 @@ inline bool NodeRef::is_character_data() const noexcept {
 
 inline std::string_view NodeRef::qualified_name() const noexcept {
   const Tree::NodeRecord& r = tree_->record(index_);
-  return tree_->chars(r.data_offset, r.name_length);
+  return std::string_view(r.name, r.name_length);
 }
 
 inline std::string_view NodeRef::local_name() const noexcept {
   const Tree::NodeRecord& r = tree_->record(index_);
-  if (r.prefix_length == Tree::kNoPrefix) return tree_->chars(r.data_offset, r.name_length);
-  return tree_->chars(r.data_offset + r.prefix_length + 1, r.name_length - r.prefix_length - 1u);
+  if (r.prefix_length == Tree::kNoPrefix) return std::string_view(r.name, r.name_length);
+  return std::string_view(r.name + r.prefix_length + 1, r.name_length - r.prefix_length - 1u);
 }
 
 inline std::optional<std::string_view> NodeRef::prefix() const noexcept {
   const Tree::NodeRecord& r = tree_->record(index_);
   if (r.prefix_length == Tree::kNoPrefix) return std::nullopt;
-  return tree_->chars(r.data_offset, r.prefix_length);
+  return std::string_view(r.name, r.prefix_length);
 }
 
 inline std::string_view NodeRef::target() const noexcept {
@@ -302,7 +298,7 @@ inline std::string_view NodeRef::target() const noexcept {
 
 inline std::string_view NodeRef::value() const noexcept {
   const Tree::NodeRecord& r = tree_->record(index_);
-  return tree_->chars(r.data_offset + r.name_length, r.value_length);
+  return std::string_view(r.value, r.value_length);
 }
 
 inline bool NodeRef::has_replacement() const noexcept { return tree_->record(index_).has_replacement; }
@@ -324,12 +320,12 @@ inline std::size_t NodeRef::attribute_count() const noexcept {
 inline AttributeView NodeRef::attribute(std::size_t position) const noexcept {
   const Tree::AttributeRecord& a = tree_->attribute_record(tree_->record(index_).attribute_begin + position);
   AttributeView view;
-  view.value = tree_->chars(a.data_offset + a.name_length, a.value_length);
+  view.value = std::string_view(a.value, a.value_length);
   if (a.prefix_length == Tree::kNoPrefix) {
-    view.local_name = tree_->chars(a.data_offset, a.name_length);
+    view.local_name = std::string_view(a.name, a.name_length);
   } else {
-    view.prefix = tree_->chars(a.data_offset, a.prefix_length);
-    view.local_name = tree_->chars(a.data_offset + a.prefix_length + 1, a.name_length - a.prefix_length - 1u);
+    view.prefix = std::string_view(a.name, a.prefix_length);
+    view.local_name = std::string_view(a.name + a.prefix_length + 1, a.name_length - a.prefix_length - 1u);
   }
   return view;
 }

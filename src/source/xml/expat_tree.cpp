@@ -1,0 +1,374 @@
+#include "source/xml/expat_tree.hpp"
+
+#include <expat.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
+
+namespace tessellox::xml {
+
+namespace {
+
+std::uint16_t prefix_length_of(const char* name, std::size_t length) noexcept {
+  const void* colon = std::memchr(name, ':', length);
+  if (colon == nullptr) return Tree::kNoPrefix;
+  return static_cast<std::uint16_t>(static_cast<const char*>(colon) - name);
+}
+
+std::string position_suffix(XML_Parser parser) {
+  std::string suffix = " at line ";
+  suffix += std::to_string(XML_GetCurrentLineNumber(parser));
+  suffix += ", column ";
+  // expat counts columns from 0; people count them from 1.
+  suffix += std::to_string(XML_GetCurrentColumnNumber(parser) + 1);
+  return suffix;
+}
+
+}  // namespace
+
+// Builds a Tree from expat's callbacks. expat's strings are transient, so
+// every one is copied into the tree's arena.
+class ExpatTreeBuilder {
+ public:
+  ExpatTreeBuilder(Tree& tree, std::string_view text, XML_Parser parser) : tree_(tree), text_(text), parser_(parser) {
+    const std::size_t node_guess = text.size() / 8 + 64;
+    tree_.nodes_.reserve(node_guess < kMaxNodes + 1 ? node_guess : kMaxNodes + 1);
+    tree_.attributes_.reserve(text.size() / 32 + 16);
+    stack_.reserve(kMaxDepth + 1);
+    stack_.push_back({0, kNoNode});
+  }
+
+  void install() {
+    XML_SetUserData(parser_, this);
+    XML_SetElementHandler(parser_, &On<const XML_Char*, const XML_Char**>::call<&ExpatTreeBuilder::start_element>,
+                          &On<const XML_Char*>::call<&ExpatTreeBuilder::end_element>);
+    XML_SetCharacterDataHandler(parser_, &On<const XML_Char*, int>::call<&ExpatTreeBuilder::character_data>);
+    XML_SetCdataSectionHandler(parser_, &On<>::call<&ExpatTreeBuilder::start_cdata>, &On<>::call<&ExpatTreeBuilder::end_cdata>);
+    XML_SetCommentHandler(parser_, &On<const XML_Char*>::call<&ExpatTreeBuilder::comment>);
+    XML_SetProcessingInstructionHandler(
+        parser_, &On<const XML_Char*, const XML_Char*>::call<&ExpatTreeBuilder::processing_instruction>);
+    XML_SetSkippedEntityHandler(parser_, &On<const XML_Char*, int>::call<&ExpatTreeBuilder::skipped_entity>);
+    XML_SetExternalEntityRefHandler(parser_, &ExpatTreeBuilder::on_external_entity);
+    XML_SetDoctypeDeclHandler(
+        parser_,
+        &On<const XML_Char*, const XML_Char*, const XML_Char*, int>::call<&ExpatTreeBuilder::start_doctype>,
+        &On<>::call<&ExpatTreeBuilder::end_doctype>);
+    XML_SetXmlDeclHandler(parser_, &On<const XML_Char*, const XML_Char*, int>::call<&ExpatTreeBuilder::xml_declaration>);
+  }
+
+  // Ends the open text node, if any: its bytes move from the scratch buffer to the arena.
+  void finish_text() {
+    if (open_text_ == kNoNode) return;
+    Tree::NodeRecord& record = tree_.nodes_[open_text_];
+    record.value = store(open_text_bytes_);
+    record.value_length = static_cast<std::uint32_t>(open_text_bytes_.size());
+    open_text_bytes_.clear();
+    open_text_ = kNoNode;
+  }
+
+  bool failed() const noexcept { return failed_; }
+  bool out_of_memory() const noexcept { return out_of_memory_; }
+  std::string take_error() { return std::move(error_); }
+
+ private:
+  struct OpenNode {
+    NodeIndex index;
+    NodeIndex last_child;
+  };
+
+  // The C callbacks expat calls. Nothing is done after a failure, because
+  // expat may still deliver events of the current token after
+  // XML_StopParser; and no exception may unwind through expat's frames, so
+  // running out of memory stops the parse and is rethrown afterwards.
+  void stop_out_of_memory() noexcept {
+    failed_ = true;
+    out_of_memory_ = true;
+    XML_StopParser(parser_, XML_FALSE);
+  }
+
+  template <class... Args>
+  struct On {
+    template <void (ExpatTreeBuilder::*Member)(Args...)>
+    static void call(void* data, Args... args) noexcept {
+      ExpatTreeBuilder& builder = *static_cast<ExpatTreeBuilder*>(data);
+      if (builder.failed_) return;
+      try {
+        (builder.*Member)(args...);
+      } catch (const std::bad_alloc&) {
+        builder.stop_out_of_memory();
+      }
+    }
+  };
+
+  static int on_external_entity(XML_Parser parser, const XML_Char* context, const XML_Char*, const XML_Char*,
+                                const XML_Char*) noexcept {
+    On<const XML_Char*>::call<&ExpatTreeBuilder::external_entity>(XML_GetUserData(parser), context);
+    return XML_STATUS_OK;
+  }
+
+  void fail(std::string_view what) {
+    if (failed_) return;
+    failed_ = true;
+    error_.assign(what);
+    error_ += position_suffix(parser_);
+    XML_StopParser(parser_, XML_FALSE);
+  }
+
+  bool check_name(std::size_t length) {
+    if (length <= kMaxNameBytes) return true;
+    fail("XML name longer than the limit of 50000 bytes");
+    return false;
+  }
+
+  bool check_text(std::size_t length) {
+    if (length <= kMaxTextBytes) return true;
+    fail("XML text longer than the limit of 10485760 bytes");
+    return false;
+  }
+
+  const char* store(std::string_view text) { return tree_.arena_.copy(text).data(); }
+
+  std::optional<std::string_view> store_optional(const char* data) {
+    if (data == nullptr) return std::nullopt;
+    const std::string_view text(data);
+    return std::string_view(store(text), text.size());
+  }
+
+  // Creates a node as the last child of the innermost open node.
+  Tree::NodeRecord* append_node(NodeKind kind) {
+    if (tree_.nodes_.size() > kMaxNodes) {
+      fail("XML document has more than the limit of 10000000 nodes");
+      return nullptr;
+    }
+    const NodeIndex index = static_cast<NodeIndex>(tree_.nodes_.size());
+    Tree::NodeRecord& record = tree_.nodes_.emplace_back();
+    record.kind = kind;
+    OpenNode& parent = stack_.back();
+    if (parent.last_child == kNoNode) {
+      tree_.nodes_[parent.index].first_child = index;
+    } else {
+      tree_.nodes_[parent.last_child].next_sibling = index;
+    }
+    parent.last_child = index;
+    return &record;
+  }
+
+  Tree::NodeRecord* append_named_node(NodeKind kind, const char* name) {
+    const std::size_t length = std::strlen(name);
+    if (!check_name(length)) return nullptr;
+    Tree::NodeRecord* record = append_node(kind);
+    if (record == nullptr) return nullptr;
+    record->name = store(std::string_view(name, length));
+    record->name_length = static_cast<std::uint16_t>(length);
+    return record;
+  }
+
+  void start_element(const XML_Char* name, const XML_Char** atts) {
+    finish_text();
+    if (stack_.size() > kMaxDepth) {
+      fail("XML elements nested deeper than the limit of 256");
+      return;
+    }
+    std::size_t attribute_count = 0;
+    while (atts[2 * attribute_count] != nullptr) ++attribute_count;
+    if (attribute_count > kMaxAttributes) {
+      fail("XML element has more than the limit of 256 attributes");
+      return;
+    }
+    Tree::NodeRecord* record = append_named_node(NodeKind::Element, name);
+    if (record == nullptr) return;
+    record->prefix_length = prefix_length_of(name, record->name_length);
+    record->attribute_begin = static_cast<std::uint32_t>(tree_.attributes_.size());
+    record->attribute_count = static_cast<std::uint16_t>(attribute_count);
+    const NodeIndex index = static_cast<NodeIndex>(tree_.nodes_.size() - 1);
+    for (std::size_t i = 0; i < attribute_count; ++i) {
+      const char* attribute_name = atts[2 * i];
+      const char* attribute_value = atts[2 * i + 1];
+      const std::size_t name_length = std::strlen(attribute_name);
+      const std::size_t value_length = std::strlen(attribute_value);
+      if (!check_name(name_length) || !check_text(value_length)) return;
+      Tree::AttributeRecord& attribute = tree_.attributes_.emplace_back();
+      attribute.name = store(std::string_view(attribute_name, name_length));
+      attribute.name_length = static_cast<std::uint16_t>(name_length);
+      attribute.prefix_length = prefix_length_of(attribute_name, name_length);
+      attribute.value = store(std::string_view(attribute_value, value_length));
+      attribute.value_length = static_cast<std::uint32_t>(value_length);
+    }
+    stack_.push_back({index, kNoNode});
+  }
+
+  void end_element(const XML_Char*) {
+    finish_text();
+    if (stack_.size() > 1) stack_.pop_back();
+  }
+
+  // Adjacent pieces of character data (lines, expanded references) go into
+  // one node, gathered in a scratch buffer until another node starts.
+  void character_data(const XML_Char* text, int length) {
+    if (open_text_ == kNoNode) {
+      if (append_node(in_cdata_ ? NodeKind::CData : NodeKind::Text) == nullptr) return;
+      open_text_ = static_cast<NodeIndex>(tree_.nodes_.size() - 1);
+    }
+    if (!check_text(open_text_bytes_.size() + static_cast<std::size_t>(length))) return;
+    open_text_bytes_.append(text, static_cast<std::size_t>(length));
+  }
+
+  void start_cdata() {
+    finish_text();
+    in_cdata_ = true;
+    // The section is a node of its own even when empty.
+    if (append_node(NodeKind::CData) == nullptr) return;
+    open_text_ = static_cast<NodeIndex>(tree_.nodes_.size() - 1);
+  }
+
+  void end_cdata() {
+    in_cdata_ = false;
+    finish_text();
+  }
+
+  void comment(const XML_Char* text) {
+    finish_text();
+    const std::size_t length = std::strlen(text);
+    if (!check_text(length)) return;
+    Tree::NodeRecord* record = append_node(NodeKind::Comment);
+    if (record == nullptr) return;
+    record->value = store(std::string_view(text, length));
+    record->value_length = static_cast<std::uint32_t>(length);
+  }
+
+  void processing_instruction(const XML_Char* target, const XML_Char* text) {
+    finish_text();
+    const std::size_t length = std::strlen(text);
+    if (!check_text(length)) return;
+    Tree::NodeRecord* record = append_named_node(NodeKind::ProcessingInstruction, target);
+    if (record == nullptr) return;
+    record->value = store(std::string_view(text, length));
+    record->value_length = static_cast<std::uint32_t>(length);
+  }
+
+  void add_unexpanded_reference(const char* name, std::size_t length) {
+    finish_text();
+    if (!check_name(length)) return;
+    Tree::NodeRecord* record = append_node(NodeKind::EntityReference);
+    if (record == nullptr) return;
+    record->name = store(std::string_view(name, length));
+    record->name_length = static_cast<std::uint16_t>(length);
+  }
+
+  // A reference to an entity the document does not declare (its external
+  // DTD would). Parameter entities only occur inside the DTD and leave no node.
+  void skipped_entity(const XML_Char* name, int is_parameter_entity) {
+    if (is_parameter_entity) return;
+    add_unexpanded_reference(name, std::strlen(name));
+  }
+
+  // An external general entity declared in the internal subset: nothing is
+  // ever loaded, the reference stays as an unexpanded node. expat passes the
+  // names of the open entities, separated by form feeds; ours is the last.
+  void external_entity(const XML_Char* context) {
+    if (context == nullptr || stack_.size() <= 1) return;
+    std::string_view names(context);
+    const std::size_t separator = names.rfind('\f');
+    if (separator != std::string_view::npos) names.remove_prefix(separator + 1);
+    add_unexpanded_reference(names.data(), names.size());
+  }
+
+  void start_doctype(const XML_Char* name, const XML_Char* system_id, const XML_Char* public_id,
+                     int has_internal_subset) {
+    if (tree_.doctype_node_ != kNoNode) return;
+    if (!check_name(std::strlen(name))) return;
+    Tree::NodeRecord* record = append_node(NodeKind::DocumentType);
+    if (record == nullptr) return;
+    tree_.doctype_node_ = static_cast<NodeIndex>(tree_.nodes_.size() - 1);
+    DocumentTypeInfo& info = tree_.doctype_.emplace();
+    info.name = *store_optional(name);
+    info.system_id = store_optional(system_id);
+    info.public_id = store_optional(public_id);
+    // The event is the '[' that opens the subset.
+    if (has_internal_subset) {
+      const XML_Index at = XML_GetCurrentByteIndex(parser_);
+      if (at >= 0) subset_start_ = static_cast<std::size_t>(at) + 1;
+    }
+    Tree::NodeRecord& node = tree_.nodes_[tree_.doctype_node_];
+    node.name = info.name.data();
+    node.name_length = static_cast<std::uint16_t>(info.name.size());
+  }
+
+  // The event is the closing '>'; the subset ends at the last ']' before it.
+  void end_doctype() {
+    if (subset_start_ == std::string_view::npos) return;
+    const XML_Index at = XML_GetCurrentByteIndex(parser_);
+    std::size_t end = at >= 0 ? static_cast<std::size_t>(at) : 0;
+    if (end > text_.size()) end = text_.size();
+    while (end > subset_start_ && text_[end - 1] != ']') --end;
+    if (end > subset_start_) --end;
+    const std::string_view subset = text_.substr(subset_start_, end - subset_start_);
+    if (!check_text(subset.size())) return;
+    tree_.doctype_->internal_subset = subset;  // a view into the text
+    subset_start_ = std::string_view::npos;
+  }
+
+  void xml_declaration(const XML_Char* version, const XML_Char*, int) {
+    if (version != nullptr) tree_.xml_version_ = *store_optional(version);
+  }
+
+  Tree& tree_;
+  std::string_view text_;
+  XML_Parser parser_;
+  std::vector<OpenNode> stack_;
+  NodeIndex open_text_ = kNoNode;
+  bool in_cdata_ = false;
+  bool failed_ = false;
+  bool out_of_memory_ = false;
+  std::size_t subset_start_ = std::string_view::npos;
+  std::string open_text_bytes_;
+  std::string error_;
+};
+
+namespace {
+
+struct ParserDeleter {
+  void operator()(XML_Parser parser) const noexcept { XML_ParserFree(parser); }
+};
+
+}  // namespace
+
+Result<Tree, ParseError> parse_tree_with_expat(std::string_view text) {
+  // The text is the caller's UTF-8 whatever its declaration claims, so the
+  // encoding is fixed here and the declared one is ignored.
+  std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate("UTF-8"));
+  if (!parser) throw std::bad_alloc();
+  // Behave as if an external DTD existed but load none: undeclared entities
+  // are then skipped (and kept as nodes) instead of failing the parse.
+  XML_UseForeignDTD(parser.get(), XML_TRUE);
+  XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
+
+  Tree tree;
+  ExpatTreeBuilder builder(tree, text, parser.get());
+  builder.install();
+
+  std::size_t offset = 0;
+  XML_Status status = XML_STATUS_OK;
+  do {
+    const std::size_t length =
+        text.size() - offset < kParseChunkBytes ? text.size() - offset : kParseChunkBytes;
+    const bool last = offset + length == text.size();
+    status = XML_Parse(parser.get(), text.data() + offset, static_cast<int>(length), last ? XML_TRUE : XML_FALSE);
+    offset += length;
+  } while (status == XML_STATUS_OK && offset < text.size());
+
+  if (status == XML_STATUS_OK) builder.finish_text();
+  if (builder.out_of_memory()) throw std::bad_alloc();
+  if (builder.failed()) return ParseError::xml(builder.take_error());
+  if (status != XML_STATUS_OK) {
+    const XML_Error code = XML_GetErrorCode(parser.get());
+    std::string message = XML_ErrorString(code);
+    message += position_suffix(parser.get());
+    return ParseError::xml(std::move(message));
+  }
+  return tree;
+}
+
+}  // namespace tessellox::xml
