@@ -1,7 +1,883 @@
 #include "source/xml/scanner.hpp"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tessellox::xml {
 
-std::optional<Tree> scan_tree(std::string_view) { return std::nullopt; }
+namespace {
+
+// Byte classes. Names are judged on ASCII alone: a name with any other byte
+// is left to expat, whose name tables differ between XML editions.
+enum : std::uint8_t {
+  kNameStart = 1 << 0,
+  kNameByte = 1 << 1,
+  kSpace = 1 << 2,
+  kTextStop = 1 << 3,       // ends a run of plain character data
+  kAttributeStop = 1 << 4,  // ends a run of a plain attribute value (quotes are checked apart)
+};
+
+constexpr std::array<std::uint8_t, 256> make_classes() {
+  std::array<std::uint8_t, 256> classes{};
+  for (int c = 'A'; c <= 'Z'; ++c) classes[c] |= kNameStart | kNameByte;
+  for (int c = 'a'; c <= 'z'; ++c) classes[c] |= kNameStart | kNameByte;
+  for (int c = '0'; c <= '9'; ++c) classes[c] |= kNameByte;
+  classes['_'] |= kNameStart | kNameByte;
+  classes[':'] |= kNameStart | kNameByte;
+  classes['-'] |= kNameByte;
+  classes['.'] |= kNameByte;
+  for (char c : {' ', '\t', '\n', '\r'}) classes[static_cast<unsigned char>(c)] |= kSpace;
+  for (int c = 0; c < 0x20; ++c) {
+    classes[c] |= kAttributeStop;
+    if (c != '\t' && c != '\n') classes[c] |= kTextStop;
+  }
+  for (int c = 0x80; c < 0x100; ++c) classes[c] |= kTextStop | kAttributeStop;
+  for (char c : {'<', '&', ']'}) classes[static_cast<unsigned char>(c)] |= kTextStop;
+  for (char c : {'<', '&'}) classes[static_cast<unsigned char>(c)] |= kAttributeStop;
+  return classes;
+}
+
+constexpr std::array<std::uint8_t, 256> kClasses = make_classes();
+
+inline bool has_class(char c, std::uint8_t mask) noexcept {
+  return (kClasses[static_cast<unsigned char>(c)] & mask) != 0;
+}
+
+// The first byte at or after `p` that ends plain character data: '<', '&',
+// ']', a carriage return, any other control than tab and line feed, or a
+// byte of a multi-byte character.
+inline const char* find_text_stop(const char* p, const char* end) noexcept {
+#if defined(__SSE2__)
+  const __m128i less_than = _mm_set1_epi8('<');
+  const __m128i ampersand = _mm_set1_epi8('&');
+  const __m128i bracket = _mm_set1_epi8(']');
+  const __m128i tab = _mm_set1_epi8('\t');
+  const __m128i line_feed = _mm_set1_epi8('\n');
+  const __m128i space = _mm_set1_epi8(' ');
+  while (end - p >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    // A signed compare below ' ' catches the controls and every byte >= 0x80 at once.
+    const __m128i low = _mm_cmplt_epi8(bytes, space);
+    const __m128i allowed = _mm_or_si128(_mm_cmpeq_epi8(bytes, tab), _mm_cmpeq_epi8(bytes, line_feed));
+    const __m128i markup = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, less_than), _mm_cmpeq_epi8(bytes, ampersand)),
+                                        _mm_cmpeq_epi8(bytes, bracket));
+    const int mask = _mm_movemask_epi8(_mm_or_si128(markup, _mm_andnot_si128(allowed, low)));
+    if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
+  }
+#endif
+  while (p < end && !has_class(*p, kTextStop)) ++p;
+  return p;
+}
+
+// Validates the multi-byte UTF-8 character at `p` (its first byte is >=
+// 0x80) and returns the byte after it, or nullptr when it is malformed or not
+// an XML character (surrogates, U+FFFE, U+FFFF, overlong forms, beyond U+10FFFF).
+inline const char* skip_multibyte_character(const char* p, const char* end) noexcept {
+  const auto* s = reinterpret_cast<const unsigned char*>(p);
+  const std::size_t left = static_cast<std::size_t>(end - p);
+  const unsigned char c = s[0];
+  if (c >= 0xC2 && c <= 0xDF) {
+    if (left < 2 || (s[1] & 0xC0) != 0x80) return nullptr;
+    return p + 2;
+  }
+  if (c >= 0xE0 && c <= 0xEF) {
+    if (left < 3 || (s[1] & 0xC0) != 0x80 || (s[2] & 0xC0) != 0x80) return nullptr;
+    if (c == 0xE0 && s[1] < 0xA0) return nullptr;   // overlong
+    if (c == 0xED && s[1] >= 0xA0) return nullptr;  // surrogate
+    if (c == 0xEF && s[1] == 0xBF && s[2] >= 0xBE) return nullptr;  // U+FFFE, U+FFFF
+    return p + 3;
+  }
+  if (c >= 0xF0 && c <= 0xF4) {
+    if (left < 4 || (s[1] & 0xC0) != 0x80 || (s[2] & 0xC0) != 0x80 || (s[3] & 0xC0) != 0x80) return nullptr;
+    if (c == 0xF0 && s[1] < 0x90) return nullptr;  // overlong
+    if (c == 0xF4 && s[1] >= 0x90) return nullptr;  // beyond U+10FFFF
+    return p + 4;
+  }
+  return nullptr;
+}
+
+void append_utf8(std::string& out, std::uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+bool is_xml_character(std::uint32_t code) noexcept {
+  if (code < 0x20) return code == 0x9 || code == 0xA || code == 0xD;
+  if (code <= 0xD7FF) return true;
+  if (code >= 0xE000 && code <= 0xFFFD) return true;
+  return code >= 0x10000 && code <= 0x10FFFF;
+}
+
+// The character of one of the five predefined entities, or 0.
+char predefined_entity(std::string_view name) noexcept {
+  if (name == "lt") return '<';
+  if (name == "gt") return '>';
+  if (name == "amp") return '&';
+  if (name == "quot") return '"';
+  if (name == "apos") return '\'';
+  return 0;
+}
+
+bool equals_ignoring_ascii_case(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::uint16_t prefix_length_of(std::string_view name) noexcept {
+  const void* colon = std::memchr(name.data(), ':', name.size());
+  if (colon == nullptr) return Tree::kNoPrefix;
+  return static_cast<std::uint16_t>(static_cast<const char*>(colon) - name.data());
+}
+
+}  // namespace
+
+// One pass over the text. Every member function that returns bool returns
+// false to decline: the text is not well formed, or expat must judge it.
+class Scanner {
+ public:
+  Scanner(std::string_view text, Tree& tree)
+      : begin_(text.data()), p_(text.data()), end_(text.data() + text.size()), tree_(tree) {}
+
+  bool run() {
+    const std::size_t size = static_cast<std::size_t>(end_ - begin_);
+    tree_.nodes_.reserve(std::min(size / 10 + 16, kMaxNodes + 1));
+    tree_.attributes_.reserve(size / 64 + 16);
+    stack_.reserve(kMaxDepth + 2);
+    stack_.push_back({0, kNoNode});
+    if (!scan_xml_declaration() || !scan_prolog() || !scan_root_element() || !scan_epilog()) return false;
+    return tree_.nodes_.size() <= kMaxNodes;
+  }
+
+ private:
+  struct OpenNode {
+    NodeIndex index;
+    NodeIndex last_child;
+  };
+
+  enum class EntityKind : std::uint8_t { PlainText, Unparsed, ExternalParsed };
+  struct Entity {
+    EntityKind kind;
+    std::string_view replacement;  // plain-text entities only
+  };
+
+  // --- small readers ---------------------------------------------------------
+
+  bool at(std::string_view literal) const noexcept {
+    return static_cast<std::size_t>(end_ - p_) >= literal.size() &&
+           std::memcmp(p_, literal.data(), literal.size()) == 0;
+  }
+
+  // Skips white space; returns whether there was any.
+  bool skip_space() noexcept {
+    const char* start = p_;
+    while (p_ < end_ && has_class(*p_, kSpace)) ++p_;
+    return p_ != start;
+  }
+
+  // An ASCII name at p_; empty when there is none or it is longer than the limit.
+  std::string_view scan_name() noexcept {
+    const char* start = p_;
+    if (p_ == end_ || !has_class(*p_, kNameStart)) return {};
+    ++p_;
+    while (p_ < end_ && has_class(*p_, kNameByte)) ++p_;
+    // A byte beyond ASCII continuing the name is for expat to judge.
+    if (p_ < end_ && static_cast<unsigned char>(*p_) >= 0x80) return {};
+    const std::size_t length = static_cast<std::size_t>(p_ - start);
+    if (length > kMaxNameBytes) return {};
+    return std::string_view(start, length);
+  }
+
+  // A quoted literal's content; p_ moves past the closing quote.
+  bool scan_quoted(std::string_view& content) noexcept {
+    if (p_ == end_ || (*p_ != '"' && *p_ != '\'')) return false;
+    const char quote = *p_++;
+    const char* close = static_cast<const char*>(std::memchr(p_, quote, static_cast<std::size_t>(end_ - p_)));
+    if (close == nullptr) return false;
+    content = std::string_view(p_, static_cast<std::size_t>(close - p_));
+    p_ = close + 1;
+    return true;
+  }
+
+  // Whether the bytes are XML characters in valid UTF-8, and whether they
+  // hold a carriage return.
+  static bool check_characters(std::string_view bytes, bool& has_carriage_return) noexcept {
+    has_carriage_return = false;
+    const char* p = bytes.data();
+    const char* end = p + bytes.size();
+    while (p < end) {
+      const auto c = static_cast<unsigned char>(*p);
+      if (c >= 0x80) {
+        p = skip_multibyte_character(p, end);
+        if (p == nullptr) return false;
+        continue;
+      }
+      if (c < 0x20) {
+        if (c == '\r') {
+          has_carriage_return = true;
+        } else if (c != '\t' && c != '\n') {
+          return false;
+        }
+      }
+      ++p;
+    }
+    return true;
+  }
+
+  // Checked character data as a view, or normalised (CR LF and lone CR
+  // become LF) into the arena.
+  bool checked_value(std::string_view bytes, std::string_view& value) {
+    bool has_carriage_return = false;
+    if (bytes.size() > kMaxTextBytes || !check_characters(bytes, has_carriage_return)) return false;
+    if (!has_carriage_return) {
+      value = bytes;
+      return true;
+    }
+    scratch_.clear();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      if (bytes[i] != '\r') {
+        scratch_ += bytes[i];
+        continue;
+      }
+      scratch_ += '\n';
+      if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    }
+    value = tree_.arena_.copy(scratch_);
+    return true;
+  }
+
+  // --- nodes -----------------------------------------------------------------
+
+  Tree::NodeRecord& append_node(NodeKind kind) {
+    const auto index = static_cast<NodeIndex>(tree_.nodes_.size());
+    Tree::NodeRecord& record = tree_.nodes_.emplace_back();
+    record.kind = kind;
+    OpenNode& parent = stack_.back();
+    if (parent.last_child == kNoNode) {
+      tree_.nodes_[parent.index].first_child = index;
+    } else {
+      tree_.nodes_[parent.last_child].next_sibling = index;
+    }
+    parent.last_child = index;
+    return record;
+  }
+
+  void append_value_node(NodeKind kind, std::string_view value) {
+    Tree::NodeRecord& record = append_node(kind);
+    record.value = value.data();
+    record.value_length = static_cast<std::uint32_t>(value.size());
+  }
+
+  // --- prolog and epilog -----------------------------------------------------
+
+  // The XML declaration, when the text starts with one. Only version 1.0
+  // and the UTF-8 encoding are the scanner's; the rest goes to expat.
+  bool scan_xml_declaration() {
+    if (!at("<?xml") || end_ - p_ < 6 || !has_class(p_[5], kSpace)) return true;
+    p_ += 5;
+    std::string_view name, value;
+    bool spaced = skip_space();
+    // version, then the optional encoding and standalone, in that order.
+    if (!scan_pseudo_attribute(name, value) || name != "version" || value != "1.0") return false;
+    tree_.xml_version_ = value;
+    spaced = skip_space();
+    if (spaced && at("encoding")) {
+      if (!scan_pseudo_attribute(name, value) || name != "encoding" || !equals_ignoring_ascii_case(value, "UTF-8"))
+        return false;
+      spaced = skip_space();
+    }
+    if (spaced && at("standalone")) {
+      if (!scan_pseudo_attribute(name, value) || name != "standalone") return false;
+      if (value == "yes") {
+        standalone_ = true;
+      } else if (value != "no") {
+        return false;
+      }
+      skip_space();
+    }
+    if (!at("?>")) return false;
+    p_ += 2;
+    return true;
+  }
+
+  bool scan_pseudo_attribute(std::string_view& name, std::string_view& value) {
+    name = scan_name();
+    if (name.empty()) return false;
+    skip_space();
+    if (p_ == end_ || *p_ != '=') return false;
+    ++p_;
+    skip_space();
+    return scan_quoted(value);
+  }
+
+  // Comments, PIs and white space before the root element, and the
+  // document type declaration once among them.
+  bool scan_prolog() {
+    bool seen_doctype = false;
+    for (;;) {
+      skip_space();
+      if (p_ == end_ || *p_ != '<') return false;
+      if (at("<!--")) {
+        if (!scan_comment()) return false;
+      } else if (at("<?")) {
+        if (!scan_processing_instruction()) return false;
+      } else if (at("<!DOCTYPE")) {
+        if (seen_doctype || !scan_doctype()) return false;
+        seen_doctype = true;
+      } else {
+        return true;  // the root element, or something for expat to reject
+      }
+    }
+  }
+
+  // Only comments, PIs and white space may follow the root element.
+  bool scan_epilog() {
+    for (;;) {
+      skip_space();
+      if (p_ == end_) return true;
+      if (at("<!--")) {
+        if (!scan_comment()) return false;
+      } else if (at("<?")) {
+        if (!scan_processing_instruction()) return false;
+      } else {
+        return false;
+      }
+    }
+  }
+
+  // --- document type declaration -----------------------------------------------
+
+  bool scan_doctype() {
+    p_ += 9;  // <!DOCTYPE
+    if (!skip_space()) return false;
+    const std::string_view name = scan_name();
+    if (name.empty()) return false;
+    DocumentTypeInfo info;
+    info.name = name;
+    bool spaced = skip_space();
+    if (spaced && (at("SYSTEM") || at("PUBLIC"))) {
+      if (!scan_external_id(info.public_id, info.system_id)) return false;
+      skip_space();
+    }
+    Tree::NodeRecord& record = append_node(NodeKind::DocumentType);
+    record.name = name.data();
+    record.name_length = static_cast<std::uint16_t>(name.size());
+    tree_.doctype_node_ = static_cast<NodeIndex>(tree_.nodes_.size() - 1);
+    if (p_ < end_ && *p_ == '[') {
+      ++p_;
+      const char* subset_start = p_;
+      if (!scan_internal_subset()) return false;
+      const auto subset_length = static_cast<std::size_t>(p_ - subset_start);
+      if (subset_length > kMaxTextBytes) return false;
+      info.internal_subset = std::string_view(subset_start, subset_length);
+      ++p_;  // ]
+      skip_space();
+    }
+    if (p_ == end_ || *p_ != '>') return false;
+    ++p_;
+    tree_.doctype_ = info;
+    return true;
+  }
+
+  // SYSTEM "literal" or PUBLIC "public id" "literal". Identifiers with
+  // anything unusual in them (expat rewrites white space in public ids) go to expat.
+  bool scan_external_id(std::optional<std::string_view>& public_id, std::optional<std::string_view>& system_id) {
+    std::string_view literal;
+    if (at("PUBLIC")) {
+      p_ += 6;
+      if (!skip_space() || !scan_quoted(literal) || !is_plain_public_id(literal)) return false;
+      public_id = literal;
+      if (!skip_space()) return false;
+    } else {
+      p_ += 6;  // SYSTEM
+      if (!skip_space()) return false;
+    }
+    if (!scan_quoted(literal)) return false;
+    for (char c : literal) {
+      if (c < 0x20 || c > 0x7E) return false;
+    }
+    system_id = literal;
+    return true;
+  }
+
+  static bool is_plain_public_id(std::string_view id) noexcept {
+    if (!id.empty() && (id.front() == ' ' || id.back() == ' ')) return false;
+    for (std::size_t i = 0; i < id.size(); ++i) {
+      const char c = id[i];
+      if (c == ' ') {
+        if (id[i + 1] == ' ') return false;
+        continue;
+      }
+      if (has_class(c, kNameByte)) continue;
+      if (c == 0 || std::strchr("'()+,/=?;!*#@$%", c) == nullptr) return false;
+    }
+    return true;
+  }
+
+  // Entity declarations of plain text or unparsed entities, comments, PIs
+  // and white space; p_ ends on the closing ']'.
+  bool scan_internal_subset() {
+    for (;;) {
+      skip_space();
+      if (p_ == end_) return false;
+      if (*p_ == ']') return true;
+      if (at("<!--")) {
+        if (!scan_comment()) return false;
+      } else if (at("<?")) {
+        if (!scan_processing_instruction()) return false;
+      } else if (at("<!ENTITY")) {
+        if (!scan_entity_declaration()) return false;
+      } else {
+        return false;  // parameter entities, element, attribute-list and notation declarations
+      }
+    }
+  }
+
+  bool scan_entity_declaration() {
+    p_ += 8;  // <!ENTITY
+    if (!skip_space()) return false;
+    const std::string_view name = scan_name();
+    if (name.empty() || predefined_entity(name) != 0 || !skip_space()) return false;
+    Entity entity{EntityKind::PlainText, {}};
+    if (p_ < end_ && (*p_ == '"' || *p_ == '\'')) {
+      std::string_view literal;
+      if (!scan_quoted(literal) || !is_plain_replacement_text(literal)) return false;
+      entity.replacement = literal;
+      skip_space();
+    } else {
+      if (!at("SYSTEM") && !at("PUBLIC")) return false;
+      std::optional<std::string_view> public_id, system_id;
+      if (!scan_external_id(public_id, system_id)) return false;
+      entity.kind = EntityKind::ExternalParsed;
+      if (skip_space() && at("NDATA")) {
+        p_ += 5;
+        if (!skip_space() || scan_name().empty()) return false;
+        entity.kind = EntityKind::Unparsed;
+        skip_space();
+      }
+    }
+    if (p_ == end_ || *p_ != '>') return false;
+    ++p_;
+    entities_.emplace(name, entity);  // the first declaration binds
+    return true;
+  }
+
+  // Replacement text that expands to character data alone: no reference,
+  // no markup, no line end to normalise.
+  static bool is_plain_replacement_text(std::string_view literal) noexcept {
+    for (char c : literal) {
+      if (c == '&' || c == '%' || c == '<' || c == '\r') return false;
+    }
+    bool has_carriage_return = false;
+    return literal.find("]]>") == std::string_view::npos && check_characters(literal, has_carriage_return);
+  }
+
+  // --- markup ----------------------------------------------------------------
+
+  bool scan_comment() {
+    p_ += 4;  // <!--
+    const char* start = p_;
+    for (;;) {
+      const char* dash =
+          static_cast<const char*>(std::memchr(p_, '-', static_cast<std::size_t>(end_ - p_)));
+      if (dash == nullptr || end_ - dash < 3) return false;
+      if (dash[1] != '-') {
+        p_ = dash + 1;
+        continue;
+      }
+      if (dash[2] != '>') return false;  // "--" inside a comment
+      std::string_view value;
+      if (!checked_value(std::string_view(start, static_cast<std::size_t>(dash - start)), value)) return false;
+      append_value_node(NodeKind::Comment, value);
+      p_ = dash + 3;
+      return true;
+    }
+  }
+
+  bool scan_processing_instruction() {
+    p_ += 2;  // <?
+    const std::string_view target = scan_name();
+    if (target.empty() || equals_ignoring_ascii_case(target, "xml")) return false;
+    const bool spaced = skip_space();
+    const std::string_view rest(p_, static_cast<std::size_t>(end_ - p_));
+    const std::size_t close = rest.find("?>");
+    if (close == std::string_view::npos || (close != 0 && !spaced)) return false;
+    std::string_view value;
+    if (!checked_value(rest.substr(0, close), value)) return false;
+    Tree::NodeRecord& record = append_node(NodeKind::ProcessingInstruction);
+    record.name = target.data();
+    record.name_length = static_cast<std::uint16_t>(target.size());
+    record.value = value.data();
+    record.value_length = static_cast<std::uint32_t>(value.size());
+    p_ += close + 2;
+    return true;
+  }
+
+  bool scan_cdata_section() {
+    p_ += 9;  // <![CDATA[
+    const std::string_view rest(p_, static_cast<std::size_t>(end_ - p_));
+    const std::size_t close = rest.find("]]>");
+    if (close == std::string_view::npos) return false;
+    std::string_view value;
+    if (!checked_value(rest.substr(0, close), value)) return false;
+    append_value_node(NodeKind::CData, value);
+    p_ += close + 3;
+    return true;
+  }
+
+  // --- elements ----------------------------------------------------------------
+
+  bool scan_root_element() {
+    if (end_ - p_ < 2 || *p_ != '<' || !has_class(p_[1], kNameStart)) return false;
+    if (!scan_start_tag()) return false;
+    while (stack_.size() > 1) {
+      if (!scan_text()) return false;
+      // p_ is on a '<'.
+      if (p_ + 1 == end_) return false;
+      const char next = p_[1];
+      if (next == '/') {
+        if (!scan_end_tag()) return false;
+      } else if (next == '!') {
+        if (at("<!--")) {
+          if (!scan_comment()) return false;
+        } else if (at("<![CDATA[")) {
+          if (!scan_cdata_section()) return false;
+        } else {
+          return false;
+        }
+      } else if (next == '?') {
+        if (!scan_processing_instruction()) return false;
+      } else {
+        if (!scan_start_tag()) return false;
+      }
+    }
+    return true;
+  }
+
+  // A start tag or empty-element tag at p_ ('<' then a name start).
+  bool scan_start_tag() {
+    ++p_;
+    const std::string_view name = scan_name();
+    if (name.empty() || stack_.size() > kMaxDepth) return false;
+    const auto index = static_cast<NodeIndex>(tree_.nodes_.size());
+    const auto attribute_begin = static_cast<std::uint32_t>(tree_.attributes_.size());
+    {
+      Tree::NodeRecord& record = append_node(NodeKind::Element);
+      record.name = name.data();
+      record.name_length = static_cast<std::uint16_t>(name.size());
+      record.prefix_length = prefix_length_of(name);
+      record.attribute_begin = attribute_begin;
+    }
+    for (;;) {
+      const bool spaced = skip_space();
+      if (p_ == end_) return false;
+      if (*p_ == '>') {
+        ++p_;
+        stack_.push_back({index, kNoNode});
+        break;
+      }
+      if (*p_ == '/') {
+        if (end_ - p_ < 2 || p_[1] != '>') return false;
+        p_ += 2;
+        break;
+      }
+      if (!spaced || !scan_attribute(attribute_begin)) return false;
+    }
+    const std::size_t count = tree_.attributes_.size() - attribute_begin;
+    if (count > kMaxAttributes) return false;
+    tree_.nodes_[index].attribute_count = static_cast<std::uint16_t>(count);
+    return true;
+  }
+
+  bool scan_attribute(std::uint32_t attribute_begin) {
+    const std::string_view name = scan_name();
+    if (name.empty()) return false;
+    skip_space();
+    if (p_ == end_ || *p_ != '=') return false;
+    ++p_;
+    skip_space();
+    if (p_ == end_ || (*p_ != '"' && *p_ != '\'')) return false;
+    const char quote = *p_++;
+    std::string_view value;
+    if (!scan_attribute_value(quote, value)) return false;
+    // Names are unique within a tag. Tags hold few attributes; the limit
+    // bounds the pairwise comparison.
+    const std::size_t count = tree_.attributes_.size();
+    if (count - attribute_begin >= kMaxAttributes) return false;
+    for (std::size_t i = attribute_begin; i < count; ++i) {
+      const Tree::AttributeRecord& other = tree_.attributes_[i];
+      if (other.name_length == name.size() && std::memcmp(other.name, name.data(), name.size()) == 0) return false;
+    }
+    Tree::AttributeRecord& attribute = tree_.attributes_.emplace_back();
+    attribute.name = name.data();
+    attribute.name_length = static_cast<std::uint16_t>(name.size());
+    attribute.prefix_length = prefix_length_of(name);
+    attribute.value = value.data();
+    attribute.value_length = static_cast<std::uint32_t>(value.size());
+    return true;
+  }
+
+  // The value after its opening quote, normalised as an attribute of no
+  // declared type: white space characters become spaces (CR LF one space),
+  // references are replaced. p_ moves past the closing quote.
+  bool scan_attribute_value(char quote, std::string_view& value) {
+    const char* run = p_;
+    bool decoded = false;
+    for (;;) {
+      while (p_ < end_ && *p_ != quote && !has_class(*p_, kAttributeStop)) ++p_;
+      if (p_ == end_) return false;
+      const char c = *p_;
+      if (c == quote) break;
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        p_ = skip_multibyte_character(p_, end_);
+        if (p_ == nullptr) return false;
+        continue;
+      }
+      if (c == '<') return false;
+      if (!decoded) {
+        scratch_.clear();
+        decoded = true;
+      }
+      scratch_.append(run, static_cast<std::size_t>(p_ - run));
+      if (c == '&') {
+        // Only character references and the predefined entities: other
+        // references in values are expat's to expand or drop.
+        if (!scan_reference_in_value()) return false;
+      } else if (c == '\t' || c == '\n' || c == '\r') {
+        scratch_ += ' ';
+        ++p_;
+        if (c == '\r' && p_ < end_ && *p_ == '\n') ++p_;
+      } else {
+        return false;  // other controls
+      }
+      run = p_;
+    }
+    if (!decoded) {
+      value = std::string_view(run, static_cast<std::size_t>(p_ - run));
+    } else {
+      scratch_.append(run, static_cast<std::size_t>(p_ - run));
+      value = tree_.arena_.copy(scratch_);
+    }
+    ++p_;  // the closing quote
+    return value.size() <= kMaxTextBytes;
+  }
+
+  bool scan_reference_in_value() {
+    ++p_;  // &
+    if (p_ < end_ && *p_ == '#') return scan_character_reference();
+    const std::string_view name = scan_name();
+    if (name.empty() || p_ == end_ || *p_ != ';') return false;
+    const char c = predefined_entity(name);
+    if (c == 0) return false;
+    scratch_ += c;
+    ++p_;
+    return true;
+  }
+
+  // &#...; with p_ on the '#': appends the character to scratch_.
+  bool scan_character_reference() {
+    ++p_;
+    std::uint32_t code = 0;
+    const char* digits = p_;
+    if (p_ < end_ && *p_ == 'x') {
+      digits = ++p_;
+      for (; p_ < end_ && *p_ != ';'; ++p_) {
+        const char c = *p_;
+        std::uint32_t digit = 0;
+        if (c >= '0' && c <= '9') {
+          digit = static_cast<std::uint32_t>(c - '0');
+        } else if (c >= 'a' && c <= 'f') {
+          digit = static_cast<std::uint32_t>(c - 'a' + 10);
+        } else if (c >= 'A' && c <= 'F') {
+          digit = static_cast<std::uint32_t>(c - 'A' + 10);
+        } else {
+          return false;
+        }
+        code = code * 16 + digit;
+        if (code > 0x10FFFF) return false;
+      }
+    } else {
+      for (; p_ < end_ && *p_ != ';'; ++p_) {
+        const char c = *p_;
+        if (c < '0' || c > '9') return false;
+        code = code * 10 + static_cast<std::uint32_t>(c - '0');
+        if (code > 0x10FFFF) return false;
+      }
+    }
+    if (p_ == end_ || p_ == digits || !is_xml_character(code)) return false;
+    ++p_;  // ;
+    append_utf8(scratch_, code);
+    return true;
+  }
+
+  bool scan_end_tag() {
+    const Tree::NodeRecord& open = tree_.nodes_[stack_.back().index];
+    p_ += 2;  // </
+    if (static_cast<std::size_t>(end_ - p_) <= open.name_length ||
+        std::memcmp(p_, open.name, open.name_length) != 0)
+      return false;
+    p_ += open.name_length;
+    if (has_class(*p_, kNameByte) || static_cast<unsigned char>(*p_) >= 0x80) return false;
+    skip_space();
+    if (p_ == end_ || *p_ != '>') return false;
+    ++p_;
+    stack_.pop_back();
+    return true;
+  }
+
+  // --- character data ------------------------------------------------------------
+
+  // Character data up to the next '<' (p_ ends on it): one Text node for the
+  // whole run with its references expanded, split only where a reference
+  // stays unexpanded (an EntityReference node between two Text nodes).
+  bool scan_text() {
+    const char* run = p_;
+    bool decoded = false;
+    for (;;) {
+      p_ = find_text_stop(p_, end_);
+      if (p_ == end_) return false;
+      const char c = *p_;
+      if (c == '<') break;
+      if (c == ']') {
+        if (end_ - p_ >= 3 && p_[1] == ']' && p_[2] == '>') return false;
+        ++p_;
+        continue;
+      }
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        p_ = skip_multibyte_character(p_, end_);
+        if (p_ == nullptr) return false;
+        continue;
+      }
+      if (c != '\r' && c != '&') return false;  // other controls
+      const bool was_decoded = decoded;
+      if (!decoded) {
+        scratch_.clear();
+        decoded = true;
+      }
+      scratch_.append(run, static_cast<std::size_t>(p_ - run));
+      if (c == '\r') {
+        scratch_ += '\n';
+        ++p_;
+        if (p_ < end_ && *p_ == '\n') ++p_;
+      } else {
+        const char* reference = p_;
+        bool expanded = false;
+        if (!scan_reference_in_text(expanded)) return false;
+        if (!expanded) {
+          // An unexpanded reference ends the text before it, which is a
+          // view into the text unless something in it was decoded.
+          const std::string_view before =
+              was_decoded ? std::string_view() : std::string_view(run, static_cast<std::size_t>(reference - run));
+          if (!finish_text(before, was_decoded)) return false;
+          const std::string_view name(reference + 1, static_cast<std::size_t>(p_ - reference - 2));
+          Tree::NodeRecord& record = append_node(NodeKind::EntityReference);
+          record.name = name.data();
+          record.name_length = static_cast<std::uint16_t>(name.size());
+          decoded = false;
+        }
+      }
+      if (scratch_.size() > kMaxTextBytes) return false;
+      run = p_;
+    }
+    return finish_text(std::string_view(run, static_cast<std::size_t>(p_ - run)), decoded);
+  }
+
+  // Appends the pending text as a node: `tail` alone, or scratch_ then `tail`
+  // when the text was decoded. Empty text makes no node.
+  bool finish_text(std::string_view tail, bool decoded) {
+    std::string_view value = tail;
+    if (decoded) {
+      scratch_.append(tail);
+      value = scratch_;
+    }
+    if (value.empty()) return true;
+    if (value.size() > kMaxTextBytes) return false;
+    if (decoded) value = tree_.arena_.copy(value);
+    append_value_node(NodeKind::Text, value);
+    return true;
+  }
+
+  // A reference in content at p_ ('&'). Character references, the
+  // predefined entities and plain-text entities are appended to scratch_
+  // (`expanded`); a reference to an entity the document does not declare
+  // stays a reference. p_ moves past the ';'.
+  bool scan_reference_in_text(bool& expanded) {
+    ++p_;  // &
+    if (p_ < end_ && *p_ == '#') {
+      expanded = true;
+      return scan_character_reference();
+    }
+    const std::string_view name = scan_name();
+    if (name.empty() || p_ == end_ || *p_ != ';') return false;
+    ++p_;
+    if (const char c = predefined_entity(name)) {
+      scratch_ += c;
+      expanded = true;
+      return true;
+    }
+    if (!entities_.empty()) {
+      const auto found = entities_.find(name);
+      if (found != entities_.end()) {
+        if (found->second.kind != EntityKind::PlainText) return false;
+        const std::string_view replacement = found->second.replacement;
+        // Expansion must not amplify the text; expat has its own bound,
+        // and past this one expat decides.
+        expanded_bytes_ += replacement.size();
+        if (expanded_bytes_ > static_cast<std::size_t>(end_ - begin_)) return false;
+        scratch_.append(replacement);
+        expanded = true;
+        return true;
+      }
+    }
+    // Undeclared: a skipped reference, unless the document says it is standalone.
+    expanded = false;
+    return !standalone_;
+  }
+
+  const char* const begin_;
+  const char* p_;
+  const char* const end_;
+  Tree& tree_;
+  std::vector<OpenNode> stack_;
+  std::string scratch_;
+  std::unordered_map<std::string_view, Entity> entities_;
+  std::size_t expanded_bytes_ = 0;
+  bool standalone_ = false;
+};
+
+std::optional<Tree> scan_tree(std::string_view text) {
+  Tree tree;
+  Scanner scanner(text, tree);
+  if (!scanner.run()) return std::nullopt;
+  return tree;
+}
 
 }  // namespace tessellox::xml

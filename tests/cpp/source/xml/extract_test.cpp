@@ -8,13 +8,15 @@
 namespace tessellox::xml {
 namespace {
 
-// Keeps the tree alive for the handles a test takes from it.
+// Keeps the text and the tree that points into it alive for the handles a
+// test takes from them.
 struct Parsed {
-  explicit Parsed(std::string_view text) : result(parse_tree(text)) {
+  explicit Parsed(std::string_view source) : text(source), result(parse_tree(text)) {
     EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message);
   }
   NodeRef root() const { return result.ok() ? result.value().root_element() : NodeRef(); }
   const Tree& tree() const { return result.value(); }
+  std::string text;
   Result<Tree, ParseError> result;
 };
 
