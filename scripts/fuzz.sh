@@ -28,7 +28,7 @@ limit=()
 [ -n "$seconds" ] && limit+=(-max_total_time="$seconds")
 
 all_targets=(fuzz_detect fuzz_parse_v4 fuzz_parse_pap fuzz_parse_st32 fuzz_parse_sequence fuzz_parse_aps
-             fuzz_parse_source fuzz_markdown fuzz_template)
+             fuzz_parse_source fuzz_markdown fuzz_template fuzz_scanner_differential)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 for target in "${targets[@]}"; do
   if [[ " ${all_targets[*]} " != *" $target "* ]]; then
@@ -73,7 +73,17 @@ cmake --build "$build" -j 2 --target "${targets[@]}"
 # --- corpora -----------------------------------------------------------------
 seeds=tests/fuzz/seeds
 shared=$root/../shared/data
-max_len=65536
+xmlconf_zip=tests/data/xmlconf/xmlts20130923.zip
+xmlconf=build/fuzz-xmlconf
+
+# The longest input of each target. The differential target takes whole real
+# documents (the largest is about 700 KB) as seeds.
+max_len_of() {
+  case "$1" in
+    fuzz_scanner_differential) echo $((2 * 1024 * 1024)) ;;
+    *) echo 65536 ;;
+  esac
+}
 
 # The seed folders and shared sample folders of each target.
 seed_dirs() {
@@ -84,6 +94,7 @@ seed_dirs() {
     fuzz_parse_sequence) echo "sequence" ;;
     fuzz_parse_aps) echo "aps" ;;
     fuzz_template) echo "template" ;;
+    fuzz_scanner_differential) echo "v4 pap st32 sequence detect" ;;
     *) echo "v4 pap st32 sequence aps detect" ;;
   esac
 }
@@ -95,6 +106,7 @@ shared_dirs() {
     fuzz_parse_sequence) echo "seqcwu" ;;
     fuzz_parse_aps) echo "aps" ;;
     fuzz_template) echo "" ;;
+    fuzz_scanner_differential) echo "v4-grant v4-app pap st32 seqcwu bulk" ;;
     *) echo "v4-grant v4-app pap st32 seqcwu aps bulk" ;;
   esac
 }
@@ -109,7 +121,7 @@ dictionary() {
 # Copies one sample into the corpus when it fits the length limit; bulk files
 # are split into their documents first.
 add_shared_sample() {
-  local file=$1 corpus=$2 folder
+  local file=$1 corpus=$2 max_len=$3 folder
   folder=$(basename "$(dirname "$file")")
   if [ "$folder" = bulk ]; then
     local parts
@@ -134,8 +146,22 @@ prepare_corpus() {
   if [ -d "$shared" ]; then
     for dir in $(shared_dirs "$target"); do
       [ -d "$shared/$dir" ] || continue
-      for file in "$shared/$dir"/*; do add_shared_sample "$file" "$corpus"; done
+      for file in "$shared/$dir"/*; do add_shared_sample "$file" "$corpus" "$(max_len_of "$target")"; done
     done
+  fi
+  if [ "$target" = fuzz_scanner_differential ]; then
+    # Every file of the W3C XML conformance suite, unpacked once from the
+    # repository's zip; the zip itself stays untouched.
+    if [ ! -f "$xmlconf.extracted" ] || [ "$xmlconf_zip" -nt "$xmlconf.extracted" ]; then
+      rm -rf "$xmlconf"
+      mkdir -p "$xmlconf"
+      (cd "$xmlconf" && cmake -E tar xf "$root/$xmlconf_zip")
+      touch "$xmlconf.extracted"
+    fi
+    while IFS= read -r -d '' file; do
+      local name=${file#"$xmlconf"/}
+      cat "$file" >"$corpus/xmlconf-${name//\//-}"
+    done < <(find "$xmlconf" -type f -print0)
   fi
   if [ "$target" = fuzz_markdown ]; then
     # Document, NUL, template: the target renders the document with that template.
@@ -164,7 +190,7 @@ for target in "${targets[@]}"; do
   log=build/fuzz-findings/$target.log
   echo "== $target (${limit[*]})" >&2
   status=0
-  "$build/$target" "${limit[@]}" "${dict[@]}" -max_len=$max_len -timeout=10 -rss_limit_mb=2560 \
+  "$build/$target" "${limit[@]}" "${dict[@]}" -max_len="$(max_len_of "$target")" -timeout=10 -rss_limit_mb=2560 \
     -print_final_stats=1 -artifact_prefix="$findings/" "build/fuzz-corpus/$target" >"$log" 2>&1 || status=$?
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   elapsed=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -n 1)

@@ -1,0 +1,23 @@
+// The scanner against expat on arbitrary bytes: wherever the scanner builds
+// a tree, expat must build the same one (compared through their dumps), and
+// wherever expat fails, the scanner must have declined.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "fuzz_support.hpp"
+#include "source/xml/expat_tree.hpp"
+#include "source/xml/scanner.hpp"
+#include "source/xml/tree_dump.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace tessellox;
+  const std::string_view text = fuzz::as_text(data, size);
+  const std::optional<xml::Tree> scanned = xml::scan_tree(text);
+  if (!scanned) return 0;  // declining is always allowed; expat then decides
+  const Result<xml::Tree, ParseError> expat = xml::parse_tree_with_expat(text);
+  fuzz::require(expat.ok());
+  fuzz::require(xml::dump_tree(*scanned) == xml::dump_tree(expat.value()));
+  return 0;
+}
