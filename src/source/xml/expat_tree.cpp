@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <unordered_set>
 #include <utility>
 
 namespace tessellox::xml {
@@ -51,6 +52,7 @@ class ExpatTreeBuilder {
         parser_, &On<const XML_Char*, const XML_Char*>::call<&ExpatTreeBuilder::processing_instruction>);
     XML_SetSkippedEntityHandler(parser_, &On<const XML_Char*, int>::call<&ExpatTreeBuilder::skipped_entity>);
     XML_SetExternalEntityRefHandler(parser_, &ExpatTreeBuilder::on_external_entity);
+    XML_SetEntityDeclHandler(parser_, &ExpatTreeBuilder::on_entity_declaration);
     XML_SetDoctypeDeclHandler(
         parser_,
         &On<const XML_Char*, const XML_Char*, const XML_Char*, int>::call<&ExpatTreeBuilder::start_doctype>,
@@ -101,6 +103,13 @@ class ExpatTreeBuilder {
       }
     }
   };
+
+  static void on_entity_declaration(void* data, const XML_Char* name, int is_parameter_entity, const XML_Char* value,
+                                    int, const XML_Char*, const XML_Char* system_id, const XML_Char*,
+                                    const XML_Char* notation_name) noexcept {
+    if (is_parameter_entity || value != nullptr || system_id == nullptr || notation_name != nullptr) return;
+    On<const XML_Char*>::call<&ExpatTreeBuilder::external_entity_declared>(data, name);
+  }
 
   static int on_external_entity(XML_Parser parser, const XML_Char* context, const XML_Char*, const XML_Char*,
                                 const XML_Char*) noexcept {
@@ -266,14 +275,26 @@ class ExpatTreeBuilder {
 
   // An external general entity declared in the internal subset: nothing is
   // ever loaded, the reference stays as an unexpanded node. expat passes the
-  // names of the open entities, separated by form feeds; ours is the last.
+  // names of the open entities, separated by form feeds, in an order of its
+  // hash table's; the one referenced is the external one among them (an
+  // external entity is never opened, so there is only ever one).
   void external_entity(const XML_Char* context) {
     if (context == nullptr || stack_.size() <= 1) return;
     std::string_view names(context);
-    const std::size_t separator = names.rfind('\f');
-    if (separator != std::string_view::npos) names.remove_prefix(separator + 1);
-    add_unexpanded_reference(names.data(), names.size());
+    std::string_view referenced = names.substr(names.rfind('\f') + 1);
+    while (!names.empty()) {
+      const std::size_t separator = names.find('\f');
+      const std::string_view name = names.substr(0, separator);
+      if (external_entities_.count(std::string(name)) != 0) {
+        referenced = name;
+        break;
+      }
+      names.remove_prefix(separator == std::string_view::npos ? names.size() : separator + 1);
+    }
+    add_unexpanded_reference(referenced.data(), referenced.size());
   }
+
+  void external_entity_declared(const XML_Char* name) { external_entities_.emplace(name); }
 
   void start_doctype(const XML_Char* name, const XML_Char* system_id, const XML_Char* public_id,
                      int has_internal_subset) {
@@ -324,6 +345,7 @@ class ExpatTreeBuilder {
   bool out_of_memory_ = false;
   std::size_t subset_start_ = std::string_view::npos;
   std::string open_text_bytes_;
+  std::unordered_set<std::string> external_entities_;
   std::string error_;
 };
 
