@@ -11,6 +11,9 @@ time that lxml needs to build its tree. Garbage collection is off while a
 timing runs.
 
 Workloads (--only chooses some):
+  families every real document of ../shared/data, family by family (v4 grants,
+           v4 applications, pap, ST.32, sequence listings, the bulk files split
+           at each <?xml) and then all together
   real     the v4 samples in ../shared/data (v4-grant, v4-app, and the v4 bulk
            files split at each <?xml; US07057742-v41.xml is skipped because it is
            not well formed as published)
@@ -20,7 +23,10 @@ Workloads (--only chooses some):
   sizes    single generated grants of 10 KB to 100 MB (throughput must stay flat)
   memory   peak memory of one parse above the input, each in a fresh child process
 
-Targets: parse+getters >= 0.6x expat bare, >= 2x lxml tree, >= 5x the lxml
+Targets of the families: parse+getters >= 1.2x expat bare over all the real
+documents together and >= 1.0x on every family alone, >= 2x lxml tree, >= 3x
+the lxml reference extraction; parse_to_markdown >= 1.0x expat bare and >= 1.7x
+lxml tree. Other workloads: parse+getters >= 0.6x expat bare, >= 2x lxml tree, >= 5x the lxml
 reference extraction (bench/reference_lxml.py); parse_to_markdown >= 0.4x
 expat bare and >= 1.5x lxml tree; older generations >= 0.6x expat bare;
 memory at most 3x the document's size.
@@ -261,6 +267,44 @@ def bench_real(report: Report, repeat: int) -> None:
     compare(report, "real v4 samples", documents, repeat, list(COMPETITORS), V4_TARGETS)
 
 
+FAMILIES = (
+    ("v4 grants", ("v4-grant",), ()),
+    ("v4 applications", ("v4-app",), ()),
+    ("pap", ("pap",), ()),
+    ("ST.32", ("st32",), ()),
+    ("sequence listings", ("seqcwu",), ()),
+    ("bulk files split", (), ("ipg050104-small-v40.xml", "ipgb20221025-biblio-v47.xml", "pg020507-100docs-st32.xml")),
+)
+FAMILY_TARGETS = {
+    ("tessellox parse", "expat bare"): 1.0,
+    ("tessellox parse", "lxml tree"): 2.0,
+    ("tessellox parse", "lxml reference"): 3.0,
+    ("tessellox markdown", "expat bare"): 1.0,
+    ("tessellox markdown", "lxml tree"): 1.7,
+}
+
+
+def bench_families(report: Report, repeat: int) -> None:
+    """Every real document, family by family, then all of them together."""
+    names = list(COMPETITORS)
+    every: List[Document] = []
+    for label, folders, bulk in FAMILIES:
+        documents = sample_documents(folders, bulk)
+        if not documents:
+            report.notes.append(f"{label}: samples missing")
+            continue
+        every.extend(documents)
+        # The reference extraction reads version 4 documents only.
+        family_names = names if folders and folders[0].startswith("v4") else \
+            [name for name in names if name != "lxml reference"]
+        compare(report, label, documents, repeat, family_names, FAMILY_TARGETS)
+    if every:
+        targets = dict(FAMILY_TARGETS)
+        targets[("tessellox parse", "expat bare")] = 1.2
+        compare(report, "all real documents", every, repeat,
+                [name for name in names if name != "lxml reference"], targets)
+
+
 def bench_corpus(report: Report, repeat: int, corpus_mb: float, seed: int) -> None:
     start = time.perf_counter()
     documents = [Document(f"corpus#{i + 1}", text) for i, text in enumerate(
@@ -390,7 +434,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--quick", action="store_true",
                         help="a subset: 10 MB corpus, sizes up to 10 MB, memory at 1 and 10 MB, 3 repetitions")
-    parser.add_argument("--only", nargs="+", choices=("real", "corpus", "older", "sizes", "memory"))
+    parser.add_argument("--only", nargs="+", choices=("families", "real", "corpus", "older", "sizes", "memory"))
     parser.add_argument("--repeat", type=int, help="repetitions per figure (default 7, quick 3)")
     parser.add_argument("--corpus-mb", type=float, help="size of the generated corpus (default 50, quick 10)")
     parser.add_argument("--seed", type=int, default=1)
@@ -400,12 +444,14 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     corpus_mb = args.corpus_mb or (10 if args.quick else 50)
     sizes = [10_000, 100_000, MB, 10 * MB] + ([] if args.quick else [100 * MB])
     memory_sizes = [MB, 10 * MB] + ([] if args.quick else [100 * MB])
-    only = set(args.only or ("real", "corpus", "older", "sizes", "memory"))
+    only = set(args.only or ("families", "real", "corpus", "older", "sizes", "memory"))
 
     print(f"tessellox {tessellox.__version__} from {tessellox.__file__}")
     print(f"lxml {'.'.join(map(str, etree.LXML_VERSION))}, libxml2 {'.'.join(map(str, etree.LIBXML_VERSION))}, "
           f"{xml.parsers.expat.EXPAT_VERSION}, Python {sys.version.split()[0]}")
     report = Report()
+    if "families" in only:
+        bench_families(report, repeat)
     if "real" in only:
         bench_real(report, repeat)
     if "corpus" in only:
@@ -422,7 +468,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     print("\nReproduce:")
     print(f"  {command}{' --quick' if args.quick else ''} --repeat {repeat} --seed {args.seed}"
           f"{'' if args.only is None else ' --only ' + ' '.join(args.only)}")
-    for workload, extra in (("real", ""), ("corpus", f" --corpus-mb {corpus_mb:g}"), ("older", ""),
+    for workload, extra in (("families", ""), ("real", ""), ("corpus", f" --corpus-mb {corpus_mb:g}"), ("older", ""),
                             ("sizes", ""), ("memory", "")):
         if workload in only:
             print(f"  {command} --only {workload} --repeat {repeat} --seed {args.seed}{extra}"
