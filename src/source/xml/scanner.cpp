@@ -170,7 +170,7 @@ class Scanner {
   bool run() {
     const std::size_t size = static_cast<std::size_t>(end_ - begin_);
     tree_.nodes_.reserve(std::min(size / 10 + 16, kMaxNodes + 1));
-    tree_.attributes_.reserve(size / 64 + 16);
+    tree_.attributes_.reserve(std::min<std::size_t>(size / 64 + 16, std::size_t{1} << 20));
     stack_.reserve(kMaxDepth + 2);
     stack_.push_back({0, kNoNode});
     if (!scan_xml_declaration() || !scan_prolog() || !scan_root_element() || !scan_epilog()) return false;
@@ -559,7 +559,7 @@ class Scanner {
     if (end_ - p_ < 2 || *p_ != '<' || !has_class(p_[1], kNameStart)) return false;
     if (!scan_start_tag()) return false;
     while (stack_.size() > 1) {
-      if (!scan_text()) return false;
+      if (tree_.nodes_.size() > kMaxNodes || !scan_text()) return false;
       // p_ is on a '<'.
       if (p_ + 1 == end_) return false;
       const char next = p_[1];
@@ -802,6 +802,7 @@ class Scanner {
           record.name = name.data();
           record.name_length = static_cast<std::uint16_t>(name.size());
           decoded = false;
+          if (tree_.nodes_.size() > kMaxNodes) return false;
         }
       }
       if (scratch_.size() > kMaxTextBytes) return false;
