@@ -154,9 +154,10 @@ class ExpatTreeBuilder {
     const NodeIndex index = static_cast<NodeIndex>(tree_.nodes_.size());
     Tree::NodeRecord& record = tree_.nodes_.emplace_back();
     record.kind = kind;
+    if (!record.is_parent()) record.value = nullptr;
     OpenNode& parent = stack_.back();
     if (parent.last_child == kNoNode) {
-      tree_.nodes_[parent.index].first_child = index;
+      tree_.nodes_[parent.index].parent.first_child = index;
     } else {
       tree_.nodes_[parent.last_child].next_sibling = index;
     }
@@ -189,7 +190,7 @@ class ExpatTreeBuilder {
     Tree::NodeRecord* record = append_named_node(NodeKind::Element, name);
     if (record == nullptr) return;
     record->prefix_length = prefix_length_of(name, record->name_length);
-    record->attribute_begin = static_cast<std::uint32_t>(tree_.attributes_.size());
+    record->parent.attribute_begin = static_cast<std::uint32_t>(tree_.attributes_.size());
     record->attribute_count = static_cast<std::uint16_t>(attribute_count);
     const NodeIndex index = static_cast<NodeIndex>(tree_.nodes_.size() - 1);
     for (std::size_t i = 0; i < attribute_count; ++i) {

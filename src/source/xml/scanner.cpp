@@ -152,10 +152,11 @@ bool equals_ignoring_ascii_case(std::string_view a, std::string_view b) noexcept
   return true;
 }
 
+// Names are short: a plain loop beats a call to memchr.
 std::uint16_t prefix_length_of(std::string_view name) noexcept {
-  const void* colon = std::memchr(name.data(), ':', name.size());
-  if (colon == nullptr) return Tree::kNoPrefix;
-  return static_cast<std::uint16_t>(static_cast<const char*>(colon) - name.data());
+  for (std::size_t i = 0; i < name.size(); ++i)
+    if (name[i] == ':') return static_cast<std::uint16_t>(i);
+  return Tree::kNoPrefix;
 }
 
 }  // namespace
@@ -280,9 +281,10 @@ class Scanner {
     const auto index = static_cast<NodeIndex>(tree_.nodes_.size());
     Tree::NodeRecord& record = tree_.nodes_.emplace_back();
     record.kind = kind;
+    if (!record.is_parent()) record.value = nullptr;
     OpenNode& parent = stack_.back();
     if (parent.last_child == kNoNode) {
-      tree_.nodes_[parent.index].first_child = index;
+      tree_.nodes_[parent.index].parent.first_child = index;
     } else {
       tree_.nodes_[parent.last_child].next_sibling = index;
     }
@@ -583,10 +585,15 @@ class Scanner {
   }
 
   // A start tag or empty-element tag at p_ ('<' then a name start).
+  // The hot paths below work on a local cursor and store p_ back only where
+  // they hand over: through a member, the cursor would be written back after
+  // every byte, since the compiler must assume any char store may alias it.
+
   bool scan_start_tag() {
-    ++p_;
-    const std::string_view name = scan_name();
+    const char* p = p_ + 1;
+    const std::string_view name = name_at(p, end_);
     if (name.empty() || stack_.size() > kMaxDepth) return false;
+    p += name.size();
     const auto index = static_cast<NodeIndex>(tree_.nodes_.size());
     const auto attribute_begin = static_cast<std::uint32_t>(tree_.attributes_.size());
     {
@@ -594,40 +601,59 @@ class Scanner {
       record.name = name.data();
       record.name_length = static_cast<std::uint16_t>(name.size());
       record.prefix_length = prefix_length_of(name);
-      record.attribute_begin = attribute_begin;
+      record.parent.attribute_begin = attribute_begin;
     }
     for (;;) {
-      const bool spaced = skip_space();
-      if (p_ == end_) return false;
-      if (*p_ == '>') {
-        ++p_;
+      const char* before_space = p;
+      p = skip_space_at(p, end_);
+      if (p == end_) return false;
+      if (*p == '>') {
+        ++p;
         stack_.push_back({index, kNoNode});
         break;
       }
-      if (*p_ == '/') {
-        if (end_ - p_ < 2 || p_[1] != '>') return false;
-        p_ += 2;
+      if (*p == '/') {
+        if (end_ - p < 2 || p[1] != '>') return false;
+        p += 2;
         break;
       }
-      if (!spaced || !scan_attribute(attribute_begin)) return false;
+      if (p == before_space || !scan_attribute(p, attribute_begin)) return false;
     }
+    p_ = p;
     const std::size_t count = tree_.attributes_.size() - attribute_begin;
     if (count > kMaxAttributes) return false;
     tree_.nodes_[index].attribute_count = static_cast<std::uint16_t>(count);
     return true;
   }
 
-  bool scan_attribute(std::uint32_t attribute_begin) {
-    const std::string_view name = scan_name();
+  // An ASCII name at `p`; empty when there is none or it is longer than the limit.
+  static std::string_view name_at(const char* p, const char* end) noexcept {
+    const char* start = p;
+    if (p == end || !has_class(*p, kNameStart)) return {};
+    ++p;
+    while (p < end && has_class(*p, kNameByte)) ++p;
+    // A byte beyond ASCII continuing the name is for expat to judge.
+    if (p < end && static_cast<unsigned char>(*p) >= 0x80) return {};
+    const auto length = static_cast<std::size_t>(p - start);
+    if (length > kMaxNameBytes) return {};
+    return std::string_view(start, length);
+  }
+
+  static const char* skip_space_at(const char* p, const char* end) noexcept {
+    while (p < end && has_class(*p, kSpace)) ++p;
+    return p;
+  }
+
+  bool scan_attribute(const char*& p, std::uint32_t attribute_begin) {
+    const std::string_view name = name_at(p, end_);
     if (name.empty()) return false;
-    skip_space();
-    if (p_ == end_ || *p_ != '=') return false;
-    ++p_;
-    skip_space();
-    if (p_ == end_ || (*p_ != '"' && *p_ != '\'')) return false;
-    const char quote = *p_++;
+    p = skip_space_at(p + name.size(), end_);
+    if (p == end_ || *p != '=') return false;
+    p = skip_space_at(p + 1, end_);
+    if (p == end_ || (*p != '"' && *p != '\'')) return false;
+    const char quote = *p++;
     std::string_view value;
-    if (!scan_attribute_value(quote, value)) return false;
+    if (!scan_attribute_value(p, quote, value)) return false;
     // Names are unique within a tag. Tags hold few attributes; the limit
     // bounds the pairwise comparison.
     const std::size_t count = tree_.attributes_.size();
@@ -647,18 +673,18 @@ class Scanner {
 
   // The value after its opening quote, normalised as an attribute of no
   // declared type: white space characters become spaces (CR LF one space),
-  // references are replaced. p_ moves past the closing quote.
-  bool scan_attribute_value(char quote, std::string_view& value) {
-    const char* run = p_;
+  // references are replaced. `p` moves past the closing quote.
+  bool scan_attribute_value(const char*& p, char quote, std::string_view& value) {
+    const char* run = p;
     bool decoded = false;
     for (;;) {
-      while (p_ < end_ && *p_ != quote && !has_class(*p_, kAttributeStop)) ++p_;
-      if (p_ == end_) return false;
-      const char c = *p_;
+      while (p < end_ && *p != quote && !has_class(*p, kAttributeStop)) ++p;
+      if (p == end_) return false;
+      const char c = *p;
       if (c == quote) break;
       if (static_cast<unsigned char>(c) >= 0x80) {
-        p_ = skip_multibyte_character(p_, end_);
-        if (p_ == nullptr) return false;
+        p = skip_multibyte_character(p, end_);
+        if (p == nullptr) return false;
         continue;
       }
       if (c == '<') return false;
@@ -666,27 +692,29 @@ class Scanner {
         scratch_.clear();
         decoded = true;
       }
-      scratch_.append(run, static_cast<std::size_t>(p_ - run));
+      scratch_.append(run, static_cast<std::size_t>(p - run));
       if (c == '&') {
         // Only character references and the predefined entities: other
         // references in values are expat's to expand or drop.
+        p_ = p;
         if (!scan_reference_in_value()) return false;
+        p = p_;
       } else if (c == '\t' || c == '\n' || c == '\r') {
         scratch_ += ' ';
-        ++p_;
-        if (c == '\r' && p_ < end_ && *p_ == '\n') ++p_;
+        ++p;
+        if (c == '\r' && p < end_ && *p == '\n') ++p;
       } else {
         return false;  // other controls
       }
-      run = p_;
+      run = p;
     }
     if (!decoded) {
-      value = std::string_view(run, static_cast<std::size_t>(p_ - run));
+      value = std::string_view(run, static_cast<std::size_t>(p - run));
     } else {
-      scratch_.append(run, static_cast<std::size_t>(p_ - run));
+      scratch_.append(run, static_cast<std::size_t>(p - run));
       value = tree_.arena_.copy(scratch_);
     }
-    ++p_;  // the closing quote
+    ++p;  // the closing quote
     return value.size() <= kMaxTextBytes;
   }
 
@@ -740,15 +768,14 @@ class Scanner {
 
   bool scan_end_tag() {
     const Tree::NodeRecord& open = tree_.nodes_[stack_.back().index];
-    p_ += 2;  // </
-    if (static_cast<std::size_t>(end_ - p_) <= open.name_length ||
-        std::memcmp(p_, open.name, open.name_length) != 0)
+    const char* p = p_ + 2;  // </
+    if (static_cast<std::size_t>(end_ - p) <= open.name_length || std::memcmp(p, open.name, open.name_length) != 0)
       return false;
-    p_ += open.name_length;
-    if (has_class(*p_, kNameByte) || static_cast<unsigned char>(*p_) >= 0x80) return false;
-    skip_space();
-    if (p_ == end_ || *p_ != '>') return false;
-    ++p_;
+    p += open.name_length;
+    if (has_class(*p, kNameByte) || static_cast<unsigned char>(*p) >= 0x80) return false;
+    p = skip_space_at(p, end_);
+    if (p == end_ || *p != '>') return false;
+    p_ = p + 1;
     stack_.pop_back();
     return true;
   }
@@ -759,45 +786,55 @@ class Scanner {
   // whole run with its references expanded, split only where a reference
   // stays unexpanded (an EntityReference node between two Text nodes).
   bool scan_text() {
-    const char* run = p_;
+    const char* p = p_;
+    const char* run = p;
     bool decoded = false;
     for (;;) {
-      p_ = find_text_stop(p_, end_);
-      if (p_ == end_) return false;
-      const char c = *p_;
+      p = find_text_stop(p, end_);
+      if (p == end_) return false;
+      const char c = *p;
       if (c == '<') break;
       if (c == ']') {
-        if (end_ - p_ >= 3 && p_[1] == ']' && p_[2] == '>') return false;
-        ++p_;
+        if (end_ - p >= 3 && p[1] == ']' && p[2] == '>') return false;
+        ++p;
         continue;
       }
       if (static_cast<unsigned char>(c) >= 0x80) {
-        p_ = skip_multibyte_character(p_, end_);
-        if (p_ == nullptr) return false;
+        p = skip_multibyte_character(p, end_);
+        if (p == nullptr) return false;
         continue;
       }
       if (c != '\r' && c != '&') return false;  // other controls
+      if (c == '\r' && p == run && !decoded && end_ - p >= 2 && p[1] == '\n') {
+        // Text that opens with CR LF, as the indentation between elements of
+        // a CR LF document does, is the same text as from its LF on.
+        run = ++p;
+        ++p;
+        continue;
+      }
       const bool was_decoded = decoded;
       if (!decoded) {
         scratch_.clear();
         decoded = true;
       }
-      scratch_.append(run, static_cast<std::size_t>(p_ - run));
+      scratch_.append(run, static_cast<std::size_t>(p - run));
       if (c == '\r') {
         scratch_ += '\n';
-        ++p_;
-        if (p_ < end_ && *p_ == '\n') ++p_;
+        ++p;
+        if (p < end_ && *p == '\n') ++p;
       } else {
-        const char* reference = p_;
+        const char* reference = p;
         bool expanded = false;
+        p_ = p;
         if (!scan_reference_in_text(expanded)) return false;
+        p = p_;
         if (!expanded) {
           // An unexpanded reference ends the text before it, which is a
           // view into the text unless something in it was decoded.
           const std::string_view before =
               was_decoded ? std::string_view() : std::string_view(run, static_cast<std::size_t>(reference - run));
           if (!finish_text(before, was_decoded)) return false;
-          const std::string_view name(reference + 1, static_cast<std::size_t>(p_ - reference - 2));
+          const std::string_view name(reference + 1, static_cast<std::size_t>(p - reference - 2));
           Tree::NodeRecord& record = append_node(NodeKind::EntityReference);
           record.name = name.data();
           record.name_length = static_cast<std::uint16_t>(name.size());
@@ -806,9 +843,10 @@ class Scanner {
         }
       }
       if (scratch_.size() > kMaxTextBytes) return false;
-      run = p_;
+      run = p;
     }
-    return finish_text(std::string_view(run, static_cast<std::size_t>(p_ - run)), decoded);
+    p_ = p;
+    return finish_text(std::string_view(run, static_cast<std::size_t>(p - run)), decoded);
   }
 
   // Appends the pending text as a node: `tail` alone, or scratch_ then `tail`

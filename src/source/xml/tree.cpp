@@ -5,7 +5,7 @@
 
 namespace tessellox::xml {
 
-static_assert(sizeof(Tree::NodeRecord) == 40, "nodes stay compact: a tree may hold ten million");
+static_assert(sizeof(Tree::NodeRecord) == 32, "nodes stay compact: a tree may hold ten million");
 
 NodeRef Tree::root_element() const noexcept {
   for (NodeRef child : document().children()) {

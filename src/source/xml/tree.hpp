@@ -212,21 +212,33 @@ class Tree {
   // The XML version the parser recorded: the declaration's, or "1.0" without one.
   std::string_view xml_version() const noexcept { return xml_version_; }
   std::size_t node_count() const noexcept { return nodes_.size(); }
+  // Hands over the arena of decoded strings. The tree's views keep pointing
+  // into its blocks, so the new owner must outlive every use of the tree.
+  Arena release_arena() noexcept { return std::move(arena_); }
 
   // Internal layout, read by NodeRef and written by the two builders (the
-  // scanner and the expat fallback). 40 bytes a node.
+  // scanner and the expat fallback). 32 bytes a node: only the document and
+  // elements have children and attributes, and they have no value, so the
+  // two share their storage.
+  struct ParentLinks {
+    std::uint32_t attribute_begin = 0;
+    NodeIndex first_child = kNoNode;
+  };
   struct NodeRecord {
     const char* name = nullptr;  // element name, PI target, entity name, doctype name
-    const char* value = nullptr;  // character data, comment, PI data, replacement text
+    union {
+      ParentLinks parent{};  // document and elements
+      const char* value;     // character data, comment, PI data, replacement text
+    };
     std::uint32_t value_length = 0;
-    NodeIndex first_child = kNoNode;
     NodeIndex next_sibling = kNoNode;
-    std::uint32_t attribute_begin = 0;
     std::uint16_t name_length = 0;            // names are at most 50000 bytes
     std::uint16_t prefix_length = kNoPrefix;  // position of the first ':' in the name
     std::uint16_t attribute_count = 0;
     NodeKind kind = NodeKind::Document;
     bool has_replacement = false;
+
+    bool is_parent() const noexcept { return kind == NodeKind::Element || kind == NodeKind::Document; }
   };
   struct AttributeRecord {
     const char* name = nullptr;
@@ -298,6 +310,7 @@ inline std::string_view NodeRef::target() const noexcept {
 
 inline std::string_view NodeRef::value() const noexcept {
   const Tree::NodeRecord& r = tree_->record(index_);
+  if (r.is_parent() || (r.kind == NodeKind::EntityReference && !r.has_replacement)) return {};
   return std::string_view(r.value, r.value_length);
 }
 
@@ -305,7 +318,8 @@ inline bool NodeRef::has_replacement() const noexcept { return tree_->record(ind
 
 inline NodeRef NodeRef::first_child() const noexcept {
   if (is_null()) return NodeRef();
-  return NodeRef(tree_, tree_->record(index_).first_child);
+  const Tree::NodeRecord& r = tree_->record(index_);
+  return NodeRef(tree_, r.is_parent() ? r.parent.first_child : kNoNode);
 }
 
 inline NodeRef NodeRef::next_sibling() const noexcept {
@@ -318,7 +332,7 @@ inline std::size_t NodeRef::attribute_count() const noexcept {
 }
 
 inline AttributeView NodeRef::attribute(std::size_t position) const noexcept {
-  const Tree::AttributeRecord& a = tree_->attribute_record(tree_->record(index_).attribute_begin + position);
+  const Tree::AttributeRecord& a = tree_->attribute_record(tree_->record(index_).parent.attribute_begin + position);
   AttributeView view;
   view.value = std::string_view(a.value, a.value_length);
   if (a.prefix_length == Tree::kNoPrefix) {

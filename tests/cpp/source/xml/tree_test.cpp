@@ -8,6 +8,7 @@
 namespace tessellox::xml {
 namespace {
 
+// The tree points into `text`, which the caller keeps alive as long as the tree.
 Tree parse_ok(std::string_view text) {
   Result<Tree, ParseError> result = parse_tree(text);
   EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message);
@@ -162,8 +163,9 @@ INSTANTIATE_TEST_SUITE_P(Declarations, DeclaredEncoding, testing::Values("ISO-88
 
 TEST(DocumentType, NameIdentifiersAndVerbatimInternalSubset) {
   const std::string subset = "\n<!ENTITY e 'v'> <!-- ] in a comment -->\n";
-  const Tree tree = parse_ok("<?xml version='1.0'?>\n<!DOCTYPE us-patent-grant PUBLIC \"-//USPTO//DTD X//EN\" "
-                             "'x.dtd' [" + subset + "]  >\n<us-patent-grant/>");
+  const std::string text = "<?xml version='1.0'?>\n<!DOCTYPE us-patent-grant PUBLIC \"-//USPTO//DTD X//EN\" "
+                           "'x.dtd' [" + subset + "]  >\n<us-patent-grant/>";
+  const Tree tree = parse_ok(text);
   const std::optional<DocumentTypeInfo> info = tree.document_type_info();
   ASSERT_TRUE(info.has_value());
   EXPECT_EQ(info->name, "us-patent-grant");
