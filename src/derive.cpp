@@ -24,7 +24,7 @@ std::vector<std::string> party_names(const BibliographicInformation* block, Part
   std::vector<std::string> names;
   for_each_item<PartyGroup>(block, [&names](const PartyGroup& group) {
     for (const PartyRecord& party : group.parties)
-      if (party.name) names.push_back(*party.name);
+      if (party.name) names.emplace_back(*party.name);
   });
   if (names.empty() && block != nullptr) search_party_names(*block, kind, names);
   remove_repeated_strings(names);
@@ -38,8 +38,8 @@ std::vector<std::string> classifications(const BibliographicInformation* block) 
     for (const TechnicalEntry& entry : technical.entries) {
       const Classification* classification = std::get_if<Classification>(&entry);
       if (classification == nullptr) continue;
-      if (classification->main_classification) codes.push_back(*classification->main_classification);
-      for (const std::string& further : classification->further_classifications) codes.push_back(further);
+      if (classification->main_classification) codes.emplace_back(*classification->main_classification);
+      for (std::string_view further : classification->further_classifications) codes.emplace_back(further);
     }
   });
   remove_repeated_strings(codes);
@@ -66,7 +66,7 @@ std::optional<ApplicationNumberSource> locate_application_number(const Bibliogra
   return std::nullopt;
 }
 
-const std::string* title_of_invention(const BibliographicInformation* block) noexcept {
+const std::string_view* title_of_invention(const BibliographicInformation* block) noexcept {
   if (block == nullptr) return nullptr;
   for (const BibliographicItem& item : block->items) {
     const auto* technical = std::get_if<TechnicalInformation>(&item);
@@ -82,18 +82,26 @@ namespace {
 // The number, joined to the item's series code when the number is a short
 // all-digit one and the code is all digits (series 10, number 123456 give
 // 10123456).
-OptString application_number(const BibliographicInformation* block) {
+OptString application_number(const BibliographicInformation* block, Arena& arena) {
   const auto source = locate_application_number(block);
   if (!source) return std::nullopt;
   const std::string_view trimmed = trim(*source->number);
-  const std::string* series_code = source->series_code;
+  const std::string_view* series_code = source->series_code;
   if (is_ascii_digits(trimmed) && series_code != nullptr && trimmed.size() < 8 && is_ascii_digits(*series_code)) {
     std::string joined;
     joined.reserve(series_code->size() + trimmed.size());
     joined.append(*series_code).append(trimmed);
-    return joined;
+    return arena.copy(joined);
   }
-  return std::string(trimmed);
+  return trimmed;
+}
+
+// The names, views into the arena, in a list of the arena.
+List<std::string_view> kept_list(const std::vector<std::string>& values, Arena& arena) {
+  List<std::string_view> list;
+  list.reserve(arena, values.size());
+  for (const std::string& value : values) list.push_back(arena, arena.copy(value));
+  return list;
 }
 
 void append_qualified_name(const OptString& prefix, std::string_view name, std::string& out) {
@@ -230,7 +238,7 @@ std::vector<PriorityLink> priority_chain(const BibliographicInformation* block) 
 }
 
 OptString earliest_priority_date(const std::vector<PriorityLink>& chain) {
-  const std::string* earliest = nullptr;
+  const std::string_view* earliest = nullptr;
   for (const PriorityLink& link : chain)
     if (link.parent_date && (earliest == nullptr || *link.parent_date < *earliest))
       earliest = &*link.parent_date;
@@ -248,25 +256,26 @@ OptString filing_date(const BibliographicInformation* block) {
   return std::nullopt;
 }
 
-DerivedMetadata derive_metadata(const SourceDocument& document) {
+DerivedMetadata derive_metadata(SourceDocument& document) {
   const BibliographicInformation* block = first_bibliographic(document);
+  Arena& arena = document.arena;
   DerivedMetadata derived;
-  derived.applicants = applicant_names(block);
-  derived.assignees = assignee_names(block);
-  derived.inventors = inventor_names(block);
-  derived.ipc_classifications = ipc_classifications(block);
-  derived.us_classifications = us_classifications(block);
+  derived.applicants = kept_list(applicant_names(block), arena);
+  derived.assignees = kept_list(assignee_names(block), arena);
+  derived.inventors = kept_list(inventor_names(block), arena);
+  derived.ipc_classifications = kept_list(ipc_classifications(block), arena);
+  derived.us_classifications = kept_list(us_classifications(block), arena);
   if (const DocumentId* id = first_document_id(block)) {
     derived.publication_country = id->country_code;
     derived.publication_doc_number = id->doc_number;
     derived.publication_kind = id->kind_code;
     (is_grant_kind_code(id->kind_code) ? derived.patent_number : derived.publication_number) =
-        format_document_number(*id);
+        arena.copy(format_document_number(*id));
     derived.publication_date = id->document_date;
   }
-  derived.application_number = application_number(block);
+  derived.application_number = application_number(block, arena);
   derived.filing_date = filing_date(block);
-  if (const std::string* title = title_of_invention(block)) derived.title = *title;
+  if (const std::string_view* title = title_of_invention(block)) derived.title = *title;
   derived.priority_date = earliest_priority_date(priority_chain(block));
   return derived;
 }

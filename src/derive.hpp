@@ -38,18 +38,20 @@ OptString earliest_priority_date(const std::vector<PriorityLink>& chain);
 // an ApplicationNumber with a doc_number decides, with that item's first
 // series code (nullptr when it has none).
 struct ApplicationNumberSource {
-  const std::string* number = nullptr;
-  const std::string* series_code = nullptr;
+  const std::string_view* number = nullptr;
+  const std::string_view* series_code = nullptr;
 };
 std::optional<ApplicationNumberSource> locate_application_number(const BibliographicInformation* block) noexcept;
 
 // The text of the first TitleOfInvention entry, or nullptr.
-const std::string* title_of_invention(const BibliographicInformation* block) noexcept;
+const std::string_view* title_of_invention(const BibliographicInformation* block) noexcept;
 
 // The first filing date of the block's DomesticFilingData items.
 OptString filing_date(const BibliographicInformation* block);
 
-DerivedMetadata derive_metadata(const SourceDocument& document);
+// The derived block; strings it builds (joined numbers and names) go into the
+// document's arena.
+DerivedMetadata derive_metadata(SourceDocument& document);
 
 // Flattening of inline content: Text and RawXml text after the entity
 // mapping, RawXml elements written back as markup, containers by content.

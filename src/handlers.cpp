@@ -33,11 +33,11 @@ const FormatHandler& format_handler(SourceFormat format) noexcept {
   return kHandlers[static_cast<std::size_t>(format)];
 }
 
-ParseResult parse_source(std::string_view text) {
-  auto detected = detect_source_format(text);
+ParseResult parse_source(SourceText text) {
+  auto detected = detect_source_format(text.view());
   if (!detected) return ParseError::detection(detected.error());
   const SourceFormat format = detected.value();
-  return format_handler(format).parse(text, format);
+  return format_handler(format).parse(std::move(text), format);
 }
 
 }  // namespace tessellox

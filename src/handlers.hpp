@@ -14,8 +14,8 @@ namespace tessellox {
 using ParseResult = Result<SourceDocument, ParseError>;
 
 struct FormatHandler {
-  // Parses the whole text; the parser stores `format` in the document.
-  ParseResult (*parse)(std::string_view text, SourceFormat format);
+  // Parses the whole text; the document keeps the text and stores `format`.
+  ParseResult (*parse)(SourceText text, SourceFormat format);
   // Writes a document back in the handler's format; absent (nullptr) for the
   // formats that offer no serialisation.
   Result<std::string, ParseError> (*serialize)(const SourceDocument& document);
@@ -24,6 +24,6 @@ struct FormatHandler {
 const FormatHandler& format_handler(SourceFormat format) noexcept;
 
 // Detection, then the parse operation of the detected format's handler.
-ParseResult parse_source(std::string_view text);
+ParseResult parse_source(SourceText text);
 
 }  // namespace tessellox

@@ -1,21 +1,31 @@
 // The shared document model: what every format parser returns and what the
 // derivation, the Python objects and the renderer read.
 //
-// Ownership: every record owns its strings and children by value. Nothing is
-// shared or mutated after a parser has built it. An optional text is either
+// Ownership: a SourceDocument owns everything its records reach, and nothing
+// else owns anything. Its strings are views: into the document's UTF-8 text
+// where the text is used as it stands (the document keeps that text alive
+// through its SourceText), or into the document's arena where a string had to
+// be decoded, joined or rebuilt. Lists and the larger records live in the same
+// arena. Every record is trivially destructible: releasing a document drops
+// its hold on the text and frees the arena's few blocks. A record or view
+// taken out of a document is valid as long as the document.
+//
+// Nothing is mutated after a parser has built it. An optional text is either
 // absent (std::nullopt) or a possibly empty string; lists are never absent.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <utility>
 #include <variant>
-#include <vector>
+
+#include "arena.hpp"
+#include "list.hpp"
+#include "source_text.hpp"
 
 namespace tessellox {
 
@@ -52,7 +62,7 @@ inline constexpr std::size_t kSourceFormatCount = 20;
 // source_format getter print it.
 std::string_view source_format_name(SourceFormat format) noexcept;
 
-using OptString = std::optional<std::string>;
+using OptString = std::optional<std::string_view>;
 using OptLevel = std::optional<std::uint32_t>;
 
 // ---------------------------------------------------------------------------
@@ -60,11 +70,11 @@ using OptLevel = std::optional<std::uint32_t>;
 // ---------------------------------------------------------------------------
 
 struct Attribute {
-  std::string name;  // local name
-  std::string value;
+  std::string_view name;  // local name
+  std::string_view value;
   OptString prefix;
 };
-using Attributes = std::vector<Attribute>;
+using Attributes = List<Attribute>;
 
 // A node the parser did not recognise, captured so that nothing is lost.
 // Element form: name, prefix, attributes, children. Text form: `text` alone
@@ -74,16 +84,16 @@ struct RawXml {
   enum class Kind : std::uint8_t { Element, Text };
 
   Kind kind = Kind::Text;
-  std::string text;  // text form only
-  std::string name;  // element form only: local name
+  std::string_view text;  // text form only
+  std::string_view name;  // element form only: local name
   OptString prefix;
   Attributes attributes;
-  std::vector<RawXml> children;
+  List<RawXml> children;
 
-  static RawXml make_text(std::string text) {
+  static RawXml make_text(std::string_view text) {
     RawXml node;
     node.kind = Kind::Text;
-    node.text = std::move(text);
+    node.text = text;
     return node;
   }
   bool is_element() const noexcept { return kind == Kind::Element; }
@@ -95,10 +105,10 @@ struct RawXml {
 // ---------------------------------------------------------------------------
 
 class InlineNode;
-using InlineContent = std::vector<InlineNode>;
+using InlineContent = List<InlineNode>;
 
 struct Text {
-  std::string text;
+  std::string_view text;
 };
 
 // The typed inline elements. The three reference kinds carry a target; the
@@ -123,38 +133,28 @@ struct InlineElement {
 
 // One node of inline content: a Text, an InlineElement or a RawXml. Text
 // nodes, by far the most common, are held in place; the two larger kinds
-// are held on the heap, so that a node takes 48 bytes instead of the size
-// of the largest kind. Copies are deep; a moved-from node is an empty Text.
+// live in the arena and the node points to them, so that a node takes 24
+// bytes. Copies are shallow, like every record's.
 class InlineNode {
  public:
-  InlineNode() = default;
-  InlineNode(Text text) : text_(std::move(text)) {}
-  InlineNode(InlineElement element) : element_(std::make_unique<InlineElement>(std::move(element))) {}
-  InlineNode(RawXml raw) : raw_(std::make_unique<RawXml>(std::move(raw))) {}
-  InlineNode(const InlineNode& other)
-      : text_(other.text_),
-        element_(other.element_ ? std::make_unique<InlineElement>(*other.element_) : nullptr),
-        raw_(other.raw_ ? std::make_unique<RawXml>(*other.raw_) : nullptr) {}
-  InlineNode& operator=(const InlineNode& other) {
-    if (this != &other) *this = InlineNode(other);
-    return *this;
-  }
-  InlineNode(InlineNode&&) noexcept = default;
-  InlineNode& operator=(InlineNode&&) noexcept = default;
+  InlineNode() noexcept : text_() {}
+  InlineNode(Text text) noexcept : text_(text) {}  // NOLINT: a Text is an inline node
+  InlineNode(Arena& arena, const InlineElement& element) : element_(new_in(arena, element)), index_(1) {}
+  InlineNode(Arena& arena, const RawXml& raw) : raw_(new_in(arena, raw)), index_(2) {}
 
   // 0 for Text, 1 for InlineElement, 2 for RawXml.
-  std::size_t index() const noexcept { return element_ ? 1 : raw_ ? 2 : 0; }
+  std::size_t index() const noexcept { return index_; }
 
   // The node as `Kind`, or nullptr when it holds another kind.
   template <class Kind>
   const Kind* get_if() const noexcept {
     if constexpr (std::is_same_v<Kind, Text>) {
-      return index() == 0 ? &text_ : nullptr;
+      return index_ == 0 ? &text_ : nullptr;
     } else if constexpr (std::is_same_v<Kind, InlineElement>) {
-      return element_.get();
+      return index_ == 1 ? element_ : nullptr;
     } else {
       static_assert(std::is_same_v<Kind, RawXml>, "an inline node is a Text, an InlineElement or a RawXml");
-      return raw_.get();
+      return index_ == 2 ? raw_ : nullptr;
     }
   }
   template <class Kind>
@@ -171,26 +171,34 @@ class InlineNode {
   Kind& get() {
     return const_cast<Kind&>(static_cast<const InlineNode&>(*this).get<Kind>());
   }
-  // Makes the node an empty `Kind` and returns it.
+  // Makes the node an empty `Kind` (in `arena` for the two larger kinds) and returns it.
   template <class Kind>
-  Kind& emplace() {
-    *this = InlineNode();
+  Kind& emplace(Arena& arena) {
     if constexpr (std::is_same_v<Kind, Text>) {
+      *this = InlineNode();
       return text_;
     } else if constexpr (std::is_same_v<Kind, InlineElement>) {
-      element_ = std::make_unique<InlineElement>();
+      *this = InlineNode(arena, InlineElement());
       return *element_;
     } else {
       static_assert(std::is_same_v<Kind, RawXml>, "an inline node is a Text, an InlineElement or a RawXml");
-      raw_ = std::make_unique<RawXml>();
+      *this = InlineNode(arena, RawXml());
       return *raw_;
     }
   }
 
  private:
-  Text text_;  // empty unless the node is a Text
-  std::unique_ptr<InlineElement> element_;
-  std::unique_ptr<RawXml> raw_;
+  template <class Kind>
+  static Kind* new_in(Arena& arena, const Kind& value) {
+    return ::new (arena.allocate(sizeof(Kind), alignof(Kind))) Kind(value);
+  }
+
+  union {
+    Text text_;
+    InlineElement* element_;
+    RawXml* raw_;
+  };
+  std::uint8_t index_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -215,7 +223,7 @@ using SectionBlock = std::variant<Heading, Paragraph, RawXml>;
 
 struct Section {
   Attributes attributes;
-  std::vector<SectionBlock> blocks;
+  List<SectionBlock> blocks;
 };
 
 struct ClaimElement {
@@ -236,7 +244,7 @@ using FigureItem = std::variant<Image, RawXml>;
 
 struct Figure {
   Attributes attributes;
-  std::vector<FigureItem> items;
+  List<FigureItem> items;
   OptString id;
 };
 
@@ -245,14 +253,14 @@ struct Figure {
 // ---------------------------------------------------------------------------
 
 struct DocumentId {
-  std::string doc_number;  // empty when the source has none
+  std::string_view doc_number;  // empty when the source has none
   OptString kind_code;
   OptString document_date;
   OptString country_code;
 };
 
 struct PublicationFilingType {
-  std::string text;
+  std::string_view text;
 };
 
 struct ApplicationNumber {
@@ -261,36 +269,36 @@ struct ApplicationNumber {
   OptString doc_number;
 };
 struct SeriesCode {
-  std::string text;
+  std::string_view text;
 };
 struct FilingDate {
-  std::string text;
+  std::string_view text;
 };
 using DomesticFilingEntry = std::variant<ApplicationNumber, SeriesCode, FilingDate, RawXml>;
 
 struct DomesticFilingData {
   Attributes attributes;
-  std::vector<DomesticFilingEntry> entries;
+  List<DomesticFilingEntry> entries;
 };
 
 struct ClassificationIpc {
   Attributes attributes;
   OptString main_classification;
-  std::vector<std::string> further_classifications;
+  List<std::string_view> further_classifications;
 };
 struct ClassificationUs {
   Attributes attributes;
   OptString main_classification;
-  std::vector<std::string> further_classifications;
+  List<std::string_view> further_classifications;
 };
 struct TitleOfInvention {
-  std::string text;
+  std::string_view text;
 };
 using TechnicalEntry = std::variant<ClassificationIpc, ClassificationUs, TitleOfInvention, RawXml>;
 
 struct TechnicalInformation {
   Attributes attributes;
-  std::vector<TechnicalEntry> entries;
+  List<TechnicalEntry> entries;
 };
 
 struct ContinuityEntry {
@@ -304,7 +312,7 @@ using ContinuityItem = std::variant<ContinuityEntry, RawXml>;
 
 struct ContinuityData {
   Attributes attributes;
-  std::vector<ContinuityItem> entries;
+  List<ContinuityItem> entries;
 };
 
 struct PartyRecord {
@@ -314,11 +322,11 @@ struct PartyRecord {
 
 struct Applicants {
   Attributes attributes;
-  std::vector<PartyRecord> parties;
+  List<PartyRecord> parties;
 };
 struct Assignees {
   Attributes attributes;
-  std::vector<PartyRecord> parties;
+  List<PartyRecord> parties;
 };
 
 struct InventorRecord {
@@ -334,18 +342,18 @@ using InventorItem = std::variant<InventorRecord, RawXml>;
 
 struct Inventors {
   Attributes attributes;
-  std::vector<InventorItem> entries;
+  List<InventorItem> entries;
 };
 
 struct Name1 {
-  std::string text;
+  std::string_view text;
 };
 struct Name2 {
-  std::string text;
+  std::string_view text;
 };
 struct Address {
   Attributes attributes;
-  std::vector<std::string> address_lines;
+  List<std::string_view> address_lines;
   OptString city;
   OptString state;
   OptString country_code;
@@ -355,7 +363,7 @@ using CorrespondenceEntry = std::variant<Name1, Name2, Address, RawXml>;
 
 struct CorrespondenceAddress {
   Attributes attributes;
-  std::vector<CorrespondenceEntry> entries;
+  List<CorrespondenceEntry> entries;
 };
 
 // The variant index is the item's fixed tag (0 to 9).
@@ -382,14 +390,14 @@ inline constexpr std::size_t kRawXml = 9;
 
 struct BibliographicInformation {
   Attributes attributes;
-  std::vector<BibliographicItem> items;
+  List<BibliographicItem> items;
 };
 
 using AbstractEntry = std::variant<Paragraph, RawXml>;
 
 struct Abstract {
   Attributes attributes;
-  std::vector<AbstractEntry> entries;
+  List<AbstractEntry> entries;
 };
 
 enum class DescriptionPartKind : std::uint8_t {
@@ -404,7 +412,7 @@ using DescriptionPartItem = std::variant<Section, RawXml>;
 struct DescriptionPart {
   DescriptionPartKind kind = DescriptionPartKind::DetailedDescription;
   Attributes attributes;
-  std::vector<DescriptionPartItem> items;
+  List<DescriptionPartItem> items;
 };
 
 // Section is the cross-reference section.
@@ -412,31 +420,33 @@ using DescriptionEntry = std::variant<Section, DescriptionPart, RawXml>;
 
 struct Description {
   Attributes attributes;
-  std::vector<DescriptionEntry> entries;
+  List<DescriptionEntry> entries;
 };
 
 using ClaimsEntry = std::variant<Heading, ClaimElement, RawXml>;
 
 struct Claims {
   Attributes attributes;
-  std::vector<ClaimsEntry> entries;
+  List<ClaimsEntry> entries;
 };
 
 struct RepresentativeFigure {
-  std::string text;
+  std::string_view text;
 };
 using DrawingsEntry = std::variant<Heading, RepresentativeFigure, Figure, RawXml>;
 
 struct Drawings {
   Attributes attributes;
-  std::vector<DrawingsEntry> entries;
+  List<DrawingsEntry> entries;
 };
 
 using RootPart = std::variant<BibliographicInformation, Abstract, Description, Claims, Drawings, RawXml>;
 
 struct SourceDocument {
+  SourceText text;  // what the views point into, kept alive
+  Arena arena;      // decoded strings, records and lists
   Attributes root_attributes;
-  std::vector<RootPart> parts;
+  List<RootPart> parts;
   OptString xml_version;
   OptString xml_encoding;
   OptString xml_standalone;
@@ -452,11 +462,11 @@ struct SourceDocument {
 // ---------------------------------------------------------------------------
 
 struct DerivedMetadata {
-  std::vector<std::string> applicants;
-  std::vector<std::string> assignees;
-  std::vector<std::string> inventors;
-  std::vector<std::string> ipc_classifications;
-  std::vector<std::string> us_classifications;
+  List<std::string_view> applicants;
+  List<std::string_view> assignees;
+  List<std::string_view> inventors;
+  List<std::string_view> ipc_classifications;
+  List<std::string_view> us_classifications;
   OptString publication_country;
   OptString publication_doc_number;
   OptString publication_kind;
@@ -476,11 +486,11 @@ struct Document {
 
 struct Claim {
   std::uint32_t number = 0;  // 1-based position
-  std::string text;          // trimmed, never empty
+  std::string text;          // trimmed, never empty; built for the caller, not held by a document
 };
 
 struct PriorityLink {
-  std::string relationship;  // relation name, or "unknown"
+  std::string_view relationship;  // relation name, or "unknown"
   OptString parent_doc_number;
   OptString parent_date;
   OptString child_doc_number;

@@ -122,7 +122,9 @@ constexpr std::array<std::string_view, 1> kAssigneeElements{"assignee"};
 bool is_party_element(const RawXml& node, PartyKind kind) noexcept {
   if (!node.is_element()) return false;
   auto named = [&node](const auto& names) {
-    return std::find(names.begin(), names.end(), node.name) != names.end();
+    for (std::string_view name : names)
+      if (name.size() == node.name.size() && name == node.name) return true;
+    return false;
   };
   switch (kind) {
     case PartyKind::Inventor: return named(kInventorElements);
@@ -149,8 +151,9 @@ void search_party_names(const BibliographicInformation& block, PartyKind kind,
         if (std::optional<std::string> name = party_name(*node)) names.emplace_back(trim(*name));
         continue;
       }
+      // Text holds no party; only elements are worth a visit.
       for (auto child = node->children.rbegin(); child != node->children.rend(); ++child)
-        pending.push_back(&*child);
+        if (child->is_element() && !child->children.empty()) pending.push_back(&*child);
     }
   }
 }

@@ -6,6 +6,7 @@
 #include <new>
 #include <optional>
 #include <span>
+#include <utility>
 
 #include "text.hpp"
 
@@ -121,15 +122,33 @@ bool Utf8Argument::convert(const char* argument, PyObject* object) {
   const int is_ascii = PyObject_IsTrue(ascii);
   Py_DECREF(ascii);
   if (is_ascii < 0) return false;
-  if (!is_ascii && encode_in_pieces(object)) return true;
+  if (is_ascii) {
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(object, &size);
+    if (!data) return false;
+    Py_INCREF(object);
+    owner_ = object;
+    view_ = std::string_view(data, static_cast<std::size_t>(size));
+    return true;
+  }
+  if (encode_in_pieces(object)) return true;
   if (PyErr_Occurred()) return false;
-  bytes_ = PyUnicode_AsUTF8String(object);
-  if (!bytes_) return false;
+  owner_ = PyUnicode_AsUTF8String(object);
+  if (!owner_) return false;
   char* data = nullptr;
   Py_ssize_t size = 0;
-  if (PyBytes_AsStringAndSize(bytes_, &data, &size) < 0) return false;
+  if (PyBytes_AsStringAndSize(owner_, &data, &size) < 0) return false;
   view_ = std::string_view(data, static_cast<std::size_t>(size));
   return true;
+}
+
+SourceText Utf8Argument::take_source_text() noexcept {
+  const std::string_view text = std::exchange(view_, std::string_view());
+  if (encoded_) return SourceText::adopted(std::move(encoded_), text.size());
+  return SourceText::borrowed(text, std::exchange(owner_, nullptr), [](void* owner) noexcept {
+    // Documents are released by CPython's deallocation, with the GIL held.
+    Py_XDECREF(static_cast<PyObject*>(owner));
+  });
 }
 
 bool Utf8Argument::encode_in_pieces(PyObject* text) {
@@ -183,7 +202,7 @@ PyObject* new_optional_str(const OptString& text) noexcept {
   return new_str(*text);
 }
 
-PyObject* new_str_list(const std::vector<std::string>& items) noexcept {
+PyObject* new_str_list(const List<std::string_view>& items) noexcept {
   PyObject* list = PyList_New(static_cast<Py_ssize_t>(items.size()));
   if (!list) return nullptr;
   for (std::size_t i = 0; i < items.size(); ++i) {

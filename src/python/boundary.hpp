@@ -31,30 +31,35 @@ bool match_arguments(const char* function, PyObject* args, PyObject* kwargs,
                      const std::vector<const char*>& names, std::size_t required,
                      std::vector<PyObject*>& values);
 
-// The UTF-8 bytes of a str argument, owned by the call. Raises TypeError
-// naming `argument` for a non-str, or the encoding error for lone surrogates.
+// The UTF-8 bytes of a str argument. An ASCII str is its own UTF-8: it is
+// read where CPython holds it, and a reference to the str keeps it alive.
+// Other text is encoded into a buffer of our own. Raises TypeError naming
+// `argument` for a non-str, or the encoding error for lone surrogates.
 class Utf8Argument {
  public:
   Utf8Argument() = default;
   Utf8Argument(const Utf8Argument&) = delete;
   Utf8Argument& operator=(const Utf8Argument&) = delete;
-  ~Utf8Argument() { Py_XDECREF(bytes_); }
+  ~Utf8Argument() { Py_XDECREF(owner_); }
 
   // Returns false with an exception set.
   bool convert(const char* argument, PyObject* object);
   std::string_view view() const noexcept { return view_; }
+  // The text with what keeps it alive, for a document to hold; the
+  // argument is empty afterwards.
+  SourceText take_source_text() noexcept;
 
  private:
   bool encode_in_pieces(PyObject* text);
 
-  PyObject* bytes_ = nullptr;          // CPython's own encoding, for ASCII text
+  PyObject* owner_ = nullptr;          // the str (ASCII) or bytes (a lone surrogate's error path) viewed
   std::unique_ptr<char[]> encoded_;    // ours, for the rest
   std::string_view view_;
 };
 
 PyObject* new_str(std::string_view text) noexcept;
 PyObject* new_optional_str(const OptString& text) noexcept;
-PyObject* new_str_list(const std::vector<std::string>& items) noexcept;
+PyObject* new_str_list(const List<std::string_view>& items) noexcept;
 
 // Raises ValueError whose single argument is `message`; returns nullptr.
 PyObject* raise_value_error(std::string_view message) noexcept;

@@ -27,7 +27,7 @@ PyObject* optional_getter(PyObject* self, void*) {
   return new_optional_str(record_of(self).derived.*Field);
 }
 
-template <std::vector<std::string> DerivedMetadata::*Field>
+template <List<std::string_view> DerivedMetadata::*Field>
 PyObject* list_getter(PyObject* self, void*) {
   try {
     return new_str_list(record_of(self).derived.*Field);
@@ -42,7 +42,8 @@ PyObject* source_format_getter(PyObject* self, void*) {
 
 PyObject* abstract_text_getter(PyObject* self, void*) {
   try {
-    return new_optional_str(abstract_text(record_of(self).source));
+    const std::optional<std::string> text = abstract_text(record_of(self).source);
+    return text ? new_str(*text) : Py_NewRef(Py_None);
   } catch (...) {
     return raise_from_current_exception();
   }

@@ -32,7 +32,7 @@ PyObject* parse(PyObject*, PyObject* args, PyObject* kwargs) {
     if (!match_arguments("parse", args, kwargs, {"xml"}, 1, values)) return nullptr;
     Utf8Argument xml;
     if (!xml.convert("xml", values[0])) return nullptr;
-    auto parsed = parse_source(xml.view());
+    auto parsed = parse_source(xml.take_source_text());
     if (!parsed) return raise_value_error(parsed.error().message);
     Document document{std::move(parsed.value()), {}};
     document.derived = derive_metadata(document.source);
@@ -53,7 +53,7 @@ PyObject* parse_to_markdown(PyObject*, PyObject* args, PyObject* kwargs) {
       rejected.convert("template", values[1]);  // raises the TypeError
       return nullptr;
     }
-    auto parsed = parse_source(xml.view());
+    auto parsed = parse_source(xml.take_source_text());
     if (!parsed) return raise_value_error(parsed.error().message);
     return render_to_str(parsed.value(), values[1]);
   } catch (...) {

@@ -3,46 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
+#include <string_view>
 #include <vector>
+
+#include "model_builders.hpp"
 
 namespace tessellox {
 namespace {
 
 using Names = std::vector<std::string>;
-
-SourceDocument document_with(std::vector<BibliographicItem> items) {
-  SourceDocument document;
-  document.parts.emplace_back(BibliographicInformation{{}, std::move(items)});
-  return document;
-}
-
-RawXml element(std::string name, std::vector<RawXml> children = {}) {
-  RawXml node;
-  node.kind = RawXml::Kind::Element;
-  node.name = std::move(name);
-  node.children = std::move(children);
-  return node;
-}
-
-RawXml text(std::string value) { return RawXml::make_text(std::move(value)); }
+using test::claim;
+using test::claim_text;
+using test::document_with;
+using test::element;
+using test::list;
+using test::raw_element;
+using test::raw_text;
+using test::text;
 
 // <name>value</name>
-RawXml leaf(std::string name, std::string value) { return element(std::move(name), {text(std::move(value))}); }
-
-InlineNode text_node(std::string value) { return InlineNode{Text{std::move(value)}}; }
-
-InlineNode inline_element(InlineKind kind, InlineContent content) {
-  InlineElement element;
-  element.kind = kind;
-  element.content = std::move(content);
-  return InlineNode{std::move(element)};
+RawXml leaf(Arena& arena, std::string_view name, std::string_view value) {
+  return raw_element(arena, name, {raw_text(value)});
 }
 
-InlineNode claim_text(InlineContent content) { return inline_element(InlineKind::ClaimText, std::move(content)); }
-
-DocumentId document_id(std::string number, OptString kind, OptString country = std::nullopt) {
-  return DocumentId{std::move(number), std::move(kind), std::nullopt, std::move(country)};
+DocumentId document_id(std::string_view number, OptString kind, OptString country = std::nullopt) {
+  return DocumentId{number, kind, std::nullopt, country};
 }
 
 // --- document numbers -------------------------------------------------------
@@ -87,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DeriveMetadata, GrantIdGivesPatentNumberOnlyAndCopiesTheIdFields) {
   DocumentId id = document_id("06123456", "B1");
   id.document_date = "20000101";
-  const DerivedMetadata derived = derive_metadata(document_with({id, document_id("1", "A1")}));
+  SourceDocument document = document_with({id, document_id("1", "A1")});
+  const DerivedMetadata derived = derive_metadata(document);
   EXPECT_EQ(derived.patent_number, "US6123456B1");
   EXPECT_FALSE(derived.publication_number);
   EXPECT_EQ(derived.publication_doc_number, "06123456");
@@ -97,14 +83,16 @@ TEST(DeriveMetadata, GrantIdGivesPatentNumberOnlyAndCopiesTheIdFields) {
 }
 
 TEST(DeriveMetadata, PublicationIdWithEmptyNumberStillGivesPresentFields) {
-  const DerivedMetadata derived = derive_metadata(document_with({document_id("", std::nullopt)}));
+  SourceDocument document = document_with({document_id("", std::nullopt)});
+  const DerivedMetadata derived = derive_metadata(document);
   EXPECT_EQ(derived.publication_number, "US");
   EXPECT_FALSE(derived.patent_number);
   EXPECT_EQ(derived.publication_doc_number, "");
 }
 
 TEST(DeriveMetadata, EmptyDocumentGivesNothing) {
-  const DerivedMetadata derived = derive_metadata(SourceDocument{});
+  SourceDocument document;
+  const DerivedMetadata derived = derive_metadata(document);
   EXPECT_TRUE(derived.applicants.empty() && derived.assignees.empty() && derived.inventors.empty());
   EXPECT_TRUE(derived.ipc_classifications.empty() && derived.us_classifications.empty());
   EXPECT_FALSE(derived.publication_number || derived.patent_number || derived.publication_date ||
@@ -113,22 +101,25 @@ TEST(DeriveMetadata, EmptyDocumentGivesNothing) {
 }
 
 TEST(DeriveMetadata, ReadsTheFirstBibliographicPartOnly) {
-  SourceDocument document;
-  document.parts.emplace_back(Abstract{});
-  document.parts.emplace_back(BibliographicInformation{{}, {TechnicalInformation{{}, {TitleOfInvention{"First"}}}}});
-  document.parts.emplace_back(BibliographicInformation{{}, {document_id("1", "B1")}});
+  Arena arena;
+  SourceDocument document = test::document_of(
+      {Abstract{},
+       BibliographicInformation{{}, list(arena, TechnicalInformation{{}, list(arena, TitleOfInvention{"First"})})},
+       BibliographicInformation{{}, list(arena, document_id("1", "B1"))}});
   const DerivedMetadata derived = derive_metadata(document);
   EXPECT_EQ(derived.title, "First");
   EXPECT_FALSE(derived.patent_number);
 }
 
 TEST(DeriveMetadata, TitleAndFilingDateAreTheFirstOnes) {
-  const DerivedMetadata derived = derive_metadata(document_with({
-      TechnicalInformation{{}, {ClassificationIpc{}}},
-      TechnicalInformation{{}, {TitleOfInvention{" Widget "}, TitleOfInvention{"Other"}}},
-      DomesticFilingData{{}, {SeriesCode{"09"}}},
-      DomesticFilingData{{}, {FilingDate{"20010203"}, FilingDate{"20020304"}}},
-  }));
+  Arena arena;
+  SourceDocument document = document_with({
+      TechnicalInformation{{}, list(arena, ClassificationIpc{})},
+      TechnicalInformation{{}, list(arena, TitleOfInvention{" Widget "}, TitleOfInvention{"Other"})},
+      DomesticFilingData{{}, list(arena, SeriesCode{"09"})},
+      DomesticFilingData{{}, list(arena, FilingDate{"20010203"}, FilingDate{"20020304"})},
+  });
+  const DerivedMetadata derived = derive_metadata(document);
   EXPECT_EQ(derived.title, " Widget ");
   EXPECT_EQ(derived.filing_date, "20010203");
 }
@@ -145,9 +136,11 @@ class ApplicationNumberRule : public ::testing::TestWithParam<ApplicationCase> {
 
 TEST_P(ApplicationNumberRule, JoinsShortDigitNumbersToADigitSeries) {
   // The series code may follow the number within its item.
-  DomesticFilingData filing{{}, {ApplicationNumber{{}, std::nullopt, GetParam().number}}};
-  if (GetParam().series) filing.entries.emplace_back(SeriesCode{*GetParam().series});
-  EXPECT_EQ(derive_metadata(document_with({filing})).application_number, GetParam().expected);
+  Arena arena;
+  DomesticFilingData filing{{}, list(arena, ApplicationNumber{{}, std::nullopt, GetParam().number})};
+  if (GetParam().series) filing.entries.emplace_back(arena, SeriesCode{*GetParam().series});
+  SourceDocument document = document_with({filing});
+  EXPECT_EQ(derive_metadata(document).application_number, GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, ApplicationNumberRule,
@@ -160,27 +153,32 @@ INSTANTIATE_TEST_SUITE_P(Numbers, ApplicationNumberRule,
                                            ApplicationCase{"09", " PCT/US99/01 ", "PCT/US99/01"}));
 
 TEST(ApplicationNumberRule, FirstItemWithANumberDecidesWithItsOwnSeries) {
-  const DerivedMetadata derived = derive_metadata(document_with({
-      DomesticFilingData{{}, {SeriesCode{"08"}, ApplicationNumber{{}, "utility", std::nullopt}}},
-      DomesticFilingData{{}, {ApplicationNumber{{}, std::nullopt, "123"}, ApplicationNumber{{}, std::nullopt, "9"}}},
-      DomesticFilingData{{}, {SeriesCode{"10"}, ApplicationNumber{{}, std::nullopt, "456"}}},
-  }));
-  EXPECT_EQ(derived.application_number, "123");
+  Arena arena;
+  SourceDocument document = document_with({
+      DomesticFilingData{{}, list(arena, SeriesCode{"08"}, ApplicationNumber{{}, "utility", std::nullopt})},
+      DomesticFilingData{{}, list(arena, ApplicationNumber{{}, std::nullopt, "123"},
+                                  ApplicationNumber{{}, std::nullopt, "9"})},
+      DomesticFilingData{{}, list(arena, SeriesCode{"10"}, ApplicationNumber{{}, std::nullopt, "456"})},
+  });
+  EXPECT_EQ(derive_metadata(document).application_number, "123");
 }
 
 // --- parties ------------------------------------------------------------------
 
 TEST(Parties, TypedNamesInOrderWithoutExactDuplicates) {
-  const BibliographicInformation block{{}, {
-      Applicants{{}, {PartyRecord{{}, "Acme Corp"}, PartyRecord{{}, std::nullopt}, PartyRecord{{}, "Acme Corp."}}},
-      Applicants{{}, {PartyRecord{{}, "Acme Corp"}, PartyRecord{{}, "Beta"}}},
-      Assignees{{}, {PartyRecord{{}, "Gamma"}}},
-  }};
+  Arena arena;
+  const BibliographicInformation block{
+      {}, list(arena,
+               Applicants{{}, list(arena, PartyRecord{{}, "Acme Corp"}, PartyRecord{{}, std::nullopt},
+                                   PartyRecord{{}, "Acme Corp."})},
+               Applicants{{}, list(arena, PartyRecord{{}, "Acme Corp"}, PartyRecord{{}, "Beta"})},
+               Assignees{{}, list(arena, PartyRecord{{}, "Gamma"})})};
   EXPECT_EQ(applicant_names(&block), (Names{"Acme Corp", "Acme Corp.", "Beta"}));
   EXPECT_EQ(assignee_names(&block), (Names{"Gamma"}));
 }
 
 TEST(Parties, InventorNamesJoinPresentPartsAndSkipBlankOnes) {
+  Arena arena;
   InventorRecord both, family_only, blank, duplicate;
   both.given_name = "Ada";
   both.family_name = "Lovelace";
@@ -188,8 +186,11 @@ TEST(Parties, InventorNamesJoinPresentPartsAndSkipBlankOnes) {
   blank.given_name = " ";
   duplicate.given_name = "Ada ";
   duplicate.family_name = "Lovelace";
-  const BibliographicInformation block{{}, {Inventors{{}, {both, element("inventor", {leaf("orgname", "Raw")}), family_only}},
-                                            Inventors{{}, {blank, duplicate}}}};
+  const BibliographicInformation block{
+      {}, list(arena,
+               Inventors{{}, list(arena, both, raw_element(arena, "inventor", {leaf(arena, "orgname", "Raw")}),
+                                  family_only)},
+               Inventors{{}, list(arena, blank, duplicate)})};
   EXPECT_EQ(inventor_names(&block), (Names{"Ada Lovelace", "Babbage", "Ada  Lovelace"}));
 }
 
@@ -202,13 +203,20 @@ struct FallbackCase {
 class PartyFallback : public ::testing::TestWithParam<FallbackCase> {};
 
 TEST_P(PartyFallback, FindsTheName) {
-  const BibliographicInformation block{{}, {element("parties", {GetParam().party})}};
+  Arena arena;
+  const BibliographicInformation block{{}, list(arena, raw_element(arena, "parties", {GetParam().party}))};
   const Names names = assignee_names(&block);
   if (GetParam().expected == nullptr)
     EXPECT_TRUE(names.empty()) << names.front();
   else
     EXPECT_EQ(names, (Names{GetParam().expected}));
 }
+
+// The parties of the table below, built in the table arena.
+RawXml element(std::string_view name, std::initializer_list<RawXml> children) {
+  return raw_element(test::table_arena(), name, children);
+}
+RawXml leaf(std::string_view name, std::string_view value) { return leaf(test::table_arena(), name, value); }
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, PartyFallback,
@@ -224,14 +232,16 @@ INSTANTIATE_TEST_SUITE_P(
                      "Org Name"},
         FallbackCase{"orgname_child", element("assignee", {leaf("orgname", "Plain Org")}), "Plain Org"},
         FallbackCase{"text_below_is_joined",
-                     element("assignee", {element("orgname", {text(" Big"), element("b", {text(" Co")}), text(" ")})}),
+                     element("assignee", {element("orgname", {raw_text(" Big"), element("b", {raw_text(" Co")}),
+                                                              raw_text(" ")})}),
                      "Big Co"},
         FallbackCase{"person_in_nested_addressbook",
                      element("assignee", {element("wrap", {element("addressbook", {leaf("first-name", " "),
                                                                                     leaf("given-name", "Given"),
                                                                                     leaf("last-name", "Family")})})}),
                      "Given Family"},
-        FallbackCase{"person_under_name", element("assignee", {element("name", {leaf("family-name", "Solo")})}), "Solo"},
+        FallbackCase{"person_under_name", element("assignee", {element("name", {leaf("family-name", "Solo")})}),
+                     "Solo"},
         FallbackCase{"nam_organisation",
                      element("assignee", {leaf("X", "x"), element("B731", {element("NAM", {leaf("ONM", "Aps Org")})})}),
                      "Aps Org"},
@@ -242,23 +252,33 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(PartyFallback, SearchesOnlyWhenTypedNamesAreMissingAndTakesOneNamePerParty) {
   // A party element is not searched further: the nested assignee adds nothing.
-  const RawXml raw = element("assignees", {element("assignee", {leaf("orgname", "Outer"), element("assignee", {leaf("orgname", "Inner")})}),
-                                           element("assignee", {leaf("orgname", "Outer")}),
-                                           element("assignee", {leaf("orgname", "Second")})});
-  const BibliographicInformation untyped{{}, {Assignees{{}, {PartyRecord{{}, std::nullopt}}}, raw}};
+  Arena arena;
+  const RawXml raw = raw_element(
+      arena, "assignees",
+      {raw_element(arena, "assignee",
+                   {leaf(arena, "orgname", "Outer"),
+                    raw_element(arena, "assignee", {leaf(arena, "orgname", "Inner")})}),
+       raw_element(arena, "assignee", {leaf(arena, "orgname", "Outer")}),
+       raw_element(arena, "assignee", {leaf(arena, "orgname", "Second")})});
+  const BibliographicInformation untyped{{},
+                                         list(arena, Assignees{{}, list(arena, PartyRecord{{}, std::nullopt})}, raw)};
   EXPECT_EQ(assignee_names(&untyped), (Names{"Outer", "Second"}));
 
-  const BibliographicInformation typed{{}, {Assignees{{}, {PartyRecord{{}, "Typed"}}}, raw}};
+  const BibliographicInformation typed{{}, list(arena, Assignees{{}, list(arena, PartyRecord{{}, "Typed"})}, raw)};
   EXPECT_EQ(assignee_names(&typed), (Names{"Typed"}));
 }
 
 TEST(PartyFallback, EachListUsesItsOwnElementNames) {
-  const BibliographicInformation block{{}, {
-      element("us-parties", {element("us-applicant", {leaf("orgname", "App")}),
-                             element("us-inventor", {element("addressbook", {leaf("first-name", "Given"), leaf("last-name", "Family")})}),
-                             element("first-named-inventor", {leaf("orgname", "First")})}),
-      element("B721", {element("NAM", {leaf("SNM", "Aps")})}),
-  }};
+  Arena arena;
+  const BibliographicInformation block{
+      {}, list(arena,
+               raw_element(arena, "us-parties",
+                           {raw_element(arena, "us-applicant", {leaf(arena, "orgname", "App")}),
+                            raw_element(arena, "us-inventor",
+                                        {raw_element(arena, "addressbook", {leaf(arena, "first-name", "Given"),
+                                                                            leaf(arena, "last-name", "Family")})}),
+                            raw_element(arena, "first-named-inventor", {leaf(arena, "orgname", "First")})}),
+               raw_element(arena, "B721", {raw_element(arena, "NAM", {leaf(arena, "SNM", "Aps")})}))};
   EXPECT_EQ(applicant_names(&block), (Names{"App"}));
   EXPECT_EQ(inventor_names(&block), (Names{"Given Family", "First", "Aps"}));
   EXPECT_TRUE(assignee_names(&block).empty());
@@ -267,35 +287,36 @@ TEST(PartyFallback, EachListUsesItsOwnElementNames) {
 // --- classifications and priority -------------------------------------------
 
 TEST(Classifications, MainThenFurtherWithoutDuplicatesPerKind) {
-  const BibliographicInformation block{{}, {
-      TechnicalInformation{{}, {ClassificationIpc{{}, "H01L 21/00", {"G06F 1/00", "H01L 21/00"}},
-                                ClassificationUs{{}, "257/100", {}}}},
-      TechnicalInformation{{}, {ClassificationIpc{{}, std::nullopt, {"A61K 9/00", "G06F 1/00"}},
-                                ClassificationUs{{}, "257/100", {"438/1"}}}},
-  }};
+  Arena arena;
+  const BibliographicInformation block{{}, list(arena,
+      TechnicalInformation{{}, list(arena, ClassificationIpc{{}, "H01L 21/00", list(arena, "G06F 1/00", "H01L 21/00")},
+                                    ClassificationUs{{}, "257/100", {}})},
+      TechnicalInformation{{}, list(arena, ClassificationIpc{{}, std::nullopt, list(arena, "A61K 9/00", "G06F 1/00")},
+                                    ClassificationUs{{}, "257/100", list(arena, "438/1")})})};
   EXPECT_EQ(ipc_classifications(&block), (Names{"H01L 21/00", "G06F 1/00", "A61K 9/00"}));
   EXPECT_EQ(us_classifications(&block), (Names{"257/100", "438/1"}));
 }
 
 ContinuityEntry continuity(OptString relation, OptString parent_date, OptString parent = std::nullopt) {
-  return ContinuityEntry{{}, std::move(parent), std::move(parent_date), std::nullopt, std::move(relation)};
+  return ContinuityEntry{{}, parent, parent_date, std::nullopt, relation};
 }
 
 TEST(PriorityChain, KeepsEntriesInOrderAndNamesMissingRelationsUnknown) {
-  const BibliographicInformation block{{}, {
-      ContinuityData{{}, {continuity("continuation", "20010105", "09/123"), element("junk")}},
-      ContinuityData{{}, {continuity(std::nullopt, "19991231")}},
-  }};
+  Arena arena;
+  const BibliographicInformation block{{}, list(arena,
+      ContinuityData{{}, list(arena, continuity("continuation", "20010105", "09/123"), raw_element(arena, "junk"))},
+      ContinuityData{{}, list(arena, continuity(std::nullopt, "19991231"))})};
   const std::vector<PriorityLink> chain = priority_chain(&block);
   ASSERT_EQ(chain.size(), 2u);
   EXPECT_EQ(chain[0].relationship, "continuation");
   EXPECT_EQ(chain[0].parent_doc_number, "09/123");
   EXPECT_EQ(chain[1].relationship, "unknown");
-  EXPECT_EQ(derive_metadata(document_with(block.items)).priority_date, "19991231");
+  SourceDocument document = test::document_of({block});
+  EXPECT_EQ(derive_metadata(document).priority_date, "19991231");
 }
 
 TEST(PriorityChain, EarliestDateIsByteWiseWithPrefixesFirst) {
-  auto link = [](OptString date) { return PriorityLink{"x", std::nullopt, std::move(date), std::nullopt}; };
+  auto link = [](OptString date) { return PriorityLink{"x", std::nullopt, date, std::nullopt}; };
   EXPECT_EQ(earliest_priority_date({link("19990101"), link(std::nullopt), link("1999"), link("20000101")}), "1999");
   EXPECT_FALSE(earliest_priority_date({link(std::nullopt)}));
   EXPECT_FALSE(earliest_priority_date({}));
@@ -304,70 +325,75 @@ TEST(PriorityChain, EarliestDateIsByteWiseWithPrefixesFirst) {
 // --- plain text, abstract, claims ---------------------------------------------
 
 TEST(PlainText, FlattensContainersMapsTextAndWritesRawElementsAsMarkup) {
-  RawXml sub = element("sub", {text("2&amp;lt;")});
+  Arena arena;
+  RawXml sub = raw_element(arena, "sub", {Attribute{"type", "a&amp;b", std::nullopt}, Attribute{"lang", "en", "xml"}},
+                           {raw_text("2&amp;lt;")});
   sub.prefix = "m";
-  sub.attributes.push_back(Attribute{"type", "a&amp;b", std::nullopt});
-  sub.attributes.push_back(Attribute{"lang", "en", "xml"});
   InlineElement reference;
   reference.kind = InlineKind::CrossReference;
   reference.target = "FIG1";
-  reference.content = {text_node("FIG. 1")};
-  const InlineContent content{text_node("H"), InlineNode{sub}, text_node("O &lsqb;"), InlineNode{std::move(reference)},
-                              inline_element(InlineKind::Bold, {inline_element(InlineKind::Italic, {text_node("&deg;")})}),
-                              InlineNode{text("&quot;")}, InlineNode{element("br")}};
+  reference.content = list(arena, text("FIG. 1"));
+  const InlineContent content =
+      list(arena, text("H"), sub, text("O &lsqb;"), reference,
+           element(arena, InlineKind::Bold, {element(arena, InlineKind::Italic, {text("&deg;")})}), raw_text("&quot;"),
+           raw_element(arena, "br"));
   EXPECT_EQ(plain_text(content), "H<m:sub type=\"a&amp;b\" xml:lang=\"en\">2<</m:sub>O [FIG. 1 deg\"<br></br>");
 }
 
 TEST(PlainText, ClaimTextStartsANewLineWhenTheTextSoFarEndsInAWord) {
-  const InlineContent content{
-      text_node("1. A sensor comprising:"),
-      claim_text({text_node("a photosensitive region, and")}),
-      claim_text({text_node("local circuitry;"), claim_text({text_node("a bus;")})}),
-      text_node("\xC2\xA0"),  // NO-BREAK SPACE is white space
-      claim_text({text_node("a port.")}),
-  };
+  Arena arena;
+  const InlineContent content(arena, {
+      text("1. A sensor comprising:"),
+      claim_text(arena, {text("a photosensitive region, and")}),
+      claim_text(arena, {text("local circuitry;"), claim_text(arena, {text("a bus;")})}),
+      text("\xC2\xA0"),  // NO-BREAK SPACE is white space
+      claim_text(arena, {text("a port.")}),
+  });
   EXPECT_EQ(plain_text(content),
             "1. A sensor comprising:\na photosensitive region, and\nlocal circuitry;\na bus;\xC2\xA0"
             "a port.");
 }
 
 TEST(PlainText, ClaimTextAtTheStartOfItsOwnTextAddsNoLineFeed) {
-  const InlineContent content{claim_text({claim_text({text_node("first")})}), text_node(" "), claim_text({text_node("x")})};
+  Arena arena;
+  const InlineContent content(
+      arena, {claim_text(arena, {claim_text(arena, {text("first")})}), text(" "), claim_text(arena, {text("x")})});
   EXPECT_EQ(plain_text(content), "first x");
   std::string out = "earlier text";
   append_plain_text(content, out);
   EXPECT_EQ(out, "earlier textfirst x");
 }
 
-Paragraph paragraph(std::string value) {
-  Paragraph p;
-  p.content.push_back(text_node(std::move(value)));
-  return p;
-}
+Paragraph paragraph(Arena& arena, std::string_view value) { return test::paragraph(arena, {text(value)}); }
 
 TEST(AbstractText, JoinsNonBlankParagraphsOfTheFirstAbstractWithText) {
   SourceDocument document;
+  Arena& arena = document.arena;
   EXPECT_FALSE(abstract_text(document));
-  document.parts.emplace_back(Abstract{{}, {paragraph(" "), element("p", {text("raw")}), paragraph("")}});
+  document.parts.push_back(arena, Abstract{{}, list(arena, paragraph(arena, " "),
+                                                   raw_element(arena, "p", {raw_text("raw")}), paragraph(arena, ""))});
   EXPECT_FALSE(abstract_text(document));
-  document.parts.emplace_back(Abstract{{}, {paragraph(" One "), paragraph("\n"), paragraph("Two&amp;")}});
-  document.parts.emplace_back(Abstract{{}, {paragraph("Later")}});
+  document.parts.push_back(arena, Abstract{{}, list(arena, paragraph(arena, " One "), paragraph(arena, "\n"),
+                                                   paragraph(arena, "Two&amp;"))});
+  document.parts.push_back(arena, Abstract{{}, list(arena, paragraph(arena, "Later"))});
   EXPECT_EQ(abstract_text(document), " One \n\nTwo&");
 }
 
-ClaimElement claim(InlineContent content) { return ClaimElement{{}, std::move(content), std::nullopt}; }
-
 TEST(Claims, NumbersNonBlankClaimsAcrossPartsAndTrimsThem) {
   SourceDocument document;
+  Arena& arena = document.arena;
   Claims first;
-  first.entries.emplace_back(Heading{{}, {text_node("What is claimed is:")}, std::nullopt, std::nullopt});
-  first.entries.emplace_back(claim({text_node(" 1. Water, H"), InlineNode{element("sub", {text("2")})}, text_node("O. ")}));
-  first.entries.emplace_back(claim({text_node(" \n "), claim_text({})}));
-  first.entries.emplace_back(element("claim", {text("raw")}));
+  first.entries.push_back(arena,
+                          Heading{{}, InlineContent(arena, {text("What is claimed is:")}), std::nullopt, std::nullopt});
+  first.entries.push_back(arena, claim(arena, {text(" 1. Water, H"),
+                                                InlineNode(arena, raw_element(arena, "sub", {raw_text("2")})),
+                                                text("O. ")}));
+  first.entries.push_back(arena, claim(arena, {text(" \n "), claim_text(arena, {})}));
+  first.entries.push_back(arena, raw_element(arena, "claim", {raw_text("raw")}));
   Claims second;
-  second.entries.emplace_back(claim({text_node("2. The water of claim 1.")}));
-  document.parts.emplace_back(std::move(first));
-  document.parts.emplace_back(std::move(second));
+  second.entries.push_back(arena, claim(arena, {text("2. The water of claim 1.")}));
+  document.parts.push_back(arena, first);
+  document.parts.push_back(arena, second);
 
   const std::vector<Claim> result = claims(document);
   ASSERT_EQ(result.size(), 2u);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "errors.hpp"
 
 namespace tessellox {
@@ -30,12 +32,13 @@ TEST(BibliographicItem, VariantIndexIsTheFixedTag) {
   EXPECT_EQ(BibliographicItem(RawXml{}).index(), 9u);
 }
 
-// Inline elements and raw XML live on the heap behind the node: a copy must
-// own its own, and each node must answer for exactly one kind.
-TEST(InlineNode, HoldsOneKindAndCopiesDeeply) {
-  InlineElement bold{InlineKind::Bold, {}, std::nullopt, {InlineNode(Text{"x"})}};
-  const std::vector<InlineNode> nodes = {InlineNode(Text{"plain"}), InlineNode(bold),
-                                         InlineNode(RawXml::make_text("<!--c-->"))};
+// Inline elements and raw XML live in an arena behind the node: each node
+// answers for exactly one kind, and a copy, shallow, answers the same values.
+TEST(InlineNode, HoldsOneKindAndCopiesAnswerTheSame) {
+  Arena arena;
+  const InlineElement bold{InlineKind::Bold, {}, std::nullopt, InlineContent(arena, {InlineNode(Text{"x"})})};
+  const std::vector<InlineNode> nodes = {InlineNode(Text{"plain"}), InlineNode(arena, bold),
+                                         InlineNode(arena, RawXml::make_text("<!--c-->"))};
   for (std::size_t kind = 0; kind < nodes.size(); ++kind) {
     const InlineNode& node = nodes[kind];
     EXPECT_EQ(node.index(), kind);
@@ -48,19 +51,20 @@ TEST(InlineNode, HoldsOneKindAndCopiesDeeply) {
   }
 
   std::vector<InlineNode> copies = nodes;
-  copies[0].get<Text>().text = "changed";
-  copies[1].get<InlineElement>().content[0].get<Text>().text = "changed";
-  copies[2].get<RawXml>().text = "changed";
+  for (std::size_t kind = 0; kind < copies.size(); ++kind) EXPECT_EQ(copies[kind].index(), kind);
+  EXPECT_EQ(copies[1].get<InlineElement>().content[0].get<Text>().text, "x");
+  EXPECT_EQ(copies[2].get<RawXml>().text, "<!--c-->");
+  copies[0].get<Text>().text = "changed";  // a Text is held in place
   EXPECT_EQ(nodes[0].get<Text>().text, "plain");
-  EXPECT_EQ(nodes[1].get<InlineElement>().content[0].get<Text>().text, "x");
-  EXPECT_EQ(nodes[2].get<RawXml>().text, "<!--c-->");
 
-  // Assignment replaces the kind; emplace starts from an empty record.
+  // Assignment replaces the kind; emplace starts from an empty record and
+  // leaves the record the node pointed to as it was.
   copies[0] = nodes[2];
   EXPECT_EQ(copies[0].index(), 2u);
-  EXPECT_EQ(copies[0].emplace<InlineElement>().content.size(), 0u);
+  EXPECT_EQ(copies[0].emplace<InlineElement>(arena).content.size(), 0u);
   EXPECT_EQ(copies[0].index(), 1u);
-  EXPECT_EQ(copies[0].emplace<Text>().text, "");
+  EXPECT_EQ(nodes[2].get<RawXml>().text, "<!--c-->");
+  EXPECT_EQ(copies[0].emplace<Text>(arena).text, "");
   EXPECT_EQ(copies[0].index(), 0u);
 }
 

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   ParseResult parsed = parse_source(text);
   if (!parsed) return 0;
-  const SourceDocument& document = parsed.value();
+  SourceDocument& document = parsed.value();
   const bool input_is_utf8 = fuzz::is_valid_utf8(text);
   fuzz::exercise_document(document, input_is_utf8);
 

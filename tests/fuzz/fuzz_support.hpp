@@ -9,7 +9,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "derive.hpp"
 #include "handlers.hpp"
@@ -75,12 +74,17 @@ inline void require_utf8(bool input_is_utf8, const std::optional<std::string>& t
   if (text) require_utf8(input_is_utf8, *text);
 }
 
-inline void require_utf8(bool input_is_utf8, const std::vector<std::string>& texts) {
-  for (const std::string& text : texts) require_utf8(input_is_utf8, text);
+inline void require_utf8(bool input_is_utf8, const OptString& text) {
+  if (text) require_utf8(input_is_utf8, *text);
 }
 
-// What the Document getters compute from a parsed document.
-inline void exercise_document(const SourceDocument& document, bool input_is_utf8) {
+inline void require_utf8(bool input_is_utf8, const List<std::string_view>& texts) {
+  for (const std::string_view text : texts) require_utf8(input_is_utf8, text);
+}
+
+// What the Document getters compute from a parsed document (the derivation
+// writes the strings it builds into the document's arena).
+inline void exercise_document(SourceDocument& document, bool input_is_utf8) {
   const DerivedMetadata derived = derive_metadata(document);
   require_utf8(input_is_utf8, derived.applicants);
   require_utf8(input_is_utf8, derived.assignees);
@@ -107,7 +111,7 @@ inline void exercise_document(const SourceDocument& document, bool input_is_utf8
 }
 
 // Parses with one parser and exercises what parses; a failure must carry a message.
-inline void parse_and_exercise(ParseResult (*parse)(std::string_view, SourceFormat), std::string_view text,
+inline void parse_and_exercise(ParseResult (*parse)(SourceText, SourceFormat), std::string_view text,
                                SourceFormat format) {
   const bool input_is_utf8 = is_valid_utf8(text);
   ParseResult result = parse(text, format);

@@ -237,8 +237,8 @@ class BodyRenderer {
 };
 
 std::string render_title(const SourceDocument& document) {
-  const std::string* title = title_of_invention(first_bibliographic(document));
-  return title != nullptr ? "# " + *title : std::string();
+  const std::string_view* title = title_of_invention(first_bibliographic(document));
+  return title != nullptr ? "# " + std::string(*title) : std::string();
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ constexpr std::string_view kNull = "null";
 // Written for display as series "/" number: the first DomesticFilingData
 // item with an application number decides, with its own series code. A
 // number that already carries its series (09 and 09812345) loses that prefix.
-OptString display_application_number(const BibliographicInformation* block) {
+std::optional<std::string> display_application_number(const BibliographicInformation* block) {
   const auto source = locate_application_number(block);
   if (!source) return std::nullopt;
   std::string_view trimmed_number = trim(*source->number);
@@ -70,6 +70,9 @@ class FrontMatterWriter {
     line(key);
     out_.append(": ").append(value ? std::string_view(*value) : kNull);
   }
+  void scalar(std::string_view key, const std::optional<std::string>& value) {
+    scalar(key, value ? OptString(std::string_view(*value)) : std::nullopt);
+  }
 
   void list(std::string_view key, const std::vector<std::string>& values) {
     line(key);
@@ -114,7 +117,8 @@ std::string render_front_matter(const SourceDocument& document) {
   const BibliographicInformation* block = first_bibliographic(document);
   const DocumentId* id = first_document_id(block);
   const bool grant = id != nullptr && is_grant_kind_code(id->kind_code);
-  const OptString document_number = id != nullptr ? OptString(format_document_number(*id)) : std::nullopt;
+  const std::optional<std::string> document_number =
+      id != nullptr ? std::optional<std::string>(format_document_number(*id)) : std::nullopt;
   const std::vector<PriorityLink> links = priority_chain(block);
 
   FrontMatterWriter writer;

@@ -8,7 +8,7 @@ namespace tessellox {
 
 namespace {
 
-void append_qualified_name(const OptString& prefix, const std::string& name, std::string& out) {
+void append_qualified_name(const OptString& prefix, std::string_view name, std::string& out) {
   if (prefix) {
     out += *prefix;
     out += ':';

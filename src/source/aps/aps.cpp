@@ -25,14 +25,15 @@ std::size_t last_character_start(std::string_view text) noexcept {
   return start;
 }
 
-InlineContent text_content(std::string text) {
+InlineContent text_content(std::string_view text, Arena& arena) {
   InlineContent content;
-  content.push_back(InlineNode{Text{std::move(text)}});
+  content.push_back(arena, InlineNode(Text{text}));
   return content;
 }
 
-InlineNode claim_text(const ApsField& field) {
-  return InlineNode{InlineElement{InlineKind::ClaimText, {}, std::nullopt, text_content(aps_value(field))}};
+InlineNode claim_text(const ApsField& field, Arena& arena) {
+  return InlineNode(arena, InlineElement{InlineKind::ClaimText, {}, std::nullopt,
+                                         text_content(aps_value(field, arena), arena)});
 }
 
 OptLevel paragraph_level(std::string_view tag) noexcept {
@@ -41,25 +42,25 @@ OptLevel paragraph_level(std::string_view tag) noexcept {
   return std::nullopt;
 }
 
-Paragraph make_paragraph(const ApsField& field) {
+Paragraph make_paragraph(const ApsField& field, Arena& arena) {
   Paragraph paragraph;
   paragraph.lvl = paragraph_level(field.tag);
-  std::string text;
   if (is_aps_text_block_tag(field.tag)) {
+    std::string text;
     text.reserve(field.value_size + 2 * kFence.size() + 2);
     text.append(kFence).append(1, '\n');
     append_aps_value(field, text);
     text.append(1, '\n').append(kFence);
+    paragraph.content = text_content(arena.copy(text), arena);
   } else {
-    append_aps_value(field, text);
+    paragraph.content = text_content(aps_value(field, arena), arena);
   }
-  paragraph.content = text_content(std::move(text));
   return paragraph;
 }
 
 // The patent number carries a check character at its end and may be padded
 // with zeros; the letter prefix tells design, reissue and plant patents.
-DocumentId document_id_from_wku(std::string_view wku) {
+DocumentId document_id_from_wku(std::string_view wku, Arena& arena) {
   wku = trim(wku);
   std::size_t letters = 0;
   while (letters < wku.size() && is_ascii_letter(wku[letters])) ++letters;
@@ -86,14 +87,14 @@ DocumentId document_id_from_wku(std::string_view wku) {
   } else if (prefix != "P" && prefix != "PP") {
     id.kind_code = "B1";
   }
-  id.doc_number = std::move(number);
+  id.doc_number = arena.copy(number);
   id.country_code = "US";
   return id;
 }
 
 // A trailing non-alphanumeric character after a run of digits is a check or
 // separator mark, not part of the number.
-std::string application_number(std::string_view apn) {
+std::string_view application_number(std::string_view apn) {
   apn = trim(apn);
   if (!apn.empty()) {
     const std::size_t last = last_character_start(apn);
@@ -101,25 +102,25 @@ std::string application_number(std::string_view apn) {
         apn.size() - last == 1 && (is_ascii_digit(apn[last]) || is_ascii_letter(apn[last]));
     if (!last_is_alphanumeric && last > 0 && is_ascii_digits(apn.substr(0, last))) apn = apn.substr(0, last);
   }
-  return std::string(apn);
+  return apn;
 }
 
 // "Family; Given" or a name without a separator, kept whole as the family name.
 void set_inventor_name(InventorRecord& inventor, std::string_view value) {
   const std::size_t separator = value.find(';');
   if (separator == std::string_view::npos) {
-    inventor.family_name = std::string(trim(value));
+    inventor.family_name = trim(value);
     return;
   }
   const std::string_view family = trim(value.substr(0, separator));
   const std::string_view given = trim(value.substr(separator + 1));
-  if (!family.empty()) inventor.family_name = std::string(family);
-  if (!given.empty()) inventor.given_name = std::string(given);
+  if (!family.empty()) inventor.family_name = family;
+  if (!given.empty()) inventor.given_name = given;
 }
 
-OptString present_value(const ApsField* field) {
+OptString present_value(const ApsField* field, Arena& arena) {
   if (field == nullptr || field->empty()) return std::nullopt;
-  return aps_value(*field);
+  return aps_value(*field, arena);
 }
 
 // One summary, drawings or detailed-description entry: "PAC" headings open
@@ -127,51 +128,52 @@ OptString present_value(const ApsField* field) {
 struct DescriptionPartBuilder {
   bool present = false;
   bool section_open = false;
-  std::vector<DescriptionPartItem> items;
+  List<DescriptionPartItem> items;
 
-  void add(const ApsField& field) {
+  void add(const ApsField& field, Arena& arena) {
     present = true;
     if (field.tag == "PAC") {
       Heading heading;
-      heading.content = text_content(aps_value(field));
+      heading.content = text_content(aps_value(field, arena), arena);
       Section section;
-      section.blocks.push_back(std::move(heading));
-      items.push_back(std::move(section));
+      section.blocks.push_back(arena, heading);
+      items.push_back(arena, section);
       section_open = true;
       return;
     }
     if (field.empty()) return;
     if (!section_open) {
-      items.push_back(Section{});
+      items.push_back(arena, Section{});
       section_open = true;
     }
-    std::get<Section>(items.back()).blocks.push_back(make_paragraph(field));
+    std::get<Section>(items.back()).blocks.push_back(arena, make_paragraph(field, arena));
   }
 };
 
 // Reads every field once and keeps what the model needs, in input order.
 class RecordBuilder {
  public:
-  explicit RecordBuilder(const std::vector<ApsField>& fields) {
+  // The records are built in the arena of `document`, which build() completes.
+  RecordBuilder(const std::vector<ApsField>& fields, SourceDocument& document)
+      : document_(document), arena_(document.arena) {
     for (const ApsField& field : fields) add(field);
     end_inventor();
     end_claim();
     // The design claim follows the numbered ones.
-    if (!design_claim_.content.empty()) claims_.entries.push_back(std::move(design_claim_));
+    if (!design_claim_.content.empty()) claims_.entries.push_back(arena_, design_claim_);
   }
 
   const ApsField* wku() const noexcept { return wku_; }
 
-  SourceDocument build(SourceFormat format) && {
-    SourceDocument document;
+  void build(SourceFormat format) {
+    SourceDocument& document = document_;
     document.source_format = format;
-    document.parts.reserve(4);
-    document.parts.push_back(bibliographic_information());
-    if (!abstract_.entries.empty()) document.parts.push_back(std::move(abstract_));
+    document.parts.reserve(arena_, 4);
+    document.parts.push_back(arena_, bibliographic_information());
+    if (!abstract_.entries.empty()) document.parts.push_back(arena_, abstract_);
     if (Description description = take_description(); !description.entries.empty())
-      document.parts.push_back(std::move(description));
-    if (!claims_.entries.empty()) document.parts.push_back(std::move(claims_));
-    return document;
+      document.parts.push_back(arena_, description);
+    if (!claims_.entries.empty()) document.parts.push_back(arena_, claims_);
   }
 
  private:
@@ -180,18 +182,18 @@ class RecordBuilder {
       case ApsSection::Patn: return add_patent_field(field);
       case ApsSection::Invt: return add_inventor_field(field);
       case ApsSection::Assg:
-        if (field.tag == "NAM") assignees_.parties.push_back(PartyRecord{{}, aps_value(field)});
+        if (field.tag == "NAM") assignees_.parties.push_back(arena_, PartyRecord{{}, aps_value(field, arena_)});
         return;
       case ApsSection::Clas: return add_classification_field(field);
       case ApsSection::Abst:
-        if (!field.empty()) abstract_.entries.push_back(make_paragraph(field));
+        if (!field.empty()) abstract_.entries.push_back(arena_, make_paragraph(field, arena_));
         return;
-      case ApsSection::Bsum: return description_parts_[0].add(field);
-      case ApsSection::Drwd: return description_parts_[1].add(field);
-      case ApsSection::Detd: return description_parts_[2].add(field);
+      case ApsSection::Bsum: return description_parts_[0].add(field, arena_);
+      case ApsSection::Drwd: return description_parts_[1].add(field, arena_);
+      case ApsSection::Detd: return description_parts_[2].add(field, arena_);
       case ApsSection::Clms: return add_claim_field(field);
       case ApsSection::Dclm:
-        if (!field.empty()) design_claim_.content.push_back(claim_text(field));
+        if (!field.empty()) design_claim_.content.push_back(arena_, claim_text(field, arena_));
         return;
       default: return;
     }
@@ -214,24 +216,24 @@ class RecordBuilder {
     if (tag == "NAM") {
       end_inventor();
       inventor_.emplace();
-      set_inventor_name(*inventor_, aps_value(field));
+      set_inventor_name(*inventor_, aps_value(field, arena_));
     } else if (inventor_) {
-      if (tag == "CTY") inventor_->city = aps_value(field);
-      else if (tag == "STA") inventor_->state = aps_value(field);
-      else if (tag == "CNT") inventor_->country_code = aps_value(field);
+      if (tag == "CTY") inventor_->city = aps_value(field, arena_);
+      else if (tag == "STA") inventor_->state = aps_value(field, arena_);
+      else if (tag == "CNT") inventor_->country_code = aps_value(field, arena_);
     }
   }
 
   void end_inventor() {
     if (!inventor_) return;
     inventor_->first_named = inventors_.entries.empty();
-    inventors_.entries.push_back(std::move(*inventor_));
+    inventors_.entries.push_back(arena_, *inventor_);
     inventor_.reset();
   }
 
   void add_classification_field(const ApsField& field) {
     if (field.empty()) return;
-    if (field.tag == "ICL") ipc_.push_back(collapse_white_space(aps_value(field)));
+    if (field.tag == "ICL") ipc_.push_back(arena_.copy(collapse_white_space(aps_value(field, arena_))));
     else if (field.tag == "OCL") us_original_.push_back(&field);
     else if (field.tag == "XCL") us_cross_.push_back(&field);
   }
@@ -239,54 +241,54 @@ class RecordBuilder {
   void add_claim_field(const ApsField& field) {
     if (field.tag == "STM") return;
     if (field.tag == "NUM") return end_claim();
-    if (!field.empty()) claim_.content.push_back(claim_text(field));
+    if (!field.empty()) claim_.content.push_back(arena_, claim_text(field, arena_));
   }
 
   void end_claim() {
     if (claim_.content.empty()) return;
-    claims_.entries.push_back(std::move(claim_));
+    claims_.entries.push_back(arena_, claim_);
     claim_ = ClaimElement{};
   }
 
   BibliographicInformation bibliographic_information() {
     BibliographicInformation info;
-    info.items.reserve(5);
-    DocumentId id = document_id_from_wku(aps_value(*wku_));
-    id.document_date = present_value(isd_);
-    info.items.push_back(std::move(id));
+    info.items.reserve(arena_, 5);
+    DocumentId id = document_id_from_wku(aps_value(*wku_, arena_), arena_);
+    id.document_date = present_value(isd_, arena_);
+    info.items.push_back(arena_, id);
 
     DomesticFilingData filing;
-    if (OptString apn = present_value(apn_))
-      filing.entries.push_back(ApplicationNumber{{}, present_value(apt_), application_number(*apn)});
-    if (OptString filing_date = present_value(apd_)) filing.entries.push_back(FilingDate{std::move(*filing_date)});
-    if (!filing.entries.empty()) info.items.push_back(std::move(filing));
+    if (OptString apn = present_value(apn_, arena_))
+      filing.entries.push_back(arena_, ApplicationNumber{{}, present_value(apt_, arena_), application_number(*apn)});
+    if (OptString filing_date = present_value(apd_, arena_)) filing.entries.push_back(arena_, FilingDate{*filing_date});
+    if (!filing.entries.empty()) info.items.push_back(arena_, filing);
 
     TechnicalInformation technical;
-    if (OptString title = present_value(ttl_)) technical.entries.push_back(TitleOfInvention{std::move(*title)});
+    if (OptString title = present_value(ttl_, arena_)) technical.entries.push_back(arena_, TitleOfInvention{*title});
     if (!ipc_.empty()) {
       ClassificationIpc ipc;
-      ipc.main_classification = std::move(ipc_.front());
-      ipc.further_classifications.assign(std::make_move_iterator(ipc_.begin() + 1),
-                                         std::make_move_iterator(ipc_.end()));
-      technical.entries.push_back(std::move(ipc));
+      ipc.main_classification = ipc_.front();
+      ipc.further_classifications.reserve(arena_, ipc_.size() - 1);
+      for (std::size_t i = 1; i < ipc_.size(); ++i) ipc.further_classifications.push_back(arena_, ipc_[i]);
+      technical.entries.push_back(arena_, ipc);
     }
-    if (!us_original_.empty() || !us_cross_.empty()) technical.entries.push_back(us_classification());
-    if (!technical.entries.empty()) info.items.push_back(std::move(technical));
+    if (!us_original_.empty() || !us_cross_.empty()) technical.entries.push_back(arena_, us_classification());
+    if (!technical.entries.empty()) info.items.push_back(arena_, technical);
 
-    if (!inventors_.entries.empty()) info.items.push_back(std::move(inventors_));
-    if (!assignees_.parties.empty()) info.items.push_back(std::move(assignees_));
+    if (!inventors_.entries.empty()) info.items.push_back(arena_, inventors_);
+    if (!assignees_.parties.empty()) info.items.push_back(arena_, assignees_);
     return info;
   }
 
   // Original classifications first, then the cross-references; the first of
   // them all is the main one.
-  ClassificationUs us_classification() const {
+  ClassificationUs us_classification() {
     ClassificationUs us;
-    us.further_classifications.reserve(us_original_.size() + us_cross_.size());
+    us.further_classifications.reserve(arena_, us_original_.size() + us_cross_.size());
     for (const auto* list : {&us_original_, &us_cross_}) {
       for (const ApsField* field : *list) {
-        if (!us.main_classification) us.main_classification = aps_value(*field);
-        else us.further_classifications.push_back(aps_value(*field));
+        if (!us.main_classification) us.main_classification = aps_value(*field, arena_);
+        else us.further_classifications.push_back(arena_, aps_value(*field, arena_));
       }
     }
     return us;
@@ -299,11 +301,13 @@ class RecordBuilder {
     Description description;
     for (std::size_t i = 0; i < kKinds.size(); ++i) {
       if (!description_parts_[i].present) continue;
-      description.entries.push_back(DescriptionPart{kKinds[i], {}, std::move(description_parts_[i].items)});
+      description.entries.push_back(arena_, DescriptionPart{kKinds[i], {}, description_parts_[i].items});
     }
     return description;
   }
 
+  SourceDocument& document_;
+  Arena& arena_;
   const ApsField* wku_ = nullptr;
   const ApsField* isd_ = nullptr;
   const ApsField* apn_ = nullptr;
@@ -314,7 +318,7 @@ class RecordBuilder {
   std::optional<InventorRecord> inventor_;
   Inventors inventors_;
   Assignees assignees_;
-  std::vector<std::string> ipc_;
+  std::vector<std::string_view> ipc_;
   std::vector<const ApsField*> us_original_;
   std::vector<const ApsField*> us_cross_;
   Abstract abstract_;
@@ -326,13 +330,16 @@ class RecordBuilder {
 
 }  // namespace
 
-ParseResult parse_aps(std::string_view text, SourceFormat format) {
-  const std::vector<ApsField> fields = cut_aps_fields(text);
+ParseResult parse_aps(SourceText text, SourceFormat format) {
+  const std::vector<ApsField> fields = cut_aps_fields(text.view());
   if (fields.empty()) return ParseError::structure(std::string(messages::kApsNoTaggedFields));
-  RecordBuilder record(fields);
+  SourceDocument document;
+  RecordBuilder record(fields, document);
   if (record.wku() == nullptr || record.wku()->empty())
     return ParseError::structure(std::string(messages::kApsMissingWku));
-  return std::move(record).build(format);
+  record.build(format);
+  document.text = std::move(text);
+  return document;
 }
 
 Result<std::string, ParseError> serialize_aps(const SourceDocument&) {

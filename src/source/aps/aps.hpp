@@ -8,7 +8,7 @@
 
 namespace tessellox {
 
-ParseResult parse_aps(std::string_view text, SourceFormat format);
+ParseResult parse_aps(SourceText text, SourceFormat format);
 Result<std::string, ParseError> serialize_aps(const SourceDocument& document);
 
 }  // namespace tessellox

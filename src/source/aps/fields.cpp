@@ -249,4 +249,9 @@ std::string aps_value(const ApsField& field) {
   return value;
 }
 
+std::string_view aps_value(const ApsField& field, Arena& arena) {
+  if (field.value_size == field.head.size()) return field.head;
+  return arena.copy(aps_value(field));
+}
+
 }  // namespace tessellox

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "arena.hpp"
+
 namespace tessellox {
 
 // The twenty section headers. A field belongs to the header in force when its
@@ -49,5 +51,8 @@ std::vector<ApsField> cut_aps_fields(std::string_view text);
 // Appends the joined value: the head, then each continuation line.
 void append_aps_value(const ApsField& field, std::string& out);
 std::string aps_value(const ApsField& field);
+// The joined value as a view: the head itself when nothing continues it,
+// else joined in `arena`.
+std::string_view aps_value(const ApsField& field, Arena& arena);
 
 }  // namespace tessellox

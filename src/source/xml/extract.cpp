@@ -10,6 +10,9 @@ namespace {
 
 std::string to_string(std::string_view view) { return std::string(view); }
 
+// A copy of `text` in the arena, for strings the tree does not hold as they are.
+std::string_view keep(Arena& arena, std::string_view text) { return arena.copy(text); }
+
 // Most text starts with a letter, so the first byte usually decides.
 bool is_white_space_only(std::string_view text) noexcept {
   if (!text.empty()) {
@@ -17,11 +20,6 @@ bool is_white_space_only(std::string_view text) noexcept {
     if (first < 0x80 && first != ' ' && (first < '\t' || first > '\r')) return false;
   }
   return trim_start(text).empty();
-}
-
-OptString to_opt_string(std::optional<std::string_view> view) {
-  if (!view) return std::nullopt;
-  return std::string(*view);
 }
 
 }  // namespace
@@ -57,16 +55,11 @@ NodeRef first_child_element(NodeRef node, std::string_view name) noexcept {
   return NodeRef();
 }
 
-Attributes copy_attributes(NodeRef node) {
+Attributes copy_attributes(NodeRef node, Arena& arena) {
   Attributes attributes;
   if (!node.is_element() || node.attribute_count() == 0) return attributes;
-  attributes.reserve(node.attribute_count());
-  for (AttributeView view : node.attributes()) {
-    Attribute& attribute = attributes.emplace_back();
-    attribute.name.assign(view.local_name);
-    attribute.value.assign(view.value);
-    if (view.prefix) attribute.prefix = to_string(*view.prefix);
-  }
+  attributes.reserve(arena, node.attribute_count());
+  for (AttributeView view : node.attributes()) attributes.push_back(arena, Attribute{view.local_name, view.value, view.prefix});
   return attributes;
 }
 
@@ -76,10 +69,6 @@ std::optional<std::string_view> attribute_value(NodeRef element, std::string_vie
     if (view.local_name == name) return view.value;
   }
   return std::nullopt;
-}
-
-OptString attribute_string(NodeRef element, std::string_view name) {
-  return to_opt_string(attribute_value(element, name));
 }
 
 // ---------------------------------------------------------------------------
@@ -111,48 +100,42 @@ std::string text_content(NodeRef node) {
   return out;
 }
 
-std::string trimmed_text(NodeRef node) {
-  // Most elements read this way hold one piece of character data: trim the
-  // view and copy once.
+std::string_view trimmed_text(NodeRef node, Arena& arena) {
+  // Most elements read this way hold one piece of character data: its
+  // trimmed view is the text, with nothing copied.
   const NodeRef first = node.first_child();
   if (node.is_element() && !first.is_null() && first.next_sibling().is_null() && first.is_character_data()) {
-    return to_string(trim(first.value()));
+    return trim(first.value());
   }
-  if (node.is_character_data()) return to_string(trim(node.value()));
-  std::string text = text_content(node);
-  const std::string_view kept = trim(text);
-  if (kept.size() == text.size()) return text;
-  const std::size_t start = static_cast<std::size_t>(kept.data() - text.data());
-  const std::size_t length = kept.size();
-  text.erase(start + length);
-  text.erase(0, start);
-  return text;
+  if (node.is_character_data()) return trim(node.value());
+  const std::string text = text_content(node);
+  return keep(arena, trim(text));
 }
 
 namespace {
 
-OptString trimmed_or_absent(NodeRef element) {
-  std::string text = trimmed_text(element);
+OptString trimmed_or_absent(NodeRef element, Arena& arena) {
+  const std::string_view text = trimmed_text(element, arena);
   if (text.empty()) return std::nullopt;
   return text;
 }
 
 }  // namespace
 
-OptString child_text(NodeRef element, std::initializer_list<std::string_view> names) {
+OptString child_text(NodeRef element, std::initializer_list<std::string_view> names, Arena& arena) {
   for (NodeRef child : child_elements(element)) {
     const std::string_view name = child.local_name();
     for (std::string_view wanted : names) {
-      if (name == wanted) return trimmed_or_absent(child);
+      if (name == wanted) return trimmed_or_absent(child, arena);
     }
   }
   return std::nullopt;
 }
 
-OptString child_text(NodeRef element, std::string_view name) {
+OptString child_text(NodeRef element, std::string_view name, Arena& arena) {
   const NodeRef child = first_child_element(element, name);
   if (child.is_null()) return std::nullopt;
-  return trimmed_or_absent(child);
+  return trimmed_or_absent(child, arena);
 }
 
 OptLevel parse_level(std::string_view value) noexcept {
@@ -215,7 +198,7 @@ std::size_t child_element_count(NodeRef node) noexcept {
   return count;
 }
 
-OptString non_empty(std::string text) {
+OptString non_empty(std::string_view text) noexcept {
   if (text.empty()) return std::nullopt;
   return text;
 }
@@ -267,37 +250,37 @@ void append_captured_text(NodeRef node, std::string& out) {
   }
 }
 
-std::string captured_text(NodeRef node) {
+std::string_view captured_text(NodeRef node, Arena& arena) {
+  if (node.is_character_data()) return node.value();
+  if (node.kind() == NodeKind::EntityReference && node.has_replacement()) return node.value();
   std::string out;
   append_captured_text(node, out);
-  return out;
+  return keep(arena, out);
 }
 
 namespace {
 
-// Fills a default-constructed record in place: captured subtrees can be
-// large, so children are sized once and never moved.
-void capture_into(NodeRef node, RawXml& raw) {
+// Fills a record in place. A captured node costs its record and the lists of
+// its children and attributes; its strings are the tree's views.
+void capture_into(NodeRef node, RawXml& raw, Arena& arena) {
   if (!node.is_element()) {
     raw.kind = RawXml::Kind::Text;
-    append_captured_text(node, raw.text);
+    raw.text = captured_text(node, arena);
     return;
   }
   raw.kind = RawXml::Kind::Element;
-  raw.name.assign(node.local_name());
-  if (std::optional<std::string_view> prefix = node.prefix()) raw.prefix = to_string(*prefix);
-  raw.attributes = copy_attributes(node);
-  raw.children.reserve(child_count(node));
-  // Constructed from a value rather than value-initialised, which would
-  // first zero every record.
-  for (NodeRef child : node.children()) capture_into(child, raw.children.emplace_back(RawXml::make_text(std::string())));
+  raw.name = node.local_name();
+  raw.prefix = node.prefix();
+  raw.attributes = copy_attributes(node, arena);
+  raw.children.reserve(arena, child_count(node));
+  for (NodeRef child : node.children()) capture_into(child, raw.children.emplace_back(arena), arena);
 }
 
 }  // namespace
 
-RawXml capture_node(NodeRef node) {
+RawXml capture_node(NodeRef node, Arena& arena) {
   RawXml raw;
-  capture_into(node, raw);
+  capture_into(node, raw, arena);
   return raw;
 }
 
@@ -352,12 +335,10 @@ OptString reference_target(NodeRef element, InlineKind kind) {
     case InlineKind::CrossReference:
       return attribute_string(element, "target");
     case InlineKind::FigureReference:
-      if (std::optional<std::string_view> idref = attribute_value(element, "idref")) return to_string(*idref);
+      if (OptString idref = attribute_value(element, "idref")) return idref;
       return attribute_string(element, "target");
     case InlineKind::DependentClaimReference:
-      if (std::optional<std::string_view> depends_on = attribute_value(element, "depends_on")) {
-        return to_string(*depends_on);
-      }
+      if (OptString depends_on = attribute_value(element, "depends_on")) return depends_on;
       return attribute_string(element, "idref");
     default:
       return std::nullopt;
@@ -366,32 +347,30 @@ OptString reference_target(NodeRef element, InlineKind kind) {
 
 // Nodes are built in place, each starting from an empty alternative, so
 // that no finished record is moved or copied into the list.
-void append_inline_content(NodeRef element, InlineContent& out) {
-  out.reserve(out.size() + child_count(element));
+void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
+  out.reserve(arena, out.size() + child_count(element));
   for (NodeRef child : element.children()) {
     switch (child.kind()) {
       case NodeKind::Text:
       case NodeKind::CData:
-        if (!is_droppable_white_space(child.value())) {
-          out.emplace_back().get<Text>().text.assign(child.value());
-        }
+        if (!is_droppable_white_space(child.value())) out.push_back(arena, Text{child.value()});
         break;
       case NodeKind::EntityReference:
-        append_captured_text(child, out.emplace_back().get<Text>().text);
+        out.push_back(arena, Text{captured_text(child, arena)});
         break;
       case NodeKind::Element:
         if (std::optional<InlineKind> kind = inline_kind(child.local_name())) {
-          InlineElement& inline_element = out.emplace_back().emplace<InlineElement>();
+          InlineElement& inline_element = out.emplace_back(arena).emplace<InlineElement>(arena);
           inline_element.kind = *kind;
-          inline_element.attributes = copy_attributes(child);
+          inline_element.attributes = copy_attributes(child, arena);
           inline_element.target = reference_target(child, *kind);
-          append_inline_content(child, inline_element.content);
+          append_inline_content(child, inline_element.content, arena);
         } else {
-          capture_into(child, out.emplace_back().emplace<RawXml>());
+          capture_into(child, out.emplace_back(arena).emplace<RawXml>(arena), arena);
         }
         break;
       case NodeKind::ProcessingInstruction:
-        capture_into(child, out.emplace_back().emplace<RawXml>());
+        capture_into(child, out.emplace_back(arena).emplace<RawXml>(arena), arena);
         break;
       default:
         break;
@@ -401,9 +380,9 @@ void append_inline_content(NodeRef element, InlineContent& out) {
 
 }  // namespace
 
-InlineContent inline_content(NodeRef element) {
+InlineContent inline_content(NodeRef element, Arena& arena) {
   InlineContent content;
-  append_inline_content(element, content);
+  append_inline_content(element, content, arena);
   return content;
 }
 
@@ -411,59 +390,60 @@ InlineContent inline_content(NodeRef element) {
 // Body records
 // ---------------------------------------------------------------------------
 
-Heading build_heading(NodeRef element) {
+Heading build_heading(NodeRef element, Arena& arena) {
   Heading heading;
-  heading.attributes = copy_attributes(element);
-  heading.content = inline_content(element);
+  heading.attributes = copy_attributes(element, arena);
+  heading.content = inline_content(element, arena);
   heading.align = attribute_string(element, "align");
   heading.lvl = level(element);
   return heading;
 }
 
-Paragraph build_paragraph(NodeRef element) {
+Paragraph build_paragraph(NodeRef element, Arena& arena) {
   Paragraph paragraph;
-  paragraph.attributes = copy_attributes(element);
+  paragraph.attributes = copy_attributes(element, arena);
   paragraph.id = attribute_string(element, "id");
   paragraph.lvl = level(element);
-  paragraph.content = inline_content(element);
+  paragraph.content = inline_content(element, arena);
   return paragraph;
 }
 
-ClaimElement build_claim_element(NodeRef element) {
+ClaimElement build_claim_element(NodeRef element, Arena& arena) {
   ClaimElement claim;
-  claim.attributes = copy_attributes(element);
-  claim.content = inline_content(element);
+  claim.attributes = copy_attributes(element, arena);
+  claim.content = inline_content(element, arena);
   claim.id = attribute_string(element, "id");
   return claim;
 }
 
-Figure build_figure(NodeRef element) {
+Figure build_figure(NodeRef element, Arena& arena) {
   Figure figure;
-  figure.attributes = copy_attributes(element);
+  figure.attributes = copy_attributes(element, arena);
   figure.id = attribute_string(element, "id");
+  figure.items.reserve(arena, child_element_count(element));
   for (NodeRef child : child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "img" || name == "image") {
       Image image;
-      image.attributes = copy_attributes(child);
+      image.attributes = copy_attributes(child, arena);
       image.id = attribute_string(child, "id");
       image.file = attribute_string(child, "file");
       image.imf = attribute_string(child, "imf");
       image.ti = attribute_string(child, "ti");
-      figure.items.emplace_back(std::move(image));
+      figure.items.push_back(arena, image);
     } else {
-      figure.items.emplace_back(capture_node(child));
+      figure.items.push_back(arena, capture_node(child, arena));
     }
   }
   return figure;
 }
 
-DocumentId document_identity(NodeRef document_id) {
+DocumentId document_identity(NodeRef document_id, Arena& arena) {
   DocumentId identity;
-  if (OptString number = child_text(document_id, "doc-number")) identity.doc_number = std::move(*number);
-  identity.kind_code = child_text(document_id, "kind");
-  identity.document_date = child_text(document_id, "date");
-  identity.country_code = child_text(document_id, "country");
+  if (OptString number = child_text(document_id, "doc-number", arena)) identity.doc_number = *number;
+  identity.kind_code = child_text(document_id, "kind", arena);
+  identity.document_date = child_text(document_id, "date", arena);
+  identity.country_code = child_text(document_id, "country", arena);
   return identity;
 }
 
@@ -527,10 +507,10 @@ DeclarationValues read_declaration(std::string_view declaration) {
 
 void capture_prolog(std::string_view text, const Tree& tree, SourceDocument& document) {
   if (const std::optional<DocumentTypeInfo> info = tree.document_type_info()) {
-    document.doctype_name = to_string(info->name);
-    document.doctype_public_id = to_opt_string(info->public_id);
-    document.doctype_system_id = to_opt_string(info->system_id);
-    document.doctype_internal_subset = to_opt_string(info->internal_subset);
+    document.doctype_name = info->name;
+    document.doctype_public_id = info->public_id;
+    document.doctype_system_id = info->system_id;
+    document.doctype_internal_subset = info->internal_subset;
   }
   // "<?xml-stylesheet ...?>" also starts with "<?xml" but is no declaration.
   const bool has_declaration = text.size() >= 7 && text.substr(0, 5) == "<?xml" &&
@@ -538,11 +518,11 @@ void capture_prolog(std::string_view text, const Tree& tree, SourceDocument& doc
   const std::size_t close = has_declaration ? text.find("?>") : std::string_view::npos;
   if (close != std::string_view::npos) {
     const DeclarationValues values = read_declaration(text.substr(0, close + 2));
-    document.xml_version = to_opt_string(values.version);
-    document.xml_encoding = to_opt_string(values.encoding);
-    document.xml_standalone = to_opt_string(values.standalone);
+    document.xml_version = values.version;
+    document.xml_encoding = values.encoding;
+    document.xml_standalone = values.standalone;
   }
-  if (!document.xml_version) document.xml_version = to_string(tree.xml_version());
+  if (!document.xml_version) document.xml_version = tree.xml_version();
 }
 
 }  // namespace tessellox::xml

@@ -118,13 +118,16 @@ inline SignificantRange significant_child_nodes(NodeRef node) noexcept { return 
 NodeRef first_child_element(NodeRef node, std::string_view name) noexcept;
 
 // The node's attributes as model records, in document order (empty for a non-element).
-Attributes copy_attributes(NodeRef node);
+Attributes copy_attributes(NodeRef node, Arena& arena);
 
 // The value of the first attribute with local name `name`, unchanged; absent when none.
 std::optional<std::string_view> attribute_value(NodeRef element, std::string_view name) noexcept;
 
-// The same, as an owned optional string for the model.
-OptString attribute_string(NodeRef element, std::string_view name);
+// The same, for the model: a view into the tree's storage, which the
+// document takes over.
+inline OptString attribute_string(NodeRef element, std::string_view name) noexcept {
+  return attribute_value(element, name);
+}
 
 // ---------------------------------------------------------------------------
 // Text
@@ -137,13 +140,14 @@ void append_text_content(NodeRef node, std::string& out);
 // The concatenated character data below `node`.
 std::string text_content(NodeRef node);
 
-// Text content with leading and trailing Unicode white space removed.
-std::string trimmed_text(NodeRef node);
+// Text content with leading and trailing Unicode white space removed: a view
+// into the tree's storage when the text is one piece, else joined in `arena`.
+std::string_view trimmed_text(NodeRef node, Arena& arena);
 
 // Trimmed text of the first child element (document order) whose local name
 // is one of `names`; absent when there is none or when that text is empty.
-OptString child_text(NodeRef element, std::initializer_list<std::string_view> names);
-OptString child_text(NodeRef element, std::string_view name);
+OptString child_text(NodeRef element, std::initializer_list<std::string_view> names, Arena& arena);
+OptString child_text(NodeRef element, std::string_view name, Arena& arena);
 
 // Reads an unsigned 32-bit decimal with one optional leading '+'; absent otherwise.
 OptLevel parse_level(std::string_view value) noexcept;
@@ -158,10 +162,11 @@ OptLevel level(NodeRef element) noexcept;
 // A generic copy of any node: element form for elements (recursively), text
 // form for every other kind (comments, PIs, entity references and the
 // document type in their XML spelling).
-RawXml capture_node(NodeRef node);
+RawXml capture_node(NodeRef node, Arena& arena);
 
-// The text form of a non-element node, as capture_node writes it.
-std::string captured_text(NodeRef node);
+// The text form of a non-element node, as capture_node writes it: a view of
+// character data, or the node's XML spelling written in `arena`.
+std::string_view captured_text(NodeRef node, Arena& arena);
 void append_captured_text(NodeRef node, std::string& out);
 
 // The number of child nodes of any kind.
@@ -172,26 +177,26 @@ std::size_t child_count(NodeRef node) noexcept;
 std::size_t child_element_count(NodeRef node) noexcept;
 
 // The text itself, or absent when it is empty.
-OptString non_empty(std::string text);
+OptString non_empty(std::string_view text) noexcept;
 
 // Mixed content as inline nodes: typed elements for the known inline names,
 // RawXml for other elements and PIs, comments dropped. White-space-only text
 // is dropped when empty or holding a line feed, and kept otherwise, so the
 // space between two inline elements survives.
-InlineContent inline_content(NodeRef element);
+InlineContent inline_content(NodeRef element, Arena& arena);
 
 // The typed kind of an inline element name (`b`, `bold`, `figref`, ...), absent for others.
 std::optional<InlineKind> inline_kind(std::string_view name) noexcept;
 
 // Body records built from their elements.
-Heading build_heading(NodeRef element);
-Paragraph build_paragraph(NodeRef element);
-ClaimElement build_claim_element(NodeRef element);
-Figure build_figure(NodeRef element);
+Heading build_heading(NodeRef element, Arena& arena);
+Paragraph build_paragraph(NodeRef element, Arena& arena);
+ClaimElement build_claim_element(NodeRef element, Arena& arena);
+Figure build_figure(NodeRef element, Arena& arena);
 
 // A DocumentId from a `document-id` element: doc-number (empty when absent),
 // kind, date and country.
-DocumentId document_identity(NodeRef document_id);
+DocumentId document_identity(NodeRef document_id, Arena& arena);
 
 // ---------------------------------------------------------------------------
 // The front end
@@ -214,26 +219,30 @@ void capture_prolog(std::string_view text, const Tree& tree, SourceDocument& doc
 // other child nodes leave no trace.
 template <class ConvertChild>
 void append_root_parts(NodeRef root, SourceDocument& document, ConvertChild&& convert_child) {
-  document.parts.reserve(child_element_count(root));
-  for (NodeRef child : child_elements(root)) document.parts.push_back(convert_child(child));
+  document.parts.reserve(document.arena, child_element_count(root));
+  for (NodeRef child : child_elements(root)) document.parts.push_back(document.arena, convert_child(child));
 }
 
 // The whole front end: parse, check the root, copy the root's attributes,
 // call `convert(root, document)` to fill the root parts, capture the prolog
 // and store `format`. `convert` is any callable (NodeRef, SourceDocument&).
+// The document takes over the text and the tree's arena, which the views of
+// the model point into; the tree's nodes are released on return.
 template <class Converter>
-ParseResult run_front_end(std::string_view text, std::string_view root_name, std::string_view wrong_root_message,
+ParseResult run_front_end(SourceText text, std::string_view root_name, std::string_view wrong_root_message,
                           SourceFormat format, Converter&& convert) {
-  Result<Tree, ParseError> parsed = parse_document(text);
+  Result<Tree, ParseError> parsed = parse_document(text.view());
   if (!parsed) return std::move(parsed).error();
-  const Tree& tree = parsed.value();
+  Tree& tree = parsed.value();
   Result<NodeRef, ParseError> root = checked_root(tree, root_name, wrong_root_message);
   if (!root) return std::move(root).error();
   SourceDocument document;
-  document.root_attributes = copy_attributes(root.value());
+  document.arena = tree.release_arena();
+  document.root_attributes = copy_attributes(root.value(), document.arena);
   std::forward<Converter>(convert)(root.value(), document);
-  capture_prolog(text, tree, document);
+  capture_prolog(text.view(), tree, document);
   document.source_format = format;
+  document.text = std::move(text);
   return document;
 }
 

@@ -47,10 +47,10 @@ NodeRef first_descendant(NodeRef node, Names names) noexcept {
 
 // Trimmed text of the first match only: a blank first match gives absent even
 // when a later one has text.
-OptString descendant_text(NodeRef node, Names names) {
+OptString descendant_text(NodeRef node, Names names, Arena& arena) {
   const NodeRef found = first_descendant(node, names);
   if (found.is_null()) return std::nullopt;
-  return xml::non_empty(xml::trimmed_text(found));
+  return xml::non_empty(xml::trimmed_text(found, arena));
 }
 
 OptLevel lvl(NodeRef element) noexcept {
@@ -96,27 +96,27 @@ bool is_droppable_white_space(std::string_view text) noexcept {
   return trim(text).empty() && text.find('\n') != std::string_view::npos;
 }
 
-void append_inline_content(NodeRef element, InlineContent& out) {
+void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
   for (NodeRef child : element.children()) {
     switch (child.kind()) {
       case NodeKind::Text:
       case NodeKind::CData:
-        if (!is_droppable_white_space(child.value())) out.push_back(InlineNode{Text{std::string(child.value())}});
+        if (!is_droppable_white_space(child.value())) out.push_back(arena, InlineNode(Text{child.value()}));
         break;
       case NodeKind::EntityReference:
-        out.push_back(InlineNode{Text{xml::captured_text(child)}});
+        out.push_back(arena, InlineNode(Text{xml::captured_text(child, arena)}));
         break;
       case NodeKind::Element:
         if (const std::optional<InlineKind> kind = inline_kind(child.local_name())) {
           InlineElement inline_element;
           inline_element.kind = *kind;
-          inline_element.attributes = xml::copy_attributes(child);
+          inline_element.attributes = xml::copy_attributes(child, arena);
           inline_element.target = reference_target(child, *kind);
-          inline_element.content.reserve(xml::child_count(child));
-          append_inline_content(child, inline_element.content);
-          out.push_back(InlineNode{std::move(inline_element)});
+          inline_element.content.reserve(arena, xml::child_count(child));
+          append_inline_content(child, inline_element.content, arena);
+          out.push_back(arena, InlineNode(arena, inline_element));
         } else {
-          out.push_back(InlineNode{xml::capture_node(child)});
+          out.push_back(arena, InlineNode(arena, xml::capture_node(child, arena)));
         }
         break;
       default:  // comments and processing instructions carry no text
@@ -125,10 +125,10 @@ void append_inline_content(NodeRef element, InlineContent& out) {
   }
 }
 
-InlineContent inline_nodes(NodeRef element) {
+InlineContent inline_nodes(NodeRef element, Arena& arena) {
   InlineContent content;
-  content.reserve(xml::child_count(element));
-  append_inline_content(element, content);
+  content.reserve(arena, xml::child_count(element));
+  append_inline_content(element, content, arena);
   return content;
 }
 
@@ -136,35 +136,35 @@ InlineContent inline_nodes(NodeRef element) {
 // Body records
 // ---------------------------------------------------------------------------
 
-Heading heading(NodeRef element) {
+Heading heading(NodeRef element, Arena& arena) {
   Heading record;
-  record.attributes = xml::copy_attributes(element);
-  record.content = inline_nodes(element);
+  record.attributes = xml::copy_attributes(element, arena);
+  record.content = inline_nodes(element, arena);
   record.align = xml::attribute_string(element, "align");
   record.lvl = lvl(element);
   return record;
 }
 
-Paragraph paragraph(NodeRef element) {
+Paragraph paragraph(NodeRef element, Arena& arena) {
   Paragraph record;
-  record.attributes = xml::copy_attributes(element);
+  record.attributes = xml::copy_attributes(element, arena);
   record.id = xml::attribute_string(element, "id");
   record.lvl = lvl(element);
-  record.content = inline_nodes(element);
+  record.content = inline_nodes(element, arena);
   return record;
 }
 
-ClaimElement claim(NodeRef element) {
+ClaimElement claim(NodeRef element, Arena& arena) {
   ClaimElement record;
-  record.attributes = xml::copy_attributes(element);
-  record.content = inline_nodes(element);
+  record.attributes = xml::copy_attributes(element, arena);
+  record.content = inline_nodes(element, arena);
   record.id = xml::attribute_string(element, "id");
   return record;
 }
 
-Image image(NodeRef element) {
+Image image(NodeRef element, Arena& arena) {
   Image record;
-  record.attributes = xml::copy_attributes(element);
+  record.attributes = xml::copy_attributes(element, arena);
   record.id = xml::attribute_string(element, "id");
   record.file = xml::attribute_string(element, "file");
   record.imf = xml::attribute_string(element, "imf");
@@ -172,32 +172,32 @@ Image image(NodeRef element) {
   return record;
 }
 
-Figure figure(NodeRef element) {
+Figure figure(NodeRef element, Arena& arena) {
   Figure record;
-  record.attributes = xml::copy_attributes(element);
+  record.attributes = xml::copy_attributes(element, arena);
   record.id = xml::attribute_string(element, "id");
   for (NodeRef child : xml::child_elements(element)) {
     if (child.local_name() == "image") {
-      record.items.emplace_back(image(child));
+      record.items.emplace_back(arena, image(child, arena));
     } else {
-      record.items.emplace_back(xml::capture_node(child));
+      record.items.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return record;
 }
 
-Section section(NodeRef element) {
+Section section(NodeRef element, Arena& arena) {
   Section record;
-  record.attributes = xml::copy_attributes(element);
-  record.blocks.reserve(xml::child_element_count(element));
+  record.attributes = xml::copy_attributes(element, arena);
+  record.blocks.reserve(arena, xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "heading") {
-      record.blocks.emplace_back(heading(child));
+      record.blocks.emplace_back(arena, heading(child, arena));
     } else if (name == "paragraph") {
-      record.blocks.emplace_back(paragraph(child));
+      record.blocks.emplace_back(arena, paragraph(child, arena));
     } else {
-      record.blocks.emplace_back(xml::capture_node(child));
+      record.blocks.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return record;
@@ -207,56 +207,56 @@ Section section(NodeRef element) {
 // Bibliographic items
 // ---------------------------------------------------------------------------
 
-DocumentId document_id(NodeRef element) {
+DocumentId document_id(NodeRef element, Arena& arena) {
   DocumentId id;
-  if (OptString number = xml::child_text(element, "doc-number")) id.doc_number = std::move(*number);
-  id.kind_code = xml::child_text(element, "kind-code");
-  id.document_date = xml::child_text(element, "document-date");
-  id.country_code = xml::child_text(element, "country-code");
+  if (OptString number = xml::child_text(element, "doc-number", arena)) id.doc_number = std::move(*number);
+  id.kind_code = xml::child_text(element, "kind-code", arena);
+  id.document_date = xml::child_text(element, "document-date", arena);
+  id.country_code = xml::child_text(element, "country-code", arena);
   return id;
 }
 
-DomesticFilingData domestic_filing_data(NodeRef element) {
+DomesticFilingData domestic_filing_data(NodeRef element, Arena& arena) {
   DomesticFilingData data;
-  data.attributes = xml::copy_attributes(element);
+  data.attributes = xml::copy_attributes(element, arena);
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "application-number") {
       ApplicationNumber number;
-      number.attributes = xml::copy_attributes(child);
+      number.attributes = xml::copy_attributes(child, arena);
       number.appl_type = xml::attribute_string(child, "appl-type");
-      number.doc_number = xml::child_text(child, "doc-number");
-      data.entries.emplace_back(std::move(number));
+      number.doc_number = xml::child_text(child, "doc-number", arena);
+      data.entries.emplace_back(arena, std::move(number));
     } else if (name == "application-number-series-code") {
-      data.entries.emplace_back(SeriesCode{xml::trimmed_text(child)});
+      data.entries.emplace_back(arena, SeriesCode{xml::trimmed_text(child, arena)});
     } else if (name == "filing-date") {
-      data.entries.emplace_back(FilingDate{xml::trimmed_text(child)});
+      data.entries.emplace_back(arena, FilingDate{xml::trimmed_text(child, arena)});
     } else {
-      data.entries.emplace_back(xml::capture_node(child));
+      data.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return data;
 }
 
-TechnicalInformation technical_information(NodeRef element) {
+TechnicalInformation technical_information(NodeRef element, Arena& arena) {
   TechnicalInformation technical;
-  technical.attributes = xml::copy_attributes(element);
+  technical.attributes = xml::copy_attributes(element, arena);
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "classification-ipc") {
       ClassificationIpc ipc;
-      ipc.attributes = xml::copy_attributes(child);
-      ipc.main_classification = descendant_text(child, {"ipc"});
-      technical.entries.emplace_back(std::move(ipc));
+      ipc.attributes = xml::copy_attributes(child, arena);
+      ipc.main_classification = descendant_text(child, {"ipc"}, arena);
+      technical.entries.emplace_back(arena, std::move(ipc));
     } else if (name == "classification-us") {
       ClassificationUs us;
-      us.attributes = xml::copy_attributes(child);
-      us.main_classification = descendant_text(child, {"class", "subclass"});
-      technical.entries.emplace_back(std::move(us));
+      us.attributes = xml::copy_attributes(child, arena);
+      us.main_classification = descendant_text(child, {"class", "subclass"}, arena);
+      technical.entries.emplace_back(arena, std::move(us));
     } else if (name == "title-of-invention") {
-      technical.entries.emplace_back(TitleOfInvention{xml::trimmed_text(child)});
+      technical.entries.emplace_back(arena, TitleOfInvention{xml::trimmed_text(child, arena)});
     } else {
-      technical.entries.emplace_back(xml::capture_node(child));
+      technical.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return technical;
@@ -270,79 +270,79 @@ bool is_continuity_entry_name(std::string_view name) noexcept {
 // An entry holds parent-child with the child (this application itself)
 // before the parent, so the parent's number and date are looked up inside
 // `parent` whenever the entry has one.
-ContinuityEntry continuity_entry(NodeRef element) {
+ContinuityEntry continuity_entry(NodeRef element, Arena& arena) {
   ContinuityEntry entry;
-  entry.attributes = xml::copy_attributes(element);
+  entry.attributes = xml::copy_attributes(element, arena);
   NodeRef scope = first_descendant(element, {"parent"});
   if (scope.is_null()) scope = element;
-  entry.parent_doc_number = descendant_text(scope, {"doc-number"});
-  entry.parent_document_date = descendant_text(scope, {"document-date"});
-  entry.relation_name = std::string(element.local_name());
+  entry.parent_doc_number = descendant_text(scope, {"doc-number"}, arena);
+  entry.parent_document_date = descendant_text(scope, {"document-date"}, arena);
+  entry.relation_name = element.local_name();
   return entry;
 }
 
-ContinuityData continuity_data(NodeRef element) {
+ContinuityData continuity_data(NodeRef element, Arena& arena) {
   ContinuityData data;
-  data.attributes = xml::copy_attributes(element);
+  data.attributes = xml::copy_attributes(element, arena);
   for (NodeRef child : xml::child_elements(element)) {
     if (is_continuity_entry_name(child.local_name())) {
-      data.entries.emplace_back(continuity_entry(child));
+      data.entries.emplace_back(arena, continuity_entry(child, arena));
     } else {
-      data.entries.emplace_back(xml::capture_node(child));
+      data.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return data;
 }
 
-Inventors inventors(NodeRef element) {
+Inventors inventors(NodeRef element, Arena& arena) {
   Inventors group;
-  group.attributes = xml::copy_attributes(element);
+  group.attributes = xml::copy_attributes(element, arena);
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name != "first-named-inventor" && name != "inventor") {
-      group.entries.emplace_back(xml::capture_node(child));
+      group.entries.emplace_back(arena, xml::capture_node(child, arena));
       continue;
     }
     InventorRecord record;
     record.first_named = name == "first-named-inventor";
-    record.attributes = xml::copy_attributes(child);
-    record.given_name = descendant_text(child, {"given-name"});
-    record.family_name = descendant_text(child, {"family-name"});
-    record.city = descendant_text(child, {"city"});
-    record.state = descendant_text(child, {"state"});
-    record.country_code = descendant_text(child, {"country-code"});
-    group.entries.emplace_back(std::move(record));
+    record.attributes = xml::copy_attributes(child, arena);
+    record.given_name = descendant_text(child, {"given-name"}, arena);
+    record.family_name = descendant_text(child, {"family-name"}, arena);
+    record.city = descendant_text(child, {"city"}, arena);
+    record.state = descendant_text(child, {"state"}, arena);
+    record.country_code = descendant_text(child, {"country-code"}, arena);
+    group.entries.emplace_back(arena, std::move(record));
   }
   return group;
 }
 
-Address address(NodeRef element) {
+Address address(NodeRef element, Arena& arena) {
   Address record;
-  record.attributes = xml::copy_attributes(element);
+  record.attributes = xml::copy_attributes(element, arena);
   for (NodeRef child : xml::child_elements(element)) {
     // Blank lines stay, so line numbers keep their positions.
-    if (child.local_name().starts_with("address-")) record.address_lines.push_back(xml::trimmed_text(child));
+    if (child.local_name().starts_with("address-")) record.address_lines.push_back(arena, xml::trimmed_text(child, arena));
   }
-  record.city = xml::child_text(element, "city");
-  record.state = xml::child_text(element, "state");
-  record.country_code = descendant_text(element, {"country-code"});
-  record.postalcode = xml::child_text(element, "postalcode");
+  record.city = xml::child_text(element, "city", arena);
+  record.state = xml::child_text(element, "state", arena);
+  record.country_code = descendant_text(element, {"country-code"}, arena);
+  record.postalcode = xml::child_text(element, "postalcode", arena);
   return record;
 }
 
-CorrespondenceAddress correspondence_address(NodeRef element) {
+CorrespondenceAddress correspondence_address(NodeRef element, Arena& arena) {
   CorrespondenceAddress correspondence;
-  correspondence.attributes = xml::copy_attributes(element);
+  correspondence.attributes = xml::copy_attributes(element, arena);
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "name-1") {
-      correspondence.entries.emplace_back(Name1{xml::trimmed_text(child)});
+      correspondence.entries.emplace_back(arena, Name1{xml::trimmed_text(child, arena)});
     } else if (name == "name-2") {
-      correspondence.entries.emplace_back(Name2{xml::trimmed_text(child)});
+      correspondence.entries.emplace_back(arena, Name2{xml::trimmed_text(child, arena)});
     } else if (name == "address") {
-      correspondence.entries.emplace_back(address(child));
+      correspondence.entries.emplace_back(arena, address(child, arena));
     } else {
-      correspondence.entries.emplace_back(xml::capture_node(child));
+      correspondence.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return correspondence;
@@ -350,23 +350,23 @@ CorrespondenceAddress correspondence_address(NodeRef element) {
 
 // Assignees are not read in this generation: like every unlisted element
 // they are captured.
-BibliographicItem bibliographic_item(NodeRef element) {
+BibliographicItem bibliographic_item(NodeRef element, Arena& arena) {
   const std::string_view name = element.local_name();
-  if (name == "document-id") return document_id(element);
-  if (name == "publication-filing-type") return PublicationFilingType{xml::trimmed_text(element)};
-  if (name == "domestic-filing-data") return domestic_filing_data(element);
-  if (name == "technical-information") return technical_information(element);
-  if (name == "continuity-data") return continuity_data(element);
-  if (name == "inventors") return inventors(element);
-  if (name == "correspondence-address") return correspondence_address(element);
-  return xml::capture_node(element);
+  if (name == "document-id") return document_id(element, arena);
+  if (name == "publication-filing-type") return PublicationFilingType{xml::trimmed_text(element, arena)};
+  if (name == "domestic-filing-data") return domestic_filing_data(element, arena);
+  if (name == "technical-information") return technical_information(element, arena);
+  if (name == "continuity-data") return continuity_data(element, arena);
+  if (name == "inventors") return inventors(element, arena);
+  if (name == "correspondence-address") return correspondence_address(element, arena);
+  return xml::capture_node(element, arena);
 }
 
-BibliographicInformation bibliographic_information(NodeRef element) {
+BibliographicInformation bibliographic_information(NodeRef element, Arena& arena) {
   BibliographicInformation information;
-  information.attributes = xml::copy_attributes(element);
-  information.items.reserve(xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) information.items.push_back(bibliographic_item(child));
+  information.attributes = xml::copy_attributes(element, arena);
+  information.items.reserve(arena, xml::child_element_count(element));
+  for (NodeRef child : xml::child_elements(element)) information.items.push_back(arena, bibliographic_item(child, arena));
   return information;
 }
 
@@ -374,15 +374,15 @@ BibliographicInformation bibliographic_information(NodeRef element) {
 // Abstract, description, claims, drawings
 // ---------------------------------------------------------------------------
 
-Abstract abstract_part(NodeRef element) {
+Abstract abstract_part(NodeRef element, Arena& arena) {
   Abstract abstract;
-  abstract.attributes = xml::copy_attributes(element);
-  abstract.entries.reserve(xml::child_element_count(element));
+  abstract.attributes = xml::copy_attributes(element, arena);
+  abstract.entries.reserve(arena, xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     if (child.local_name() == "paragraph") {
-      abstract.entries.emplace_back(paragraph(child));
+      abstract.entries.emplace_back(arena, paragraph(child, arena));
     } else {
-      abstract.entries.emplace_back(xml::capture_node(child));
+      abstract.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return abstract;
@@ -396,92 +396,92 @@ std::optional<DescriptionPartKind> description_part_kind(std::string_view name) 
 }
 
 // A summary, drawings description or detailed description: its sections.
-DescriptionPart description_division(NodeRef element, DescriptionPartKind kind) {
+DescriptionPart description_division(NodeRef element, DescriptionPartKind kind, Arena& arena) {
   DescriptionPart part;
   part.kind = kind;
-  part.attributes = xml::copy_attributes(element);
-  part.items.reserve(xml::child_element_count(element));
+  part.attributes = xml::copy_attributes(element, arena);
+  part.items.reserve(arena, xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     if (child.local_name() == "section") {
-      part.items.emplace_back(section(child));
+      part.items.emplace_back(arena, section(child, arena));
     } else {
-      part.items.emplace_back(xml::capture_node(child));
+      part.items.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return part;
 }
 
-Description description_part(NodeRef element) {
+Description description_part(NodeRef element, Arena& arena) {
   Description description;
-  description.attributes = xml::copy_attributes(element);
-  description.entries.reserve(xml::child_element_count(element));
+  description.attributes = xml::copy_attributes(element, arena);
+  description.entries.reserve(arena, xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "cross-reference-to-related-applications") {
-      description.entries.emplace_back(section(child));
+      description.entries.emplace_back(arena, section(child, arena));
     } else if (const std::optional<DescriptionPartKind> kind = description_part_kind(name)) {
-      description.entries.emplace_back(description_division(child, *kind));
+      description.entries.emplace_back(arena, description_division(child, *kind, arena));
     } else {
-      description.entries.emplace_back(xml::capture_node(child));
+      description.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return description;
 }
 
-Claims claims_part(NodeRef element) {
+Claims claims_part(NodeRef element, Arena& arena) {
   Claims claims;
-  claims.attributes = xml::copy_attributes(element);
-  claims.entries.reserve(xml::child_element_count(element));
+  claims.attributes = xml::copy_attributes(element, arena);
+  claims.entries.reserve(arena, xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "claim") {
-      claims.entries.emplace_back(claim(child));
+      claims.entries.emplace_back(arena, claim(child, arena));
     } else if (name == "heading") {
-      claims.entries.emplace_back(heading(child));
+      claims.entries.emplace_back(arena, heading(child, arena));
     } else {
-      claims.entries.emplace_back(xml::capture_node(child));
+      claims.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return claims;
 }
 
-Drawings drawings_part(NodeRef element) {
+Drawings drawings_part(NodeRef element, Arena& arena) {
   Drawings drawings;
-  drawings.attributes = xml::copy_attributes(element);
-  drawings.entries.reserve(xml::child_element_count(element));
+  drawings.attributes = xml::copy_attributes(element, arena);
+  drawings.entries.reserve(arena, xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "figure") {
-      drawings.entries.emplace_back(figure(child));
+      drawings.entries.emplace_back(arena, figure(child, arena));
     } else if (name == "heading") {
-      drawings.entries.emplace_back(heading(child));
+      drawings.entries.emplace_back(arena, heading(child, arena));
     } else if (name == "representative-figure") {
-      drawings.entries.emplace_back(RepresentativeFigure{xml::trimmed_text(child)});
+      drawings.entries.emplace_back(arena, RepresentativeFigure{xml::trimmed_text(child, arena)});
     } else {
-      drawings.entries.emplace_back(xml::capture_node(child));
+      drawings.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return drawings;
 }
 
-RootPart root_part(NodeRef element) {
+RootPart root_part(NodeRef element, Arena& arena) {
   const std::string_view name = element.local_name();
-  if (name == "subdoc-bibliographic-information") return bibliographic_information(element);
-  if (name == "subdoc-abstract") return abstract_part(element);
-  if (name == "subdoc-description") return description_part(element);
-  if (name == "subdoc-claims") return claims_part(element);
-  if (name == "subdoc-drawings") return drawings_part(element);
-  return xml::capture_node(element);
+  if (name == "subdoc-bibliographic-information") return bibliographic_information(element, arena);
+  if (name == "subdoc-abstract") return abstract_part(element, arena);
+  if (name == "subdoc-description") return description_part(element, arena);
+  if (name == "subdoc-claims") return claims_part(element, arena);
+  if (name == "subdoc-drawings") return drawings_part(element, arena);
+  return xml::capture_node(element, arena);
 }
 
 }  // namespace
 
 // Both versions share one converter; only the stored format differs, and the
 // wrong-root message names version 1.5 for either.
-ParseResult parse_pap(std::string_view text, SourceFormat format) {
-  return xml::run_front_end(text, "patent-application-publication", messages::kPapRootRequired, format,
+ParseResult parse_pap(SourceText text, SourceFormat format) {
+  return xml::run_front_end(std::move(text), "patent-application-publication", messages::kPapRootRequired, format,
                             [](NodeRef root, SourceDocument& document) {
-                              xml::append_root_parts(root, document, root_part);
+                              xml::append_root_parts(root, document, [&document](NodeRef child) { return root_part(child, document.arena); });
                             });
 }
 

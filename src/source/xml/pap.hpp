@@ -6,6 +6,6 @@
 
 namespace tessellox {
 
-ParseResult parse_pap(std::string_view text, SourceFormat format);
+ParseResult parse_pap(SourceText text, SourceFormat format);
 
 }  // namespace tessellox

@@ -13,25 +13,27 @@ namespace {
 
 using xml::NodeRef;
 
-RootPart root_part(NodeRef node) {
+RootPart root_part(NodeRef node, Arena& arena) {
   if (xml::is_element_named(node, "publication-reference")) {
     const NodeRef document_id = xml::first_child_element(node, "document-id");
     if (!document_id.is_null()) {
       BibliographicInformation information;
-      information.attributes = xml::copy_attributes(node);
-      information.items.emplace_back(xml::document_identity(document_id));
+      information.attributes = xml::copy_attributes(node, arena);
+      information.items.push_back(arena, xml::document_identity(document_id, arena));
       return information;
     }
   }
-  return xml::capture_node(node);
+  return xml::capture_node(node, arena);
 }
 
 }  // namespace
 
-ParseResult parse_sequence_listing(std::string_view text, SourceFormat format) {
-  return xml::run_front_end(text, "sequence-cwu", messages::kSequenceRootRequired, format,
+ParseResult parse_sequence_listing(SourceText text, SourceFormat format) {
+  return xml::run_front_end(std::move(text), "sequence-cwu", messages::kSequenceRootRequired, format,
                             [](NodeRef root, SourceDocument& document) {
-                              for (NodeRef child : root.children()) document.parts.push_back(root_part(child));
+                              document.parts.reserve(document.arena, xml::child_count(root));
+                              for (NodeRef child : root.children())
+                                document.parts.push_back(document.arena, root_part(child, document.arena));
                             });
 }
 

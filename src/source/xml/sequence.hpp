@@ -6,6 +6,6 @@
 
 namespace tessellox {
 
-ParseResult parse_sequence_listing(std::string_view text, SourceFormat format);
+ParseResult parse_sequence_listing(SourceText text, SourceFormat format);
 
 }  // namespace tessellox

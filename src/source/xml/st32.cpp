@@ -42,10 +42,10 @@ NodeRef path_element(NodeRef start, Path path) noexcept {
 
 // Trimmed text at the end of the path; absent when a step is missing or the
 // text is blank.
-OptString path_text(NodeRef start, Path path) {
+OptString path_text(NodeRef start, Path path, Arena& arena) {
   const NodeRef end = path_element(start, path);
   if (end.is_null()) return std::nullopt;
-  return xml::non_empty(xml::trimmed_text(end));
+  return xml::non_empty(xml::trimmed_text(end, arena));
 }
 
 OptLevel lvl(NodeRef element) noexcept {
@@ -105,15 +105,13 @@ void append_pdat_text(NodeRef node, std::string& out) {
   }
 }
 
-std::string pdat_text(NodeRef element) {
+std::string_view pdat_text(NodeRef element, Arena& arena) {
   const NodeRef first = element.first_child();
-  // Nearly every PDAT holds a single piece of character data.
-  if (!first.is_null() && first.next_sibling().is_null() && first.is_character_data()) {
-    return std::string(first.value());
-  }
+  // Nearly every PDAT holds a single piece of character data: its view.
+  if (!first.is_null() && first.next_sibling().is_null() && first.is_character_data()) return first.value();
   std::string text;
   append_pdat_text(element, text);
-  return text;
+  return arena.copy(text);
 }
 
 std::optional<InlineKind> inline_kind(std::string_view name) noexcept {
@@ -125,46 +123,46 @@ std::optional<InlineKind> inline_kind(std::string_view name) noexcept {
   return std::nullopt;
 }
 
-void append_inline_content(NodeRef element, InlineContent& out);
+void append_inline_content(NodeRef element, InlineContent& out, Arena& arena);
 
-void append_inline_element(NodeRef element, std::string_view name, InlineContent& out) {
+void append_inline_element(NodeRef element, std::string_view name, InlineContent& out, Arena& arena) {
   if (name == "PDAT") {
-    std::string text = pdat_text(element);
-    if (!trim(text).empty()) out.push_back(InlineNode{Text{std::move(text)}});
+    const std::string_view text = pdat_text(element, arena);
+    if (!trim(text).empty()) out.push_back(arena, InlineNode(Text{text}));
     return;
   }
   if (name == "PTEXT" || name == "STEXT") {
-    append_inline_content(element, out);
+    append_inline_content(element, out, arena);
     return;
   }
   const std::optional<InlineKind> kind = inline_kind(name);
   if (!kind) {
-    out.push_back(InlineNode{xml::capture_node(element)});
+    out.push_back(arena, InlineNode(arena, xml::capture_node(element, arena)));
     return;
   }
   InlineElement inline_element;
   inline_element.kind = *kind;
-  inline_element.attributes = xml::copy_attributes(element);
+  inline_element.attributes = xml::copy_attributes(element, arena);
   if (*kind == InlineKind::FigureReference || *kind == InlineKind::DependentClaimReference) {
     inline_element.target = xml::attribute_string(element, "ID");
   }
-  inline_element.content.reserve(xml::child_count(element));
-  append_inline_content(element, inline_element.content);
-  out.push_back(InlineNode{std::move(inline_element)});
+  inline_element.content.reserve(arena, xml::child_count(element));
+  append_inline_content(element, inline_element.content, arena);
+  out.push_back(arena, InlineNode(arena, inline_element));
 }
 
-void append_inline_content(NodeRef element, InlineContent& out) {
+void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
   for (NodeRef child : element.children()) {
     switch (child.kind()) {
       case NodeKind::Text:
       case NodeKind::CData:
-        if (!is_droppable_white_space(child.value())) out.push_back(InlineNode{Text{std::string(child.value())}});
+        if (!is_droppable_white_space(child.value())) out.push_back(arena, InlineNode(Text{child.value()}));
         break;
       case NodeKind::EntityReference:
-        out.push_back(InlineNode{Text{xml::captured_text(child)}});
+        out.push_back(arena, InlineNode(Text{xml::captured_text(child, arena)}));
         break;
       case NodeKind::Element:
-        append_inline_element(child, child.local_name(), out);
+        append_inline_element(child, child.local_name(), out, arena);
         break;
       default:  // comments and processing instructions
         break;
@@ -172,10 +170,10 @@ void append_inline_content(NodeRef element, InlineContent& out) {
   }
 }
 
-InlineContent inline_nodes(NodeRef element) {
+InlineContent inline_nodes(NodeRef element, Arena& arena) {
   InlineContent content;
-  content.reserve(xml::child_count(element));
-  append_inline_content(element, content);
+  content.reserve(arena, xml::child_count(element));
+  append_inline_content(element, content, arena);
   return content;
 }
 
@@ -183,42 +181,42 @@ InlineContent inline_nodes(NodeRef element) {
 // Body records
 // ---------------------------------------------------------------------------
 
-Heading heading(NodeRef element) {
+Heading heading(NodeRef element, Arena& arena) {
   Heading record;
-  record.attributes = xml::copy_attributes(element);
-  record.content = inline_nodes(text_container(element));
+  record.attributes = xml::copy_attributes(element, arena);
+  record.content = inline_nodes(text_container(element), arena);
   record.lvl = lvl(element);
   return record;
 }
 
-Paragraph paragraph(NodeRef element) {
+Paragraph paragraph(NodeRef element, Arena& arena) {
   Paragraph record;
-  record.attributes = xml::copy_attributes(element);
+  record.attributes = xml::copy_attributes(element, arena);
   record.id = xml::attribute_string(element, "ID");
   record.lvl = lvl(element);
-  record.content = inline_nodes(text_container(element));
+  record.content = inline_nodes(text_container(element), arena);
   return record;
 }
 
 // Each PARA or CLMSTEP of the claim is one ClaimText; loose text directly
 // inside CLM is not claim text.
-ClaimElement claim(NodeRef element) {
+ClaimElement claim(NodeRef element, Arena& arena) {
   ClaimElement record;
-  record.attributes = xml::copy_attributes(element);
+  record.attributes = xml::copy_attributes(element, arena);
   record.id = xml::attribute_string(element, "ID");
-  record.content.reserve(xml::child_element_count(element));
+  record.content.reserve(arena, xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "PARA" || name == "CLMSTEP") {
       InlineElement text;
       text.kind = InlineKind::ClaimText;
-      text.attributes = xml::copy_attributes(child);
+      text.attributes = xml::copy_attributes(child, arena);
       const NodeRef container = text_container(child);
-      text.content.reserve(xml::child_count(container));
-      append_inline_content(container, text.content);
-      record.content.push_back(InlineNode{std::move(text)});
+      text.content.reserve(arena, xml::child_count(container));
+      append_inline_content(container, text.content, arena);
+      record.content.push_back(arena, InlineNode(arena, text));
     } else {
-      record.content.push_back(InlineNode{xml::capture_node(child)});
+      record.content.push_back(arena, InlineNode(arena, xml::capture_node(child, arena)));
     }
   }
   return record;
@@ -228,170 +226,168 @@ ClaimElement claim(NodeRef element) {
 // Bibliographic items
 // ---------------------------------------------------------------------------
 
-DocumentId document_id(NodeRef element) {
+DocumentId document_id(NodeRef element, Arena& arena) {
   DocumentId id;
-  if (OptString number = path_text(element, {"B110", "DNUM", "PDAT"})) id.doc_number = std::move(*number);
-  id.kind_code = path_text(element, {"B130", "PDAT"});
-  id.document_date = path_text(element, {"B140", "DATE", "PDAT"});
-  id.country_code = path_text(element, {"B190", "PDAT"});
+  if (OptString number = path_text(element, {"B110", "DNUM", "PDAT"}, arena)) id.doc_number = std::move(*number);
+  id.kind_code = path_text(element, {"B130", "PDAT"}, arena);
+  id.document_date = path_text(element, {"B140", "DATE", "PDAT"}, arena);
+  id.country_code = path_text(element, {"B190", "PDAT"}, arena);
   return id;
 }
 
 // Application numbers are zero-padded ("08123456"); an all-digit number
 // loses its leading zeros, anything else ("08/123,456") stays as written.
-std::string normalised_application_number(std::string number) {
+std::string_view normalised_application_number(std::string_view number) noexcept {
   if (!is_ascii_digits(number)) return number;
   const std::size_t first = number.find_first_not_of('0');
-  if (first == std::string::npos) return "0";
-  number.erase(0, first);
-  return number;
+  if (first == std::string_view::npos) return "0";
+  return number.substr(first);
 }
 
-DomesticFilingData domestic_filing_data(NodeRef element) {
+DomesticFilingData domestic_filing_data(NodeRef element, Arena& arena) {
   DomesticFilingData data;
-  data.attributes = xml::copy_attributes(element);
-  if (OptString number = path_text(element, {"B210", "DNUM", "PDAT"})) {
+  data.attributes = xml::copy_attributes(element, arena);
+  if (OptString number = path_text(element, {"B210", "DNUM", "PDAT"}, arena)) {
     ApplicationNumber application;
-    application.doc_number = normalised_application_number(std::move(*number));
-    data.entries.emplace_back(std::move(application));
+    application.doc_number = normalised_application_number(*number);
+    data.entries.emplace_back(arena, std::move(application));
   }
-  if (OptString date = path_text(element, {"B220", "DATE", "PDAT"})) {
-    data.entries.emplace_back(FilingDate{std::move(*date)});
+  if (OptString date = path_text(element, {"B220", "DATE", "PDAT"}, arena)) {
+    data.entries.emplace_back(arena, FilingDate{std::move(*date)});
   }
   return data;
 }
 
 // Classifications and the title form one TechnicalInformation item ahead of
 // the other B500 children, which are captured as items of their own.
-void add_technical_items(NodeRef element, std::vector<BibliographicItem>& items) {
+void add_technical_items(NodeRef element, List<BibliographicItem>& items, Arena& arena) {
   TechnicalInformation technical;
   const std::size_t first_captured = items.size();
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "B510") {
       ClassificationIpc ipc;
-      ipc.attributes = xml::copy_attributes(child);
-      ipc.main_classification = path_text(child, {"B511", "PDAT"});
-      technical.entries.emplace_back(std::move(ipc));
+      ipc.attributes = xml::copy_attributes(child, arena);
+      ipc.main_classification = path_text(child, {"B511", "PDAT"}, arena);
+      technical.entries.emplace_back(arena, std::move(ipc));
     } else if (name == "B520") {
       ClassificationUs us;
-      us.attributes = xml::copy_attributes(child);
-      us.main_classification = path_text(child, {"B521", "PDAT"});
-      technical.entries.emplace_back(std::move(us));
+      us.attributes = xml::copy_attributes(child, arena);
+      us.main_classification = path_text(child, {"B521", "PDAT"}, arena);
+      technical.entries.emplace_back(arena, std::move(us));
     } else if (name == "B540") {
-      if (OptString title = path_text(child, {"STEXT", "PDAT"})) {
-        technical.entries.emplace_back(TitleOfInvention{std::move(*title)});
+      if (OptString title = path_text(child, {"STEXT", "PDAT"}, arena)) {
+        technical.entries.emplace_back(arena, TitleOfInvention{std::move(*title)});
       }
     } else {
-      items.emplace_back(xml::capture_node(child));
+      items.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   if (technical.entries.empty()) return;
-  technical.attributes = xml::copy_attributes(element);
-  items.emplace(items.begin() + static_cast<std::ptrdiff_t>(first_captured), std::move(technical));
+  technical.attributes = xml::copy_attributes(element, arena);
+  items.insert(arena, first_captured, technical);
 }
 
-ContinuityEntry parent_us_entry(NodeRef element) {
+ContinuityEntry parent_us_entry(NodeRef element, Arena& arena) {
   ContinuityEntry entry;
-  entry.attributes = xml::copy_attributes(element);
+  entry.attributes = xml::copy_attributes(element, arena);
   entry.relation_name = "parent-us";
   const NodeRef parent_us = xml::first_child_element(element, "PARENT-US");
   if (parent_us.is_null()) return entry;
   const NodeRef parent = xml::first_child_element(parent_us, "PDOC");
-  entry.parent_doc_number = path_text(parent, {"DOC", "DNUM", "PDAT"});
-  entry.parent_document_date = path_text(parent, {"DOC", "DATE", "PDAT"});
-  entry.child_doc_number = path_text(xml::first_child_element(parent_us, "CDOC"), {"DOC", "DNUM", "PDAT"});
+  entry.parent_doc_number = path_text(parent, {"DOC", "DNUM", "PDAT"}, arena);
+  entry.parent_document_date = path_text(parent, {"DOC", "DATE", "PDAT"}, arena);
+  entry.child_doc_number = path_text(xml::first_child_element(parent_us, "CDOC"), {"DOC", "DNUM", "PDAT"}, arena);
   return entry;
 }
 
-ContinuityEntry provisional_entry(NodeRef element) {
+ContinuityEntry provisional_entry(NodeRef element, Arena& arena) {
   ContinuityEntry entry;
-  entry.attributes = xml::copy_attributes(element);
-  entry.parent_doc_number = path_text(element, {"DOC", "DNUM", "PDAT"});
-  entry.parent_document_date = path_text(element, {"DOC", "DATE", "PDAT"});
+  entry.attributes = xml::copy_attributes(element, arena);
+  entry.parent_doc_number = path_text(element, {"DOC", "DNUM", "PDAT"}, arena);
+  entry.parent_document_date = path_text(element, {"DOC", "DATE", "PDAT"}, arena);
   entry.relation_name = "us-provisional-application";
   return entry;
 }
 
-ContinuityData continuity_data(NodeRef element) {
+ContinuityData continuity_data(NodeRef element, Arena& arena) {
   ContinuityData data;
-  data.attributes = xml::copy_attributes(element);
+  data.attributes = xml::copy_attributes(element, arena);
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "B620") {
-      data.entries.emplace_back(parent_us_entry(child));
+      data.entries.emplace_back(arena, parent_us_entry(child, arena));
     } else if (name == "B680US") {
-      data.entries.emplace_back(provisional_entry(child));
+      data.entries.emplace_back(arena, provisional_entry(child, arena));
     } else {
-      data.entries.emplace_back(xml::capture_node(child));
+      data.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return data;
 }
 
 // The organisation name, else "given family", else whichever of the two exists.
-OptString party_name(NodeRef party) {
+OptString party_name(NodeRef party, Arena& arena) {
   const NodeRef name = path_element(party, {"PARTY-US", "NAM"});
   if (name.is_null()) return std::nullopt;
-  if (OptString organisation = path_text(name, {"ONM", "STEXT", "PDAT"})) return organisation;
-  OptString given = path_text(name, {"FNM", "PDAT"});
-  OptString family = path_text(name, {"SNM", "STEXT", "PDAT"});
+  if (OptString organisation = path_text(name, {"ONM", "STEXT", "PDAT"}, arena)) return organisation;
+  OptString given = path_text(name, {"FNM", "PDAT"}, arena);
+  OptString family = path_text(name, {"SNM", "STEXT", "PDAT"}, arena);
   if (!given) return family;
-  if (family) {
-    given->reserve(given->size() + 1 + family->size());
-    *given += ' ';
-    *given += *family;
-  }
-  return given;
+  if (!family) return given;
+  std::string joined(*given);
+  joined += ' ';
+  joined += *family;
+  return arena.copy(joined);
 }
 
-std::vector<PartyRecord> party_records(NodeRef group, std::string_view party_element) {
-  std::vector<PartyRecord> parties;
+List<PartyRecord> party_records(NodeRef group, std::string_view party_element, Arena& arena) {
+  List<PartyRecord> parties;
   for (NodeRef child : xml::child_elements(group)) {
     if (child.local_name() != party_element) continue;
-    PartyRecord& record = parties.emplace_back();
-    record.attributes = xml::copy_attributes(child);
-    record.name = party_name(child);
+    PartyRecord& record = parties.emplace_back(arena);
+    record.attributes = xml::copy_attributes(child, arena);
+    record.name = party_name(child, arena);
   }
   return parties;
 }
 
 // B721 names the inventors; this generation has no separate applicants, so
 // they travel in the Applicants item.
-void add_party_items(NodeRef element, std::vector<BibliographicItem>& items) {
+void add_party_items(NodeRef element, List<BibliographicItem>& items, Arena& arena) {
   if (const NodeRef inventors = xml::first_child_element(element, "B720"); !inventors.is_null()) {
     Applicants applicants;
-    applicants.attributes = xml::copy_attributes(inventors);
-    applicants.parties = party_records(inventors, "B721");
-    items.emplace_back(std::move(applicants));
+    applicants.attributes = xml::copy_attributes(inventors, arena);
+    applicants.parties = party_records(inventors, "B721", arena);
+    items.emplace_back(arena, std::move(applicants));
   }
   if (const NodeRef owners = xml::first_child_element(element, "B730"); !owners.is_null()) {
     Assignees assignees;
-    assignees.attributes = xml::copy_attributes(owners);
-    assignees.parties = party_records(owners, "B731");
-    items.emplace_back(std::move(assignees));
+    assignees.attributes = xml::copy_attributes(owners, arena);
+    assignees.parties = party_records(owners, "B731", arena);
+    items.emplace_back(arena, std::move(assignees));
   }
 }
 
-BibliographicInformation bibliographic_information(NodeRef element) {
+BibliographicInformation bibliographic_information(NodeRef element, Arena& arena) {
   BibliographicInformation information;
-  information.attributes = xml::copy_attributes(element);
-  std::vector<BibliographicItem>& items = information.items;
-  items.reserve(xml::child_element_count(element));
+  information.attributes = xml::copy_attributes(element, arena);
+  List<BibliographicItem>& items = information.items;
+  items.reserve(arena, xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "B100") {
-      items.emplace_back(document_id(child));
+      items.emplace_back(arena, document_id(child, arena));
     } else if (name == "B200") {
-      items.emplace_back(domestic_filing_data(child));
+      items.emplace_back(arena, domestic_filing_data(child, arena));
     } else if (name == "B500") {
-      add_technical_items(child, items);
+      add_technical_items(child, items, arena);
     } else if (name == "B600") {
-      items.emplace_back(continuity_data(child));
+      items.emplace_back(arena, continuity_data(child, arena));
     } else if (name == "B700") {
-      add_party_items(child, items);
+      add_party_items(child, items, arena);
     } else {
-      items.emplace_back(xml::capture_node(child));
+      items.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return information;
@@ -401,16 +397,16 @@ BibliographicInformation bibliographic_information(NodeRef element) {
 // Abstract, description, claims, drawings
 // ---------------------------------------------------------------------------
 
-Abstract abstract_part(NodeRef element) {
+Abstract abstract_part(NodeRef element, Arena& arena) {
   Abstract abstract;
-  abstract.attributes = xml::copy_attributes(element);
+  abstract.attributes = xml::copy_attributes(element, arena);
   const NodeRef container = btext_or_self(element);
-  abstract.entries.reserve(xml::child_element_count(container));
+  abstract.entries.reserve(arena, xml::child_element_count(container));
   for (NodeRef child : xml::child_elements(container)) {
     if (child.local_name() == "PARA") {
-      abstract.entries.emplace_back(paragraph(child));
+      abstract.entries.emplace_back(arena, paragraph(child, arena));
     } else {
-      abstract.entries.emplace_back(xml::capture_node(child));
+      abstract.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return abstract;
@@ -418,27 +414,27 @@ Abstract abstract_part(NodeRef element) {
 
 // Sections are not marked up: each H opens one, and paragraphs before the
 // first H share a section without heading.
-DescriptionPart description_division(NodeRef element, DescriptionPartKind kind) {
+DescriptionPart description_division(NodeRef element, DescriptionPartKind kind, Arena& arena) {
   DescriptionPart part;
   part.kind = kind;
-  part.attributes = xml::copy_attributes(element);
+  part.attributes = xml::copy_attributes(element, arena);
   std::optional<Section> open;
   for (NodeRef child : xml::child_elements(btext_or_self(element))) {
     const std::string_view name = child.local_name();
     if (name == "H") {
-      if (open) part.items.emplace_back(std::move(*open));
+      if (open) part.items.emplace_back(arena, std::move(*open));
       open.emplace();
-      open->blocks.emplace_back(heading(child));
+      open->blocks.emplace_back(arena, heading(child, arena));
     } else if (name == "PARA") {
       if (!open) open.emplace();
-      open->blocks.emplace_back(paragraph(child));
+      open->blocks.emplace_back(arena, paragraph(child, arena));
     } else if (open) {
-      open->blocks.emplace_back(xml::capture_node(child));
+      open->blocks.emplace_back(arena, xml::capture_node(child, arena));
     } else {
-      part.items.emplace_back(xml::capture_node(child));
+      part.items.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
-  if (open) part.items.emplace_back(std::move(*open));
+  if (open) part.items.emplace_back(arena, std::move(*open));
   return part;
 }
 
@@ -449,87 +445,87 @@ std::optional<DescriptionPartKind> description_part_kind(std::string_view name) 
   return std::nullopt;
 }
 
-Description description_part(NodeRef element) {
+Description description_part(NodeRef element, Arena& arena) {
   Description description;
-  description.attributes = xml::copy_attributes(element);
-  description.entries.reserve(xml::child_element_count(element));
+  description.attributes = xml::copy_attributes(element, arena);
+  description.entries.reserve(arena, xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     if (const std::optional<DescriptionPartKind> kind = description_part_kind(child.local_name())) {
-      description.entries.emplace_back(description_division(child, *kind));
+      description.entries.emplace_back(arena, description_division(child, *kind, arena));
     } else {
-      description.entries.emplace_back(xml::capture_node(child));
+      description.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return description;
 }
 
 // CL only groups claims: its CLM children join the list directly.
-Claims claims_part(NodeRef element) {
+Claims claims_part(NodeRef element, Arena& arena) {
   Claims claims;
-  claims.attributes = xml::copy_attributes(element);
+  claims.attributes = xml::copy_attributes(element, arena);
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "H") {
-      claims.entries.emplace_back(heading(child));
+      claims.entries.emplace_back(arena, heading(child, arena));
     } else if (name == "CLM") {
-      claims.entries.emplace_back(claim(child));
+      claims.entries.emplace_back(arena, claim(child, arena));
     } else if (name == "CL") {
       for (NodeRef grouped : xml::child_elements(child)) {
         if (grouped.local_name() == "CLM") {
-          claims.entries.emplace_back(claim(grouped));
+          claims.entries.emplace_back(arena, claim(grouped, arena));
         } else {
-          claims.entries.emplace_back(xml::capture_node(grouped));
+          claims.entries.emplace_back(arena, xml::capture_node(grouped, arena));
         }
       }
     } else {
-      claims.entries.emplace_back(xml::capture_node(child));
+      claims.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return claims;
 }
 
 // Each EMI is one drawing sheet: a figure holding one image.
-Figure embedded_image(NodeRef element) {
+Figure embedded_image(NodeRef element, Arena& arena) {
   Figure figure;
   figure.id = xml::attribute_string(element, "ID");
   Image image;
-  image.attributes = xml::copy_attributes(element);
+  image.attributes = xml::copy_attributes(element, arena);
   image.id = figure.id;
   image.file = xml::attribute_string(element, "FILE");
-  figure.items.emplace_back(std::move(image));
+  figure.items.emplace_back(arena, std::move(image));
   return figure;
 }
 
-Drawings drawings_part(NodeRef element) {
+Drawings drawings_part(NodeRef element, Arena& arena) {
   Drawings drawings;
-  drawings.attributes = xml::copy_attributes(element);
-  drawings.entries.reserve(xml::child_element_count(element));
+  drawings.attributes = xml::copy_attributes(element, arena);
+  drawings.entries.reserve(arena, xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     if (child.local_name() == "EMI") {
-      drawings.entries.emplace_back(embedded_image(child));
+      drawings.entries.emplace_back(arena, embedded_image(child, arena));
     } else {
-      drawings.entries.emplace_back(xml::capture_node(child));
+      drawings.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return drawings;
 }
 
-RootPart root_part(NodeRef element) {
+RootPart root_part(NodeRef element, Arena& arena) {
   const std::string_view name = element.local_name();
-  if (name == "SDOBI") return bibliographic_information(element);
-  if (name == "SDOAB") return abstract_part(element);
-  if (name == "SDODE") return description_part(element);
-  if (name == "SDOCL") return claims_part(element);
-  if (name == "SDODR") return drawings_part(element);
-  return xml::capture_node(element);
+  if (name == "SDOBI") return bibliographic_information(element, arena);
+  if (name == "SDOAB") return abstract_part(element, arena);
+  if (name == "SDODE") return description_part(element, arena);
+  if (name == "SDOCL") return claims_part(element, arena);
+  if (name == "SDODR") return drawings_part(element, arena);
+  return xml::capture_node(element, arena);
 }
 
 }  // namespace
 
-ParseResult parse_st32(std::string_view text, SourceFormat format) {
-  return xml::run_front_end(text, "PATDOC", messages::kSt32RootRequired, format,
+ParseResult parse_st32(SourceText text, SourceFormat format) {
+  return xml::run_front_end(std::move(text), "PATDOC", messages::kSt32RootRequired, format,
                             [](NodeRef root, SourceDocument& document) {
-                              xml::append_root_parts(root, document, root_part);
+                              xml::append_root_parts(root, document, [&document](NodeRef child) { return root_part(child, document.arena); });
                             });
 }
 

@@ -6,6 +6,6 @@
 
 namespace tessellox {
 
-ParseResult parse_st32(std::string_view text, SourceFormat format);
+ParseResult parse_st32(SourceText text, SourceFormat format);
 
 }  // namespace tessellox

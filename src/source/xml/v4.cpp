@@ -35,246 +35,246 @@ bool is_paragraph_name(std::string_view name) noexcept { return name == "p" || n
 // ---------------------------------------------------------------------------
 
 // The trimmed texts of every child named `name`, blank ones left out.
-std::vector<std::string> non_blank_child_texts(NodeRef element, std::string_view name) {
-  std::vector<std::string> texts;
+List<std::string_view> non_blank_child_texts(NodeRef element, std::string_view name, Arena& arena) {
+  List<std::string_view> texts;
   for (NodeRef child : xml::child_elements(element)) {
     if (child.local_name() != name) continue;
-    std::string text = xml::trimmed_text(child);
-    if (!text.empty()) texts.push_back(std::move(text));
+    const std::string_view text = xml::trimmed_text(child, arena);
+    if (!text.empty()) texts.push_back(arena, text);
   }
   return texts;
 }
 
 // Child text of `name` under the first `document-id` of `element`; absent
 // when either step is missing.
-OptString document_id_text(NodeRef element, std::string_view name) {
+OptString document_id_text(NodeRef element, std::string_view name, Arena& arena) {
   const NodeRef document_id = element.is_null() ? NodeRef() : xml::first_child_element(element, "document-id");
   if (document_id.is_null()) return std::nullopt;
-  return xml::child_text(document_id, name);
+  return xml::child_text(document_id, name, arena);
 }
 
 NodeRef first_child_or_null(NodeRef element, std::string_view name) noexcept {
   return element.is_null() ? NodeRef() : xml::first_child_element(element, name);
 }
 
-BibliographicItem publication_reference(NodeRef element) {
+BibliographicItem publication_reference(NodeRef element, Arena& arena) {
   const NodeRef document_id = xml::first_child_element(element, "document-id");
-  if (document_id.is_null()) return xml::capture_node(element);
-  return xml::document_identity(document_id);
+  if (document_id.is_null()) return xml::capture_node(element, arena);
+  return xml::document_identity(document_id, arena);
 }
 
-BibliographicItem application_reference(NodeRef element) {
+BibliographicItem application_reference(NodeRef element, Arena& arena) {
   DomesticFilingData data;
-  data.attributes = xml::copy_attributes(element);
+  data.attributes = xml::copy_attributes(element, arena);
   const NodeRef document_id = xml::first_child_element(element, "document-id");
   ApplicationNumber number;
   number.appl_type = xml::attribute_string(element, "appl-type");
   OptString filing_date;
   if (!document_id.is_null()) {
-    number.doc_number = xml::child_text(document_id, "doc-number");
-    filing_date = xml::child_text(document_id, "date");
+    number.doc_number = xml::child_text(document_id, "doc-number", arena);
+    filing_date = xml::child_text(document_id, "date", arena);
   }
-  data.entries.emplace_back(std::move(number));
-  if (filing_date) data.entries.emplace_back(FilingDate{std::move(*filing_date)});
+  data.entries.emplace_back(arena, std::move(number));
+  if (filing_date) data.entries.emplace_back(arena, FilingDate{std::move(*filing_date)});
   return data;
 }
 
-void add_series_code(NodeRef element, std::vector<BibliographicItem>& items) {
-  SeriesCode code{xml::trimmed_text(element)};
+void add_series_code(NodeRef element, List<BibliographicItem>& items, Arena& arena) {
+  SeriesCode code{xml::trimmed_text(element, arena)};
   if (!items.empty()) {
     if (auto* data = std::get_if<DomesticFilingData>(&items.back())) {
-      data->entries.emplace_back(std::move(code));
+      data->entries.emplace_back(arena, std::move(code));
       return;
     }
   }
   DomesticFilingData data;
-  data.entries.emplace_back(std::move(code));
-  items.emplace_back(std::move(data));
+  data.entries.emplace_back(arena, std::move(code));
+  items.emplace_back(arena, std::move(data));
 }
 
 // Consecutive classifications and titles share one TechnicalInformation item.
-void add_technical_entry(TechnicalEntry entry, std::vector<BibliographicItem>& items) {
+void add_technical_entry(TechnicalEntry entry, List<BibliographicItem>& items, Arena& arena) {
   if (!items.empty()) {
     if (auto* technical = std::get_if<TechnicalInformation>(&items.back())) {
-      technical->entries.push_back(std::move(entry));
+      technical->entries.push_back(arena, std::move(entry));
       return;
     }
   }
   TechnicalInformation technical;
-  technical.entries.push_back(std::move(entry));
-  items.emplace_back(std::move(technical));
+  technical.entries.push_back(arena, std::move(entry));
+  items.emplace_back(arena, std::move(technical));
 }
 
 // section, class, subclass and main group run together, then "/" and the
 // subgroup ("H01L21/02"); absent when any part is missing.
-OptString ipcr_code(NodeRef element) {
-  OptString section = xml::child_text(element, "section");
-  OptString class_code = xml::child_text(element, "class");
-  OptString subclass = xml::child_text(element, "subclass");
-  OptString main_group = xml::child_text(element, "main-group");
-  OptString subgroup = xml::child_text(element, "subgroup");
+OptString ipcr_code(NodeRef element, Arena& arena) {
+  OptString section = xml::child_text(element, "section", arena);
+  OptString class_code = xml::child_text(element, "class", arena);
+  OptString subclass = xml::child_text(element, "subclass", arena);
+  OptString main_group = xml::child_text(element, "main-group", arena);
+  OptString subgroup = xml::child_text(element, "subgroup", arena);
   if (!section || !class_code || !subclass || !main_group || !subgroup) return std::nullopt;
-  std::string code = std::move(*section);
+  std::string code(*section);
   code.reserve(code.size() + class_code->size() + subclass->size() + main_group->size() + subgroup->size() + 1);
   code += *class_code;
   code += *subclass;
   code += *main_group;
   code += '/';
   code += *subgroup;
-  return code;
+  return arena.copy(code);
 }
 
-ClassificationIpc classification_ipc(NodeRef element) {
+ClassificationIpc classification_ipc(NodeRef element, Arena& arena) {
   ClassificationIpc ipc;
-  ipc.attributes = xml::copy_attributes(element);
-  ipc.main_classification = xml::child_text(element, "main-classification");
-  ipc.further_classifications = non_blank_child_texts(element, "further-classification");
+  ipc.attributes = xml::copy_attributes(element, arena);
+  ipc.main_classification = xml::child_text(element, "main-classification", arena);
+  ipc.further_classifications = non_blank_child_texts(element, "further-classification", arena);
   return ipc;
 }
 
-ClassificationIpc classifications_ipcr(NodeRef element) {
+ClassificationIpc classifications_ipcr(NodeRef element, Arena& arena) {
   ClassificationIpc ipc;
-  ipc.attributes = xml::copy_attributes(element);
+  ipc.attributes = xml::copy_attributes(element, arena);
   for (NodeRef child : xml::child_elements(element)) {
     if (child.local_name() != "classification-ipcr") continue;
-    OptString code = ipcr_code(child);
+    OptString code = ipcr_code(child, arena);
     if (!code) continue;
     if (!ipc.main_classification) {
       ipc.main_classification = std::move(code);
     } else {
-      ipc.further_classifications.push_back(std::move(*code));
+      ipc.further_classifications.push_back(arena, std::move(*code));
     }
   }
   return ipc;
 }
 
-ClassificationUs classification_national(NodeRef element) {
+ClassificationUs classification_national(NodeRef element, Arena& arena) {
   ClassificationUs us;
-  us.attributes = xml::copy_attributes(element);
-  us.main_classification = xml::child_text(element, "main-classification");
-  us.further_classifications = non_blank_child_texts(element, "further-classification");
+  us.attributes = xml::copy_attributes(element, arena);
+  us.main_classification = xml::child_text(element, "main-classification", arena);
+  us.further_classifications = non_blank_child_texts(element, "further-classification", arena);
   return us;
 }
 
 // The organisation or person name of an applicant or assignee, read from its
 // addressbook. Version 4.0 assignees carry `orgname` directly, without an
 // addressbook; their names are read from the party element itself.
-OptString party_name(NodeRef party) {
+OptString party_name(NodeRef party, Arena& arena) {
   NodeRef addressbook = xml::first_child_element(party, "addressbook");
   if (addressbook.is_null()) addressbook = party;
-  if (OptString name = xml::child_text(addressbook, {"orgname", "name"})) return name;
+  if (OptString name = xml::child_text(addressbook, {"orgname", "name"}, arena)) return name;
   std::string joined;
   for (std::string_view part : {"first-name", "middle-name", "last-name"}) {
-    OptString piece = xml::child_text(addressbook, part);
+    OptString piece = xml::child_text(addressbook, part, arena);
     if (!piece) continue;
     if (!joined.empty()) joined += ' ';
     joined += *piece;
   }
   if (joined.empty()) return std::nullopt;
-  return joined;
+  return arena.copy(joined);
 }
 
-std::vector<PartyRecord> party_records(NodeRef group, std::string_view accepted, std::string_view also_accepted) {
-  std::vector<PartyRecord> parties;
+List<PartyRecord> party_records(NodeRef group, std::string_view accepted, std::string_view also_accepted, Arena& arena) {
+  List<PartyRecord> parties;
   for (NodeRef child : xml::child_elements(group)) {
     const std::string_view name = child.local_name();
     if (name != accepted && name != also_accepted) continue;
-    PartyRecord& record = parties.emplace_back();
-    record.attributes = xml::copy_attributes(child);
-    record.name = party_name(child);
+    PartyRecord& record = parties.emplace_back(arena);
+    record.attributes = xml::copy_attributes(child, arena);
+    record.name = party_name(child, arena);
   }
   return parties;
 }
 
-Applicants applicants(NodeRef element) {
+Applicants applicants(NodeRef element, Arena& arena) {
   Applicants group;
-  group.attributes = xml::copy_attributes(element);
-  group.parties = party_records(element, "applicant", "us-applicant");
+  group.attributes = xml::copy_attributes(element, arena);
+  group.parties = party_records(element, "applicant", "us-applicant", arena);
   return group;
 }
 
-Assignees assignees(NodeRef element) {
+Assignees assignees(NodeRef element, Arena& arena) {
   Assignees group;
-  group.attributes = xml::copy_attributes(element);
-  group.parties = party_records(element, "assignee", "assignee");
+  group.attributes = xml::copy_attributes(element, arena);
+  group.parties = party_records(element, "assignee", "assignee", arena);
   return group;
 }
 
-void add_parties(NodeRef wrapper, std::vector<BibliographicItem>& items) {
+void add_parties(NodeRef wrapper, List<BibliographicItem>& items, Arena& arena) {
   for (NodeRef child : xml::child_elements(wrapper)) {
     const std::string_view name = child.local_name();
     if (name == "applicants" || name == "us-applicants") {
-      items.emplace_back(applicants(child));
+      items.emplace_back(arena, applicants(child, arena));
     } else if (name == "assignees") {
-      items.emplace_back(assignees(child));
+      items.emplace_back(arena, assignees(child, arena));
     } else {
-      items.emplace_back(xml::capture_node(child));
+      items.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
 }
 
-ContinuityItem related_document(NodeRef element) {
+ContinuityItem related_document(NodeRef element, Arena& arena) {
   const std::string_view name = element.local_name();
   if (name == "us-provisional-application") {
     ContinuityEntry entry;
-    entry.attributes = xml::copy_attributes(element);
-    entry.parent_doc_number = document_id_text(element, "doc-number");
-    entry.parent_document_date = document_id_text(element, "date");
-    entry.relation_name = std::string(name);
+    entry.attributes = xml::copy_attributes(element, arena);
+    entry.parent_doc_number = document_id_text(element, "doc-number", arena);
+    entry.parent_document_date = document_id_text(element, "date", arena);
+    entry.relation_name = name;
     return entry;
   }
   if (name == "continuation" || name == "continuation-in-part" || name == "division") {
     ContinuityEntry entry;
-    entry.attributes = xml::copy_attributes(element);
+    entry.attributes = xml::copy_attributes(element, arena);
     const NodeRef relation = xml::first_child_element(element, "relation");
     const NodeRef parent = first_child_or_null(relation, "parent-doc");
     const NodeRef child = first_child_or_null(relation, "child-doc");
-    entry.parent_doc_number = document_id_text(parent, "doc-number");
-    entry.parent_document_date = document_id_text(parent, "date");
-    entry.child_doc_number = document_id_text(child, "doc-number");
-    entry.relation_name = std::string(name);
+    entry.parent_doc_number = document_id_text(parent, "doc-number", arena);
+    entry.parent_document_date = document_id_text(parent, "date", arena);
+    entry.child_doc_number = document_id_text(child, "doc-number", arena);
+    entry.relation_name = name;
     return entry;
   }
-  return xml::capture_node(element);
+  return xml::capture_node(element, arena);
 }
 
-ContinuityData related_documents(NodeRef element) {
+ContinuityData related_documents(NodeRef element, Arena& arena) {
   ContinuityData data;
-  data.attributes = xml::copy_attributes(element);
-  data.entries.reserve(xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) data.entries.push_back(related_document(child));
+  data.attributes = xml::copy_attributes(element, arena);
+  data.entries.reserve(arena, xml::child_element_count(element));
+  for (NodeRef child : xml::child_elements(element)) data.entries.push_back(arena, related_document(child, arena));
   return data;
 }
 
-BibliographicInformation bibliographic_information(NodeRef element) {
+BibliographicInformation bibliographic_information(NodeRef element, Arena& arena) {
   BibliographicInformation information;
-  information.attributes = xml::copy_attributes(element);
-  std::vector<BibliographicItem>& items = information.items;
-  items.reserve(xml::child_element_count(element));
+  information.attributes = xml::copy_attributes(element, arena);
+  List<BibliographicItem>& items = information.items;
+  items.reserve(arena, xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "publication-reference") {
-      items.push_back(publication_reference(child));
+      items.push_back(arena, publication_reference(child, arena));
     } else if (name == "application-reference") {
-      items.push_back(application_reference(child));
+      items.push_back(arena, application_reference(child, arena));
     } else if (name == "us-application-series-code") {
-      add_series_code(child, items);
+      add_series_code(child, items, arena);
     } else if (name == "classification-ipc") {
-      add_technical_entry(classification_ipc(child), items);
+      add_technical_entry(classification_ipc(child, arena), items, arena);
     } else if (name == "classifications-ipcr") {
-      add_technical_entry(classifications_ipcr(child), items);
+      add_technical_entry(classifications_ipcr(child, arena), items, arena);
     } else if (name == "classification-national") {
-      add_technical_entry(classification_national(child), items);
+      add_technical_entry(classification_national(child, arena), items, arena);
     } else if (name == "invention-title") {
-      add_technical_entry(TitleOfInvention{xml::trimmed_text(child)}, items);
+      add_technical_entry(TitleOfInvention{xml::trimmed_text(child, arena)}, items, arena);
     } else if (name == "us-related-documents") {
-      items.emplace_back(related_documents(child));
+      items.emplace_back(arena, related_documents(child, arena));
     } else if (name == "parties" || name == "us-parties") {
-      add_parties(child, items);
+      add_parties(child, items, arena);
     } else if (name == "assignees") {
-      items.emplace_back(assignees(child));
+      items.emplace_back(arena, assignees(child, arena));
     } else {
-      items.emplace_back(xml::capture_node(child));
+      items.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return information;
@@ -284,51 +284,51 @@ BibliographicInformation bibliographic_information(NodeRef element) {
 // Abstract, claims, drawings
 // ---------------------------------------------------------------------------
 
-Abstract abstract_part(NodeRef element) {
+Abstract abstract_part(NodeRef element, Arena& arena) {
   Abstract abstract;
-  abstract.attributes = xml::copy_attributes(element);
-  abstract.entries.reserve(xml::child_element_count(element));
+  abstract.attributes = xml::copy_attributes(element, arena);
+  abstract.entries.reserve(arena, xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     if (is_paragraph_name(child.local_name())) {
-      abstract.entries.emplace_back(xml::build_paragraph(child));
+      abstract.entries.emplace_back(arena, xml::build_paragraph(child, arena));
     } else {
-      abstract.entries.emplace_back(xml::capture_node(child));
+      abstract.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return abstract;
 }
 
-Claims claims_part(NodeRef element) {
+Claims claims_part(NodeRef element, Arena& arena) {
   Claims claims;
-  claims.attributes = xml::copy_attributes(element);
-  claims.entries.reserve(xml::child_element_count(element));
+  claims.attributes = xml::copy_attributes(element, arena);
+  claims.entries.reserve(arena, xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "claim") {
-      claims.entries.emplace_back(xml::build_claim_element(child));
+      claims.entries.emplace_back(arena, xml::build_claim_element(child, arena));
     } else if (name == "heading") {
-      claims.entries.emplace_back(xml::build_heading(child));
+      claims.entries.emplace_back(arena, xml::build_heading(child, arena));
     } else {
-      claims.entries.emplace_back(xml::capture_node(child));
+      claims.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return claims;
 }
 
-Drawings drawings_part(NodeRef element) {
+Drawings drawings_part(NodeRef element, Arena& arena) {
   Drawings drawings;
-  drawings.attributes = xml::copy_attributes(element);
-  drawings.entries.reserve(xml::child_element_count(element));
+  drawings.attributes = xml::copy_attributes(element, arena);
+  drawings.entries.reserve(arena, xml::child_element_count(element));
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "figure") {
-      drawings.entries.emplace_back(xml::build_figure(child));
+      drawings.entries.emplace_back(arena, xml::build_figure(child, arena));
     } else if (name == "heading") {
-      drawings.entries.emplace_back(xml::build_heading(child));
+      drawings.entries.emplace_back(arena, xml::build_heading(child, arena));
     } else if (name == "representative-figure") {
-      drawings.entries.emplace_back(RepresentativeFigure{xml::trimmed_text(child)});
+      drawings.entries.emplace_back(arena, RepresentativeFigure{xml::trimmed_text(child, arena)});
     } else {
-      drawings.entries.emplace_back(xml::capture_node(child));
+      drawings.entries.emplace_back(arena, xml::capture_node(child, arena));
     }
   }
   return drawings;
@@ -344,9 +344,11 @@ Drawings drawings_part(NodeRef element) {
 // inside a part, into sections that begin at each heading.
 class DescriptionBuilder {
  public:
+  explicit DescriptionBuilder(Arena& arena) noexcept : arena(arena) {}
+
   Description build(NodeRef element) {
     Description description;
-    description.attributes = xml::copy_attributes(element);
+    description.attributes = xml::copy_attributes(element, arena);
     for (NodeRef child : xml::significant_child_nodes(element)) {
       switch (child.kind()) {
         case NodeKind::Element:
@@ -357,7 +359,7 @@ class DescriptionBuilder {
           break;
         case NodeKind::Text:
         case NodeKind::CData:
-          append_loose(xml::capture_node(child));
+          append_loose(xml::capture_node(child, arena));
           break;
         default:  // comments and entity references
           break;
@@ -381,19 +383,19 @@ class DescriptionBuilder {
       open_part_if_none(DescriptionPartKind::BriefDescriptionOfDrawings);
       drawings_description(child);
     } else {
-      append_loose(xml::capture_node(child));
+      append_loose(xml::capture_node(child, arena));
     }
   }
 
   void heading(NodeRef child) {
     move_group_to_part();
     group_.emplace();
-    group_->blocks.emplace_back(xml::build_heading(child));
+    group_->blocks.emplace_back(arena, xml::build_heading(child, arena));
   }
 
   void paragraph(NodeRef child) {
     if (!group_) group_.emplace();
-    group_->blocks.emplace_back(xml::build_paragraph(child));
+    group_->blocks.emplace_back(arena, xml::build_paragraph(child, arena));
   }
 
   // Its headings and paragraphs join the open part; the wrapper leaves no trace.
@@ -405,21 +407,21 @@ class DescriptionBuilder {
       } else if (is_paragraph_name(name)) {
         paragraph(child);
       } else {
-        append_in_part(xml::capture_node(child));
+        append_in_part(xml::capture_node(child, arena));
       }
     }
   }
 
   void instruction(NodeRef child) {
-    RawXml captured = xml::capture_node(child);
+    RawXml captured = xml::capture_node(child, arena);
     if (child.value().find("end=\"tail\"") != std::string_view::npos) {
       close_part();
-      output_.emplace_back(std::move(captured));
+      output_.emplace_back(arena, std::move(captured));
       return;
     }
     if (std::optional<DescriptionPartKind> kind = section_kind(child.target())) {
       close_part();
-      output_.emplace_back(std::move(captured));
+      output_.emplace_back(arena, std::move(captured));
       part_.emplace();
       part_->kind = *kind;
       return;
@@ -446,7 +448,7 @@ class DescriptionBuilder {
 
   void move_group_to_part() {
     if (!group_) return;
-    part_->items.emplace_back(std::move(*group_));
+    part_->items.emplace_back(arena, std::move(*group_));
     group_.reset();
   }
 
@@ -454,29 +456,30 @@ class DescriptionBuilder {
   void close_part() {
     if (!part_) return;
     move_group_to_part();
-    output_.emplace_back(std::move(*part_));
+    output_.emplace_back(arena, std::move(*part_));
     part_.reset();
   }
 
   // Into the open group, else the open part's items; a part must be open.
   void append_in_part(RawXml node) {
     if (group_) {
-      group_->blocks.emplace_back(std::move(node));
+      group_->blocks.emplace_back(arena, std::move(node));
     } else {
-      part_->items.emplace_back(std::move(node));
+      part_->items.emplace_back(arena, std::move(node));
     }
   }
 
   // Like append_in_part, but straight into the output list when no part is open.
   void append_loose(RawXml node) {
     if (!part_) {
-      output_.emplace_back(std::move(node));
+      output_.emplace_back(arena, std::move(node));
     } else {
       append_in_part(std::move(node));
     }
   }
 
-  std::vector<DescriptionEntry> output_;
+  Arena& arena;
+  List<DescriptionEntry> output_;
   std::optional<DescriptionPart> part_;
   std::optional<Section> group_;
 };
@@ -485,30 +488,31 @@ class DescriptionBuilder {
 // Root
 // ---------------------------------------------------------------------------
 
-RootPart root_part(NodeRef child, const FamilyNames& family) {
+RootPart root_part(NodeRef child, const FamilyNames& family, Arena& arena) {
   const std::string_view name = child.local_name();
-  if (name == family.bibliographic) return bibliographic_information(child);
-  if (name == "abstract") return abstract_part(child);
-  if (name == "description") return DescriptionBuilder().build(child);
-  if (name == "claims") return claims_part(child);
-  if (name == "drawings") return drawings_part(child);
-  return xml::capture_node(child);
+  if (name == family.bibliographic) return bibliographic_information(child, arena);
+  if (name == "abstract") return abstract_part(child, arena);
+  if (name == "description") return DescriptionBuilder(arena).build(child);
+  if (name == "claims") return claims_part(child, arena);
+  if (name == "drawings") return drawings_part(child, arena);
+  return xml::capture_node(child, arena);
 }
 
-ParseResult parse_v4(std::string_view text, SourceFormat format, const FamilyNames& family) {
-  return xml::run_front_end(text, family.root, family.wrong_root_message, format,
+ParseResult parse_v4(SourceText text, SourceFormat format, const FamilyNames& family) {
+  return xml::run_front_end(std::move(text), family.root, family.wrong_root_message, format,
                             [&family](NodeRef root, SourceDocument& document) {
-                              xml::append_root_parts(root, document,
-                                                     [&family](NodeRef child) { return root_part(child, family); });
+                              xml::append_root_parts(root, document, [&family, &document](NodeRef child) {
+                                return root_part(child, family, document.arena);
+                              });
                             });
 }
 
 }  // namespace
 
-ParseResult parse_v4_grant(std::string_view text, SourceFormat format) { return parse_v4(text, format, kGrant); }
+ParseResult parse_v4_grant(SourceText text, SourceFormat format) { return parse_v4(std::move(text), format, kGrant); }
 
-ParseResult parse_v4_application(std::string_view text, SourceFormat format) {
-  return parse_v4(text, format, kApplication);
+ParseResult parse_v4_application(SourceText text, SourceFormat format) {
+  return parse_v4(std::move(text), format, kApplication);
 }
 
 }  // namespace tessellox

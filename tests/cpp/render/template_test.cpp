@@ -99,12 +99,14 @@ TEST(FillTemplate, CollapsesLineFeedRunsAndTrims) {
 
 SourceDocument sample_document() {
   SourceDocument document;
+  Arena& arena = document.arena;
   BibliographicInformation bibliographic;
-  bibliographic.items.push_back(TechnicalInformation{{}, {TitleOfInvention{"Gear"}}});
-  document.parts.push_back(std::move(bibliographic));
+  bibliographic.items.push_back(arena,
+                                TechnicalInformation{{}, List<TechnicalEntry>(arena, {TitleOfInvention{"Gear"}})});
+  document.parts.push_back(arena, bibliographic);
   Description description;
-  description.entries.push_back(DescriptionPart{DescriptionPartKind::DetailedDescription, {}, {}});
-  document.parts.push_back(std::move(description));
+  description.entries.push_back(arena, DescriptionPart{DescriptionPartKind::DetailedDescription, {}, {}});
+  document.parts.push_back(arena, description);
   return document;
 }
 

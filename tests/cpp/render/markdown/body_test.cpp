@@ -2,92 +2,78 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
-#include <utility>
+#include <string_view>
+
+#include "../../model_builders.hpp"
 
 namespace tessellox {
 namespace {
 
-InlineNode text(std::string value) { return {Text{std::move(value)}}; }
+using test::claim;
+using test::document_of;
+using test::element;
+using test::list;
+using test::paragraph;
+using test::raw_element;
+using test::raw_text;
+using test::text;
 
-InlineNode element(InlineKind kind, InlineContent content) {
-  InlineElement node;
-  node.kind = kind;
-  node.content = std::move(content);
-  return {std::move(node)};
-}
-
-RawXml raw_element(std::string name, Attributes attributes, std::vector<RawXml> children) {
-  RawXml node;
-  node.kind = RawXml::Kind::Element;
-  node.name = std::move(name);
-  node.attributes = std::move(attributes);
-  node.children = std::move(children);
-  return node;
-}
-
-Paragraph paragraph(InlineContent content, Attributes attributes = {}) {
-  Paragraph result;
-  result.attributes = std::move(attributes);
-  result.content = std::move(content);
-  return result;
-}
-
-Heading heading(std::string value) {
+Heading heading(Arena& arena, std::string_view value) {
   Heading result;
-  result.content = {text(std::move(value))};
+  result.content = InlineContent(arena, {text(value)});
   return result;
 }
 
-Section section(std::vector<SectionBlock> blocks) { return Section{{}, std::move(blocks)}; }
-
-DescriptionPart description_part(DescriptionPartKind kind, std::vector<DescriptionPartItem> items) {
-  return DescriptionPart{kind, {}, std::move(items)};
+Section section(Arena& arena, std::initializer_list<SectionBlock> blocks) {
+  return Section{{}, List<SectionBlock>(arena, blocks)};
 }
 
-SourceDocument document_of(std::vector<RootPart> parts, SourceFormat format = SourceFormat::UsptoGrantV45) {
-  SourceDocument document;
-  document.parts = std::move(parts);
-  document.source_format = format;
-  return document;
+DescriptionPart description_part(Arena& arena, DescriptionPartKind kind,
+                                 std::initializer_list<DescriptionPartItem> items) {
+  return DescriptionPart{kind, {}, List<DescriptionPartItem>(arena, items)};
 }
 
-std::string abstract_of(std::vector<AbstractEntry> entries) {
-  return render_sections(document_of({Abstract{{}, std::move(entries)}})).abstract;
+std::string abstract_of(Arena& arena, std::initializer_list<AbstractEntry> entries) {
+  return render_sections(document_of({Abstract{{}, List<AbstractEntry>(arena, entries)}})).abstract;
 }
 
-std::string description_of(std::vector<DescriptionEntry> entries) {
-  return render_sections(document_of({Description{{}, std::move(entries)}})).description;
+std::string description_of(Arena& arena, std::initializer_list<DescriptionEntry> entries) {
+  return render_sections(document_of({Description{{}, List<DescriptionEntry>(arena, entries)}})).description;
 }
 
-std::string claims_of(std::vector<ClaimsEntry> entries) {
-  return render_sections(document_of({Claims{{}, std::move(entries)}})).claims;
+std::string claims_of(Arena& arena, std::initializer_list<ClaimsEntry> entries) {
+  return render_sections(document_of({Claims{{}, List<ClaimsEntry>(arena, entries)}})).claims;
 }
-
-ClaimElement claim(InlineContent content) { return ClaimElement{{}, std::move(content), std::nullopt}; }
 
 TEST(Title, IsTheFirstTitleOfTheFirstBibliographicPartUnchanged) {
-  auto technical = [](std::vector<TechnicalEntry> entries) { return TechnicalInformation{{}, std::move(entries)}; };
-  BibliographicInformation first{{}, {DocumentId{}, technical({ClassificationIpc{}}),
-                                      technical({TitleOfInvention{"  Gear &amp; shaft "}, TitleOfInvention{"Later"}})}};
-  BibliographicInformation second{{}, {technical({TitleOfInvention{"Second part"}})}};
+  Arena arena;
+  auto technical = [&](std::initializer_list<TechnicalEntry> entries) {
+    return TechnicalInformation{{}, List<TechnicalEntry>(arena, entries)};
+  };
+  BibliographicInformation first{
+      {}, list(arena, DocumentId{}, technical({ClassificationIpc{}}),
+               technical({TitleOfInvention{"  Gear &amp; shaft "}, TitleOfInvention{"Later"}}))};
+  BibliographicInformation second{{}, list(arena, technical({TitleOfInvention{"Second part"}}))};
   EXPECT_EQ(render_sections(document_of({first, second})).title, "#   Gear &amp; shaft ");
 
-  BibliographicInformation untitled{{}, {DocumentId{}}};
+  BibliographicInformation untitled{{}, list(arena, DocumentId{})};
   EXPECT_EQ(render_sections(document_of({untitled, second})).title, "");
   EXPECT_EQ(render_sections(SourceDocument{}).title, "");
 }
 
 TEST(Abstract, ParagraphsAreSeparatedByEmptyLinesAndRawItemsAreNot) {
-  EXPECT_EQ(abstract_of({paragraph({text(" First. ")}), paragraph({text("Second.")})}),
+  Arena arena;
+  EXPECT_EQ(abstract_of(arena, {paragraph(arena, {text(" First. ")}), paragraph(arena, {text("Second.")})}),
             "## Abstract\n\nFirst.\n\nSecond.");
-  EXPECT_EQ(abstract_of({}), "## Abstract");
-  EXPECT_EQ(abstract_of({paragraph({text("  \n ")})}), "## Abstract");
-  EXPECT_EQ(abstract_of({raw_element("table", {}, {RawXml::make_text("t")}), paragraph({text("After.")})}),
+  EXPECT_EQ(abstract_of(arena, {}), "## Abstract");
+  EXPECT_EQ(abstract_of(arena, {paragraph(arena, {text("  \n ")})}), "## Abstract");
+  EXPECT_EQ(abstract_of(arena, {raw_element(arena, "table", {}, {raw_text("t")}), paragraph(arena, {text("After.")})}),
             "## Abstract\n<table>t</table>\n\nAfter.");
 
-  const auto two = render_sections(document_of({Abstract{{}, {paragraph({text("A")})}}, Drawings{},
-                                                Abstract{{}, {paragraph({text("B")})}}}));
+  const auto two = render_sections(document_of({Abstract{{}, list(arena, paragraph(arena, {text("A")}))}, Drawings{},
+                                                Abstract{{}, list(arena, paragraph(arena, {text("B")}))}}));
   EXPECT_EQ(two.abstract, "## Abstract\n\nA\n\n## Abstract\n\nB");
 }
 
@@ -100,61 +86,73 @@ struct NumMarkerCase {
 class ParagraphNumMarker : public ::testing::TestWithParam<NumMarkerCase> {};
 
 TEST_P(ParagraphNumMarker, Renders) {
-  EXPECT_EQ(abstract_of({paragraph({text(GetParam().text)}, GetParam().attributes)}),
+  Arena arena;
+  EXPECT_EQ(abstract_of(arena, {paragraph(arena, {text(GetParam().text)}, GetParam().attributes)}),
             "## Abstract\n\n" + GetParam().expected);
 }
 
+Arena& tables = test::table_arena();
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, ParagraphNumMarker,
-    ::testing::Values(NumMarkerCase{{{"num", "0012", {}}}, "The device", "[0012] The device"},
-                      NumMarkerCase{{{"num", "0012", {}}}, " \n The device", "[0012] The device"},
-                      NumMarkerCase{{{"num", "0003", {}}}, "  [0003] Already marked", "[0003] Already marked"},
-                      NumMarkerCase{{{"num", "0003", {}}}, "[0003]", "[0003]"},
-                      NumMarkerCase{{{"num", "0003", {}}}, "", "[0003]"},
-                      NumMarkerCase{{{"num", "3a", {}}}, "Text", "Text"},
-                      NumMarkerCase{{{"num", "", {}}}, "Text", "[] Text"},
-                      NumMarkerCase{{{"num", "7", "x"}, {"id", "p1", {}}}, "Text", "Text"},
-                      NumMarkerCase{{{"num", "7", "x"}, {"num", "8", {}}, {"num", "9", {}}}, "Text", "[8] Text"},
-                      NumMarkerCase{{{"num", "0001", {}}}, "[00011] Off by one", "[0001] [00011] Off by one"}));
+    ::testing::Values(NumMarkerCase{Attributes(tables, {{"num", "0012", {}}}), "The device", "[0012] The device"},
+                      NumMarkerCase{Attributes(tables, {{"num", "0012", {}}}), " \n The device", "[0012] The device"},
+                      NumMarkerCase{Attributes(tables, {{"num", "0003", {}}}), "  [0003] Already marked",
+                                    "[0003] Already marked"},
+                      NumMarkerCase{Attributes(tables, {{"num", "0003", {}}}), "[0003]", "[0003]"},
+                      NumMarkerCase{Attributes(tables, {{"num", "0003", {}}}), "", "[0003]"},
+                      NumMarkerCase{Attributes(tables, {{"num", "3a", {}}}), "Text", "Text"},
+                      NumMarkerCase{Attributes(tables, {{"num", "", {}}}), "Text", "[] Text"},
+                      NumMarkerCase{Attributes(tables, {{"num", "7", "x"}, {"id", "p1", {}}}), "Text", "Text"},
+                      NumMarkerCase{Attributes(tables, {{"num", "7", "x"}, {"num", "8", {}}, {"num", "9", {}}}), "Text",
+                                    "[8] Text"},
+                      NumMarkerCase{Attributes(tables, {{"num", "0001", {}}}), "[00011] Off by one",
+                                    "[0001] [00011] Off by one"}));
 
 TEST(InlineText, MarksEntitiesAndRawXml) {
-  InlineContent content = {
+  Arena arena;
+  const InlineContent content(arena, {
       text("x &lt; y, "),
-      element(InlineKind::Bold, {text("bold")}),
+      element(arena, InlineKind::Bold, {text("bold")}),
       text(" "),
-      element(InlineKind::Italic, {text("it")}),
+      element(arena, InlineKind::Italic, {text("it")}),
       text(" "),
-      element(InlineKind::FigureReference, {text("FIG. "), element(InlineKind::Bold, {text("1")})}),
+      element(arena, InlineKind::FigureReference, {text("FIG. "), element(arena, InlineKind::Bold, {text("1")})}),
       text(" H"),
-      {raw_element("sub", {}, {RawXml::make_text("2")})},
+      InlineNode(arena, raw_element(arena, "sub", {}, {raw_text("2")})),
       text("O "),
-      element(InlineKind::Highlight, {element(InlineKind::Number, {text("10")})}),
-  };
-  EXPECT_EQ(abstract_of({paragraph(content)}), "## Abstract\n\nx < y, **bold** *it* FIG. 1 H<sub>2</sub>O 10");
+      element(arena, InlineKind::Highlight, {element(arena, InlineKind::Number, {text("10")})}),
+  });
+  EXPECT_EQ(abstract_of(arena, {paragraph(content)}), "## Abstract\n\nx < y, **bold** *it* FIG. 1 H<sub>2</sub>O 10");
 }
 
 TEST(RawXmlWriteBack, ExplicitEndTagsOrderedAttributesNoEscaping) {
-  RawXml root = raw_element("tables", {{"id", "t<1>", {}}, {"lang", "en", std::string("xml")}},
-                            {RawXml::make_text("a &amp; b"), raw_element("row", {}, {}),
-                             RawXml::make_text("<!-- kept -->")});
+  Arena arena;
+  RawXml root = raw_element(arena, "tables", {{"id", "t<1>", {}}, {"lang", "en", "xml"}},
+                            {raw_text("a &amp; b"), raw_element(arena, "row", {}, {}), raw_text("<!-- kept -->")});
   root.prefix = "m";
-  EXPECT_EQ(description_of({root}),
+  EXPECT_EQ(description_of(arena, {root}),
             "<m:tables id=\"t<1>\" xml:lang=\"en\">a & b<row></row><!-- kept --></m:tables>");
 }
 
 TEST(Description, PartsHeadingsSectionsAndInstructions) {
-  const Section cross_reference = section({heading("CROSS-REFERENCE"), paragraph({text("See 09/123.")})});
-  EXPECT_EQ(description_of({cross_reference}),
+  Arena arena;
+  const Section cross_reference =
+      section(arena, {heading(arena, "CROSS-REFERENCE"), paragraph(arena, {text("See 09/123.")})});
+  EXPECT_EQ(description_of(arena, {cross_reference}),
             "## Cross-Reference To Related Applications\n\nSee 09/123.");
 
-  EXPECT_EQ(description_of({
-                RawXml::make_text("<?BRFSUM description=\"Brief Summary\" end=\"lead\"?>"),
-                description_part(DescriptionPartKind::SummaryOfInvention,
-                                 {section({heading(" Summary "), paragraph({text("One.")}), paragraph({text("Two.")})})}),
-                RawXml::make_text("<?BRFSUM description=\"Brief Summary\" end=\"tail\"?>"),
-                description_part(DescriptionPartKind::BriefDescriptionOfDrawings,
-                                 {section({heading(""), raw_element("p", {}, {})}), raw_element("x", {}, {})}),
-                description_part(DescriptionPartKind::DetailedDescription, {section({paragraph({text("Three.")})})}),
+  EXPECT_EQ(description_of(arena, {
+                raw_text("<?BRFSUM description=\"Brief Summary\" end=\"lead\"?>"),
+                description_part(arena, DescriptionPartKind::SummaryOfInvention,
+                                 {section(arena, {heading(arena, " Summary "), paragraph(arena, {text("One.")}),
+                                                  paragraph(arena, {text("Two.")})})}),
+                raw_text("<?BRFSUM description=\"Brief Summary\" end=\"tail\"?>"),
+                description_part(arena, DescriptionPartKind::BriefDescriptionOfDrawings,
+                                 {section(arena, {heading(arena, ""), raw_element(arena, "p", {}, {})}),
+                                  raw_element(arena, "x", {}, {})}),
+                description_part(arena, DescriptionPartKind::DetailedDescription,
+                                 {section(arena, {paragraph(arena, {text("Three.")})})}),
             }),
             "<?BRFSUM description=\"Brief Summary\" end=\"lead\"?>\n"
             "\n"
@@ -176,53 +174,64 @@ TEST(Description, PartsHeadingsSectionsAndInstructions) {
             "\n"
             "Three.");
 
-  EXPECT_EQ(description_of({description_part(DescriptionPartKind::DetailedDescription, {})}),
+  EXPECT_EQ(description_of(arena, {description_part(arena, DescriptionPartKind::DetailedDescription, {})}),
             "## Description Of The Invention");
 }
 
 TEST(Description, EmptyBlocksAreDroppedAndBlocksJoinedByOneEmptyLine) {
+  Arena arena;
   const auto sections = render_sections(document_of({
       Description{},
-      Description{{}, {RawXml::make_text(" ")}},
-      Description{{}, {description_part(DescriptionPartKind::SummaryOfInvention, {})}},
+      Description{{}, list(arena, raw_text(" "))},
+      Description{{}, list(arena, description_part(arena, DescriptionPartKind::SummaryOfInvention, {}))},
       Description{},
-      Description{{}, {RawXml::make_text("tail")}},
+      Description{{}, list(arena, raw_text("tail"))},
   }));
   EXPECT_EQ(sections.description, "## Summary Of The Invention\n\ntail");
 }
 
 TEST(SectionSelection, RawRootPartsShowOnlyInSequenceListings) {
-  std::vector<RootPart> parts = {RawXml::make_text("<s>one</s>"),
-                                 Description{{}, {description_part(DescriptionPartKind::DetailedDescription, {})}},
-                                 raw_element("sequence", {{"id", "2", {}}}, {RawXml::make_text("acgt")}),
-                                 Drawings{{}, {Heading{{}, {text("FIG")}, {}, {}}}}};
-  EXPECT_EQ(render_sections(document_of(parts, SourceFormat::UsptoSequenceCwu)).description,
+  Arena arena;
+  const auto document = [&](SourceFormat format) {
+    return document_of({raw_text("<s>one</s>"),
+                        Description{{}, list(arena, description_part(arena, DescriptionPartKind::DetailedDescription,
+                                                                     {}))},
+                        raw_element(arena, "sequence", {{"id", "2", {}}}, {raw_text("acgt")}),
+                        Drawings{{}, list(arena, Heading{{}, InlineContent(arena, {text("FIG")}), {}, {}})}},
+                       format);
+  };
+  EXPECT_EQ(render_sections(document(SourceFormat::UsptoSequenceCwu)).description,
             "<s>one</s>\n\n## Description Of The Invention\n\n<sequence id=\"2\">acgt</sequence>");
-  const auto grant = render_sections(document_of(parts, SourceFormat::UsptoGrantV44));
+  const auto grant = render_sections(document(SourceFormat::UsptoGrantV44));
   EXPECT_EQ(grant.description, "## Description Of The Invention");
   EXPECT_EQ(grant.abstract + grant.claims, "");
 }
 
 TEST(ClaimsBlock, FencesHeadingsAndRawItems) {
-  EXPECT_EQ(claims_of({}), "## Claims");
-  EXPECT_EQ(claims_of({Heading{{}, {text(" What is "), element(InlineKind::Bold, {text("claimed")})}, {}, {}},
-                       claim({element(InlineKind::ClaimText, {text("1. A "), element(InlineKind::Bold, {text("gear")}),
-                                                              text(".")})}),
-                       claim({}),
-                       raw_element("claim-statement", {}, {RawXml::make_text("end")})}),
+  Arena arena;
+  EXPECT_EQ(claims_of(arena, {}), "## Claims");
+  EXPECT_EQ(claims_of(arena, {Heading{{}, InlineContent(arena, {text(" What is "),
+                                                                element(arena, InlineKind::Bold, {text("claimed")})}),
+                                      {}, {}},
+                              claim(arena, {element(arena, InlineKind::ClaimText,
+                                                    {text("1. A "), element(arena, InlineKind::Bold, {text("gear")}),
+                                                     text(".")})}),
+                              claim(arena, {}),
+                              raw_element(arena, "claim-statement", {}, {raw_text("end")})}),
             "## Claims\nWhat is **claimed**\n```claim\n1. A gear.\n```\n```claim\n\n```\n"
             "<claim-statement>end</claim-statement>");
 }
 
 TEST(ClaimsBlock, NestedClaimTextsIndentAtLineStartsOnly) {
-  const auto nested = [](InlineContent content) { return element(InlineKind::ClaimText, std::move(content)); };
+  Arena arena;
+  const auto nested = [&](std::initializer_list<InlineNode> content) { return test::claim_text(arena, content); };
   // Sibling claim texts of the claim each start a line; nested ones indent
   // by two spaces a level; inline markup inside a word stays joined.
-  EXPECT_EQ(claims_of({claim({
+  EXPECT_EQ(claims_of(arena, {claim(arena, {
                 nested({text("1. A tool   comprising:"), nested({text("a handle; and")}),
-                        nested({text("a blade of H"), {raw_element("sub", {}, {RawXml::make_text("2")})}, text("O and "),
-                                element(InlineKind::Italic, {text("steel")}), text(", the blade"),
-                                nested({text("sharpened\non two edges.")})})}),
+                        nested({text("a blade of H"), InlineNode(arena, raw_element(arena, "sub", {}, {raw_text("2")})),
+                                text("O and "), element(arena, InlineKind::Italic, {text("steel")}),
+                                text(", the blade"), nested({text("sharpened\non two edges.")})})}),
                 nested({text("wherein the handle is wood.")}),
             })}),
             "## Claims\n```claim\n"

@@ -2,22 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <utility>
+
+#include "../../model_builders.hpp"
 
 namespace tessellox {
 namespace {
 
-InlineNode text(std::string value) { return {Text{std::move(value)}}; }
+using test::text;
 
-InlineNode element(InlineKind kind, InlineContent content) {
-  InlineElement node;
-  node.kind = kind;
-  node.content = std::move(content);
-  return {std::move(node)};
+// The table's inline content lives as long as the table.
+Arena& tables = test::table_arena();
+
+InlineNode claim_text(std::initializer_list<InlineNode> content) { return test::claim_text(tables, content); }
+
+InlineNode element(InlineKind kind, std::initializer_list<InlineNode> content) {
+  return test::element(tables, kind, content);
 }
-
-InlineNode claim_text(InlineContent content) { return element(InlineKind::ClaimText, std::move(content)); }
 
 std::string raw_claim_text(const InlineContent& content) {
   std::string raw = "stale", scratch;
@@ -26,6 +29,8 @@ std::string raw_claim_text(const InlineContent& content) {
 }
 
 struct RawCase {
+  RawCase(const char* label, std::initializer_list<InlineNode> content, std::string expected)
+      : label(label), content(tables, content), expected(std::move(expected)) {}
   const char* label;
   InlineContent content;
   std::string expected;

@@ -4,16 +4,14 @@
 
 #include <string>
 #include <utility>
-#include <vector>
+
+#include "../../model_builders.hpp"
 
 namespace tessellox {
 namespace {
 
-SourceDocument document_with(std::vector<BibliographicItem> items) {
-  SourceDocument document;
-  document.parts.emplace_back(BibliographicInformation{{}, std::move(items)});
-  return document;
-}
+using test::document_with;
+using test::list;
 
 // The line of the front matter that starts with `key`, or "" when none does.
 std::string line_of(const std::string& front_matter, const std::string& key) {
@@ -47,20 +45,21 @@ TEST(FrontMatter, DocumentWithoutBibliographyWritesEveryKeyEmpty) {
 }
 
 TEST(FrontMatter, FullBlockInFixedOrderWithValuesUnquoted) {
+  Arena arena;
   InventorRecord inventor;
   inventor.given_name = "Ada";
   inventor.family_name = "Lovelace";
   const SourceDocument document = document_with({
       DocumentId{"07000001", "B2", "20060103", std::nullopt},
       DocumentId{"20050001234", "A1", "20050101", "US"},
-      DomesticFilingData{{}, {SeriesCode{"09"}, ApplicationNumber{{}, std::nullopt, "09812345"},
-                              FilingDate{" 2001: \"x\""}}},
-      TechnicalInformation{{}, {ClassificationIpc{{}, "H01L 21/00", {"H01L 21/00"}},
-                                ClassificationUs{{}, "257/100", {"438/1"}}}},
-      ContinuityData{{}, {ContinuityEntry{{}, "08/000123", "19990101", " 09/812345 ", "division"},
-                          ContinuityEntry{{}, std::nullopt, "19980505", std::nullopt, std::nullopt}}},
-      Inventors{{}, {inventor}},
-      Applicants{{}, {PartyRecord{{}, "Acme: Inc"}}},
+      DomesticFilingData{{}, list(arena, SeriesCode{"09"}, ApplicationNumber{{}, std::nullopt, "09812345"},
+                                  FilingDate{" 2001: \"x\""})},
+      TechnicalInformation{{}, list(arena, ClassificationIpc{{}, "H01L 21/00", list(arena, "H01L 21/00")},
+                                    ClassificationUs{{}, "257/100", list(arena, "438/1")})},
+      ContinuityData{{}, list(arena, ContinuityEntry{{}, "08/000123", "19990101", " 09/812345 ", "division"},
+                              ContinuityEntry{{}, std::nullopt, "19980505", std::nullopt, std::nullopt})},
+      Inventors{{}, list(arena, inventor)},
+      Applicants{{}, list(arena, PartyRecord{{}, "Acme: Inc"})},
       RawXml{},  // no assignee anywhere
   });
   EXPECT_EQ(render_front_matter(document),
@@ -105,6 +104,7 @@ TEST(FrontMatter, FirstIdDecidesBetweenPublicationAndPatentNumber) {
 }
 
 TEST(FrontMatter, InventorsFromAnUnrecognisedElement) {
+  Arena arena;
   RawXml addressbook;
   addressbook.kind = RawXml::Kind::Element;
   addressbook.name = "addressbook";
@@ -112,13 +112,13 @@ TEST(FrontMatter, InventorsFromAnUnrecognisedElement) {
     RawXml part;
     part.kind = RawXml::Kind::Element;
     part.name = name;
-    part.children.push_back(RawXml::make_text(value));
-    addressbook.children.push_back(std::move(part));
+    part.children.push_back(arena, RawXml::make_text(value));
+    addressbook.children.push_back(arena, part);
   }
   RawXml inventor;
   inventor.kind = RawXml::Kind::Element;
   inventor.name = "us-inventor";
-  inventor.children.push_back(std::move(addressbook));
+  inventor.children.push_back(arena, addressbook);
   EXPECT_NE(render_front_matter(document_with({inventor})).find("inventors:\n  - Given Family\napplicants: []"),
             std::string::npos);
 }
@@ -132,8 +132,9 @@ struct DisplayNumberCase {
 class DisplayApplicationNumber : public ::testing::TestWithParam<DisplayNumberCase> {};
 
 TEST_P(DisplayApplicationNumber, WritesSeriesSlashNumber) {
-  DomesticFilingData filing{{}, {ApplicationNumber{{}, std::nullopt, GetParam().number}}};
-  if (GetParam().series) filing.entries.insert(filing.entries.begin(), SeriesCode{*GetParam().series});
+  Arena arena;
+  DomesticFilingData filing{{}, list(arena, ApplicationNumber{{}, std::nullopt, GetParam().number})};
+  if (GetParam().series) filing.entries.insert(arena, 0, SeriesCode{*GetParam().series});
   EXPECT_EQ(line_of(render_front_matter(document_with({filing})), "application_number"),
             std::string("application_number: ") + GetParam().expected);
 }
@@ -149,9 +150,10 @@ INSTANTIATE_TEST_SUITE_P(Numbers, DisplayApplicationNumber,
                                            DisplayNumberCase{std::nullopt, " 123456 ", "123456"}));
 
 TEST(DisplayApplicationNumber, ItemWithoutNumberPassesToTheNextWithItsOwnSeries) {
+  Arena arena;
   const SourceDocument document = document_with({
-      DomesticFilingData{{}, {SeriesCode{"08"}, FilingDate{"20000101"}}},
-      DomesticFilingData{{}, {ApplicationNumber{{}, std::nullopt, "777"}}},
+      DomesticFilingData{{}, list(arena, SeriesCode{"08"}, FilingDate{"20000101"})},
+      DomesticFilingData{{}, list(arena, ApplicationNumber{{}, std::nullopt, "777"})},
   });
   EXPECT_EQ(line_of(render_front_matter(document), "application_number"), "application_number: 777");
 }
@@ -164,8 +166,9 @@ struct ChainNumberCase {
 class ChainNumber : public ::testing::TestWithParam<ChainNumberCase> {};
 
 TEST_P(ChainNumber, IsNormalisedOnBothNumberLines) {
-  const std::string front_matter = render_front_matter(
-      document_with({ContinuityData{{}, {ContinuityEntry{{}, GetParam().number, std::nullopt, GetParam().number, "x"}}}}));
+  Arena arena;
+  const std::string front_matter = render_front_matter(document_with(
+      {ContinuityData{{}, list(arena, ContinuityEntry{{}, GetParam().number, std::nullopt, GetParam().number, "x"})}}));
   EXPECT_EQ(line_of(front_matter, "    parent_doc_number"), std::string("    parent_doc_number: ") + GetParam().expected);
   EXPECT_EQ(line_of(front_matter, "    child_doc_number"), std::string("    child_doc_number: ") + GetParam().expected);
 }

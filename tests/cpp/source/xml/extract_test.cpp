@@ -44,8 +44,9 @@ TEST(NodeQueries, NamesAndChildSelections) {
 }
 
 TEST(Attributes, CopiedInOrderWithPrefixesAndLookedUpByLocalName) {
+  Arena arena;
   const Parsed doc("<r id='first' xlink:href='h' empty='' id2=' padded '/>");
-  const Attributes attributes = copy_attributes(doc.root());
+  const Attributes attributes = copy_attributes(doc.root(), arena);
   ASSERT_EQ(attributes.size(), 4u);
   EXPECT_EQ(attributes[1].name, "href");
   EXPECT_EQ(attributes[1].prefix, "xlink");
@@ -59,23 +60,26 @@ TEST(Attributes, CopiedInOrderWithPrefixesAndLookedUpByLocalName) {
 }
 
 TEST(Text, ContentSkipsCommentsInstructionsAndUnknownEntities) {
+  Arena arena;
   const Parsed doc("<r> a<b>b<!--no--></b><?pi no?>&lsqb;<![CDATA[c]]>\xC2\xA0</r>");
   EXPECT_EQ(text_content(doc.root()), " abc\xC2\xA0");
-  EXPECT_EQ(trimmed_text(doc.root()), "abc");
+  EXPECT_EQ(trimmed_text(doc.root(), arena), "abc");
 }
 
 TEST(Text, TrimmingUsesUnicodeWhiteSpaceAndKeepsInnerSpace) {
+  Arena arena;
   const Parsed doc("<r>\xE3\x80\x80\t x \n y\xE2\x80\xA8\xC2\x85</r>");
-  EXPECT_EQ(trimmed_text(doc.root()), "x \n y");
+  EXPECT_EQ(trimmed_text(doc.root(), arena), "x \n y");
 }
 
 TEST(ChildText, FirstMatchInDocumentOrderDecides) {
+  Arena arena;
   const Parsed doc("<r><b> second </b><a>first</a><n/><n>late</n><p>\n</p></r>");
-  EXPECT_EQ(child_text(doc.root(), {"a", "b"}), "second");
-  EXPECT_EQ(child_text(doc.root(), "a"), "first");
-  EXPECT_FALSE(child_text(doc.root(), "n").has_value());  // empty first match: no later search
-  EXPECT_FALSE(child_text(doc.root(), "p").has_value());
-  EXPECT_FALSE(child_text(doc.root(), "missing").has_value());
+  EXPECT_EQ(child_text(doc.root(), {"a", "b"}, arena), "second");
+  EXPECT_EQ(child_text(doc.root(), "a", arena), "first");
+  EXPECT_FALSE(child_text(doc.root(), "n", arena).has_value());  // empty first match: no later search
+  EXPECT_FALSE(child_text(doc.root(), "p", arena).has_value());
+  EXPECT_FALSE(child_text(doc.root(), "missing", arena).has_value());
 }
 
 struct LevelCase {
@@ -109,9 +113,10 @@ class CaptureTextForm : public testing::TestWithParam<CaptureCase> {};
 
 // The first child of the root, or the document type when the root is empty.
 TEST_P(CaptureTextForm, WritesTheNodeInItsXmlForm) {
+  Arena arena;
   const Parsed doc(GetParam().document);
   const NodeRef node = doc.root().first_child().is_null() ? doc.tree().document_type() : doc.root().first_child();
-  const RawXml raw = capture_node(node);
+  const RawXml raw = capture_node(node, arena);
   EXPECT_TRUE(raw.is_text());
   EXPECT_EQ(raw.text, GetParam().text_form);
 }
@@ -129,8 +134,9 @@ INSTANTIATE_TEST_SUITE_P(
                                 "<!DOCTYPE r SYSTEM \"s\" [ <!ENTITY e 'v'> ]>"}));
 
 TEST(CaptureNode, ElementKeepsPrefixAttributesAndEveryChild) {
+  Arena arena;
   const Parsed doc("<r><m:math m:display='block' id='x'>a<!--c--><m:mi>b</m:mi>\n</m:math></r>");
-  const RawXml raw = capture_node(doc.root().first_child());
+  const RawXml raw = capture_node(doc.root().first_child(), arena);
   ASSERT_TRUE(raw.is_element());
   EXPECT_EQ(raw.name, "math");
   EXPECT_EQ(raw.prefix, "m");
@@ -154,9 +160,10 @@ struct InlineAlias {
 class InlineAliases : public testing::TestWithParam<InlineAlias> {};
 
 TEST_P(InlineAliases, MapToTheirKindWithNestedContentAndAttributes) {
+  Arena arena;
   const std::string name = GetParam().element;
   const Parsed doc("<p><" + name + " a='1'>x<b>y</b></" + name + "></p>");
-  const InlineContent content = inline_content(doc.root());
+  const InlineContent content = inline_content(doc.root(), arena);
   ASSERT_EQ(content.size(), 1u);
   const InlineElement& element = element_of(content[0]);
   EXPECT_EQ(element.kind, GetParam().kind);
@@ -187,8 +194,9 @@ struct TargetCase {
 class InlineTargets : public testing::TestWithParam<TargetCase> {};
 
 TEST_P(InlineTargets, ComeFromTheirAttributesInPreferenceOrder) {
+  Arena arena;
   const Parsed doc(std::string("<p>") + GetParam().element + "</p>");
-  const InlineContent content = inline_content(doc.root());
+  const InlineContent content = inline_content(doc.root(), arena);
   ASSERT_EQ(content.size(), 1u);
   EXPECT_EQ(element_of(content[0]).target, GetParam().target);
 }
@@ -205,8 +213,9 @@ INSTANTIATE_TEST_SUITE_P(
                     TargetCase{"<cross-reference idref='no'/>", std::nullopt}));
 
 TEST(InlineContent, SpaceBetweenInlineElementsOnOneLineSurvives) {
+  Arena arena;
   const Parsed doc("<p><b>A</b> <i>B</i><b>1</b>\t<b>215</b></p>");
-  const InlineContent content = inline_content(doc.root());
+  const InlineContent content = inline_content(doc.root(), arena);
   ASSERT_EQ(content.size(), 6u);
   EXPECT_EQ(element_of(content[0]).kind, InlineKind::Bold);
   EXPECT_EQ(text_of(content[1]).text, " ");
@@ -215,8 +224,9 @@ TEST(InlineContent, SpaceBetweenInlineElementsOnOneLineSurvives) {
 }
 
 TEST(InlineContent, IndentationAndEmptyCDataAreDropped) {
+  Arena arena;
   const Parsed doc("<p>\n  <b>A</b>\n  <i>B</i><![CDATA[]]><![CDATA[ ]]>\r\n</p>");
-  const InlineContent content = inline_content(doc.root());
+  const InlineContent content = inline_content(doc.root(), arena);
   ASSERT_EQ(content.size(), 3u);
   EXPECT_EQ(element_of(content[0]).kind, InlineKind::Bold);
   EXPECT_EQ(element_of(content[1]).kind, InlineKind::Italic);
@@ -224,8 +234,9 @@ TEST(InlineContent, IndentationAndEmptyCDataAreDropped) {
 }
 
 TEST(InlineContent, OtherNodeKinds) {
+  Arena arena;
   const Parsed doc("<p> lead &lsqb;<sub>2</sub><!--gone--><?in-line-formula description='x'?>tail </p>");
-  const InlineContent content = inline_content(doc.root());
+  const InlineContent content = inline_content(doc.root(), arena);
   ASSERT_EQ(content.size(), 5u);
   EXPECT_EQ(text_of(content[0]).text, " lead ");
   EXPECT_EQ(text_of(content[1]).text, "&lsqb;");
@@ -236,6 +247,7 @@ TEST(InlineContent, OtherNodeKinds) {
 }
 
 TEST(BodyRecords, HeadingParagraphClaimAndFigure) {
+  Arena arena;
   const Parsed doc(
       "<r><heading id='h' level='1' align='center'>TITLE</heading><p id='p-1' lvl='+2' num='0001'>x</p>"
       "<claim id='CLM-00001' num='00001'><claim-text>1. A <claim-ref idref='CLM-2'>claim 2</claim-ref></claim-text>"
@@ -245,25 +257,25 @@ TEST(BodyRecords, HeadingParagraphClaimAndFigure) {
   for (NodeRef child : child_elements(doc.root())) nodes.push_back(child);
   ASSERT_EQ(nodes.size(), 4u);
 
-  const Heading heading = build_heading(nodes[0]);
+  const Heading heading = build_heading(nodes[0], arena);
   EXPECT_EQ(heading.align, "center");
   EXPECT_EQ(heading.lvl, 1u);
   EXPECT_EQ(heading.attributes.size(), 3u);
   EXPECT_EQ(text_of(heading.content[0]).text, "TITLE");
 
-  const Paragraph paragraph = build_paragraph(nodes[1]);
+  const Paragraph paragraph = build_paragraph(nodes[1], arena);
   EXPECT_EQ(paragraph.id, "p-1");
   EXPECT_EQ(paragraph.lvl, 2u);
   EXPECT_EQ(paragraph.attributes.size(), 3u);
 
-  const ClaimElement claim = build_claim_element(nodes[2]);
+  const ClaimElement claim = build_claim_element(nodes[2], arena);
   EXPECT_EQ(claim.id, "CLM-00001");
   ASSERT_EQ(claim.content.size(), 1u);
   const InlineElement& claim_text = element_of(claim.content[0]);
   EXPECT_EQ(claim_text.kind, InlineKind::ClaimText);
   EXPECT_EQ(element_of(claim_text.content[1]).target, "CLM-2");
 
-  const Figure figure = build_figure(nodes[3]);
+  const Figure figure = build_figure(nodes[3], arena);
   EXPECT_EQ(figure.id, "Fig-1");
   ASSERT_EQ(figure.items.size(), 3u);
   const Image& image = std::get<Image>(figure.items[0]);
@@ -277,16 +289,17 @@ TEST(BodyRecords, HeadingParagraphClaimAndFigure) {
 }
 
 TEST(DocumentIdentity, MissingAndBlankChildren) {
+  Arena arena;
   const Parsed full("<document-id><country>US</country><doc-number> 0123 </doc-number><kind>B2</kind>"
                     "<date>20060606</date></document-id>");
-  const DocumentId id = document_identity(full.root());
+  const DocumentId id = document_identity(full.root(), arena);
   EXPECT_EQ(id.doc_number, "0123");
   EXPECT_EQ(id.kind_code, "B2");
   EXPECT_EQ(id.document_date, "20060606");
   EXPECT_EQ(id.country_code, "US");
 
   const Parsed sparse("<document-id><doc-number></doc-number><doc-number>7</doc-number><kind> </kind></document-id>");
-  const DocumentId empty = document_identity(sparse.root());
+  const DocumentId empty = document_identity(sparse.root(), arena);
   EXPECT_EQ(empty.doc_number, "");
   EXPECT_FALSE(empty.kind_code.has_value());
   EXPECT_FALSE(empty.document_date.has_value());
@@ -296,7 +309,8 @@ TEST(DocumentIdentity, MissingAndBlankChildren) {
 ParseResult front_end(std::string_view text) {
   return run_front_end(text, "us-patent-grant", messages::kV4GrantRootRequired, SourceFormat::UsptoGrantV42,
                        [](NodeRef root, SourceDocument& document) {
-                         for (NodeRef child : child_elements(root)) document.parts.emplace_back(capture_node(child));
+                         for (NodeRef child : child_elements(root))
+                           document.parts.emplace_back(document.arena, capture_node(child, document.arena));
                        });
 }
 

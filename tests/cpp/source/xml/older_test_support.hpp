@@ -69,14 +69,18 @@ inline std::string dump(const InlineContent& content) {
   for (const InlineNode& node : content) {
     if (!out.empty()) out += ' ';
     if (const auto* text = node.get_if<Text>()) {
-      out += "'" + text->text + "'";
+      out.append("'").append(text->text).append("'");
     } else if (const auto* element = node.get_if<InlineElement>()) {
       out += inline_kind_name(element->kind);
-      if (element->target) out += "@" + *element->target;
+      if (element->target) out.append("@").append(*element->target);
       out += "(" + dump(element->content) + ")";
     } else {
       const auto& raw = node.get<RawXml>();
-      out += raw.is_element() ? "<" + raw.name + ">" : "raw'" + raw.text + "'";
+      if (raw.is_element()) {
+        out.append("<").append(raw.name).append(">");
+      } else {
+        out.append("raw'").append(raw.text).append("'");
+      }
     }
   }
   return out;

@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "../../model_builders.hpp"
 #include "older_test_support.hpp"
 
 namespace tessellox {
 namespace {
 
+using test::at;
 using test::dump;
 using test::first_item;
 using test::first_of;
@@ -307,7 +309,7 @@ TEST(PapLevel, OnlyLvlIsReadAsAnUnsigned32BitNumber) {
         root("<subdoc-abstract><paragraph " + std::string(c.attributes) + ">t</paragraph></subdoc-abstract>"));
     const auto* abstract = first_part<Abstract>(document);
     ASSERT_NE(abstract, nullptr);
-    EXPECT_EQ(std::get<Paragraph>(abstract->entries.at(0)).lvl, c.expected) << c.attributes;
+    EXPECT_EQ(std::get<Paragraph>(at(abstract->entries, 0)).lvl, c.expected) << c.attributes;
   }
 }
 
@@ -327,7 +329,7 @@ TEST_P(PapInline, ClaimContentBecomesInlineNodes) {
                     "</claim></subdoc-claims>"));
   const auto* claims = first_part<Claims>(document);
   ASSERT_NE(claims, nullptr);
-  EXPECT_EQ(dump(std::get<ClaimElement>(claims->entries.at(0)).content), GetParam().expected);
+  EXPECT_EQ(dump(std::get<ClaimElement>(at(claims->entries, 0)).content), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -486,14 +488,14 @@ TEST(PapSampleDetails, DivisionalNamesItsParentAndEntitiesSurvive) {
   const SourceDocument document = parse_ok(*text);
   const auto* continuity = first_item<ContinuityData>(document);
   ASSERT_NE(continuity, nullptr);
-  const auto& entry = std::get<ContinuityEntry>(continuity->entries.at(0));
+  const auto& entry = std::get<ContinuityEntry>(at(continuity->entries, 0));
   EXPECT_EQ(entry.relation_name, "division-of");
   EXPECT_EQ(entry.parent_doc_number, "09126808");
   EXPECT_EQ(entry.parent_document_date, "19980731");
   const auto* filing = first_item<DomesticFilingData>(document);
   ASSERT_NE(filing, nullptr);
-  EXPECT_EQ(std::get<ApplicationNumber>(filing->entries.at(0)).doc_number, "09726341");
-  EXPECT_EQ(std::get<FilingDate>(filing->entries.at(2)).text, "20001201");
+  EXPECT_EQ(std::get<ApplicationNumber>(at(filing->entries, 0)).doc_number, "09726341");
+  EXPECT_EQ(std::get<FilingDate>(at(filing->entries, 2)).text, "20001201");
 }
 
 }  // namespace

@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "../../model_builders.hpp"
 #include "derive.hpp"
 #include "older_test_support.hpp"
 
 namespace tessellox {
 namespace {
 
+using test::at;
 using test::parts_of;
 
 SourceDocument parse_ok(std::string_view text) {
@@ -26,8 +28,8 @@ constexpr std::string_view kReference =
     "</publication-reference>";
 
 TEST(SequenceListing, PublicationReferenceIsTheOnlyTypedPart) {
-  const SourceDocument document = parse_ok("<sequence-cwu id=\"SEQLST-1\">" + std::string(kReference) +
-                                           "<number>1</number><sequence-list-new-rules/></sequence-cwu>");
+  SourceDocument document = parse_ok("<sequence-cwu id=\"SEQLST-1\">" + std::string(kReference) +
+                                     "<number>1</number><sequence-list-new-rules/></sequence-cwu>");
   EXPECT_EQ(document.source_format, SourceFormat::UsptoSequenceCwu);
   ASSERT_EQ(document.root_attributes.size(), 1u);
   ASSERT_EQ(document.parts.size(), 3u);
@@ -59,7 +61,7 @@ TEST(SequenceListing, EveryChildNodeOfTheRootBecomesAPart) {
   std::vector<std::string> texts;
   for (const RootPart& part : document.parts) {
     const auto& raw = std::get<RawXml>(part);
-    texts.push_back(raw.is_element() ? "<" + raw.name + ">" : raw.text);
+    texts.push_back(raw.is_element() ? "<" + std::string(raw.name) + ">" : std::string(raw.text));
   }
   EXPECT_EQ(texts, (std::vector<std::string>{"\n  ", "<number>", "\n", "<!-- listing -->", "<?page 2?>", "&lsqb;",
                                              "raw", "tail"}));
@@ -78,8 +80,8 @@ TEST(SequenceListing, ReferenceWithoutDocumentIdIsCapturedAndEachReferenceCounts
                "</publication-reference></sequence-cwu>");
   const auto blocks = parts_of<BibliographicInformation>(twice);
   ASSERT_EQ(blocks.size(), 2u);
-  EXPECT_EQ(std::get<DocumentId>(blocks[0]->items.at(0)).doc_number, "07521048");
-  const auto& second = std::get<DocumentId>(blocks[1]->items.at(0));
+  EXPECT_EQ(std::get<DocumentId>(at(blocks[0]->items, 0)).doc_number, "07521048");
+  const auto& second = std::get<DocumentId>(at(blocks[1]->items, 0));
   EXPECT_EQ(second.doc_number, "2");
   EXPECT_FALSE(second.kind_code.has_value());
 }
@@ -102,7 +104,7 @@ TEST_P(SequenceSample, ParsesWithItsPublicationIdentity) {
   const SourceDocument document = parse_ok(*text);
   const auto blocks = parts_of<BibliographicInformation>(document);
   ASSERT_EQ(blocks.size(), 1u);
-  const auto& id = std::get<DocumentId>(blocks[0]->items.at(0));
+  const auto& id = std::get<DocumentId>(at(blocks[0]->items, 0));
   EXPECT_EQ(id.doc_number, test::text_between(*text, "<doc-number>", "</doc-number>"));
   EXPECT_EQ(id.kind_code, test::text_between(*text, "<kind>", "</kind>"));
   EXPECT_EQ(id.document_date, test::text_between(*text, "<date>", "</date>"));

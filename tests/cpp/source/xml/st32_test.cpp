@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "../../model_builders.hpp"
 #include "older_test_support.hpp"
 
 namespace tessellox {
 namespace {
 
+using test::at;
 using test::dump;
 using test::first_item;
 using test::first_of;
@@ -412,7 +414,7 @@ void expect_matches_text(std::string_view text) {
   ASSERT_NE(filing, nullptr);
   std::string number = test::text_between(text, "<B210><DNUM><PDAT>", "</PDAT>");
   number.erase(0, number.find_first_not_of('0'));
-  EXPECT_EQ(std::get<ApplicationNumber>(filing->entries.at(0)).doc_number, number);
+  EXPECT_EQ(std::get<ApplicationNumber>(at(filing->entries, 0)).doc_number, number);
   std::size_t claim_count = 0;
   for (const Claims* claims : test::parts_of<Claims>(document)) {
     for (const ClaimsEntry& entry : claims->entries) claim_count += std::holds_alternative<ClaimElement>(entry);
@@ -459,7 +461,7 @@ TEST(St32SampleDetails, PartiesAndDtdEntitiesOfARealGrant) {
   EXPECT_EQ(assignees->parties[0].name, "Mitsubishi Chemical Corporation");
   const auto* abstract = first_part<Abstract>(document);
   ASSERT_NE(abstract, nullptr);
-  const std::string text_of_abstract = test::flat_text(std::get<Paragraph>(abstract->entries.at(0)).content);
+  const std::string text_of_abstract = test::flat_text(std::get<Paragraph>(at(abstract->entries, 0)).content);
   EXPECT_NE(text_of_abstract.find("(hereinafter referred to as a &ldquo;luminous intensity&rdquo;)"),
             std::string::npos);
 }

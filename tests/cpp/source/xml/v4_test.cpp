@@ -6,10 +6,15 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "../../model_builders.hpp"
 
 namespace tessellox {
 namespace {
+
+using test::at;
 
 SourceDocument grant(std::string_view body) {
   const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<us-patent-grant lang=\"EN\">\n" +
@@ -19,23 +24,31 @@ SourceDocument grant(std::string_view body) {
   return result.ok() ? std::move(result).value() : SourceDocument{};
 }
 
-std::vector<BibliographicItem> bibliographic_items(std::string_view items) {
-  const SourceDocument document =
+// A record taken out of a parsed document, held together with the document
+// its views point into.
+template <class Record>
+struct WithDocument : Record {
+  SourceDocument document;
+};
+
+WithDocument<List<BibliographicItem>> bibliographic_items(std::string_view items) {
+  SourceDocument document =
       grant("<us-bibliographic-data-grant>\n" + std::string(items) + "\n</us-bibliographic-data-grant>");
   if (document.parts.size() != 1 || !std::holds_alternative<BibliographicInformation>(document.parts[0])) {
     ADD_FAILURE() << "no bibliographic part";
     return {};
   }
-  return std::get<BibliographicInformation>(document.parts[0]).items;
+  const List<BibliographicItem> found = std::get<BibliographicInformation>(document.parts[0]).items;
+  return {found, std::move(document)};
 }
 
 template <class T>
 const T& only_part(const SourceDocument& document) {
   EXPECT_EQ(document.parts.size(), 1u);
-  return std::get<T>(document.parts.at(0));
+  return std::get<T>(at(document.parts, 0));
 }
 
-std::vector<std::size_t> tags(const std::vector<BibliographicItem>& items) {
+std::vector<std::size_t> tags(const List<BibliographicItem>& items) {
   std::vector<std::size_t> out;
   for (const BibliographicItem& item : items) out.push_back(item.index());
   return out;
@@ -79,7 +92,7 @@ TEST(V4Root, EachFamilyAcceptsOnlyItsRoot) {
 }
 
 TEST(V4Bibliographic, PublicationAndApplicationReferences) {
-  const std::vector<BibliographicItem> items = bibliographic_items(
+  const auto items = bibliographic_items(
       "<publication-reference><document-id><country>US</country><doc-number>07057742</doc-number>"
       "<kind>B2</kind><date>20060606</date></document-id></publication-reference>\n"
       "<publication-reference><other/></publication-reference>\n"
@@ -116,7 +129,7 @@ TEST(V4Bibliographic, PublicationAndApplicationReferences) {
 }
 
 TEST(V4Bibliographic, SeriesCodeAfterAnotherItemStandsAlone) {
-  const std::vector<BibliographicItem> items = bibliographic_items(
+  const auto items = bibliographic_items(
       "<classification-ipc><main-classification>H01L</main-classification></classification-ipc>\n"
       "<us-application-series-code> 29 </us-application-series-code>");
   ASSERT_EQ(tags(items), (std::vector<std::size_t>{3, 2}));
@@ -127,7 +140,7 @@ TEST(V4Bibliographic, SeriesCodeAfterAnotherItemStandsAlone) {
 }
 
 TEST(V4Bibliographic, ConsecutiveTechnicalEntriesShareOneItem) {
-  const std::vector<BibliographicItem> items = bibliographic_items(
+  const auto items = bibliographic_items(
       "<classification-ipc edition=\"7\"><main-classification> G06F 17/30 </main-classification>"
       "<further-classification>G06F 7/00</further-classification><further-classification> </further-classification>"
       "<further-classification>H04L</further-classification></classification-ipc>\n"
@@ -163,7 +176,7 @@ TEST(V4Bibliographic, IpcrCodesAreFormattedAndIncompleteOnesLeftOut) {
       ipcr("<section>G</section><class>06</class><subclass>F</subclass><main-group>17</main-group>");
   const std::string full2 = ipcr(
       "<subgroup>48</subgroup><section> G </section><class>01</class><subclass>S</subclass><main-group>7</main-group>");
-  const std::vector<BibliographicItem> items = bibliographic_items(
+  const auto items = bibliographic_items(
       "<classifications-ipcr a=\"1\">" + full1 + incomplete + full2 + "<other/></classifications-ipcr>\n"
       "<classifications-ipcr>" + incomplete + "</classifications-ipcr>");
   ASSERT_EQ(tags(items), (std::vector<std::size_t>{3}));
@@ -179,7 +192,7 @@ TEST(V4Bibliographic, IpcrCodesAreFormattedAndIncompleteOnesLeftOut) {
 }
 
 TEST(V4Bibliographic, PartiesAndTheirNames) {
-  const std::vector<BibliographicItem> items = bibliographic_items(R"(
+  const auto items = bibliographic_items(R"(
 <us-parties>
   <us-applicants a="g">
     <us-applicant sequence="001" app-type="applicant-inventor">
@@ -213,7 +226,7 @@ TEST(V4Bibliographic, PartiesAndTheirNames) {
   EXPECT_FALSE(applicants.parties[3].name.has_value());
   EXPECT_FALSE(applicants.parties[4].name.has_value());
   EXPECT_EQ(std::get<RawXml>(items[1]).name, "inventors");
-  EXPECT_EQ(std::get<Assignees>(items[2]).parties.at(0).name, "Acme Corp.");
+  EXPECT_EQ(at(std::get<Assignees>(items[2]).parties, 0).name, "Acme Corp.");
   const Assignees& direct = std::get<Assignees>(items[3]);
   ASSERT_EQ(direct.parties.size(), 4u);
   EXPECT_FALSE(direct.parties[0].name.has_value());
@@ -225,7 +238,7 @@ TEST(V4Bibliographic, PartiesAndTheirNames) {
 }
 
 TEST(V4Bibliographic, RelatedDocuments) {
-  const std::vector<BibliographicItem> items = bibliographic_items(R"(
+  const auto items = bibliographic_items(R"(
 <us-related-documents x="1">
   <us-provisional-application>
     <document-id><country>US</country><doc-number>60/111</doc-number><kind>00</kind><date>20000101</date></document-id>
@@ -304,8 +317,8 @@ TEST(V4Parts, AbstractClaimsAndDrawings) {
   const ClaimElement& second = std::get<ClaimElement>(claims.entries[2]);
   EXPECT_EQ(second.id, "CLM-00002");
   EXPECT_EQ(second.attributes.size(), 2u);
-  const InlineElement& claim_text = second.content.at(0).get<InlineElement>();
-  EXPECT_EQ(claim_text.content.at(1).get<InlineElement>().target, "CLM-00001");
+  const InlineElement& claim_text = at(second.content, 0).get<InlineElement>();
+  EXPECT_EQ(at(claim_text.content, 1).get<InlineElement>().target, "CLM-00001");
   EXPECT_TRUE(std::holds_alternative<ClaimElement>(claims.entries[3]));
   EXPECT_EQ(std::get<RawXml>(claims.entries[4]).name, "claim-statement");
 
@@ -313,7 +326,7 @@ TEST(V4Parts, AbstractClaimsAndDrawings) {
   ASSERT_EQ(drawings.entries.size(), 4u);
   EXPECT_EQ(std::get<RepresentativeFigure>(drawings.entries[0]).text, "1");
   EXPECT_TRUE(std::holds_alternative<Heading>(drawings.entries[1]));
-  EXPECT_EQ(std::get<Image>(std::get<Figure>(drawings.entries[2]).items.at(0)).file, "US-D00000.TIF");
+  EXPECT_EQ(std::get<Image>(at(std::get<Figure>(drawings.entries[2]).items, 0)).file, "US-D00000.TIF");
   EXPECT_EQ(std::get<RawXml>(drawings.entries[3]).name, "doc-page");
 }
 
@@ -338,10 +351,11 @@ std::string outline(const Description& description) {
   return out;
 }
 
-Description description_of(std::string_view children) {
-  const SourceDocument document = grant("<description id=\"description\">" + std::string(children) + "</description>");
+WithDocument<Description> description_of(std::string_view children) {
+  SourceDocument document = grant("<description id=\"description\">" + std::string(children) + "</description>");
   if (document.parts.size() != 1) return {};
-  return std::get<Description>(document.parts[0]);
+  const Description found = std::get<Description>(document.parts[0]);
+  return {found, std::move(document)};
 }
 
 struct DescriptionCase {
@@ -392,7 +406,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<DescriptionCase>& info) { return std::string(info.param.name); });
 
 TEST(V4Description, BlocksKeepTheirContent) {
-  const Description description = description_of(
+  const auto description = description_of(
       "<?BRFSUM description=\"Brief Summary\" end=\"lead\"?>\n<heading id=\"h-1\" level=\"1\">SUMMARY</heading>\n"
       "<p id=\"p-1\" num=\"0001\">Text <figref idref=\"DRAWINGS\">FIG. 1</figref>.</p>\n"
       "<?BRFSUM description=\"Brief Summary\" end=\"tail\"?>");
@@ -401,13 +415,13 @@ TEST(V4Description, BlocksKeepTheirContent) {
   const DescriptionPart& part = std::get<DescriptionPart>(description.entries[1]);
   EXPECT_EQ(part.kind, DescriptionPartKind::SummaryOfInvention);
   EXPECT_TRUE(part.attributes.empty());
-  const Section& section = std::get<Section>(part.items.at(0));
+  const Section& section = std::get<Section>(at(part.items, 0));
   EXPECT_TRUE(section.attributes.empty());
   ASSERT_EQ(section.blocks.size(), 2u);
   EXPECT_EQ(std::get<Heading>(section.blocks[0]).lvl, 1u);
   const Paragraph& paragraph = std::get<Paragraph>(section.blocks[1]);
   EXPECT_EQ(paragraph.id, "p-1");
-  EXPECT_EQ(paragraph.content.at(1).get<InlineElement>().target, "DRAWINGS");
+  EXPECT_EQ(at(paragraph.content, 1).get<InlineElement>().target, "DRAWINGS");
 }
 
 // ---------------------------------------------------------------------------
