@@ -162,7 +162,7 @@ def test_module_is_built_for_the_stable_abi():
     assert Path(tessellox.__file__).name.startswith("tessellox.abi3.")
 
 
-def test_wheel_is_tagged_cp39_abi3():
+def test_wheel_is_tagged_cp310_abi3():
     import os
 
     wheel_dir = os.environ.get("TESSELLOX_WHEEL_DIR")
@@ -170,7 +170,7 @@ def test_wheel_is_tagged_cp39_abi3():
         pytest.skip("set TESSELLOX_WHEEL_DIR to the folder of the built wheel (scripts/test.sh does)")
     wheels = list(Path(wheel_dir).glob("tessellox-*.whl"))
     assert len(wheels) == 1
-    assert re.fullmatch(r"tessellox-0\.2\.1-cp39-abi3-[A-Za-z0-9_.]+\.whl", wheels[0].name)
+    assert re.fullmatch(r"tessellox-0\.2\.1-cp310-abi3-[A-Za-z0-9_.]+\.whl", wheels[0].name)
 
 
 def test_stub_matches_the_module():
