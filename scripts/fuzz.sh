@@ -72,7 +72,7 @@ cmake --build "$build" -j 2 --target "${targets[@]}"
 
 # --- corpora -----------------------------------------------------------------
 seeds=tests/fuzz/seeds
-shared=$root/../shared/data
+shared=$root/tests/data/real
 max_len=65536
 
 # The seed folders and shared sample folders of each target.

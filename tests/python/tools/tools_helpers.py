@@ -11,7 +11,7 @@ from typing import Optional, Sequence
 import pytest
 
 ROOT = Path(__file__).resolve().parents[3]
-DATA = ROOT.parent / "shared" / "data"
+DATA = ROOT / "tests" / "data" / "real"
 BULK = DATA / "bulk"
 
 
@@ -36,7 +36,7 @@ TRUNCATED_XML = '<?xml version="1.0" encoding="UTF-8"?>\n<us-patent-grant lang="
 
 def need_bulk() -> Path:
     if not BULK.is_dir():
-        pytest.skip("shared bulk samples are absent")
+        pytest.skip("real bulk samples are absent")
     return BULK
 
 
