@@ -41,13 +41,14 @@ def need_bulk() -> Path:
 
 
 def run_tool(
-    *arguments: str, stdin: Optional[bytes] = None, cwd: Optional[Path] = None
+    *arguments: str, stdin: Optional[bytes] = None, cwd: Optional[Path] = None, module: bool = True
 ) -> subprocess.CompletedProcess:
-    """Runs `tessellox` in a fresh interpreter that sees the same modules as this one."""
+    """Runs `tessellox` (or, with `module` false, the interpreter with these
+    arguments) in a fresh interpreter that sees the same modules as this one."""
     environment = dict(os.environ)
     environment["PYTHONPATH"] = os.pathsep.join(path for path in sys.path if path)
     return subprocess.run(
-        [sys.executable, "-m", "tessellox_tools", *arguments],
+        [sys.executable, *(["-m", "tessellox_tools"] if module else []), *arguments],
         input=stdin if stdin is not None else b"",
         capture_output=True,
         cwd=cwd,
