@@ -1,6 +1,7 @@
 """The README's Python examples run as written, from the repository root."""
 
 import re
+import subprocess
 
 import pytest
 
@@ -22,3 +23,9 @@ def test_readme_example_runs(block, monkeypatch, capsys):
 
 def test_readme_has_examples():
     assert len(python_blocks()) >= 2
+
+
+def test_zero_fuzz_seconds_skips_fuzzing():
+    # libFuzzer would read a time limit of 0 as none and run for ever.
+    result = subprocess.run(["bash", str(REPO / "scripts" / "fuzz.sh"), "0"], capture_output=True, text=True, timeout=60)
+    assert result.returncode == 0 and "fuzzing skipped" in result.stderr
