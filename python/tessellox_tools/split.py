@@ -607,7 +607,7 @@ class _Reading:
             # A zip archive needs random access: spool it (not its members)
             # to a temporary file, a chunk at a time.
             with tempfile.TemporaryFile() as spool:
-                shutil.copyfileobj(whole, spool, self.chunk_size)  # type: ignore[misc]
+                shutil.copyfileobj(whole, spool, self.chunk_size)
                 spool.seek(0)
                 yield from self._zip_regions(spool, file, member, depth)
         elif head.startswith(_GZIP_MAGIC):

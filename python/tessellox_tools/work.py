@@ -16,7 +16,7 @@ from typing import Any, Dict, List, NamedTuple, Optional, Tuple
 import tessellox
 
 from .records import document_fields, failure_message
-from .split import UNREADABLE_ERRORS, Region, piece_document
+from .split import UNREADABLE_ERRORS, Origin, RawDocument, Region, piece_document
 
 DETECT = "detect"
 JSONL = "jsonl"
@@ -62,6 +62,7 @@ class JsonLineJoiner:
         if key != self._key:
             self._key = key
             self._prefix = _dumps({"file": origin.file, "member": origin.member})[:-1].encode("utf-8")
+        assert origin.ordinal is not None and origin.offset is not None  # a document, not a skipped file
         return b"%s,\"ordinal\":%d,\"offset\":%d,%s" % (self._prefix, origin.ordinal, origin.offset, fields)
 
 
