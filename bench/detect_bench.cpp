@@ -1,6 +1,6 @@
 // Cost of format detection against expat's bare parse of the same bytes.
 //
-//   detect_bench                      generated grants of 10 KB, 1 MB, 100 MB, then the shared samples
+//   detect_bench                      generated grants of 10 KB, 1 MB, 100 MB, then the real samples
 //   detect_bench --sizes 10000,1000000 --repeat 21 --data DIR
 //   detect_bench FILE...              only these files (bulk files are split at each "<?xml")
 //
@@ -277,7 +277,7 @@ std::string size_label(std::size_t bytes) {
 
 fs::path default_data_dir() {
   // The sources are compiled from their absolute paths: bench/ sits in the project's root.
-  return fs::path(__FILE__).parent_path().parent_path().parent_path() / "shared" / "data";
+  return fs::path(__FILE__).parent_path().parent_path() / "tests" / "data" / "real";
 }
 
 struct Options {

@@ -11,10 +11,10 @@ time that lxml needs to build its tree. Garbage collection is off while a
 timing runs.
 
 Workloads (--only chooses some):
-  families every real document of ../shared/data, family by family (v4 grants,
+  families every real document of tests/data/real, family by family (v4 grants,
            v4 applications, pap, ST.32, sequence listings, the bulk files split
            at each <?xml) and then all together
-  real     the v4 samples in ../shared/data (v4-grant, v4-app, and the v4 bulk
+  real     the v4 samples in tests/data/real (v4-grant, v4-app, and the v4 bulk
            files split at each <?xml; US07057742-v41.xml is skipped because it is
            not well formed as published)
   corpus   a generated corpus of v4.5 grants and applications (--corpus-mb,
@@ -48,7 +48,7 @@ from typing import Callable, Dict, List, Optional, Sequence, Tuple
 
 HERE = Path(__file__).resolve().parent
 ROOT = HERE.parent
-DATA = ROOT.parent / "shared" / "data"
+DATA = ROOT / "tests" / "data" / "real"
 sys.path.insert(0, str(HERE))
 
 import generate  # noqa: E402
@@ -262,7 +262,7 @@ V4_TARGETS = {
 def bench_real(report: Report, repeat: int) -> None:
     documents = sample_documents(("v4-grant", "v4-app"), ("ipg050104-small-v40.xml", "ipgb20221025-biblio-v47.xml"))
     if not documents:
-        report.notes.append("real: no samples under ../shared/data")
+        report.notes.append("real: no samples under tests/data/real")
         return
     compare(report, "real v4 samples", documents, repeat, list(COMPETITORS), V4_TARGETS)
 

@@ -3,7 +3,7 @@
     PYTHONPATH=build/release:python python bench/tools_bench.py
 
 Measures, in one run:
-1. `tessellox records --jobs 1` on the shared bulk samples against `parse()`
+1. `tessellox records --jobs 1` on the real bulk samples against `parse()`
    in a loop over the same documents already split and decoded (the cost of
    splitting, record building and writing);
 2. `--jobs 2` against `--jobs 1` on a generated corpus of the bulk samples
@@ -28,7 +28,7 @@ from pathlib import Path
 from typing import Callable, List, Sequence, Tuple
 
 ROOT = Path(__file__).resolve().parents[1]
-BULK = ROOT.parent / "shared" / "data" / "bulk"
+BULK = ROOT / "tests" / "data" / "real" / "bulk"
 
 
 def tool_command(arguments: Sequence[str]) -> List[str]:

@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets of tests/fuzz (clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each one on a copy of its seed corpus.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]     each target for SECONDS (default 60)
+#   scripts/fuzz.sh [SECONDS] [TARGET...]     each target for SECONDS (default 60; 0 skips)
 #   scripts/fuzz.sh --runs N [TARGET...]      each target for N executions
 #   scripts/fuzz.sh --runs N --seconds S ...  each target until either is reached
 #
@@ -23,6 +23,15 @@ while [ $# -gt 0 ]; do
   esac
 done
 [ -z "$runs" ] && [ -z "$seconds" ] && seconds=60
+# libFuzzer reads -max_total_time=0 as "no limit": 0 seconds means no time
+# spent, so no fuzzing at all unless --runs asks for some.
+if [ -n "$seconds" ] && [ "$((10#$seconds))" -eq 0 ]; then
+  seconds=""
+  if [ -z "$runs" ]; then
+    echo "== fuzzing skipped (0 seconds)" >&2
+    exit 0
+  fi
+fi
 limit=()
 [ -n "$runs" ] && limit+=(-runs="$runs")
 [ -n "$seconds" ] && limit+=(-max_total_time="$seconds")
@@ -72,7 +81,7 @@ cmake --build "$build" -j 2 --target "${targets[@]}"
 
 # --- corpora -----------------------------------------------------------------
 seeds=tests/fuzz/seeds
-shared=$root/../shared/data
+shared=$root/tests/data/real
 xmlconf_zip=tests/data/xmlconf/xmlts20130923.zip
 xmlconf=build/fuzz-xmlconf
 

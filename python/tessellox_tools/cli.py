@@ -8,21 +8,24 @@ import collections
 import contextlib
 import functools
 import os
+import re
 import sys
 import textwrap
 import time
-from typing import IO, Any, Callable, Counter, Deque, Iterable, Iterator, List, Optional, Sequence, Tuple
+from typing import IO, Any, Callable, Counter, Deque, Iterator, List, Optional, Sequence, Tuple
 
 import tessellox
 
 from . import work
 from .pool import WorkerDied, default_jobs, run_ordered
 from .records import error_record
-from .split import DEFAULT_REGION_SIZE, STDIN, Origin, Region, input_size, iter_regions
+from .split import DEFAULT_MAX_DOCUMENT_SIZE, DEFAULT_REGION_SIZE, STDIN, Origin, Region, input_size, iter_regions
 from .writers import JsonLinesWriter, MarkdownDirectoryWriter, ParquetWriter, parquet_claims_path
 
 PROGRAM = "tessellox"
 SUMMARY_MESSAGES = 5
+SUMMARY_SKIPPED = 5
+_SIZE_UNITS = {"": 1, "K": 1 << 10, "M": 1 << 20, "G": 1 << 30, "T": 1 << 40}
 MIN_REGION_SIZE = 256 << 10
 
 # A tiny APS record: lets a template be checked before the first document.
@@ -31,8 +34,12 @@ _TEMPLATE_PROBE = "PATN\nWKU  039302717\nTTL  Probe\n"
 _EPILOG = """\
 inputs:
   Each PATH is a file with one document or many laid end to end (a USPTO
-  weekly file), a zip archive of such files, a directory of any of these
-  (walked recursively), or - for standard input (the default).
+  weekly file), plain or gzip-compressed (.gz), a zip, tar or tar.gz archive
+  of such files (archives inside archives are read too), a directory of any
+  of these (walked recursively), or - for standard input (the default).
+  Files in a directory or an archive that are neither documents (.xml, .txt,
+  .aps) nor archives are skipped, and each is named in the summary and the
+  errors file.
 
 examples:
   tessellox detect ipg230103.zip
@@ -43,8 +50,8 @@ examples:
 
 exit status:
   0 when every input was read (documents that fail are reported, not fatal),
-  1 when an input or output could not be read or written, or --fail-fast met
-  a failure, 2 for wrong arguments.
+  1 when an input or output could not be read or written, an input held no
+  document at all, or --fail-fast met a failure, 2 for wrong arguments.
 """
 
 
@@ -55,6 +62,8 @@ class _Arguments(argparse.Namespace):
     progress: Optional[bool]
     errors: Optional[str]
     fail_fast: bool
+    max_document_size: int
+    subcommand: argparse.ArgumentParser
     output: Optional[str] = None
     template: Optional[str] = None
 
@@ -67,6 +76,14 @@ def _positive(text: str) -> int:
     if value < 1:
         raise argparse.ArgumentTypeError(f"must be at least 1: {value}")
     return value
+
+
+def _size(text: str) -> int:
+    """A byte count: a number with an optional K, M, G or T (powers of 1024)."""
+    match = re.fullmatch(r"\s*(\d+)\s*([KMGT]?)i?B?\s*", text, re.IGNORECASE)
+    if not match or int(match.group(1)) < 1:
+        raise argparse.ArgumentTypeError(f"invalid size: {text!r} (examples: 65536, 512K, 64M, 2G)")
+    return int(match.group(1)) * _SIZE_UNITS[match.group(2).upper()]
 
 
 def build_parser() -> argparse.ArgumentParser:
@@ -102,9 +119,17 @@ def build_parser() -> argparse.ArgumentParser:
         "default: beside the output, or listed on standard error when writing to standard output",
     )
     common.add_argument("--fail-fast", action="store_true", help="stop at the first failed document (exit status 1)")
+    common.add_argument(
+        "--max-document-size",
+        type=_size,
+        default=DEFAULT_MAX_DOCUMENT_SIZE,
+        metavar="SIZE",
+        help="a document larger than this is not read into memory but reported as failed "
+        "(K, M, G suffixes; default: 1G)",
+    )
 
     def add(name: str, help_text: str, description: str) -> argparse.ArgumentParser:
-        return commands.add_parser(
+        subcommand = commands.add_parser(
             name,
             parents=[common],
             help=help_text,
@@ -112,6 +137,9 @@ def build_parser() -> argparse.ArgumentParser:
             epilog=_EPILOG,
             formatter_class=argparse.RawDescriptionHelpFormatter,
         )
+        # Errors found after parsing print this command's usage.
+        subcommand.set_defaults(subcommand=subcommand)
+        return subcommand
 
     add(
         work.DETECT,
@@ -123,7 +151,8 @@ def build_parser() -> argparse.ArgumentParser:
         work.MARKDOWN,
         "write one Markdown file per document",
         "Write DIR/<number>.md for every document, named by its patent or publication number "
-        "(unnumbered-<file>-<ordinal>.md without one; -2, -3, ... for repeated numbers). "
+        "(a sequence listing as <number>-seq.md; unnumbered-<file>-<ordinal>.md without a number; "
+        "-2, -3, ... for repeated names). "
         "Failures go to DIR/errors.jsonl unless --errors says otherwise.",
     )
     markdown.add_argument("-o", "--output", required=True, metavar="DIR", help="output directory (created)")
@@ -150,17 +179,23 @@ def _report(message: str) -> None:
 
 
 class _ErrorSink:
-    """Failed documents: JSON Lines in a file, or readable lines on stderr."""
+    """Failed documents and skipped files: JSON Lines in a file, created at
+    the first failure (an errors file left by an earlier run is removed), or
+    readable lines on stderr."""
 
     def __init__(self, path: Optional[str]) -> None:
         self.path = path
-        self._stream: Optional[IO[bytes]] = open(path, "wb") if path else None
+        self._stream: Optional[IO[bytes]] = None
+        if path is not None and os.path.isfile(path):
+            os.remove(path)
 
     def write(self, origin: Origin, message: str) -> None:
-        if self._stream is None:
+        if self.path is None:
             _report(f"{origin.label()}: {message}")
-        else:
-            self._stream.write(work.json_line(error_record(origin, message)))
+            return
+        if self._stream is None:
+            self._stream = open(self.path, "wb")
+        self._stream.write(work.json_line(error_record(origin, message)))
 
     def close(self) -> None:
         if self._stream is not None:
@@ -201,17 +236,32 @@ class _Progress:
             self._bar.close()
 
 
-def _summary(documents: int, size: int, failures: Counter[str], seconds: float, errors_path: Optional[str]) -> str:
+def _plural(count: int, noun: str) -> str:
+    return f"{count} {noun}" if count == 1 else f"{count} {noun}s"
+
+
+def _summary(
+    documents: int,
+    size: int,
+    failures: Counter[str],
+    skipped: Sequence[str],
+    seconds: float,
+    errors_path: Optional[str],
+) -> str:
     failed = sum(failures.values())
-    text = f"{documents} documents ({size / 1e6:.1f} MB) in {seconds:.2f} s, {failed} failed"
+    text = f"{_plural(documents, 'document')} ({size / 1e6:.1f} MB) in {seconds:.2f} s, {failed} failed"
     if failed:
         ranked = sorted(failures.items(), key=lambda item: (-item[1], item[0]))
         listed = "; ".join(f"{message} ({count})" for message, count in ranked[:SUMMARY_MESSAGES])
         if len(ranked) > SUMMARY_MESSAGES:
             listed += f"; {len(ranked) - SUMMARY_MESSAGES} other messages"
         text += f": {listed}"
-        if errors_path:
-            text += f"; see {errors_path}"
+    if skipped:
+        text += f"; {_plural(len(skipped), 'file')} skipped: {', '.join(skipped[:SUMMARY_SKIPPED])}"
+        if len(skipped) > SUMMARY_SKIPPED:
+            text += f" and {len(skipped) - SUMMARY_SKIPPED} more"
+    if (failed or skipped) and errors_path:
+        text += f"; see {errors_path}"
     return text
 
 
@@ -243,29 +293,35 @@ def _run(
         reason = error.strerror if isinstance(error, OSError) and error.strerror else str(error)
         _report(f"cannot read {path}: {reason}")
 
-    # What the parent needs of each region in flight; the workers read the
-    # documents themselves.
-    in_flight: Deque[Tuple[str, Optional[str], bool]] = collections.deque()
+    # What the parent needs of each region in flight (the input it comes
+    # from, its file and member); the workers read the documents themselves.
+    in_flight: Deque[Tuple[int, str, Optional[str], bool]] = collections.deque()
 
-    def tracked(regions: Iterable[Region]) -> Iterator[Region]:
-        for region in regions:
-            in_flight.append((region.file, region.member, region.first))
-            yield region
+    def tracked() -> Iterator[Region]:
+        for index, path in enumerate(arguments.paths):
+            regions = iter_regions(
+                [path],
+                region_size=_region_size(total, arguments.jobs),
+                max_document_size=arguments.max_document_size,
+                on_unreadable=on_unreadable,
+            )
+            for region in regions:
+                in_flight.append((index, region.file, region.member, region.first))
+                yield region
 
-    regions = iter_regions(
-        arguments.paths, region_size=_region_size(total, arguments.jobs), on_unreadable=on_unreadable
-    )
     documents = 0
+    documents_of_input = [0] * len(arguments.paths)
     size = 0
     ordinal = 0
     skipping = False
     failures: Counter[str] = collections.Counter()
+    skipped: List[str] = []
     stopped = False
-    results = run_ordered(functools.partial(work.process_region, task), tracked(regions), arguments.jobs)
+    results = run_ordered(functools.partial(work.process_region, task), tracked(), arguments.jobs)
     try:
         with contextlib.closing(results):
             for problem, outcomes in results:
-                file, member, first = in_flight.popleft()
+                index, file, member, first = in_flight.popleft()
                 if first:
                     ordinal = 0
                     skipping = False
@@ -277,8 +333,14 @@ def _run(
                     continue
                 region_size = 0
                 for offset, document_size, ok, payload in outcomes:
+                    if offset is None:  # a file that was not read
+                        origin = Origin(file, member, None, None)
+                        skipped.append(origin.place())
+                        errors.write(origin, payload)
+                        continue
                     ordinal += 1
                     documents += 1
+                    documents_of_input[index] += 1
                     region_size += document_size
                     origin = Origin(file, member, ordinal, offset)
                     if ok:
@@ -297,8 +359,15 @@ def _run(
                     break
     finally:
         progress.close()
-    _report(_summary(documents, size, failures, time.perf_counter() - started, errors.path if failures else None))
-    return 1 if unreadable or stopped else 0
+    _report(_summary(documents, size, failures, skipped, time.perf_counter() - started, errors.path))
+    empty = False
+    if not stopped:
+        # A run that read nothing must not look like success.
+        for path, count in zip(arguments.paths, documents_of_input):
+            if count == 0 and path not in unreadable:
+                empty = True
+                _report(f"no document in {'standard input' if path == STDIN else path}")
+    return 1 if unreadable or stopped or empty else 0
 
 
 def _read_template(parser: argparse.ArgumentParser, path: Optional[str]) -> Optional[str]:
@@ -320,7 +389,8 @@ def _read_template(parser: argparse.ArgumentParser, path: Optional[str]) -> Opti
     return template
 
 
-def _command(parser: argparse.ArgumentParser, arguments: _Arguments) -> int:
+def _command(arguments: _Arguments) -> int:
+    parser = arguments.subcommand
     command = arguments.command
     output = arguments.output if command != work.DETECT else None
     if output == STDIN:
@@ -399,7 +469,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     parser = build_parser()
     arguments = parser.parse_args(argv, namespace=_Arguments())
     try:
-        return _command(parser, arguments)
+        return _command(arguments)
     except BrokenPipeError:
         # The reader went away (`tessellox records ... | head`): stop quietly.
         with contextlib.suppress(OSError):

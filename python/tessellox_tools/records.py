@@ -9,10 +9,11 @@ Document record (`RECORD_FIELDS`, in this order):
 ====================  ====================  ==========================================
 key                   type                  value
 ====================  ====================  ==========================================
-file                  str                   input path as given ("-" for standard input)
-member                str or None           zip member name
-ordinal               int                   1-based position in the file or member
-offset                int                   byte offset of the document in the file or member
+file                  str or None           input path as given ("-" for standard input)
+member                str or None           archive member name ("a.zip!b.xml" when nested)
+ordinal               int or None           1-based position in the file or member
+offset                int or None           byte offset of the document in the (uncompressed)
+                                            file or member
 source_format         str                   format name, e.g. "UsptoGrantV45"
 publication_number    str or None           e.g. "US20220159901A1" (applications)
 patent_number         str or None           e.g. "US10000000B2" (grants)
@@ -30,9 +31,12 @@ abstract_text         str or None
 claims                list of dict          {"number": int, "text": str}, in order
 ====================  ====================  ==========================================
 
-Error record (`ERROR_FIELDS`): file, member, ordinal, offset as above, and
-message (str): the parser's message, or "invalid UTF-8 at byte N: reason"
-(N counted from the start of the document).
+The origin fields come from the `Origin` given to `document_record`, and
+are None without one. Error record (`ERROR_FIELDS`): file, member, ordinal,
+offset as above, and message (str): the parser's message, "invalid UTF-8 at
+byte N: reason" (N counted from the start of the document), the size limit
+that a document exceeded, or, with no ordinal and offset, why a file was
+skipped.
 
 Tables (Parquet, dataframes): the documents table has every document field
 but claims; the claims table has file, member, ordinal, number, text, one
@@ -45,7 +49,7 @@ from typing import Any, Dict, Iterable, Iterator, List, Optional, Tuple
 
 import tessellox
 
-from .split import DEFAULT_CHUNK_SIZE, Origin, RawDocument, iter_documents
+from .split import DEFAULT_CHUNK_SIZE, DEFAULT_MAX_DOCUMENT_SIZE, Origin, RawDocument, iter_documents
 
 SCHEMA_VERSION = 1
 
@@ -73,9 +77,21 @@ def parse_raw(raw: RawDocument) -> tessellox.Document:
     return tessellox.parse(raw.text())
 
 
-def document_record(document: tessellox.Document, origin: Origin) -> Record:
-    """The record of a parsed document (see the module documentation)."""
-    record: Record = {"file": origin.file, "member": origin.member, "ordinal": origin.ordinal, "offset": origin.offset}
+NO_ORIGIN = Origin(None, None, None, None)  # type: ignore[arg-type]
+
+
+def document_record(document: tessellox.Document, origin: Optional[Origin] = None) -> Record:
+    """The record of a parsed document (see the module documentation).
+
+    `origin` says where the document came from: an `Origin(file, member,
+    ordinal, offset)` as `iter_documents` gives it with each document (any
+    tuple of those four values will do), giving the record's first four
+    fields; without it they are None.
+    """
+    if origin is None:
+        origin = NO_ORIGIN
+    file, member, ordinal, offset = origin
+    record: Record = {"file": file, "member": member, "ordinal": ordinal, "offset": offset}
     record.update(document_fields(document))
     return record
 
@@ -132,13 +148,18 @@ def iter_records(
     *,
     include_errors: bool = False,
     chunk_size: int = DEFAULT_CHUNK_SIZE,
+    max_document_size: int = DEFAULT_MAX_DOCUMENT_SIZE,
 ) -> Iterator[Record]:
     """Records of every document of `paths`, in order, in this process.
 
-    Failed documents are skipped, or given as error records when
-    `include_errors` is true. Unreadable inputs raise.
+    Failed documents (and files skipped as neither documents nor archives)
+    are left out, or given as error records when `include_errors` is true.
+    Unreadable inputs raise.
     """
-    for raw in iter_documents(paths, chunk_size=chunk_size):
+    documents = iter_documents(
+        paths, chunk_size=chunk_size, max_document_size=max_document_size, include_skipped=include_errors
+    )
+    for raw in documents:
         record, message = record_of(raw)
         if record is not None:
             yield record

@@ -16,15 +16,16 @@ from typing import Any, Dict, List, NamedTuple, Optional, Tuple
 import tessellox
 
 from .records import document_fields, failure_message
-from .split import UNREADABLE_ERRORS, Origin, RawDocument, Region
+from .split import UNREADABLE_ERRORS, Origin, RawDocument, Region, piece_document
 
 DETECT = "detect"
 JSONL = "jsonl"
 RECORDS = "records"
 MARKDOWN = "markdown"
 
-# (offset, size, True, payload) or (offset, size, False, failure message).
-Outcome = Tuple[int, int, bool, Any]
+# (offset, size, True, payload) or (offset, size, False, failure message);
+# the offset is None for a file that was skipped, not read.
+Outcome = Tuple[Optional[int], int, bool, Any]
 # (None, outcomes), or (why the region could not be read, []).
 RegionResult = Tuple[Optional[str], List[Outcome]]
 
@@ -61,6 +62,7 @@ class JsonLineJoiner:
         if key != self._key:
             self._key = key
             self._prefix = _dumps({"file": origin.file, "member": origin.member})[:-1].encode("utf-8")
+        assert origin.ordinal is not None and origin.offset is not None  # a document, not a skipped file
         return b"%s,\"ordinal\":%d,\"offset\":%d,%s" % (self._prefix, origin.ordinal, origin.offset, fields)
 
 
@@ -70,8 +72,21 @@ def full_record(origin: Origin, fields: Dict[str, Any]) -> Dict[str, Any]:
     return record
 
 
+SEQUENCE_LISTING = "UsptoSequenceCwu"
+
+
 def document_number(document: tessellox.Document) -> Optional[str]:
     return document.patent_number or document.publication_number
+
+
+def markdown_name(document: tessellox.Document) -> Optional[str]:
+    """What a document's Markdown file is named after: its number, with
+    "-seq" for a sequence listing, which carries the number of its patent
+    and comes beside it in a weekly file."""
+    number = document_number(document)
+    if number and document.source_format == SEQUENCE_LISTING:
+        return f"{number}-seq"
+    return number
 
 
 def _process(task: Task, raw: RawDocument) -> Any:
@@ -84,20 +99,22 @@ def _process(task: Task, raw: RawDocument) -> Any:
     if kind == RECORDS:
         return document_fields(document)
     if kind == MARKDOWN:
-        return document_number(document), document.to_markdown(task.template).encode("utf-8")
+        return markdown_name(document), document.to_markdown(task.template).encode("utf-8")
     raise ValueError(f"unknown task {kind!r}")
 
 
 def process_region(task: Task, region: Region) -> RegionResult:
+    if region.skipped is not None:
+        return None, [(None, 0, False, region.skipped)]
     try:
-        documents = region.documents()
+        pieces = region.documents()
     except UNREADABLE_ERRORS as error:
         return (getattr(error, "strerror", None) or str(error)), []
     outcomes: List[Outcome] = []
-    for offset, data in documents:
-        raw = RawDocument(Origin(region.file, region.member, 0, offset), data)
+    for piece in pieces:
+        raw = piece_document(region, 0, piece)
         try:
-            outcomes.append((offset, len(data), True, _process(task, raw)))
+            outcomes.append((piece.offset, piece.size, True, _process(task, raw)))
         except Exception as error:  # one document's failure never stops a run
-            outcomes.append((offset, len(data), False, failure_message(error)))
+            outcomes.append((piece.offset, piece.size, False, failure_message(error)))
     return None, outcomes

@@ -18,20 +18,20 @@ GOLDEN = Path(__file__).resolve().parent
 REPO = GOLDEN.parents[1]
 
 # Golden name -> input, relative to the repository root. The bundled examples
-# are always present; the shared samples may be absent and are then skipped.
+# are always present, and so are the real documents of tests/data/real.
 CASES = {
     "US10000000-v45": "examples/US10000000-v45.xml",
     "US20220159901A1-v45": "examples/US20220159901A1-v45.xml",
     "US03930271.aps": "examples/pftaps19760106-sample-US03930271.aps.txt",
-    "US08927118-v45": "../shared/data/v4-grant/US08927118-v45.xml",
-    "US07272630B2-v42": "../shared/data/v4-grant/US07272630B2-v42.xml",
-    "US20050004974A1-v40": "../shared/data/v4-app/US20050004974A1-v40.xml",
-    "US08613112-v44-pretty": "../shared/data/v4-grant/US08613112-v44-pretty.xml",
-    "US11646472-v47": "../shared/data/v4-grant/US11646472-v47.xml",
-    "US20010000002A1": "../shared/data/pap/US20010000002A1.xml",
-    "US06337117": "../shared/data/st32/US06337117.xml",
-    "US07521258-seq": "../shared/data/seqcwu/US07521258-seq.xml",
-    "US03932709.aps": "../shared/data/aps/US03932709.aps.txt",
+    "US08927118-v45": "tests/data/real/v4-grant/US08927118-v45.xml",
+    "US07272630B2-v42": "tests/data/real/v4-grant/US07272630B2-v42.xml",
+    "US20050004974A1-v40": "tests/data/real/v4-app/US20050004974A1-v40.xml",
+    "US08613112-v44-pretty": "tests/data/real/v4-grant/US08613112-v44-pretty.xml",
+    "US11646472-v47": "tests/data/real/v4-grant/US11646472-v47.xml",
+    "US20010000002A1": "tests/data/real/pap/US20010000002A1.xml",
+    "US06337117": "tests/data/real/st32/US06337117.xml",
+    "US07521258-seq": "tests/data/real/seqcwu/US07521258-seq.xml",
+    "US03932709.aps": "tests/data/real/aps/US03932709.aps.txt",
 }
 
 

@@ -5,7 +5,7 @@ import pytest
 
 REPO = Path(__file__).resolve().parents[2]
 EXAMPLES = REPO / "examples"
-SHARED_DATA = REPO.parent / "shared" / "data"
+SHARED_DATA = REPO / "tests" / "data" / "real"  # real USPTO documents, kept in the repository
 
 
 def read_text(path: Path) -> str:
@@ -35,7 +35,7 @@ def split_bulk(text: str):
 @pytest.fixture
 def shared_data() -> Path:
     if not SHARED_DATA.exists():
-        pytest.skip("shared samples not present")
+        pytest.skip("real samples not present")
     return SHARED_DATA
 
 

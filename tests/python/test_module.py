@@ -2,6 +2,7 @@
 
 import importlib.util
 import inspect
+import os
 import re
 import subprocess
 import sys
@@ -182,18 +183,17 @@ def test_stub_matches_the_module():
         assert name in text
 
 
-def test_stub_passes_mypy_strict(tmp_path):
-    pytest.importorskip("mypy")
+@pytest.mark.parametrize("where", ["tessellox-stubs/__init__.pyi", "tessellox_tools/py.typed"])
+def test_type_information_is_installed_where_checkers_look(where):
     spec = importlib.util.find_spec("tessellox")
-    stub = Path(spec.origin).with_name("tessellox.pyi")
-    if not stub.exists():
-        pytest.skip("module not installed with its stub")
-    (tmp_path / "stubs").mkdir()
-    (tmp_path / "stubs" / "tessellox.pyi").write_text(stub.read_text())
-    usage = Path(__file__).with_name("typing_usage.py")
-    import os
+    assert (Path(spec.origin).parent / where).exists()
 
-    env = dict(os.environ, MYPYPATH=str(tmp_path / "stubs"))
+
+def test_installed_package_passes_mypy_strict(tmp_path):
+    # As a user's code meets it: the installed wheel, no search path set.
+    pytest.importorskip("mypy")
+    usage = Path(__file__).with_name("typing_usage.py")
+    env = {key: value for key, value in os.environ.items() if key not in ("MYPYPATH", "PYTHONPATH")}
     result = subprocess.run(
         [sys.executable, "-m", "mypy", "--strict", "--no-incremental", "--cache-dir", str(tmp_path / "cache"), str(usage)],
         capture_output=True, text=True, env=env, cwd=tmp_path,

@@ -124,9 +124,9 @@ std::string read_file(const std::filesystem::path& path) {
 }
 
 TEST(DetectSharedSamples, EverySingleDocumentMatchesTheManifest) {
-  const std::filesystem::path data = std::filesystem::path(TESSELLOX_SOURCE_DIR) / ".." / "shared" / "data";
+  const std::filesystem::path data = std::filesystem::path(TESSELLOX_SOURCE_DIR) / "tests" / "data" / "real";
   std::ifstream manifest(data / "MANIFEST.tsv");
-  if (!manifest) GTEST_SKIP() << "shared samples not present";
+  if (!manifest) GTEST_SKIP() << "real samples not present";
   std::string line;
   std::getline(manifest, line);  // header
   int checked = 0;

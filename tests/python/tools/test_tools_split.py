@@ -2,9 +2,11 @@
 
 from __future__ import annotations
 
+import gzip
 import io
 import itertools
 import os
+import tarfile
 import threading
 import zipfile
 from pathlib import Path
@@ -65,7 +67,13 @@ CASES: List[Tuple[str, bytes, List[Tuple[int, bytes]]]] = [
     ("document without declaration", b"<a>no prolog</a>\n", [(0, b"<a>no prolog</a>\n")]),
     ("blank text before the first declaration dropped", b"\n\n" + D1, [(2, D1)]),
     ("other text before the first declaration kept", b"<junk/>\n" + D1, [(0, b"<junk/>\n"), (8, D1)]),
-    ("text not starting with < is aps", b"junk\n" + D1, [(0, b"junk\n" + D1)]),
+    ("a banner before the first declaration is a piece of its own", b"junk\n" + D1 + D2, [(0, b"junk\n"), (5, D1), (5 + len(D1), D2)]),
+    ("xml after aps records is split as xml", R1 + D1 + D2, [(0, R1), (len(R1), D1), (len(R1 + D1), D2)]),
+    (
+        "a PATN line inside xml after aps does not split",
+        HEADER + R1 + D1 + b"PATN\n" + D2,
+        [(len(HEADER), R1), (len(HEADER + R1), D1 + b"PATN\n"), (len(HEADER + R1 + D1) + 5, D2)],
+    ),
     ("bom dropped, offsets count it", b"\xef\xbb\xbf" + D1 + D2, [(3, D1), (3 + len(D1), D2)]),
     ("aps with header", HEADER + R1 + R2, [(len(HEADER), R1), (len(HEADER) + len(R1), R2)]),
     ("aps without header", R1 + R2, [(0, R1), (len(R1), R2)]),
@@ -254,3 +262,80 @@ def test_a_pipe_named_by_path_is_read_once_from_its_start(tmp_path: Path) -> Non
         thread.start()
     threads[1].join(timeout=20)
     assert result == [None, [D1, D2]]
+
+
+def _tar(members: List[Tuple[str, bytes]], mode: str) -> bytes:
+    out = io.BytesIO()
+    with tarfile.open(fileobj=out, mode=mode) as archive:
+        for name, data in members:
+            info = tarfile.TarInfo(name)
+            info.size = len(data)
+            archive.addfile(info, io.BytesIO(data))
+    return out.getvalue()
+
+
+def _zip(members: List[Tuple[str, bytes]]) -> bytes:
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w", compression=zipfile.ZIP_DEFLATED) as archive:
+        for name, data in members:
+            archive.writestr(name, data)
+    return out.getvalue()
+
+
+WEEK = [("ipg.xml", D1 + D2), ("figure.tif", b"II*\x00")]
+# (input name, its bytes, [(member, offset) of each document], [skipped members])
+ARCHIVES = [
+    ("week.xml.gz", gzip.compress(D1 + D2), [(None, 0), (None, len(D1))], []),
+    ("week.tar", _tar(WEEK, "w"), [("ipg.xml", 0), ("ipg.xml", len(D1))], ["figure.tif"]),
+    ("week.tar.gz", _tar(WEEK, "w:gz"), [("ipg.xml", 0), ("ipg.xml", len(D1))], ["figure.tif"]),
+    (
+        "outer.zip",
+        _zip([("inner.zip", _zip(WEEK)), ("ipg.xml.gz", gzip.compress(D1))]),
+        [("inner.zip!ipg.xml", 0), ("inner.zip!ipg.xml", len(D1)), ("ipg.xml.gz", 0)],
+        ["inner.zip!figure.tif"],
+    ),
+    ("tar in zip", _zip([("week.tgz", _tar(WEEK, "w:gz"))]), [("week.tgz!ipg.xml", 0), ("week.tgz!ipg.xml", len(D1))], ["week.tgz!figure.tif"]),
+]
+
+
+@pytest.mark.parametrize("name, data, documents, skipped", ARCHIVES, ids=[case[0] for case in ARCHIVES])
+def test_compressed_files_and_archives_are_read_from_files_and_streams(
+    name: str, data: bytes, documents, skipped, tmp_path: Path, monkeypatch: pytest.MonkeyPatch
+) -> None:
+    path = tmp_path / name.replace(" ", "-")
+    path.write_bytes(data)
+    monkeypatch.setattr("sys.stdin", io.TextIOWrapper(io.BytesIO(data)))
+    for file in (str(path), "-"):
+        read = list(iter_documents([file], chunk_size=5, include_skipped=True))
+        assert [(d.origin.member, d.origin.offset) for d in read if d.failure is None] == documents
+        assert [d.origin.member for d in read if d.failure is not None] == skipped
+        assert all(d.failure is None or d.origin.ordinal is None for d in read)
+        assert [d.data for d in read if d.failure is None][:2] == [D1, D2]
+    assert input_size([str(path)]) is None
+
+
+BIG = b'<?xml version="1.0"?>\n<big>' + b"x" * 5000 + b"</big>\n"
+
+
+@pytest.mark.parametrize("chunk_size", [7, 1000, 1 << 20])
+@pytest.mark.parametrize("how", ["file", "stream", "zip"])
+def test_a_document_over_the_size_limit_fails_alone_and_is_never_held(
+    how: str, chunk_size: int, tmp_path: Path, monkeypatch: pytest.MonkeyPatch
+) -> None:
+    data = D1 + BIG + D2 + BIG
+    path = tmp_path / "week.xml"
+    path.write_bytes(data)
+    if how == "zip":
+        write_zip(tmp_path / "week.zip", [("week.xml", data)])
+        path = tmp_path / "week.zip"
+    paths = ["-"] if how == "stream" else [str(path)]
+    monkeypatch.setattr("sys.stdin", io.TextIOWrapper(io.BytesIO(data)))
+    monkeypatch.setattr(split, "_PROBE_SIZE", 64)
+    read = list(iter_documents(paths, chunk_size=chunk_size, region_size=100, max_document_size=4096))
+    assert [(d.origin.ordinal, d.origin.offset, d.data) for d in read if d.failure is None] == [(1, 0, D1), (3, len(D1 + BIG), D2)]
+    failed = [d for d in read if d.failure is not None]
+    assert [(d.origin.ordinal, d.origin.offset, d.data) for d in failed] == [(2, len(D1), b""), (4, len(D1 + BIG + D2), b"")]
+    assert failed[0].failure == (
+        f"document of {len(BIG)} bytes is larger than the size limit of 4096 bytes "
+        "(--max-document-size); skipped to the next document"
+    )

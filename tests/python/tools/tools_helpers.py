@@ -11,7 +11,7 @@ from typing import Optional, Sequence
 import pytest
 
 ROOT = Path(__file__).resolve().parents[3]
-DATA = ROOT.parent / "shared" / "data"
+DATA = ROOT / "tests" / "data" / "real"
 BULK = DATA / "bulk"
 
 
@@ -36,18 +36,19 @@ TRUNCATED_XML = '<?xml version="1.0" encoding="UTF-8"?>\n<us-patent-grant lang="
 
 def need_bulk() -> Path:
     if not BULK.is_dir():
-        pytest.skip("shared bulk samples are absent")
+        pytest.skip("real bulk samples are absent")
     return BULK
 
 
 def run_tool(
-    *arguments: str, stdin: Optional[bytes] = None, cwd: Optional[Path] = None
+    *arguments: str, stdin: Optional[bytes] = None, cwd: Optional[Path] = None, module: bool = True
 ) -> subprocess.CompletedProcess:
-    """Runs `tessellox` in a fresh interpreter that sees the same modules as this one."""
+    """Runs `tessellox` (or, with `module` false, the interpreter with these
+    arguments) in a fresh interpreter that sees the same modules as this one."""
     environment = dict(os.environ)
     environment["PYTHONPATH"] = os.pathsep.join(path for path in sys.path if path)
     return subprocess.run(
-        [sys.executable, "-m", "tessellox_tools", *arguments],
+        [sys.executable, *(["-m", "tessellox_tools"] if module else []), *arguments],
         input=stdin if stdin is not None else b"",
         capture_output=True,
         cwd=cwd,

@@ -466,7 +466,7 @@ struct SampleCase {
 };
 
 std::string read_sample(const char* file) {
-  std::ifstream in(std::string(TESSELLOX_SOURCE_DIR "/../shared/data/aps/") + file, std::ios::binary);
+  std::ifstream in(std::string(TESSELLOX_SOURCE_DIR "/tests/data/real/aps/") + file, std::ios::binary);
   if (!in) return {};
   std::ostringstream out;
   out << in.rdbuf();

@@ -100,7 +100,7 @@ inline std::string flat_text(const InlineContent& content) {
 }
 
 inline std::string sample_path(std::string_view relative) {
-  return std::string(TESSELLOX_SOURCE_DIR "/../shared/data/") + std::string(relative);
+  return std::string(TESSELLOX_SOURCE_DIR "/tests/data/real/") + std::string(relative);
 }
 
 inline std::optional<std::string> read_sample(std::string_view relative) {

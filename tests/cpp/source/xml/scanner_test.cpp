@@ -120,7 +120,7 @@ TEST(ScannerAgainstExpat, EveryFileOfTheConformanceSuite) {
   EXPECT_TRUE(tally.differences.empty()) << tally.differences.size() << " files differ:" << tally.listed_differences();
 }
 
-// The real documents: the shared samples when present and the repository's
+// The real documents: those of tests/data/real and the repository's
 // examples, with each bulk file split into its documents (each starts a line
 // with "<?xml").
 struct Document {
@@ -143,9 +143,9 @@ const std::vector<Document>& real_documents() {
   static const std::vector<Document> documents = [] {
     std::vector<Document> out;
     std::vector<std::filesystem::path> files;
-    const std::filesystem::path shared = TESSELLOX_SOURCE_DIR "/../shared/data";
-    if (std::filesystem::is_directory(shared)) {
-      for (const auto& entry : std::filesystem::recursive_directory_iterator(shared)) {
+    const std::filesystem::path real = TESSELLOX_SOURCE_DIR "/tests/data/real";
+    if (std::filesystem::is_directory(real)) {
+      for (const auto& entry : std::filesystem::recursive_directory_iterator(real)) {
         if (entry.is_regular_file() && entry.path().extension() == ".xml") files.push_back(entry.path());
       }
     }
@@ -197,7 +197,7 @@ TEST(ScannerAgainstExpat, EveryWellFormedRealDocumentTakesTheScannersPath) {
 }
 
 TEST(ScannerAgainstExpat, MalformedGrantDeclines) {
-  const std::filesystem::path path = TESSELLOX_SOURCE_DIR "/../shared/data/v4-grant/US07057742-v41.xml";
+  const std::filesystem::path path = TESSELLOX_SOURCE_DIR "/tests/data/real/v4-grant/US07057742-v41.xml";
   if (!std::filesystem::exists(path)) GTEST_SKIP() << path << " is absent";
   const std::string text = read_file(path);
   EXPECT_FALSE(parse_tree_with_expat(text).ok());

@@ -459,7 +459,7 @@ struct SampleCase {
 class V4Samples : public testing::TestWithParam<SampleCase> {};
 
 TEST_P(V4Samples, ParseWithTheirNumberAndEveryClaim) {
-  const std::filesystem::path path = std::filesystem::path(TESSELLOX_SOURCE_DIR "/../shared/data") / GetParam().path;
+  const std::filesystem::path path = std::filesystem::path(TESSELLOX_SOURCE_DIR "/tests/data/real") / GetParam().path;
   if (!std::filesystem::exists(path)) GTEST_SKIP() << path << " is absent";
   const std::string text = read_file(path);
   const ParseResult result = GetParam().grant ? parse_v4_grant(text, SourceFormat::UsptoGrantV45)
@@ -498,7 +498,7 @@ INSTANTIATE_TEST_SUITE_P(
                     SampleCase{"v4-app/US20220240350A1-v46.xml", false}));
 
 TEST(V4Samples, StrayEndTagFailsWithExpatsMessage) {
-  const std::filesystem::path path = TESSELLOX_SOURCE_DIR "/../shared/data/v4-grant/US07057742-v41.xml";
+  const std::filesystem::path path = TESSELLOX_SOURCE_DIR "/tests/data/real/v4-grant/US07057742-v41.xml";
   if (!std::filesystem::exists(path)) GTEST_SKIP() << path << " is absent";
   const ParseResult result = parse_v4_grant(read_file(path), SourceFormat::UsptoGrantV41);
   ASSERT_FALSE(result.ok());
