@@ -113,20 +113,20 @@ void append_qualified_name(const OptString& prefix, std::string_view name, std::
 // is escaped, so the text reads as it stood in the source.
 void append_raw_xml(const RawXml& node, std::string& out) {
   if (node.is_text()) {
-    append_normalized_text(node.text, out);
+    append_normalized_text(node.text(), out);
     return;
   }
   out.push_back('<');
-  append_qualified_name(node.prefix, node.name, out);
-  for (const Attribute& attribute : node.attributes) {
+  append_qualified_name(node.prefix(), node.name(), out);
+  for (const Attribute& attribute : node.attributes()) {
     out.push_back(' ');
     append_qualified_name(attribute.prefix, attribute.name, out);
     out.append("=\"").append(attribute.value).push_back('"');
   }
   out.push_back('>');
-  for (const RawXml& child : node.children) append_raw_xml(child, out);
+  for (const RawXml& child : node.children()) append_raw_xml(child, out);
   out.append("</");
-  append_qualified_name(node.prefix, node.name, out);
+  append_qualified_name(node.prefix(), node.name(), out);
   out.push_back('>');
 }
 

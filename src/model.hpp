@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -79,25 +80,63 @@ using Attributes = List<Attribute>;
 // A node the parser did not recognise, captured so that nothing is lost.
 // Element form: name, prefix, attributes, children. Text form: `text` alone
 // (character data as it stood, or a comment, processing instruction, entity
-// reference or document type written in its XML form).
-struct RawXml {
+// reference or document type written in its XML form). Captures are the bulk
+// of many documents' models, so a record is kept to 48 bytes: its strings are
+// views, its attributes and children arrays that live as long as it (in the
+// document's arena).
+class RawXml {
+ public:
   enum class Kind : std::uint8_t { Element, Text };
 
-  Kind kind = Kind::Text;
-  std::string_view text;  // text form only
-  std::string_view name;  // element form only: local name
-  OptString prefix;
-  Attributes attributes;
-  List<RawXml> children;
+  RawXml() noexcept = default;  // an empty text
 
-  static RawXml make_text(std::string_view text) {
+  static RawXml make_text(std::string_view text) noexcept {
     RawXml node;
-    node.kind = Kind::Text;
-    node.text = text;
+    node.data_ = text.data() != nullptr ? text.data() : "";
+    node.length_ = static_cast<std::uint32_t>(text.size());
     return node;
   }
-  bool is_element() const noexcept { return kind == Kind::Element; }
-  bool is_text() const noexcept { return kind == Kind::Text; }
+  static RawXml make_element(std::string_view name, OptString prefix, std::span<const Attribute> attributes,
+                             std::span<const RawXml> children) noexcept {
+    RawXml node;
+    node.kind_ = Kind::Element;
+    node.data_ = name.data() != nullptr ? name.data() : "";
+    node.length_ = static_cast<std::uint32_t>(name.size());
+    if (prefix) {
+      node.prefix_ = prefix->data() != nullptr ? prefix->data() : "";
+      node.prefix_length_ = static_cast<std::uint16_t>(prefix->size());
+    }
+    node.attributes_ = attributes.data();
+    node.attribute_count_ = static_cast<std::uint16_t>(attributes.size());
+    node.children_ = children.data();
+    node.child_count_ = static_cast<std::uint32_t>(children.size());
+    return node;
+  }
+
+  Kind kind() const noexcept { return kind_; }
+  bool is_element() const noexcept { return kind_ == Kind::Element; }
+  bool is_text() const noexcept { return kind_ == Kind::Text; }
+  // Text form: the text; element form: empty.
+  std::string_view text() const noexcept { return is_text() ? std::string_view(data_, length_) : std::string_view(); }
+  // Element form: the local name; text form: empty.
+  std::string_view name() const noexcept { return is_element() ? std::string_view(data_, length_) : std::string_view(); }
+  OptString prefix() const noexcept {
+    if (prefix_ == nullptr) return std::nullopt;
+    return std::string_view(prefix_, prefix_length_);
+  }
+  std::span<const Attribute> attributes() const noexcept { return {attributes_, attribute_count_}; }
+  std::span<const RawXml> children() const noexcept { return {children_, child_count_}; }
+
+ private:
+  const char* data_ = "";  // the text, or the element's local name
+  const char* prefix_ = nullptr;
+  const Attribute* attributes_ = nullptr;
+  const RawXml* children_ = nullptr;
+  std::uint32_t length_ = 0;
+  std::uint32_t child_count_ = 0;
+  std::uint16_t attribute_count_ = 0;  // an element holds at most 256
+  std::uint16_t prefix_length_ = 0;    // names are at most 50000 bytes
+  Kind kind_ = Kind::Text;
 };
 
 // ---------------------------------------------------------------------------

@@ -12,11 +12,11 @@ namespace tessellox {
 namespace {
 
 bool is_element_named(const RawXml& node, std::string_view name) noexcept {
-  return node.is_element() && node.name == name;
+  return node.is_element() && node.name() == name;
 }
 
 const RawXml* first_child_named(const RawXml& element, std::string_view name) noexcept {
-  for (const RawXml& child : element.children)
+  for (const RawXml& child : element.children())
     if (is_element_named(child, name)) return &child;
   return nullptr;
 }
@@ -29,8 +29,8 @@ const RawXml* first_element_named(const RawXml& root, std::string_view name) {
     const RawXml* node = pending.back();
     pending.pop_back();
     if (!node->is_element()) continue;
-    if (node->name == name) return node;
-    for (auto child = node->children.rbegin(); child != node->children.rend(); ++child)
+    if (node->name() == name) return node;
+    for (auto child = node->children().rbegin(); child != node->children().rend(); ++child)
       pending.push_back(&*child);
   }
   return nullptr;
@@ -41,16 +41,16 @@ const RawXml* first_element_named(const RawXml& root, std::string_view name) {
 std::optional<std::string> element_text(const RawXml& element) {
   std::string joined;
   std::vector<const RawXml*> pending;
-  for (auto child = element.children.rbegin(); child != element.children.rend(); ++child)
+  for (auto child = element.children().rbegin(); child != element.children().rend(); ++child)
     pending.push_back(&*child);
   while (!pending.empty()) {
     const RawXml* node = pending.back();
     pending.pop_back();
     if (node->is_text()) {
-      joined.append(node->text);
+      joined.append(node->text());
       continue;
     }
-    for (auto child = node->children.rbegin(); child != node->children.rend(); ++child)
+    for (auto child = node->children().rbegin(); child != node->children().rend(); ++child)
       pending.push_back(&*child);
   }
   const std::string_view trimmed = trim(joined);
@@ -90,7 +90,7 @@ std::optional<std::string> person_name(const RawXml& party, std::string_view con
 
 // Green Book style: a NAM group holding ONM (organisation) or FNM/SNM.
 std::optional<std::string> nam_name(const RawXml& party) {
-  for (const RawXml& child : party.children) {
+  for (const RawXml& child : party.children()) {
     const RawXml* nam = first_element_named(child, "NAM");
     if (nam == nullptr) continue;
     if (std::optional<std::string> organisation = child_text(*nam, "ONM")) return organisation;
@@ -100,7 +100,7 @@ std::optional<std::string> nam_name(const RawXml& party) {
 }
 
 std::optional<std::string> party_name(const RawXml& party) {
-  for (const RawXml& child : party.children) {
+  for (const RawXml& child : party.children()) {
     if (!is_element_named(child, "addressbook")) continue;
     if (const RawXml* orgname = first_child_named(child, "orgname")) {
       if (std::optional<std::string> text = element_text(*orgname)) return text;
@@ -123,7 +123,7 @@ bool is_party_element(const RawXml& node, PartyKind kind) noexcept {
   if (!node.is_element()) return false;
   auto named = [&node](const auto& names) {
     for (std::string_view name : names)
-      if (name.size() == node.name.size() && name == node.name) return true;
+      if (name.size() == node.name().size() && name == node.name()) return true;
     return false;
   };
   switch (kind) {
@@ -152,8 +152,8 @@ void search_party_names(const BibliographicInformation& block, PartyKind kind,
         continue;
       }
       // Text holds no party; only elements are worth a visit.
-      for (auto child = node->children.rbegin(); child != node->children.rend(); ++child)
-        if (child->is_element() && !child->children.empty()) pending.push_back(&*child);
+      for (auto child = node->children().rbegin(); child != node->children().rend(); ++child)
+        if (child->is_element() && !child->children().empty()) pending.push_back(&*child);
     }
   }
 }

@@ -327,8 +327,7 @@ TEST(PriorityChain, EarliestDateIsByteWiseWithPrefixesFirst) {
 TEST(PlainText, FlattensContainersMapsTextAndWritesRawElementsAsMarkup) {
   Arena arena;
   RawXml sub = raw_element(arena, "sub", {Attribute{"type", "a&amp;b", std::nullopt}, Attribute{"lang", "en", "xml"}},
-                           {raw_text("2&amp;lt;")});
-  sub.prefix = "m";
+                           {raw_text("2&amp;lt;")}, "m");
   InlineElement reference;
   reference.kind = InlineKind::CrossReference;
   reference.target = "FIG1";

@@ -89,13 +89,11 @@ inline InlineNode claim_text(Arena& arena, std::initializer_list<InlineNode> con
 inline RawXml raw_text(std::string_view value) { return RawXml::make_text(value); }
 
 inline RawXml raw_element(Arena& arena, std::string_view name, std::initializer_list<Attribute> attributes,
-                          std::initializer_list<RawXml> children) {
-  RawXml node;
-  node.kind = RawXml::Kind::Element;
-  node.name = name;
-  node.attributes = Attributes(arena, attributes);
-  node.children = List<RawXml>(arena, children);
-  return node;
+                          std::initializer_list<RawXml> children, OptString prefix = std::nullopt) {
+  const Attributes kept_attributes(arena, attributes);
+  const List<RawXml> kept_children(arena, children);
+  return RawXml::make_element(name, prefix, std::span<const Attribute>(kept_attributes.data(), kept_attributes.size()),
+                              std::span<const RawXml>(kept_children.data(), kept_children.size()));
 }
 inline RawXml raw_element(Arena& arena, std::string_view name, std::initializer_list<RawXml> children = {}) {
   return raw_element(arena, name, {}, children);

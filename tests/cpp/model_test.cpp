@@ -53,7 +53,7 @@ TEST(InlineNode, HoldsOneKindAndCopiesAnswerTheSame) {
   std::vector<InlineNode> copies = nodes;
   for (std::size_t kind = 0; kind < copies.size(); ++kind) EXPECT_EQ(copies[kind].index(), kind);
   EXPECT_EQ(copies[1].get<InlineElement>().content[0].get<Text>().text, "x");
-  EXPECT_EQ(copies[2].get<RawXml>().text, "<!--c-->");
+  EXPECT_EQ(copies[2].get<RawXml>().text(), "<!--c-->");
   copies[0].get<Text>().text = "changed";  // a Text is held in place
   EXPECT_EQ(nodes[0].get<Text>().text, "plain");
 
@@ -63,7 +63,7 @@ TEST(InlineNode, HoldsOneKindAndCopiesAnswerTheSame) {
   EXPECT_EQ(copies[0].index(), 2u);
   EXPECT_EQ(copies[0].emplace<InlineElement>(arena).content.size(), 0u);
   EXPECT_EQ(copies[0].index(), 1u);
-  EXPECT_EQ(nodes[2].get<RawXml>().text, "<!--c-->");
+  EXPECT_EQ(nodes[2].get<RawXml>().text(), "<!--c-->");
   EXPECT_EQ(copies[0].emplace<Text>(arena).text, "");
   EXPECT_EQ(copies[0].index(), 0u);
 }

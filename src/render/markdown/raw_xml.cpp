@@ -18,8 +18,8 @@ void append_qualified_name(const OptString& prefix, std::string_view name, std::
 
 void append_start_tag(const RawXml& element, std::string& out) {
   out += '<';
-  append_qualified_name(element.prefix, element.name, out);
-  for (const Attribute& attribute : element.attributes) {
+  append_qualified_name(element.prefix(), element.name(), out);
+  for (const Attribute& attribute : element.attributes()) {
     out += ' ';
     append_qualified_name(attribute.prefix, attribute.name, out);
     out += "=\"";
@@ -31,7 +31,7 @@ void append_start_tag(const RawXml& element, std::string& out) {
 
 void append_end_tag(const RawXml& element, std::string& out) {
   out += "</";
-  append_qualified_name(element.prefix, element.name, out);
+  append_qualified_name(element.prefix(), element.name(), out);
   out += '>';
 }
 
@@ -39,7 +39,7 @@ void append_end_tag(const RawXml& element, std::string& out) {
 
 void append_raw_xml(const RawXml& node, std::string& out) {
   if (node.is_text()) {
-    append_normalized_text(node.text, out);
+    append_normalized_text(node.text(), out);
     return;
   }
   // Captured trees come from arbitrary input, so walk them with an explicit
@@ -54,14 +54,14 @@ void append_raw_xml(const RawXml& node, std::string& out) {
   open.push_back({&node, 0});
   while (!open.empty()) {
     Frame& top = open.back();
-    if (top.next_child == top.element->children.size()) {
+    if (top.next_child == top.element->children().size()) {
       append_end_tag(*top.element, out);
       open.pop_back();
       continue;
     }
-    const RawXml& child = top.element->children[top.next_child++];
+    const RawXml& child = top.element->children()[top.next_child++];
     if (child.is_text()) {
-      append_normalized_text(child.text, out);
+      append_normalized_text(child.text(), out);
     } else {
       append_start_tag(child, out);
       open.push_back({&child, 0});  // may invalidate `top`; not used after this

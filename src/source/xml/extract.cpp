@@ -258,30 +258,19 @@ std::string_view captured_text(NodeRef node, Arena& arena) {
   return keep(arena, out);
 }
 
-namespace {
-
-// Fills a record in place. A captured node costs its record and the lists of
-// its children and attributes; its strings are the tree's views.
-void capture_into(NodeRef node, RawXml& raw, Arena& arena) {
-  if (!node.is_element()) {
-    raw.kind = RawXml::Kind::Text;
-    raw.text = captured_text(node, arena);
-    return;
-  }
-  raw.kind = RawXml::Kind::Element;
-  raw.name = node.local_name();
-  raw.prefix = node.prefix();
-  raw.attributes = copy_attributes(node, arena);
-  raw.children.reserve(arena, child_count(node));
-  for (NodeRef child : node.children()) capture_into(child, raw.children.emplace_back(arena), arena);
-}
-
-}  // namespace
-
+// A captured node costs its record and the arrays of its children and
+// attributes; its strings are the tree's views. Depth is bounded by the
+// parser's nesting limit.
 RawXml capture_node(NodeRef node, Arena& arena) {
-  RawXml raw;
-  capture_into(node, raw, arena);
-  return raw;
+  if (!node.is_element()) return RawXml::make_text(captured_text(node, arena));
+  const Attributes attributes = copy_attributes(node, arena);
+  const std::size_t count = child_count(node);
+  auto* children =
+      count == 0 ? nullptr : static_cast<RawXml*>(arena.allocate(count * sizeof(RawXml), alignof(RawXml)));
+  std::size_t filled = 0;
+  for (NodeRef child : node.children()) ::new (static_cast<void*>(children + filled++)) RawXml(capture_node(child, arena));
+  return RawXml::make_element(node.local_name(), node.prefix(), std::span<const Attribute>(attributes.data(), attributes.size()),
+                              std::span<const RawXml>(children, count));
 }
 
 // ---------------------------------------------------------------------------
@@ -366,11 +355,11 @@ void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
           inline_element.target = reference_target(child, *kind);
           append_inline_content(child, inline_element.content, arena);
         } else {
-          capture_into(child, out.emplace_back(arena).emplace<RawXml>(arena), arena);
+          out.push_back(arena, InlineNode(arena, capture_node(child, arena)));
         }
         break;
       case NodeKind::ProcessingInstruction:
-        capture_into(child, out.emplace_back(arena).emplace<RawXml>(arena), arena);
+        out.push_back(arena, InlineNode(arena, capture_node(child, arena)));
         break;
       default:
         break;

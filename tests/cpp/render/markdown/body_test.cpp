@@ -129,8 +129,8 @@ TEST(InlineText, MarksEntitiesAndRawXml) {
 TEST(RawXmlWriteBack, ExplicitEndTagsOrderedAttributesNoEscaping) {
   Arena arena;
   RawXml root = raw_element(arena, "tables", {{"id", "t<1>", {}}, {"lang", "en", "xml"}},
-                            {raw_text("a &amp; b"), raw_element(arena, "row", {}, {}), raw_text("<!-- kept -->")});
-  root.prefix = "m";
+                            {raw_text("a &amp; b"), raw_element(arena, "row", {}, {}), raw_text("<!-- kept -->")},
+                            "m");
   EXPECT_EQ(description_of(arena, {root}),
             "<m:tables id=\"t<1>\" xml:lang=\"en\">a & b<row></row><!-- kept --></m:tables>");
 }

@@ -105,20 +105,11 @@ TEST(FrontMatter, FirstIdDecidesBetweenPublicationAndPatentNumber) {
 
 TEST(FrontMatter, InventorsFromAnUnrecognisedElement) {
   Arena arena;
-  RawXml addressbook;
-  addressbook.kind = RawXml::Kind::Element;
-  addressbook.name = "addressbook";
-  for (const auto& [name, value] : {std::pair{"first-name", "Given"}, std::pair{"last-name", "Family"}}) {
-    RawXml part;
-    part.kind = RawXml::Kind::Element;
-    part.name = name;
-    part.children.push_back(arena, RawXml::make_text(value));
-    addressbook.children.push_back(arena, part);
-  }
-  RawXml inventor;
-  inventor.kind = RawXml::Kind::Element;
-  inventor.name = "us-inventor";
-  inventor.children.push_back(arena, addressbook);
+  const RawXml addressbook =
+      test::raw_element(arena, "addressbook",
+                        {test::raw_element(arena, "first-name", {test::raw_text("Given")}),
+                         test::raw_element(arena, "last-name", {test::raw_text("Family")})});
+  const RawXml inventor = test::raw_element(arena, "us-inventor", {addressbook});
   EXPECT_NE(render_front_matter(document_with({inventor})).find("inventors:\n  - Given Family\napplicants: []"),
             std::string::npos);
 }

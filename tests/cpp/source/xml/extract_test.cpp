@@ -118,7 +118,7 @@ TEST_P(CaptureTextForm, WritesTheNodeInItsXmlForm) {
   const NodeRef node = doc.root().first_child().is_null() ? doc.tree().document_type() : doc.root().first_child();
   const RawXml raw = capture_node(node, arena);
   EXPECT_TRUE(raw.is_text());
-  EXPECT_EQ(raw.text, GetParam().text_form);
+  EXPECT_EQ(raw.text(), GetParam().text_form);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -138,18 +138,18 @@ TEST(CaptureNode, ElementKeepsPrefixAttributesAndEveryChild) {
   const Parsed doc("<r><m:math m:display='block' id='x'>a<!--c--><m:mi>b</m:mi>\n</m:math></r>");
   const RawXml raw = capture_node(doc.root().first_child(), arena);
   ASSERT_TRUE(raw.is_element());
-  EXPECT_EQ(raw.name, "math");
-  EXPECT_EQ(raw.prefix, "m");
-  ASSERT_EQ(raw.attributes.size(), 2u);
-  EXPECT_EQ(raw.attributes[0].prefix, "m");
-  EXPECT_EQ(raw.attributes[0].name, "display");
-  ASSERT_EQ(raw.children.size(), 4u);
-  EXPECT_EQ(raw.children[0].text, "a");
-  EXPECT_EQ(raw.children[1].text, "<!--c-->");
-  EXPECT_EQ(raw.children[2].name, "mi");
-  ASSERT_EQ(raw.children[2].children.size(), 1u);
-  EXPECT_EQ(raw.children[2].children[0].text, "b");
-  EXPECT_EQ(raw.children[3].text, "\n");  // white space is kept verbatim in a capture
+  EXPECT_EQ(raw.name(), "math");
+  EXPECT_EQ(raw.prefix(), "m");
+  ASSERT_EQ(raw.attributes().size(), 2u);
+  EXPECT_EQ(raw.attributes()[0].prefix, "m");
+  EXPECT_EQ(raw.attributes()[0].name, "display");
+  ASSERT_EQ(raw.children().size(), 4u);
+  EXPECT_EQ(raw.children()[0].text(), "a");
+  EXPECT_EQ(raw.children()[1].text(), "<!--c-->");
+  EXPECT_EQ(raw.children()[2].name(), "mi");
+  ASSERT_EQ(raw.children()[2].children().size(), 1u);
+  EXPECT_EQ(raw.children()[2].children()[0].text(), "b");
+  EXPECT_EQ(raw.children()[3].text(), "\n");  // white space is kept verbatim in a capture
 }
 
 struct InlineAlias {
@@ -241,8 +241,8 @@ TEST(InlineContent, OtherNodeKinds) {
   EXPECT_EQ(text_of(content[0]).text, " lead ");
   EXPECT_EQ(text_of(content[1]).text, "&lsqb;");
   const RawXml& sub = content[2].get<RawXml>();
-  EXPECT_EQ(sub.name, "sub");
-  EXPECT_EQ(content[3].get<RawXml>().text, "<?in-line-formula description='x'?>");
+  EXPECT_EQ(sub.name(), "sub");
+  EXPECT_EQ(content[3].get<RawXml>().text(), "<?in-line-formula description='x'?>");
   EXPECT_EQ(text_of(content[4]).text, "tail ");
 }
 
@@ -284,7 +284,7 @@ TEST(BodyRecords, HeadingParagraphClaimAndFigure) {
   EXPECT_EQ(image.imf, "tif");
   EXPECT_EQ(image.ti, "dr");
   EXPECT_EQ(image.attributes.size(), 5u);
-  EXPECT_EQ(std::get<RawXml>(figure.items[1]).name, "caption");
+  EXPECT_EQ(std::get<RawXml>(figure.items[1]).name(), "caption");
   EXPECT_FALSE(std::get<Image>(figure.items[2]).id.has_value());
 }
 

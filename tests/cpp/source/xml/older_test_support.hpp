@@ -77,9 +77,9 @@ inline std::string dump(const InlineContent& content) {
     } else {
       const auto& raw = node.get<RawXml>();
       if (raw.is_element()) {
-        out.append("<").append(raw.name).append(">");
+        out.append("<").append(raw.name()).append(">");
       } else {
-        out.append("raw'").append(raw.text).append("'");
+        out.append("raw'").append(raw.text()).append("'");
       }
     }
   }

@@ -88,9 +88,9 @@ TEST(PapFrontEnd, OneRootPartPerChildElementWithUnknownOnesCaptured) {
   EXPECT_TRUE(std::holds_alternative<Claims>(document.parts[3]));
   EXPECT_TRUE(std::holds_alternative<Drawings>(document.parts[4]));
   const auto& raw = std::get<RawXml>(document.parts[5]);
-  EXPECT_EQ(raw.name, "subdoc-sequence-list");
-  ASSERT_EQ(raw.attributes.size(), 1u);
-  EXPECT_EQ(raw.attributes[0].value, "s");
+  EXPECT_EQ(raw.name(), "subdoc-sequence-list");
+  ASSERT_EQ(raw.attributes().size(), 1u);
+  EXPECT_EQ(raw.attributes()[0].value, "s");
 }
 
 // ---------------------------------------------------------------------------
@@ -117,7 +117,7 @@ TEST(PapBibliographic, ItemsFollowTheirElementsInOrder) {
   EXPECT_EQ(id.country_code, "US");
   EXPECT_EQ(std::get<PublicationFilingType>(information->items[1]).text, "new-utility");
   // This generation has no assignee item: the element is kept as captured.
-  EXPECT_EQ(std::get<RawXml>(information->items[2]).name, "assignee");
+  EXPECT_EQ(std::get<RawXml>(information->items[2]).name(), "assignee");
 
   const auto& filing = std::get<DomesticFilingData>(information->items[3]);
   ASSERT_EQ(filing.entries.size(), 4u);
@@ -127,7 +127,7 @@ TEST(PapBibliographic, ItemsFollowTheirElementsInOrder) {
   ASSERT_EQ(number.attributes.size(), 1u);
   EXPECT_EQ(std::get<SeriesCode>(filing.entries[1]).text, "09");
   EXPECT_EQ(std::get<FilingDate>(filing.entries[2]).text, "20001201");
-  EXPECT_EQ(std::get<RawXml>(filing.entries[3]).name, "extra");
+  EXPECT_EQ(std::get<RawXml>(filing.entries[3]).name(), "extra");
 }
 
 TEST(PapBibliographic, DocumentIdWithoutNumberHasEmptyNumberAndBlankFieldsAbsent) {
@@ -159,7 +159,7 @@ TEST(PapBibliographic, ClassificationsTakeTheFirstDescendantOnly) {
   // An empty first `class` ends the search: the later subclass is not used.
   EXPECT_FALSE(std::get<ClassificationUs>(technical->entries[2]).main_classification.has_value());
   EXPECT_EQ(std::get<TitleOfInvention>(technical->entries[3]).text, "Fiber profile");
-  EXPECT_EQ(std::get<RawXml>(technical->entries[4]).name, "other");
+  EXPECT_EQ(std::get<RawXml>(technical->entries[4]).name(), "other");
 }
 
 // Real entries hold the child (this application) before the parent; the
@@ -238,7 +238,7 @@ TEST(PapBibliographic, UnknownContinuityChildIsCaptured) {
   ASSERT_NE(data, nullptr);
   EXPECT_EQ(data->attributes.size(), 1u);
   ASSERT_EQ(data->entries.size(), 2u);
-  EXPECT_EQ(std::get<RawXml>(data->entries[0]).name, "reissue-of");
+  EXPECT_EQ(std::get<RawXml>(data->entries[0]).name(), "reissue-of");
   EXPECT_EQ(std::get<ContinuityEntry>(data->entries[1]).relation_name, "division-of");
 }
 
@@ -265,7 +265,7 @@ TEST(PapBibliographic, InventorsReadDescendantTexts) {
   EXPECT_FALSE(second.family_name.has_value());
   EXPECT_EQ(second.state, "VA");
   EXPECT_EQ(second.attributes.size(), 1u);
-  EXPECT_EQ(std::get<RawXml>(inventors->entries[2]).name, "deceased-inventor");
+  EXPECT_EQ(std::get<RawXml>(inventors->entries[2]).name(), "deceased-inventor");
 }
 
 TEST(PapBibliographic, CorrespondenceAddressKeepsEmptyLinesInPlace) {
@@ -285,7 +285,7 @@ TEST(PapBibliographic, CorrespondenceAddressKeepsEmptyLinesInPlace) {
   EXPECT_EQ(address.state, "VA");
   EXPECT_EQ(address.country_code, "US");
   EXPECT_EQ(address.postalcode, "20191");
-  EXPECT_EQ(std::get<RawXml>(correspondence->entries[3]).name, "phone");
+  EXPECT_EQ(std::get<RawXml>(correspondence->entries[3]).name(), "phone");
 }
 
 // ---------------------------------------------------------------------------
@@ -394,7 +394,7 @@ TEST(PapDescription, CrossReferenceIsASectionAndPartsHoldSections) {
   EXPECT_EQ(related.id, "P-1");
   EXPECT_EQ(related.lvl, 0u);
   EXPECT_EQ(dump(related.content), "number('1.') ' Related.'");
-  EXPECT_EQ(std::get<RawXml>(cross_reference.blocks[2]).name, "table");
+  EXPECT_EQ(std::get<RawXml>(cross_reference.blocks[2]).name(), "table");
 
   const auto& summary = std::get<DescriptionPart>(description->entries[1]);
   EXPECT_EQ(summary.kind, DescriptionPartKind::SummaryOfInvention);
@@ -404,13 +404,13 @@ TEST(PapDescription, CrossReferenceIsASectionAndPartsHoldSections) {
   ASSERT_EQ(background.blocks.size(), 2u);
   EXPECT_EQ(std::get<Heading>(background.blocks[0]).align, "CENTER");
   // Paragraphs outside a section are not sections of the part.
-  EXPECT_EQ(std::get<RawXml>(summary.items[1]).name, "paragraph");
+  EXPECT_EQ(std::get<RawXml>(summary.items[1]).name(), "paragraph");
 
   EXPECT_EQ(std::get<DescriptionPart>(description->entries[2]).kind, DescriptionPartKind::BriefDescriptionOfDrawings);
   const auto& detailed = std::get<DescriptionPart>(description->entries[3]);
   EXPECT_EQ(detailed.kind, DescriptionPartKind::DetailedDescription);
   EXPECT_TRUE(detailed.items.empty());
-  EXPECT_EQ(std::get<RawXml>(description->entries[4]).name, "federal-research-statement");
+  EXPECT_EQ(std::get<RawXml>(description->entries[4]).name(), "federal-research-statement");
 }
 
 TEST(PapClaimsAndDrawings, EntriesMirrorTheirElements) {
@@ -429,7 +429,7 @@ TEST(PapClaimsAndDrawings, EntriesMirrorTheirElements) {
   EXPECT_EQ(first.id, "CLM-00001");
   EXPECT_EQ(dump(first.content), "claim-text('1. A thing.')");
   EXPECT_FALSE(std::get<ClaimElement>(claims->entries[2]).id.has_value());
-  EXPECT_EQ(std::get<RawXml>(claims->entries[3]).name, "note");
+  EXPECT_EQ(std::get<RawXml>(claims->entries[3]).name(), "note");
 
   const auto* drawings = first_part<Drawings>(document);
   ASSERT_NE(drawings, nullptr);
@@ -447,8 +447,8 @@ TEST(PapClaimsAndDrawings, EntriesMirrorTheirElements) {
   EXPECT_EQ(image.ti, "DR");
   EXPECT_EQ(image.attributes.size(), 4u);
   // `img` is a version 4 name only.
-  EXPECT_EQ(std::get<RawXml>(figure.items[1]).name, "img");
-  EXPECT_EQ(std::get<RawXml>(drawings->entries[3]).name, "page");
+  EXPECT_EQ(std::get<RawXml>(figure.items[1]).name(), "img");
+  EXPECT_EQ(std::get<RawXml>(drawings->entries[3]).name(), "page");
 }
 
 // ---------------------------------------------------------------------------

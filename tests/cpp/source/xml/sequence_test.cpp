@@ -42,8 +42,8 @@ TEST(SequenceListing, PublicationReferenceIsTheOnlyTypedPart) {
   EXPECT_EQ(id.kind_code, "B2");
   EXPECT_EQ(id.document_date, "20090421");
   EXPECT_EQ(id.country_code, "US");
-  EXPECT_EQ(std::get<RawXml>(document.parts[1]).name, "number");
-  EXPECT_EQ(std::get<RawXml>(document.parts[2]).name, "sequence-list-new-rules");
+  EXPECT_EQ(std::get<RawXml>(document.parts[1]).name(), "number");
+  EXPECT_EQ(std::get<RawXml>(document.parts[2]).name(), "sequence-list-new-rules");
 
   const DerivedMetadata derived = derive_metadata(document);
   EXPECT_EQ(derived.patent_number, "US7521048B2");  // B2 is a grant kind
@@ -61,7 +61,7 @@ TEST(SequenceListing, EveryChildNodeOfTheRootBecomesAPart) {
   std::vector<std::string> texts;
   for (const RootPart& part : document.parts) {
     const auto& raw = std::get<RawXml>(part);
-    texts.push_back(raw.is_element() ? "<" + std::string(raw.name) + ">" : std::string(raw.text));
+    texts.push_back(raw.is_element() ? "<" + std::string(raw.name()) + ">" : std::string(raw.text()));
   }
   EXPECT_EQ(texts, (std::vector<std::string>{"\n  ", "<number>", "\n", "<!-- listing -->", "<?page 2?>", "&lsqb;",
                                              "raw", "tail"}));
@@ -71,7 +71,7 @@ TEST(SequenceListing, ReferenceWithoutDocumentIdIsCapturedAndEachReferenceCounts
   const SourceDocument without = parse_ok(
       "<sequence-cwu><publication-reference><doc-number>1</doc-number></publication-reference></sequence-cwu>");
   ASSERT_EQ(without.parts.size(), 1u);
-  EXPECT_EQ(std::get<RawXml>(without.parts[0]).name, "publication-reference");
+  EXPECT_EQ(std::get<RawXml>(without.parts[0]).name(), "publication-reference");
   EXPECT_TRUE(parts_of<BibliographicInformation>(without).empty());
 
   const SourceDocument twice =
@@ -112,7 +112,7 @@ TEST_P(SequenceSample, ParsesWithItsPublicationIdentity) {
   EXPECT_EQ(document.doctype_name, "sequence-cwu");
   // The line break after the root's start tag is a part of its own.
   ASSERT_FALSE(document.parts.empty());
-  EXPECT_EQ(std::get<RawXml>(document.parts[0]).text, "\n");
+  EXPECT_EQ(std::get<RawXml>(document.parts[0]).text(), "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SequenceSample,

@@ -64,7 +64,7 @@ TEST(St32FrontEnd, RootChildrenMapToPartsAndWhiteSpaceLeavesNoEntry) {
   EXPECT_TRUE(std::holds_alternative<Description>(document.parts[2]));
   EXPECT_TRUE(std::holds_alternative<Claims>(document.parts[3]));
   EXPECT_TRUE(std::holds_alternative<Drawings>(document.parts[4]));
-  EXPECT_EQ(std::get<RawXml>(document.parts[5]).name, "SDOSR");
+  EXPECT_EQ(std::get<RawXml>(document.parts[5]).name(), "SDOSR");
 }
 
 // ---------------------------------------------------------------------------
@@ -139,8 +139,8 @@ TEST(St32Bibliographic, TechnicalItemComesFirstThenCapturedB500Children) {
   EXPECT_EQ(us.main_classification, "428 641");
   EXPECT_TRUE(us.further_classifications.empty());
   EXPECT_EQ(std::get<TitleOfInvention>(technical.entries[2]).text, "Optical memory device");
-  EXPECT_EQ(std::get<RawXml>(items[1]).name, "B560");
-  EXPECT_EQ(std::get<RawXml>(items[2]).name, "B570");
+  EXPECT_EQ(std::get<RawXml>(items[1]).name(), "B560");
+  EXPECT_EQ(std::get<RawXml>(items[2]).name(), "B570");
 }
 
 TEST(St32Bibliographic, B500WithoutTechnicalEntriesAddsOnlyCapturedItems) {
@@ -149,7 +149,7 @@ TEST(St32Bibliographic, B500WithoutTechnicalEntriesAddsOnlyCapturedItems) {
   const auto& items = bibliographic(document).items;
   ASSERT_EQ(items.size(), 2u);
   EXPECT_TRUE(std::holds_alternative<DocumentId>(items[0]));
-  EXPECT_EQ(std::get<RawXml>(items[1]).name, "B560");
+  EXPECT_EQ(std::get<RawXml>(items[1]).name(), "B560");
 }
 
 TEST(St32Bibliographic, ContinuityEntriesFromParentUsAndProvisionals) {
@@ -184,7 +184,7 @@ TEST(St32Bibliographic, ContinuityEntriesFromParentUsAndProvisionals) {
   EXPECT_FALSE(no_child.parent_document_date.has_value());
   EXPECT_FALSE(no_child.child_doc_number.has_value());
 
-  EXPECT_EQ(std::get<RawXml>(data->entries[3]).name, "B630");
+  EXPECT_EQ(std::get<RawXml>(data->entries[3]).name(), "B630");
   const auto& provisional = std::get<ContinuityEntry>(data->entries[4]);
   EXPECT_EQ(provisional.relation_name, "us-provisional-application");
   EXPECT_EQ(provisional.parent_doc_number, "60/256447");
@@ -227,8 +227,8 @@ TEST(St32Bibliographic, PartyGroupsAppearOnlyWhenPresent) {
   const auto& items = bibliographic(document).items;
   ASSERT_EQ(items.size(), 3u);
   EXPECT_TRUE(std::get<Applicants>(items[0]).parties.empty());
-  EXPECT_EQ(std::get<RawXml>(items[1]).name, "B300");
-  EXPECT_EQ(std::get<RawXml>(items[2]).name, "B4721");
+  EXPECT_EQ(std::get<RawXml>(items[1]).name(), "B300");
+  EXPECT_EQ(std::get<RawXml>(items[2]).name(), "B4721");
 }
 
 // ---------------------------------------------------------------------------
@@ -306,7 +306,7 @@ TEST(St32Body, AbstractUsesBtextOrTheElementItselfAndLvlAlone) {
   EXPECT_EQ(first.lvl, 3u);
   EXPECT_EQ(first.attributes.size(), 2u);
   EXPECT_FALSE(std::get<Paragraph>(abstract->entries[1]).lvl.has_value());
-  EXPECT_EQ(std::get<RawXml>(abstract->entries[2]).name, "TABLE");
+  EXPECT_EQ(std::get<RawXml>(abstract->entries[2]).name(), "TABLE");
 }
 
 TEST(St32Body, DescriptionSectionsOpenAtEachHeading) {
@@ -323,11 +323,11 @@ TEST(St32Body, DescriptionSectionsOpenAtEachHeading) {
   EXPECT_EQ(summary.kind, DescriptionPartKind::SummaryOfInvention);
   ASSERT_EQ(summary.items.size(), 4u);
   // Captured before any section opens: straight into the part.
-  EXPECT_EQ(std::get<RawXml>(summary.items[0]).name, "TABLE-US");
+  EXPECT_EQ(std::get<RawXml>(summary.items[0]).name(), "TABLE-US");
   const auto& untitled = std::get<Section>(summary.items[1]);
   ASSERT_EQ(untitled.blocks.size(), 2u);
   EXPECT_EQ(std::get<Paragraph>(untitled.blocks[0]).id, "P-1");
-  EXPECT_EQ(std::get<RawXml>(untitled.blocks[1]).name, "MATH-US");
+  EXPECT_EQ(std::get<RawXml>(untitled.blocks[1]).name(), "MATH-US");
   const auto& titled = std::get<Section>(summary.items[2]);
   ASSERT_EQ(titled.blocks.size(), 2u);
   const auto& heading = std::get<Heading>(titled.blocks[0]);
@@ -344,7 +344,7 @@ TEST(St32Body, DescriptionSectionsOpenAtEachHeading) {
   EXPECT_EQ(detailed.kind, DescriptionPartKind::DetailedDescription);
   EXPECT_EQ(detailed.attributes.size(), 1u);
   EXPECT_TRUE(detailed.items.empty());
-  EXPECT_EQ(std::get<RawXml>(description->entries[3]).name, "CWU");
+  EXPECT_EQ(std::get<RawXml>(description->entries[3]).name(), "CWU");
 }
 
 TEST(St32Body, ClaimsFlattenClGroupsAndEachParaOrStepIsClaimText) {
@@ -365,10 +365,10 @@ TEST(St32Body, ClaimsFlattenClGroupsAndEachParaOrStepIsClaimText) {
   const auto& step = first.content[1].get<InlineElement>();
   ASSERT_EQ(step.attributes.size(), 1u);
   EXPECT_EQ(step.attributes[0].name, "LVL");
-  EXPECT_EQ(std::get<RawXml>(claims->entries[2]).name, "NOTE");
+  EXPECT_EQ(std::get<RawXml>(claims->entries[2]).name(), "NOTE");
   EXPECT_TRUE(std::get<ClaimElement>(claims->entries[3]).content.empty());
   EXPECT_EQ(dump(std::get<ClaimElement>(claims->entries[4]).content), "claim-text('3. Own.')");
-  EXPECT_EQ(std::get<RawXml>(claims->entries[5]).name, "OTHER");
+  EXPECT_EQ(std::get<RawXml>(claims->entries[5]).name(), "OTHER");
 }
 
 TEST(St32Body, EachEmbeddedImageIsAFigureWithOneImage) {
@@ -387,7 +387,7 @@ TEST(St32Body, EachEmbeddedImageIsAFigureWithOneImage) {
   EXPECT_EQ(image.id, "EMI-D00000");
   EXPECT_EQ(image.file, "D0.TIF");
   EXPECT_FALSE(image.imf || image.ti);
-  EXPECT_EQ(std::get<RawXml>(drawings->entries[1]).name, "FIG");
+  EXPECT_EQ(std::get<RawXml>(drawings->entries[1]).name(), "FIG");
   const auto& bare = std::get<Figure>(drawings->entries[2]);
   EXPECT_FALSE(bare.id.has_value());
   EXPECT_EQ(bare.items.size(), 1u);

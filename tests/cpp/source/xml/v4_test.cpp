@@ -62,7 +62,7 @@ TEST(V4Root, ChildElementsBecomePartsByName) {
   std::vector<std::size_t> kinds;
   for (const RootPart& part : document.parts) kinds.push_back(part.index());
   EXPECT_EQ(kinds, expected);
-  EXPECT_EQ(std::get<RawXml>(document.parts[5]).name, "us-bibliographic-data-application");
+  EXPECT_EQ(std::get<RawXml>(document.parts[5]).name(), "us-bibliographic-data-application");
   ASSERT_EQ(document.root_attributes.size(), 1u);
   EXPECT_EQ(document.root_attributes[0].name, "lang");
   EXPECT_EQ(document.xml_version, "1.0");
@@ -107,7 +107,7 @@ TEST(V4Bibliographic, PublicationAndApplicationReferences) {
   EXPECT_EQ(id.doc_number, "07057742");
   EXPECT_EQ(id.kind_code, "B2");
   EXPECT_EQ(id.country_code, "US");
-  EXPECT_EQ(std::get<RawXml>(items[1]).name, "publication-reference");
+  EXPECT_EQ(std::get<RawXml>(items[1]).name(), "publication-reference");
 
   const DomesticFilingData& filing = std::get<DomesticFilingData>(items[2]);
   ASSERT_EQ(filing.attributes.size(), 1u);
@@ -225,7 +225,7 @@ TEST(V4Bibliographic, PartiesAndTheirNames) {
   EXPECT_FALSE(applicants.parties[2].name.has_value());  // the blank first match ends the search
   EXPECT_FALSE(applicants.parties[3].name.has_value());
   EXPECT_FALSE(applicants.parties[4].name.has_value());
-  EXPECT_EQ(std::get<RawXml>(items[1]).name, "inventors");
+  EXPECT_EQ(std::get<RawXml>(items[1]).name(), "inventors");
   EXPECT_EQ(at(std::get<Assignees>(items[2]).parties, 0).name, "Acme Corp.");
   const Assignees& direct = std::get<Assignees>(items[3]);
   ASSERT_EQ(direct.parties.size(), 4u);
@@ -277,7 +277,7 @@ TEST(V4Bibliographic, RelatedDocuments) {
   EXPECT_EQ(empty.relation_name, "continuation-in-part");
   EXPECT_FALSE(empty.parent_doc_number.has_value());
   EXPECT_FALSE(empty.child_doc_number.has_value());
-  EXPECT_EQ(std::get<RawXml>(data.entries[4]).name, "related-publication");
+  EXPECT_EQ(std::get<RawXml>(data.entries[4]).name(), "related-publication");
   EXPECT_FALSE(std::get<ContinuityEntry>(data.entries[5]).parent_doc_number.has_value());
 }
 
@@ -309,7 +309,7 @@ TEST(V4Parts, AbstractClaimsAndDrawings) {
   EXPECT_EQ(first.id, "p-0001");
   EXPECT_EQ(first.content.size(), 3u);
   EXPECT_TRUE(std::holds_alternative<Paragraph>(abstract.entries[1]));
-  EXPECT_EQ(std::get<RawXml>(abstract.entries[2]).name, "table");
+  EXPECT_EQ(std::get<RawXml>(abstract.entries[2]).name(), "table");
 
   const Claims& claims = std::get<Claims>(document.parts[1]);
   ASSERT_EQ(claims.entries.size(), 5u);
@@ -320,14 +320,14 @@ TEST(V4Parts, AbstractClaimsAndDrawings) {
   const InlineElement& claim_text = at(second.content, 0).get<InlineElement>();
   EXPECT_EQ(at(claim_text.content, 1).get<InlineElement>().target, "CLM-00001");
   EXPECT_TRUE(std::holds_alternative<ClaimElement>(claims.entries[3]));
-  EXPECT_EQ(std::get<RawXml>(claims.entries[4]).name, "claim-statement");
+  EXPECT_EQ(std::get<RawXml>(claims.entries[4]).name(), "claim-statement");
 
   const Drawings& drawings = std::get<Drawings>(document.parts[2]);
   ASSERT_EQ(drawings.entries.size(), 4u);
   EXPECT_EQ(std::get<RepresentativeFigure>(drawings.entries[0]).text, "1");
   EXPECT_TRUE(std::holds_alternative<Heading>(drawings.entries[1]));
   EXPECT_EQ(std::get<Image>(at(std::get<Figure>(drawings.entries[2]).items, 0)).file, "US-D00000.TIF");
-  EXPECT_EQ(std::get<RawXml>(drawings.entries[3]).name, "doc-page");
+  EXPECT_EQ(std::get<RawXml>(drawings.entries[3]).name(), "doc-page");
 }
 
 // The description's structure written compactly: "P0[S2]" is a part of
@@ -411,7 +411,7 @@ TEST(V4Description, BlocksKeepTheirContent) {
       "<p id=\"p-1\" num=\"0001\">Text <figref idref=\"DRAWINGS\">FIG. 1</figref>.</p>\n"
       "<?BRFSUM description=\"Brief Summary\" end=\"tail\"?>");
   ASSERT_EQ(description.entries.size(), 3u);
-  EXPECT_EQ(std::get<RawXml>(description.entries[0]).text, "<?BRFSUM description=\"Brief Summary\" end=\"lead\"?>");
+  EXPECT_EQ(std::get<RawXml>(description.entries[0]).text(), "<?BRFSUM description=\"Brief Summary\" end=\"lead\"?>");
   const DescriptionPart& part = std::get<DescriptionPart>(description.entries[1]);
   EXPECT_EQ(part.kind, DescriptionPartKind::SummaryOfInvention);
   EXPECT_TRUE(part.attributes.empty());
