@@ -61,6 +61,12 @@ PyObject* new_str(std::string_view text) noexcept;
 PyObject* new_optional_str(const OptString& text) noexcept;
 PyObject* new_str_list(const List<std::string_view>& items) noexcept;
 
+// Markdown of a document with the template argument (None or a str), as a
+// new str; shared by Document.to_markdown and parse_to_markdown. A document
+// passed as an rvalue is released once its sections are rendered.
+PyObject* render_to_str(const SourceDocument& source, PyObject* template_object);
+PyObject* render_to_str(SourceDocument&& source, PyObject* template_object);
+
 // Raises ValueError whose single argument is `message`; returns nullptr.
 PyObject* raise_value_error(std::string_view message) noexcept;
 

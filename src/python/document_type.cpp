@@ -81,15 +81,16 @@ PyObject* document_repr(PyObject* self) {
 
 }  // namespace
 
-// Shared by Document.to_markdown and parse_to_markdown: None or a str.
-PyObject* render_to_str(const SourceDocument& source, PyObject* template_object);
-
 namespace {
 
 PyObject* document_to_markdown(PyObject* self, PyObject* args, PyObject* kwargs) {
-  std::vector<PyObject*> values;
-  if (!match_arguments("Document.to_markdown", args, kwargs, {"template"}, 0, values)) return nullptr;
-  return render_to_str(record_of(self).source, values[0]);
+  try {
+    std::vector<PyObject*> values;
+    if (!match_arguments("Document.to_markdown", args, kwargs, {"template"}, 0, values)) return nullptr;
+    return render_to_str(record_of(self).source, values[0]);
+  } catch (...) {
+    return raise_from_current_exception();
+  }
 }
 
 PyGetSetDef document_getset[] = {

@@ -8,7 +8,11 @@
 
 namespace tessellox::python {
 
-PyObject* render_to_str(const SourceDocument& source, PyObject* template_object) {
+namespace {
+
+// `Source` is a document to read, or one to release as soon as it is rendered.
+template <class Source>
+PyObject* render_with_template(Source&& source, PyObject* template_object) {
   try {
     Utf8Argument template_text;
     std::optional<std::string_view> template_view;
@@ -16,12 +20,22 @@ PyObject* render_to_str(const SourceDocument& source, PyObject* template_object)
       if (!template_text.convert("template", template_object)) return nullptr;
       template_view = template_text.view();
     }
-    auto markdown = render_markdown(source, template_view);
+    auto markdown = render_markdown(std::forward<Source>(source), template_view);
     if (!markdown) return raise_value_error(markdown.error().message());
     return new_str(markdown.value());
   } catch (...) {
     return raise_from_current_exception();
   }
+}
+
+}  // namespace
+
+PyObject* render_to_str(const SourceDocument& source, PyObject* template_object) {
+  return render_with_template(source, template_object);
+}
+
+PyObject* render_to_str(SourceDocument&& source, PyObject* template_object) {
+  return render_with_template(std::move(source), template_object);
 }
 
 namespace {
@@ -55,7 +69,7 @@ PyObject* parse_to_markdown(PyObject*, PyObject* args, PyObject* kwargs) {
     }
     auto parsed = parse_source(xml.take_source_text());
     if (!parsed) return raise_value_error(parsed.error().message);
-    return render_to_str(parsed.value(), values[1]);
+    return render_to_str(std::move(parsed.value()), values[1]);
   } catch (...) {
     return raise_from_current_exception();
   }
