@@ -100,7 +100,7 @@ constexpr std::array<Anchor, 6> kAnchors = {{
     {'D', '"', 4},    // DTD="
     {'u', '-', 9},    // us-patent-
     {'d', '4', 14},   // dtd-version="v4
-    {'<', ' ', 9},    // <!DOCTYPE
+    {'<', '!', 1},    // <!DOCTYPE: '<' is everywhere in XML, '!' after it rarely
 }};
 constexpr unsigned kLongestAnchorDistance = 14;
 
@@ -127,8 +127,9 @@ template <class Lanes>
   }
   const std::size_t vector_end = text.size() - kWidth - kLongestAnchorDistance;
   for (; pos <= vector_end; pos += kWidth) {
-    Lanes block, at4, at5, at9, at14;
+    Lanes block, at1, at4, at5, at9, at14;
     std::memcpy(&block, data + pos, kWidth);
+    std::memcpy(&at1, data + pos + 1, kWidth);
     std::memcpy(&at4, data + pos + 4, kWidth);
     std::memcpy(&at5, data + pos + 5, kWidth);
     std::memcpy(&at9, data + pos + 9, kWidth);
@@ -138,7 +139,7 @@ template <class Lanes>
                        (Lanes)((block == firsts[2]) & (at4 == lasts[2])) |
                        (Lanes)((block == firsts[3]) & (at9 == lasts[3])) |
                        (Lanes)((block == firsts[4]) & (at14 == lasts[4])) |
-                       (Lanes)((block == firsts[5]) & (at9 == lasts[5]));
+                       (Lanes)((block == firsts[5]) & (at1 == lasts[5]));
     std::uint64_t words[kWidth / 8];
     std::memcpy(words, &hits, kWidth);
     std::uint64_t any = 0;
