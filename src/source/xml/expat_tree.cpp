@@ -151,18 +151,8 @@ class ExpatTreeBuilder {
       fail("XML document has more than the limit of 10000000 nodes");
       return nullptr;
     }
-    const NodeIndex index = static_cast<NodeIndex>(tree_.nodes_.size());
-    Tree::NodeRecord& record = tree_.nodes_.emplace_back();
-    record.kind = kind;
-    if (!record.is_parent()) record.value = nullptr;
     OpenNode& parent = stack_.back();
-    if (parent.last_child == kNoNode) {
-      tree_.nodes_[parent.index].parent.first_child = index;
-    } else {
-      tree_.nodes_[parent.last_child].next_sibling = index;
-    }
-    parent.last_child = index;
-    return &record;
+    return &tree_.append_child(parent.index, parent.last_child, kind);
   }
 
   Tree::NodeRecord* append_named_node(NodeKind kind, const char* name) {

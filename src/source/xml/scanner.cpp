@@ -278,18 +278,8 @@ class Scanner {
   // --- nodes -----------------------------------------------------------------
 
   Tree::NodeRecord& append_node(NodeKind kind) {
-    const auto index = static_cast<NodeIndex>(tree_.nodes_.size());
-    Tree::NodeRecord& record = tree_.nodes_.emplace_back();
-    record.kind = kind;
-    if (!record.is_parent()) record.value = nullptr;
     OpenNode& parent = stack_.back();
-    if (parent.last_child == kNoNode) {
-      tree_.nodes_[parent.index].parent.first_child = index;
-    } else {
-      tree_.nodes_[parent.last_child].next_sibling = index;
-    }
-    parent.last_child = index;
-    return record;
+    return tree_.append_child(parent.index, parent.last_child, kind);
   }
 
   void append_value_node(NodeKind kind, std::string_view value) {

@@ -256,6 +256,23 @@ class Tree {
   friend class ExpatTreeBuilder;
   friend class Scanner;
 
+  // For the builders: a node of `kind` appended as the last child of the
+  // open node `parent`, whose last child so far is `last_child` (kNoNode for
+  // none; updated).
+  NodeRecord& append_child(NodeIndex parent, NodeIndex& last_child, NodeKind kind) {
+    const auto index = static_cast<NodeIndex>(nodes_.size());
+    NodeRecord& record = nodes_.emplace_back();
+    record.kind = kind;
+    if (!record.is_parent()) record.value = nullptr;
+    if (last_child == kNoNode) {
+      nodes_[parent].parent.first_child = index;
+    } else {
+      nodes_[last_child].next_sibling = index;
+    }
+    last_child = index;
+    return record;
+  }
+
   std::vector<NodeRecord> nodes_;
   std::vector<AttributeRecord> attributes_;
   // Decoded strings; its blocks never move, so views into it survive moving the tree.
