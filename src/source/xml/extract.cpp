@@ -57,9 +57,13 @@ NodeRef first_child_element(NodeRef node, std::string_view name) noexcept {
 
 Attributes copy_attributes(NodeRef node, Arena& arena) {
   Attributes attributes;
-  if (!node.is_element() || node.attribute_count() == 0) return attributes;
-  attributes.reserve(arena, node.attribute_count());
-  for (AttributeView view : node.attributes()) attributes.push_back(arena, Attribute{view.local_name, view.value, view.prefix});
+  const std::size_t count = node.attribute_count();
+  if (count == 0 || !node.is_element()) return attributes;
+  attributes.reserve(arena, count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const AttributeView view = node.attribute(i);
+    attributes.push_back(arena, Attribute{view.local_name, view.value, view.prefix});
+  }
   return attributes;
 }
 
