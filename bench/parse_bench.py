@@ -414,6 +414,28 @@ def repeated_grant(size: int) -> str:
     return text[:end] + "\n" + "\n".join([paragraphs] * copies) + text[end:]
 
 
+def bench_twin(report: Report, repeat: int) -> None:
+    """parse() of a real grant grown to 20 MB, ASCII as published, against its
+    twin with one letter made non-ASCII: what reading a str that is not its own
+    UTF-8 costs."""
+    text = repeated_grant(20 * MB)
+    start = text.index(">", text.index("<p ", text.index("<description"))) + 1
+    twin = text[:start] + "\u00e9" + text[start + 1:]
+
+    def best(document: str) -> float:
+        times = []
+        for _ in range(repeat):
+            begin = time.perf_counter()
+            tessellox.parse(document)
+            times.append(time.perf_counter() - begin)
+        return min(times)
+
+    ascii_time, twin_time = best(text), best(twin)
+    print(f"\nparse() of a {len(text) / MB:.0f} MB grant: ASCII {ascii_time * 1000:.1f} ms, "
+          f"with one non-ASCII character {twin_time * 1000:.1f} ms")
+    report.ratio("ASCII twin", "one non-ASCII character: time / ASCII time", twin_time / ascii_time, None)
+
+
 def bench_memory(report: Report, sizes: Sequence[int], seed: int) -> None:
     print("\nmemory of one call, in a fresh process per figure, as multiples of the document's UTF-8 size")
     print("  (peak: the calling child's high-water mark above its size once the text is loaded;")
@@ -454,7 +476,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--quick", action="store_true",
                         help="a subset: 10 MB corpus, sizes up to 10 MB, memory at 1 and 10 MB, 3 repetitions")
-    parser.add_argument("--only", nargs="+", choices=("families", "real", "corpus", "older", "sizes", "memory"))
+    parser.add_argument("--only", nargs="+", choices=("families", "real", "corpus", "older", "sizes", "memory", "twin"))
     parser.add_argument("--repeat", type=int, help="repetitions per figure (default 7, quick 3)")
     parser.add_argument("--corpus-mb", type=float, help="size of the generated corpus (default 50, quick 10)")
     parser.add_argument("--seed", type=int, default=1)
@@ -464,7 +486,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     corpus_mb = args.corpus_mb or (10 if args.quick else 50)
     sizes = [10_000, 100_000, MB, 10 * MB] + ([] if args.quick else [100 * MB])
     memory_sizes = [MB, 10 * MB] + ([] if args.quick else [100 * MB])
-    only = set(args.only or ("families", "real", "corpus", "older", "sizes", "memory"))
+    only = set(args.only or ("families", "real", "corpus", "older", "sizes", "memory", "twin"))
 
     print(f"tessellox {tessellox.__version__} from {tessellox.__file__}")
     print(f"lxml {'.'.join(map(str, etree.LXML_VERSION))}, libxml2 {'.'.join(map(str, etree.LIBXML_VERSION))}, "
@@ -482,6 +504,8 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
         bench_sizes(report, repeat, sizes, args.seed)
     if "memory" in only:
         bench_memory(report, memory_sizes, args.seed)
+    if "twin" in only:
+        bench_twin(report, repeat)
     report.summary()
 
     command = f"PYTHONPATH={os.environ.get('PYTHONPATH', '<dir of tessellox module>')} python3 bench/parse_bench.py"
