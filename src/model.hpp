@@ -81,7 +81,7 @@ using Attributes = List<Attribute>;
 // Element form: name, prefix, attributes, children. Text form: `text` alone
 // (character data as it stood, or a comment, processing instruction, entity
 // reference or document type written in its XML form). Captures are the bulk
-// of many documents' models, so a record is kept to 48 bytes: its strings are
+// of many documents' models, so a record is kept to 40 bytes: its strings are
 // views, its attributes and children arrays that live as long as it (in the
 // document's arena).
 class RawXml {
@@ -96,16 +96,16 @@ class RawXml {
     node.length_ = static_cast<std::uint32_t>(text.size());
     return node;
   }
-  static RawXml make_element(std::string_view name, OptString prefix, std::span<const Attribute> attributes,
+  // An element named as written ("m:sub": the prefix is the text before the
+  // first ':'), with attribute and child arrays that live as long as it.
+  static RawXml make_element(std::string_view qualified_name, std::span<const Attribute> attributes,
                              std::span<const RawXml> children) noexcept {
     RawXml node;
     node.kind_ = Kind::Element;
-    node.data_ = name.data() != nullptr ? name.data() : "";
-    node.length_ = static_cast<std::uint32_t>(name.size());
-    if (prefix) {
-      node.prefix_ = prefix->data() != nullptr ? prefix->data() : "";
-      node.prefix_length_ = static_cast<std::uint16_t>(prefix->size());
-    }
+    node.data_ = qualified_name.data() != nullptr ? qualified_name.data() : "";
+    node.length_ = static_cast<std::uint32_t>(qualified_name.size());
+    const std::size_t colon = qualified_name.find(':');
+    node.prefix_length_ = colon == std::string_view::npos ? kNoPrefix : static_cast<std::uint16_t>(colon);
     node.attributes_ = attributes.data();
     node.attribute_count_ = static_cast<std::uint16_t>(attributes.size());
     node.children_ = children.data();
@@ -119,23 +119,28 @@ class RawXml {
   // Text form: the text; element form: empty.
   std::string_view text() const noexcept { return is_text() ? std::string_view(data_, length_) : std::string_view(); }
   // Element form: the local name; text form: empty.
-  std::string_view name() const noexcept { return is_element() ? std::string_view(data_, length_) : std::string_view(); }
+  std::string_view name() const noexcept {
+    if (!is_element()) return std::string_view();
+    if (prefix_length_ == kNoPrefix) return std::string_view(data_, length_);
+    return std::string_view(data_ + prefix_length_ + 1, length_ - prefix_length_ - 1u);
+  }
   OptString prefix() const noexcept {
-    if (prefix_ == nullptr) return std::nullopt;
-    return std::string_view(prefix_, prefix_length_);
+    if (!is_element() || prefix_length_ == kNoPrefix) return std::nullopt;
+    return std::string_view(data_, prefix_length_);
   }
   std::span<const Attribute> attributes() const noexcept { return {attributes_, attribute_count_}; }
   std::span<const RawXml> children() const noexcept { return {children_, child_count_}; }
 
  private:
-  const char* data_ = "";  // the text, or the element's local name
-  const char* prefix_ = nullptr;
+  static constexpr std::uint16_t kNoPrefix = 0xFFFF;
+
+  const char* data_ = "";  // the text, or the element's name as written
   const Attribute* attributes_ = nullptr;
   const RawXml* children_ = nullptr;
   std::uint32_t length_ = 0;
   std::uint32_t child_count_ = 0;
   std::uint16_t attribute_count_ = 0;  // an element holds at most 256
-  std::uint16_t prefix_length_ = 0;    // names are at most 50000 bytes
+  std::uint16_t prefix_length_ = kNoPrefix;  // names are at most 50000 bytes
   Kind kind_ = Kind::Text;
 };
 

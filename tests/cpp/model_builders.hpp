@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <initializer_list>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
@@ -92,7 +93,8 @@ inline RawXml raw_element(Arena& arena, std::string_view name, std::initializer_
                           std::initializer_list<RawXml> children, OptString prefix = std::nullopt) {
   const Attributes kept_attributes(arena, attributes);
   const List<RawXml> kept_children(arena, children);
-  return RawXml::make_element(name, prefix, std::span<const Attribute>(kept_attributes.data(), kept_attributes.size()),
+  const std::string qualified = prefix ? std::string(*prefix) + ":" + std::string(name) : std::string(name);
+  return RawXml::make_element(arena.copy(qualified), std::span<const Attribute>(kept_attributes.data(), kept_attributes.size()),
                               std::span<const RawXml>(kept_children.data(), kept_children.size()));
 }
 inline RawXml raw_element(Arena& arena, std::string_view name, std::initializer_list<RawXml> children = {}) {

@@ -273,7 +273,7 @@ RawXml capture_node(NodeRef node, Arena& arena) {
       count == 0 ? nullptr : static_cast<RawXml*>(arena.allocate(count * sizeof(RawXml), alignof(RawXml)));
   std::size_t filled = 0;
   for (NodeRef child : node.children()) ::new (static_cast<void*>(children + filled++)) RawXml(capture_node(child, arena));
-  return RawXml::make_element(node.local_name(), node.prefix(), std::span<const Attribute>(attributes.data(), attributes.size()),
+  return RawXml::make_element(node.qualified_name(), std::span<const Attribute>(attributes.data(), attributes.size()),
                               std::span<const RawXml>(children, count));
 }
 
