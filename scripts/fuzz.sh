@@ -36,8 +36,8 @@ limit=()
 [ -n "$runs" ] && limit+=(-runs="$runs")
 [ -n "$seconds" ] && limit+=(-max_total_time="$seconds")
 
-all_targets=(fuzz_detect fuzz_parse_v4 fuzz_parse_pap fuzz_parse_st32 fuzz_parse_sequence fuzz_parse_aps
-             fuzz_parse_source fuzz_markdown fuzz_template fuzz_scanner_differential)
+# The targets are listed once, in tests/fuzz/targets.txt, which CMake reads too.
+mapfile -t all_targets < tests/fuzz/targets.txt
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 for target in "${targets[@]}"; do
   if [[ " ${all_targets[*]} " != *" $target "* ]]; then
