@@ -134,12 +134,12 @@ template <class Lanes>
     std::memcpy(&at5, data + pos + 5, kWidth);
     std::memcpy(&at9, data + pos + 9, kWidth);
     std::memcpy(&at14, data + pos + 14, kWidth);
-    const Lanes hits = (Lanes)((block == firsts[0]) & (at5 == lasts[0])) |
-                       (Lanes)((block == firsts[1]) & (at4 == lasts[1])) |
-                       (Lanes)((block == firsts[2]) & (at4 == lasts[2])) |
-                       (Lanes)((block == firsts[3]) & (at9 == lasts[3])) |
-                       (Lanes)((block == firsts[4]) & (at14 == lasts[4])) |
-                       (Lanes)((block == firsts[5]) & (at1 == lasts[5]));
+    const Lanes hits = reinterpret_cast<Lanes>((block == firsts[0]) & (at5 == lasts[0])) |
+                       reinterpret_cast<Lanes>((block == firsts[1]) & (at4 == lasts[1])) |
+                       reinterpret_cast<Lanes>((block == firsts[2]) & (at4 == lasts[2])) |
+                       reinterpret_cast<Lanes>((block == firsts[3]) & (at9 == lasts[3])) |
+                       reinterpret_cast<Lanes>((block == firsts[4]) & (at14 == lasts[4])) |
+                       reinterpret_cast<Lanes>((block == firsts[5]) & (at1 == lasts[5]));
     std::uint64_t words[kWidth / 8];
     std::memcpy(words, &hits, kWidth);
     std::uint64_t any = 0;

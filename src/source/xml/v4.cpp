@@ -344,11 +344,11 @@ Drawings drawings_part(NodeRef element, Arena& arena) {
 // inside a part, into sections that begin at each heading.
 class DescriptionBuilder {
  public:
-  explicit DescriptionBuilder(Arena& arena) noexcept : arena(arena) {}
+  explicit DescriptionBuilder(Arena& arena) noexcept : arena_(arena) {}
 
   Description build(NodeRef element) {
     Description description;
-    description.attributes = xml::copy_attributes(element, arena);
+    description.attributes = xml::copy_attributes(element, arena_);
     for (NodeRef child : xml::significant_child_nodes(element)) {
       switch (child.kind()) {
         case NodeKind::Element:
@@ -359,7 +359,7 @@ class DescriptionBuilder {
           break;
         case NodeKind::Text:
         case NodeKind::CData:
-          append_loose(xml::capture_node(child, arena));
+          append_loose(xml::capture_node(child, arena_));
           break;
         default:  // comments and entity references
           break;
@@ -383,19 +383,19 @@ class DescriptionBuilder {
       open_part_if_none(DescriptionPartKind::BriefDescriptionOfDrawings);
       drawings_description(child);
     } else {
-      append_loose(xml::capture_node(child, arena));
+      append_loose(xml::capture_node(child, arena_));
     }
   }
 
   void heading(NodeRef child) {
     move_group_to_part();
     group_.emplace();
-    group_->blocks.emplace_back(arena, xml::build_heading(child, arena));
+    group_->blocks.emplace_back(arena_, xml::build_heading(child, arena_));
   }
 
   void paragraph(NodeRef child) {
     if (!group_) group_.emplace();
-    group_->blocks.emplace_back(arena, xml::build_paragraph(child, arena));
+    group_->blocks.emplace_back(arena_, xml::build_paragraph(child, arena_));
   }
 
   // Its headings and paragraphs join the open part; the wrapper leaves no trace.
@@ -407,21 +407,21 @@ class DescriptionBuilder {
       } else if (is_paragraph_name(name)) {
         paragraph(child);
       } else {
-        append_in_part(xml::capture_node(child, arena));
+        append_in_part(xml::capture_node(child, arena_));
       }
     }
   }
 
   void instruction(NodeRef child) {
-    RawXml captured = xml::capture_node(child, arena);
+    RawXml captured = xml::capture_node(child, arena_);
     if (child.value().find("end=\"tail\"") != std::string_view::npos) {
       close_part();
-      output_.emplace_back(arena, std::move(captured));
+      output_.emplace_back(arena_, std::move(captured));
       return;
     }
     if (std::optional<DescriptionPartKind> kind = section_kind(child.target())) {
       close_part();
-      output_.emplace_back(arena, std::move(captured));
+      output_.emplace_back(arena_, std::move(captured));
       part_.emplace();
       part_->kind = *kind;
       return;
@@ -448,7 +448,7 @@ class DescriptionBuilder {
 
   void move_group_to_part() {
     if (!group_) return;
-    part_->items.emplace_back(arena, std::move(*group_));
+    part_->items.emplace_back(arena_, std::move(*group_));
     group_.reset();
   }
 
@@ -456,29 +456,29 @@ class DescriptionBuilder {
   void close_part() {
     if (!part_) return;
     move_group_to_part();
-    output_.emplace_back(arena, std::move(*part_));
+    output_.emplace_back(arena_, std::move(*part_));
     part_.reset();
   }
 
   // Into the open group, else the open part's items; a part must be open.
   void append_in_part(RawXml node) {
     if (group_) {
-      group_->blocks.emplace_back(arena, std::move(node));
+      group_->blocks.emplace_back(arena_, std::move(node));
     } else {
-      part_->items.emplace_back(arena, std::move(node));
+      part_->items.emplace_back(arena_, std::move(node));
     }
   }
 
   // Like append_in_part, but straight into the output list when no part is open.
   void append_loose(RawXml node) {
     if (!part_) {
-      output_.emplace_back(arena, std::move(node));
+      output_.emplace_back(arena_, std::move(node));
     } else {
       append_in_part(std::move(node));
     }
   }
 
-  Arena& arena;
+  Arena& arena_;
   List<DescriptionEntry> output_;
   std::optional<DescriptionPart> part_;
   std::optional<Section> group_;
