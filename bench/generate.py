@@ -798,7 +798,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
             total += utf8_len(document)
     else:
         with open(args.bulk, "w", encoding="utf-8", newline="") as handle:
-            for count, document in enumerate(documents, start=1):
+            for count, document in enumerate(documents, start=1):  # noqa: B007 (printed below)
                 handle.write(document)
                 total += utf8_len(document)
     print(f"{count} documents, {total} bytes", file=sys.stderr)

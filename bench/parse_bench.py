@@ -126,12 +126,12 @@ def run_reference(document: Document) -> None:
 
 
 def read_getters(parsed) -> None:
-    (parsed.publication_number, parsed.patent_number, parsed.application_number, parsed.title,
+    _ = (parsed.publication_number, parsed.patent_number, parsed.application_number, parsed.title,
      parsed.filing_date, parsed.publication_date, parsed.priority_date, parsed.inventors,
      parsed.applicants, parsed.assignees, parsed.ipc_classifications, parsed.us_classifications,
      parsed.source_format, parsed.abstract_text)
     for claim in parsed.claims:
-        claim.number, claim.text
+        _ = claim.number, claim.text
 
 
 def run_parse(document: Document) -> None:
@@ -452,7 +452,7 @@ def bench_memory(report: Report, sizes: Sequence[int], seed: int) -> None:
             generate.write_text(path, make())
             size = os.path.getsize(path)
 
-            def child(mode: str) -> Tuple[int, int, int, int]:
+            def child(mode: str, path: str = path) -> Tuple[int, int, int, int]:
                 output = subprocess.run([sys.executable, "-c", MEMORY_CHILD, path, mode], env=env,
                                         check=True, capture_output=True, text=True).stdout.split()
                 return int(output[0]), int(output[1]), int(output[2]), int(output[3])

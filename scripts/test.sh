@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs everything the tests need and runs every test: the C++ unit tests
+# Installs everything the tests need and runs every test: the formatting and
+# lint check (scripts/lint.sh --check), the C++ unit tests
 # (plain and under AddressSanitizer + UndefinedBehaviorSanitizer), the
 # Python tests against the built abi3 wheel (installed into the virtual
 # environment of scripts/python-env.sh), and each fuzz target for
@@ -12,6 +13,9 @@ stage() { echo "== $1 (at $((SECONDS - started)) s)" >&2; }
 
 source scripts/python-env.sh --tests
 
+stage "formatting and lint"
+python="$python" bash scripts/lint.sh --check
+
 stage "wheel"
 rm -rf build/wheel
 "$python" -m pip wheel -q --no-deps -w build/wheel .
@@ -20,7 +24,7 @@ wheel=$(ls build/wheel/tessellox-*.whl)
 "$python" -m pip install -q "${wheel}[test]"
 
 stage "C++ tests"
-cmake -S . -B build/tests -DTESSELLOX_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build/tests -DTESSELLOX_BUILD_TESTS=ON -DTESSELLOX_WERROR=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/tests -j "$jobs"
 ctest --test-dir build/tests --output-on-failure -j "$jobs"
 

@@ -238,7 +238,7 @@ def test_arguments_and_types_keep_their_counts():
     document = tessellox.parse(xml)
     counted = [xml, template, document, tessellox.Document, tessellox.Claim, tessellox.parse, ValueError, TypeError]
     before = [sys.getrefcount(value) for value in counted]
-    for i in range(2_000):
+    for _ in range(2_000):
         tessellox.parse(xml)
         tessellox.detect_format(xml)
         tessellox.parse_to_markdown(xml, template)

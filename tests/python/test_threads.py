@@ -47,7 +47,7 @@ def document_values(text):
         document.filing_date, document.publication_date, document.priority_date, document.inventors,
         document.applicants, document.assignees, document.ipc_classifications, document.us_classifications,
         document.source_format, document.abstract_text, [(c.number, c.text, repr(c)) for c in document.claims],
-        repr(document), [outcome(lambda: document.to_markdown(template)) for template in TEMPLATES],
+        repr(document), [outcome(lambda t=template: document.to_markdown(t)) for template in TEMPLATES],
     )
 
 
