@@ -7,11 +7,10 @@
 
 #include "errors.hpp"
 #include "model.hpp"
+#include "parse_result.hpp"
 #include "result.hpp"
 
 namespace tessellox {
-
-using ParseResult = Result<SourceDocument, ParseError>;
 
 struct FormatHandler {
   // Parses the whole text; the document keeps the text and stores `format`.

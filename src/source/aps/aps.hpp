@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "handlers.hpp"
+#include "parse_result.hpp"
 
 namespace tessellox {
 

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "errors.hpp"
-#include "handlers.hpp"
+#include "parse_result.hpp"
 #include "model.hpp"
 #include "result.hpp"
 #include "source/xml/tree.hpp"

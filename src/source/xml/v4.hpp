@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "handlers.hpp"
+#include "parse_result.hpp"
 
 namespace tessellox {
 
