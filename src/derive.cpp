@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "party_search.hpp"
-#include "render/markdown/normalize.hpp"
+#include "normalize.hpp"
 #include "text.hpp"
 
 namespace tessellox {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "render/markdown/normalize.hpp"
+#include "normalize.hpp"
 #include "text.hpp"
 
 namespace tessellox {

@@ -3,7 +3,7 @@
 #include "derive.hpp"
 #include "render/markdown/claims.hpp"
 #include "render/markdown/front_matter.hpp"
-#include "render/markdown/normalize.hpp"
+#include "normalize.hpp"
 #include "render/markdown/raw_xml.hpp"
 #include "text.hpp"
 

@@ -1,6 +1,6 @@
 #include "render/markdown/claims.hpp"
 
-#include "render/markdown/normalize.hpp"
+#include "normalize.hpp"
 #include "render/markdown/raw_xml.hpp"
 #include "text.hpp"
 

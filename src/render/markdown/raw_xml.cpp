@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "render/markdown/normalize.hpp"
+#include "normalize.hpp"
 
 namespace tessellox {
 

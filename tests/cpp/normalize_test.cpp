@@ -1,4 +1,4 @@
-#include "render/markdown/normalize.hpp"
+#include "normalize.hpp"
 
 #include <gtest/gtest.h>
 
