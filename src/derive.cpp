@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "party_search.hpp"
 #include "normalize.hpp"
+#include "party_search.hpp"
 #include "text.hpp"
 
 namespace tessellox {

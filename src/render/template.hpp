@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "model.hpp"
-#include "render/markdown/body.hpp"
+#include "render/markdown/sections.hpp"
 #include "result.hpp"
 
 namespace tessellox {

@@ -1,4 +1,4 @@
-#include "render/markdown/body.hpp"
+#include "render/markdown/sections.hpp"
 
 #include <gtest/gtest.h>
 

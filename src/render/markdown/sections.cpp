@@ -1,9 +1,9 @@
-#include "render/markdown/body.hpp"
+#include "render/markdown/sections.hpp"
 
 #include "derive.hpp"
+#include "normalize.hpp"
 #include "render/markdown/claims.hpp"
 #include "render/markdown/front_matter.hpp"
-#include "normalize.hpp"
 #include "render/markdown/raw_xml.hpp"
 #include "text.hpp"
 
