@@ -3,7 +3,7 @@
 #include "derive.hpp"
 #include "handlers.hpp"
 #include "python/boundary.hpp"
-#include "render/template.hpp"
+#include "render/markdown.hpp"
 #include "source/detect.hpp"
 
 namespace tessellox::python {

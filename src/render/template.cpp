@@ -131,20 +131,4 @@ std::string fill_template(const std::vector<TemplateSegment>& segments, const Re
   return out;
 }
 
-Result<std::string, TemplateError> render_markdown(const SourceDocument& document,
-                                                   std::optional<std::string_view> template_text) {
-  auto segments = parse_template(template_text.value_or(kDefaultTemplate));
-  if (!segments) return std::move(segments).error();
-  return fill_template(segments.value(), render_sections(document));
-}
-
-Result<std::string, TemplateError> render_markdown(SourceDocument&& document,
-                                                   std::optional<std::string_view> template_text) {
-  auto segments = parse_template(template_text.value_or(kDefaultTemplate));
-  if (!segments) return std::move(segments).error();
-  RenderedSections sections = render_sections(document);
-  { const SourceDocument released = std::move(document); }
-  return fill_template(segments.value(), sections);
-}
-
 }  // namespace tessellox

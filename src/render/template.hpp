@@ -38,13 +38,4 @@ inline constexpr std::string_view kDefaultTemplate =
 Result<std::vector<TemplateSegment>, TemplateError> parse_template(std::string_view text);
 std::string fill_template(const std::vector<TemplateSegment>& segments, const RenderedSections& sections);
 
-// Parses the template (the default one when absent) before rendering.
-Result<std::string, TemplateError> render_markdown(const SourceDocument& document,
-                                                   std::optional<std::string_view> template_text);
-// The same for a document that is not needed afterwards: it is released as
-// soon as its sections are rendered, so that the model and the whole output
-// are never held at once.
-Result<std::string, TemplateError> render_markdown(SourceDocument&& document,
-                                                   std::optional<std::string_view> template_text);
-
 }  // namespace tessellox

@@ -10,7 +10,7 @@
 
 #include "derive.hpp"
 #include "handlers.hpp"
-#include "render/template.hpp"
+#include "render/markdown.hpp"
 
 namespace tessellox {
 namespace {

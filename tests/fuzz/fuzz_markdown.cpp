@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz_support.hpp"
-#include "render/template.hpp"
+#include "render/markdown.hpp"
 #include "text.hpp"
 
 namespace {
