@@ -1,7 +1,10 @@
-// The error values of detection and parsing. Every message the system
-// produces is built in errors.cpp.
+// The error values of detection, parsing and templates. All three have one
+// shape: a kind, what the message needs, and message(), which spells it.
+// Every message the system produces is built in errors.cpp or written in
+// `messages` below.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -25,12 +28,28 @@ struct ParseError {
   enum class Kind : unsigned char { Detection, Structure, Xml };
 
   Kind kind = Kind::Structure;
-  std::string message;  // the text form, prefix included for Detection
+  // Detection: the detection error's message; Structure and Xml: the whole message.
+  std::string detail;
 
-  static ParseError detection(const DetectError& error);
-  static ParseError structure(std::string message) { return {Kind::Structure, std::move(message)}; }
+  static ParseError detection(const DetectError& error) { return {Kind::Detection, error.message()}; }
+  static ParseError structure(std::string_view message) { return {Kind::Structure, std::string(message)}; }
   static ParseError xml(std::string message) { return {Kind::Xml, std::move(message)}; }
+
+  std::string message() const;
 };
+
+struct TemplateError {
+  enum class Kind : unsigned char { UnknownPlaceholder, UnterminatedPlaceholder };
+
+  Kind kind = Kind::UnterminatedPlaceholder;
+  std::string name;  // UnknownPlaceholder: the name as written, trimmed
+
+  std::string message() const;
+};
+
+// The limits the XML front end enforces; the message names the limit's value.
+enum class XmlLimit : unsigned char { NameBytes, TextBytes, Nodes, Depth, AttributeCount };
+std::string xml_limit_message(XmlLimit limit, std::size_t value);
 
 // The fixed messages of the parsers.
 namespace messages {

@@ -47,7 +47,7 @@ PyObject* parse(PyObject*, PyObject* args, PyObject* kwargs) {
     Utf8Argument xml;
     if (!xml.convert("xml", values[0])) return nullptr;
     auto parsed = parse_source(xml.take_source_text());
-    if (!parsed) return raise_value_error(parsed.error().message);
+    if (!parsed) return raise_value_error(parsed.error().message());
     Document document{std::move(parsed.value()), {}};
     document.derived = derive_metadata(document.source);
     return new_document(std::move(document));
@@ -68,7 +68,7 @@ PyObject* parse_to_markdown(PyObject*, PyObject* args, PyObject* kwargs) {
       return nullptr;
     }
     auto parsed = parse_source(xml.take_source_text());
-    if (!parsed) return raise_value_error(parsed.error().message);
+    if (!parsed) return raise_value_error(parsed.error().message());
     return render_to_str(std::move(parsed.value()), values[1]);
   } catch (...) {
     return raise_from_current_exception();

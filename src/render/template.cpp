@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
 #include "text.hpp"
 
@@ -48,47 +47,7 @@ void append_collapsing_line_feeds(std::string_view text, std::string& out, std::
   }
 }
 
-// The name as Rust-style debug output quotes it.
-void append_quoted(std::string_view text, std::string& out) {
-  out += '"';
-  for (const char c : text) {
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\0': out += "\\0"; break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-          char escaped[12];
-          std::snprintf(escaped, sizeof escaped, "\\u{%x}", static_cast<unsigned>(static_cast<unsigned char>(c)));
-          out += escaped;
-        } else {
-          out += c;
-        }
-    }
-  }
-  out += '"';
-}
-
 }  // namespace
-
-std::string TemplateError::message() const {
-  if (kind == Kind::UnterminatedPlaceholder) return "unterminated template placeholder: '{{' with no closing '}}'";
-  std::string text = "unknown template placeholder {{";
-  text += name;
-  text += "}}; expected one of frontmatter, title, abstract, description, claims";
-  return text;
-}
-
-std::string TemplateError::debug_string() const {
-  if (kind == Kind::UnterminatedPlaceholder) return "UnterminatedPlaceholder";
-  std::string text = "UnknownPlaceholder(";
-  append_quoted(name, text);
-  text += ')';
-  return text;
-}
 
 Result<std::vector<TemplateSegment>, TemplateError> parse_template(std::string_view text) {
   std::vector<TemplateSegment> segments;

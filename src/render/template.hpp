@@ -8,21 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "errors.hpp"
 #include "model.hpp"
 #include "render/markdown/sections.hpp"
 #include "result.hpp"
 
 namespace tessellox {
-
-struct TemplateError {
-  enum class Kind : unsigned char { UnknownPlaceholder, UnterminatedPlaceholder };
-
-  Kind kind = Kind::UnterminatedPlaceholder;
-  std::string name;  // UnknownPlaceholder: the name as written, trimmed
-
-  std::string message() const;
-  std::string debug_string() const;
-};
 
 struct TemplateSegment {
   enum class Kind : unsigned char { Literal, Placeholder };

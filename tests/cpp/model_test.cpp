@@ -85,7 +85,7 @@ class DetectErrorMessage : public ::testing::TestWithParam<DetectMessageCase> {}
 
 TEST_P(DetectErrorMessage, IsExact) {
   EXPECT_EQ(GetParam().error.message(), GetParam().message);
-  EXPECT_EQ(ParseError::detection(GetParam().error).message,
+  EXPECT_EQ(ParseError::detection(GetParam().error).message(),
             std::string("source detection failed: ") + GetParam().message);
 }
 
@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                                         "conflicting XML version markers"}));
 
 TEST(ParseErrorMessage, StructureAndXmlCarryTheirTextAlone) {
-  EXPECT_EQ(ParseError::structure(std::string(messages::kV4GrantRootRequired)).message,
+  EXPECT_EQ(ParseError::structure(std::string(messages::kV4GrantRootRequired)).message(),
             "v4.x grants require us-patent-grant root");
   EXPECT_EQ(ParseError::xml("missing root element").kind, ParseError::Kind::Xml);
 }

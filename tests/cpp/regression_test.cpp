@@ -91,7 +91,7 @@ class ManyEntries : public testing::TestWithParam<ManyEntriesCase> {};
 TEST_P(ManyEntries, DeriveAndRenderInLinearTime) {
   const std::string text = build_document(GetParam());
   ParseResult parsed = parse_source(text);
-  ASSERT_TRUE(parsed.ok()) << parsed.error().message;
+  ASSERT_TRUE(parsed.ok()) << parsed.error().message();
 
   const auto start = std::chrono::steady_clock::now();
   const DerivedMetadata derived = derive_metadata(parsed.value());

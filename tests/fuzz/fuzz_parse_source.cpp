@@ -17,13 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!detected) {
     fuzz::require(!parsed);
     fuzz::require(parsed.error().kind == ParseError::Kind::Detection);
-    fuzz::require(parsed.error().message == std::string(messages::kDetectionPrefix) + detected.error().message());
+    fuzz::require(parsed.error().message() == std::string(messages::kDetectionPrefix) + detected.error().message());
     return 0;
   }
   if (!parsed) {
     fuzz::require(parsed.error().kind != ParseError::Kind::Detection);
-    fuzz::require(!parsed.error().message.empty());
-    fuzz::require_utf8(input_is_utf8, parsed.error().message);
+    fuzz::require(!parsed.error().message().empty());
+    fuzz::require_utf8(input_is_utf8, parsed.error().message());
     return 0;
   }
   fuzz::require(parsed.value().source_format == detected.value());

@@ -116,8 +116,8 @@ inline void parse_and_exercise(ParseResult (*parse)(SourceText, SourceFormat), s
   const bool input_is_utf8 = is_valid_utf8(text);
   ParseResult result = parse(text, format);
   if (!result) {
-    require(!result.error().message.empty());
-    require_utf8(input_is_utf8, result.error().message);
+    require(!result.error().message().empty());
+    require_utf8(input_is_utf8, result.error().message());
     return;
   }
   require(result.value().source_format == format);

@@ -332,18 +332,18 @@ class RecordBuilder {
 
 ParseResult parse_aps(SourceText text, SourceFormat format) {
   const std::vector<ApsField> fields = cut_aps_fields(text.view());
-  if (fields.empty()) return ParseError::structure(std::string(messages::kApsNoTaggedFields));
+  if (fields.empty()) return ParseError::structure(messages::kApsNoTaggedFields);
   SourceDocument document;
   RecordBuilder record(fields, document);
   if (record.wku() == nullptr || record.wku()->empty())
-    return ParseError::structure(std::string(messages::kApsMissingWku));
+    return ParseError::structure(messages::kApsMissingWku);
   record.build(format);
   document.text = std::move(text);
   return document;
 }
 
 Result<std::string, ParseError> serialize_aps(const SourceDocument&) {
-  return ParseError::structure(std::string(messages::kApsNoSerialization));
+  return ParseError::structure(messages::kApsNoSerialization);
 }
 
 }  // namespace tessellox

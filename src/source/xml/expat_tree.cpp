@@ -125,15 +125,17 @@ class ExpatTreeBuilder {
     XML_StopParser(parser_, XML_FALSE);
   }
 
+  void fail_limit(XmlLimit limit, std::size_t value) { fail(xml_limit_message(limit, value)); }
+
   bool check_name(std::size_t length) {
     if (length <= kMaxNameBytes) return true;
-    fail("XML name longer than the limit of 50000 bytes");
+    fail_limit(XmlLimit::NameBytes, kMaxNameBytes);
     return false;
   }
 
   bool check_text(std::size_t length) {
     if (length <= kMaxTextBytes) return true;
-    fail("XML text longer than the limit of 10485760 bytes");
+    fail_limit(XmlLimit::TextBytes, kMaxTextBytes);
     return false;
   }
 
@@ -148,7 +150,7 @@ class ExpatTreeBuilder {
   // Creates a node as the last child of the innermost open node.
   Tree::NodeRecord* append_node(NodeKind kind) {
     if (tree_.nodes_.size() > kMaxNodes) {
-      fail("XML document has more than the limit of 10000000 nodes");
+      fail_limit(XmlLimit::Nodes, kMaxNodes);
       return nullptr;
     }
     OpenNode& parent = stack_.back();
@@ -168,13 +170,13 @@ class ExpatTreeBuilder {
   void start_element(const XML_Char* name, const XML_Char** atts) {
     finish_text();
     if (stack_.size() > kMaxDepth) {
-      fail("XML elements nested deeper than the limit of 256");
+      fail_limit(XmlLimit::Depth, kMaxDepth);
       return;
     }
     std::size_t attribute_count = 0;
     while (atts[2 * attribute_count] != nullptr) ++attribute_count;
     if (attribute_count > kMaxAttributes) {
-      fail("XML element has more than the limit of 256 attributes");
+      fail_limit(XmlLimit::AttributeCount, kMaxAttributes);
       return;
     }
     Tree::NodeRecord* record = append_named_node(NodeKind::Element, name);

@@ -8,8 +8,6 @@ namespace tessellox::xml {
 
 namespace {
 
-std::string to_string(std::string_view view) { return std::string(view); }
-
 // A copy of `text` in the arena, for strings the tree does not hold as they are.
 std::string_view keep(Arena& arena, std::string_view text) { return arena.copy(text); }
 
@@ -447,8 +445,8 @@ DocumentId document_identity(NodeRef document_id, Arena& arena) {
 Result<NodeRef, ParseError> checked_root(const Tree& tree, std::string_view root_name,
                                          std::string_view wrong_root_message) {
   const NodeRef root = tree.root_element();
-  if (root.is_null()) return ParseError::xml(to_string(messages::kMissingRootElement));
-  if (root.local_name() != root_name) return ParseError::structure(to_string(wrong_root_message));
+  if (root.is_null()) return ParseError::xml(std::string(messages::kMissingRootElement));
+  if (root.local_name() != root_name) return ParseError::structure(wrong_root_message);
   return root;
 }
 

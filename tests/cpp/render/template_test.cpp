@@ -42,12 +42,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, TemplateParseError,
                                            ErrorCase{"{{}", kUnterminated, ""},
                                            ErrorCase{"{{bad}} then {{", kUnknown, "bad"}));
 
-TEST(TemplateError, DebugStringNamesTheVariant) {
-  EXPECT_EQ((TemplateError{kUnterminated, {}}).debug_string(), "UnterminatedPlaceholder");
-  EXPECT_EQ((TemplateError{kUnknown, "summary"}).debug_string(), "UnknownPlaceholder(\"summary\")");
-  EXPECT_EQ((TemplateError{kUnknown, "a\"b\\c\n"}).debug_string(), "UnknownPlaceholder(\"a\\\"b\\\\c\\n\")");
-}
-
 TEST(ParseTemplate, SplitsLiteralsAndPlaceholders) {
   const auto parsed = parse_template("a {{ title }}b}} {c}{{\xC2\xA0" "claims\t}}");
   ASSERT_TRUE(parsed.ok());

@@ -12,7 +12,7 @@ namespace {
 
 SourceDocument parse_ok(std::string_view text) {
   ParseResult result = parse_aps(text, SourceFormat::UsptoGrantApsGreenBook);
-  EXPECT_TRUE(result.ok()) << result.error().message;
+  EXPECT_TRUE(result.ok()) << result.error().message();
   if (!result.ok()) return {};
   return std::move(result).value();
 }
@@ -436,7 +436,7 @@ TEST_P(ApsFailure, IsAStructureError) {
   const ParseResult result = parse_aps(GetParam().text, SourceFormat::UsptoGrantApsGreenBook);
   ASSERT_FALSE(result.ok());
   EXPECT_EQ(result.error().kind, ParseError::Kind::Structure);
-  EXPECT_EQ(result.error().message, GetParam().message);
+  EXPECT_EQ(result.error().message(), GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -453,7 +453,7 @@ TEST(ApsSerialize, AlwaysFails) {
   const auto result = serialize_aps(parse_ok(kWku));
   ASSERT_FALSE(result.ok());
   EXPECT_EQ(result.error().kind, ParseError::Kind::Structure);
-  EXPECT_EQ(result.error().message, messages::kApsNoSerialization);
+  EXPECT_EQ(result.error().message(), messages::kApsNoSerialization);
 }
 
 // --- the real samples -------------------------------------------------------

@@ -12,7 +12,7 @@ namespace {
 // test takes from them.
 struct Parsed {
   explicit Parsed(std::string_view source) : text(source), result(parse_tree(text)) {
-    EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message);
+    EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message());
   }
   NodeRef root() const { return result.ok() ? result.value().root_element() : NodeRef(); }
   const Tree& tree() const { return result.value(); }
@@ -325,12 +325,12 @@ TEST(FrontEnd, RootCheckAcceptsAPrefixAndRejectsOtherRoots) {
   const ParseResult wrong = front_end("<us-patent-application/>");
   ASSERT_FALSE(wrong.ok());
   EXPECT_EQ(wrong.error().kind, ParseError::Kind::Structure);
-  EXPECT_EQ(wrong.error().message, "v4.x grants require us-patent-grant root");
+  EXPECT_EQ(wrong.error().message(), "v4.x grants require us-patent-grant root");
 
   const ParseResult malformed = front_end("<us-patent-grant>");
   ASSERT_FALSE(malformed.ok());
   EXPECT_EQ(malformed.error().kind, ParseError::Kind::Xml);
-  EXPECT_EQ(malformed.error().message, "no element found at line 1, column 18");
+  EXPECT_EQ(malformed.error().message(), "no element found at line 1, column 18");
 }
 
 TEST(FrontEnd, NoRootElementIsReportedAsSuch) {
@@ -338,7 +338,7 @@ TEST(FrontEnd, NoRootElementIsReportedAsSuch) {
   const Result<NodeRef, ParseError> root = checked_root(empty, "r", "message");
   ASSERT_FALSE(root.ok());
   EXPECT_EQ(root.error().kind, ParseError::Kind::Xml);
-  EXPECT_EQ(root.error().message, "missing root element");
+  EXPECT_EQ(root.error().message(), "missing root element");
 }
 
 struct PrologCase {
@@ -352,7 +352,7 @@ class Prolog : public testing::TestWithParam<PrologCase> {};
 
 TEST_P(Prolog, DeclarationValuesComeFromTheText) {
   const ParseResult result = front_end(GetParam().text);
-  ASSERT_TRUE(result.ok()) << result.error().message;
+  ASSERT_TRUE(result.ok()) << result.error().message();
   EXPECT_EQ(result.value().xml_version, GetParam().version);
   EXPECT_EQ(result.value().xml_encoding, GetParam().encoding);
   EXPECT_EQ(result.value().xml_standalone, GetParam().standalone);

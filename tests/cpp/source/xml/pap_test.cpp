@@ -20,7 +20,7 @@ using test::first_part;
 
 SourceDocument parse_ok(std::string_view text, SourceFormat format = SourceFormat::UsptoApplicationV15) {
   ParseResult result = parse_pap(text, format);
-  EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message);
+  EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message());
   if (!result.ok()) return {};
   return std::move(result).value();
 }
@@ -58,7 +58,7 @@ TEST(PapFrontEnd, FailuresCarryTheirVariantAndMessage) {
     ASSERT_FALSE(result.ok()) << c.text;
     EXPECT_EQ(result.error().kind, c.kind) << c.text;
     if (!c.message.empty()) {
-      EXPECT_EQ(result.error().message, c.message);
+      EXPECT_EQ(result.error().message(), c.message);
     }
   }
 }

@@ -51,7 +51,7 @@ Comparison compare_paths(std::string_view text) {
   const std::optional<Tree> scanned = scan_tree(text);
   const Result<Tree, ParseError> expat = parse_tree_with_expat(text);
   if (!expat.ok()) {
-    if (scanned) return {Outcome::ExpatFailed, "scanner built a tree, expat failed: " + expat.error().message};
+    if (scanned) return {Outcome::ExpatFailed, "scanner built a tree, expat failed: " + expat.error().message()};
     return {Outcome::ExpatFailed, {}};
   }
   if (!scanned) return {Outcome::Declined, {}};

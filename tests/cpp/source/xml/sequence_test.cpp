@@ -17,7 +17,7 @@ using test::parts_of;
 
 SourceDocument parse_ok(std::string_view text) {
   ParseResult result = parse_sequence_listing(text, SourceFormat::UsptoSequenceCwu);
-  EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message);
+  EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message());
   if (!result.ok()) return {};
   return std::move(result).value();
 }
@@ -90,7 +90,7 @@ TEST(SequenceListing, WrongRootAndMissingRootFail) {
   const ParseResult wrong = parse_sequence_listing("<us-patent-grant/>", SourceFormat::UsptoSequenceCwu);
   ASSERT_FALSE(wrong.ok());
   EXPECT_EQ(wrong.error().kind, ParseError::Kind::Structure);
-  EXPECT_EQ(wrong.error().message, messages::kSequenceRootRequired);
+  EXPECT_EQ(wrong.error().message(), messages::kSequenceRootRequired);
   const ParseResult empty = parse_sequence_listing("", SourceFormat::UsptoSequenceCwu);
   ASSERT_FALSE(empty.ok());
   EXPECT_EQ(empty.error().kind, ParseError::Kind::Xml);

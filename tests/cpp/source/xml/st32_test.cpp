@@ -20,7 +20,7 @@ using test::first_part;
 
 SourceDocument parse_ok(std::string_view text) {
   ParseResult result = parse_st32(text, SourceFormat::UsptoGrantV25);
-  EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message);
+  EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message());
   if (!result.ok()) return {};
   return std::move(result).value();
 }
@@ -44,7 +44,7 @@ TEST(St32FrontEnd, WrongRootAndMalformedTextFail) {
   const ParseResult wrong = parse_st32("<patent-application-publication/>", SourceFormat::UsptoGrantV25);
   ASSERT_FALSE(wrong.ok());
   EXPECT_EQ(wrong.error().kind, ParseError::Kind::Structure);
-  EXPECT_EQ(wrong.error().message, messages::kSt32RootRequired);
+  EXPECT_EQ(wrong.error().message(), messages::kSt32RootRequired);
   const ParseResult malformed = parse_st32("<PATDOC><SDOBI></PATDOC>", SourceFormat::UsptoGrantV25);
   ASSERT_FALSE(malformed.ok());
   EXPECT_EQ(malformed.error().kind, ParseError::Kind::Xml);

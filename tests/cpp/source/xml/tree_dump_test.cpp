@@ -9,7 +9,7 @@ namespace {
 
 std::string dump_of(std::string_view text) {
   Result<Tree, ParseError> result = parse_tree(text);
-  EXPECT_TRUE(result.ok()) << text << ": " << (result.ok() ? "" : result.error().message);
+  EXPECT_TRUE(result.ok()) << text << ": " << (result.ok() ? "" : result.error().message());
   return result.ok() ? dump_tree(result.value()) : std::string();
 }
 

@@ -11,7 +11,7 @@ namespace {
 // The tree points into `text`, which the caller keeps alive as long as the tree.
 Tree parse_ok(std::string_view text) {
   Result<Tree, ParseError> result = parse_tree(text);
-  EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message);
+  EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message());
   if (!result.ok()) return Tree();
   return std::move(result).value();
 }
@@ -20,7 +20,7 @@ std::string parse_failure(std::string_view text) {
   Result<Tree, ParseError> result = parse_tree(text);
   if (result.ok()) return "(parsed)";
   EXPECT_EQ(result.error().kind, ParseError::Kind::Xml);
-  return result.error().message;
+  return result.error().message();
 }
 
 std::vector<NodeRef> children_of(NodeRef node) {

@@ -20,7 +20,7 @@ SourceDocument grant(std::string_view body) {
   const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<us-patent-grant lang=\"EN\">\n" +
                            std::string(body) + "\n</us-patent-grant>\n";
   ParseResult result = parse_v4_grant(text, SourceFormat::UsptoGrantV45);
-  EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message);
+  EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message());
   return result.ok() ? std::move(result).value() : SourceDocument{};
 }
 
@@ -74,11 +74,11 @@ TEST(V4Root, EachFamilyAcceptsOnlyItsRoot) {
   const ParseResult wrong_grant = parse_v4_grant("<us-patent-application/>", SourceFormat::UsptoGrantV44);
   ASSERT_FALSE(wrong_grant.ok());
   EXPECT_EQ(wrong_grant.error().kind, ParseError::Kind::Structure);
-  EXPECT_EQ(wrong_grant.error().message, "v4.x grants require us-patent-grant root");
+  EXPECT_EQ(wrong_grant.error().message(), "v4.x grants require us-patent-grant root");
 
   const ParseResult wrong_application = parse_v4_application("<us-patent-grant/>", SourceFormat::UsptoApplicationV44);
   ASSERT_FALSE(wrong_application.ok());
-  EXPECT_EQ(wrong_application.error().message, "v4.x applications require us-patent-application root");
+  EXPECT_EQ(wrong_application.error().message(), "v4.x applications require us-patent-application root");
 
   const ParseResult application = parse_v4_application(
       "<us-patent-application><us-bibliographic-data-application/><us-bibliographic-data-grant/>"
@@ -464,7 +464,7 @@ TEST_P(V4Samples, ParseWithTheirNumberAndEveryClaim) {
   const std::string text = read_file(path);
   const ParseResult result = GetParam().grant ? parse_v4_grant(text, SourceFormat::UsptoGrantV45)
                                               : parse_v4_application(text, SourceFormat::UsptoApplicationV45);
-  ASSERT_TRUE(result.ok()) << result.error().message;
+  ASSERT_TRUE(result.ok()) << result.error().message();
   const SourceDocument& document = result.value();
 
   const BibliographicInformation* bibliographic = nullptr;
@@ -503,7 +503,7 @@ TEST(V4Samples, StrayEndTagFailsWithExpatsMessage) {
   const ParseResult result = parse_v4_grant(read_file(path), SourceFormat::UsptoGrantV41);
   ASSERT_FALSE(result.ok());
   EXPECT_EQ(result.error().kind, ParseError::Kind::Xml);
-  EXPECT_EQ(result.error().message.rfind("mismatched tag at line ", 0), 0u) << result.error().message;
+  EXPECT_EQ(result.error().message().rfind("mismatched tag at line ", 0), 0u) << result.error().message();
 }
 
 }  // namespace
