@@ -5,6 +5,7 @@
 
 #include "normalize.hpp"
 #include "party_search.hpp"
+#include "plain_text.hpp"
 #include "text.hpp"
 
 namespace tessellox {
@@ -102,51 +103,6 @@ List<std::string_view> kept_list(const std::vector<std::string>& values, Arena& 
   list.reserve(arena, values.size());
   for (const std::string& value : values) list.push_back(arena, arena.copy(value));
   return list;
-}
-
-void append_qualified_name(const OptString& prefix, std::string_view name, std::string& out) {
-  if (prefix) out.append(*prefix).push_back(':');
-  out.append(name);
-}
-
-// A captured node as markup (elements) or mapped text (text nodes); nothing
-// is escaped, so the text reads as it stood in the source.
-void append_raw_xml(const RawXml& node, std::string& out) {
-  if (node.is_text()) {
-    append_normalized_text(node.text(), out);
-    return;
-  }
-  out.push_back('<');
-  append_qualified_name(node.prefix(), node.name(), out);
-  for (const Attribute& attribute : node.attributes()) {
-    out.push_back(' ');
-    append_qualified_name(attribute.prefix, attribute.name, out);
-    out.append("=\"").append(attribute.value).push_back('"');
-  }
-  out.push_back('>');
-  for (const RawXml& child : node.children()) append_raw_xml(child, out);
-  out.append("</");
-  append_qualified_name(node.prefix(), node.name(), out);
-  out.push_back('>');
-}
-
-// `start` is where this paragraph's or claim's text begins in `out`.
-void append_inline(const InlineContent& content, std::size_t start, std::string& out) {
-  for (const InlineNode& node : content) {
-    if (const auto* text = node.get_if<Text>()) {
-      append_normalized_text(text->text, out);
-    } else if (const auto* element = node.get_if<InlineElement>()) {
-      // Nested claim texts usually stand on lines of their own in the
-      // source, parted by nothing but a blank text node; without a break
-      // here their words would run together ("..., andlocal circuitry").
-      if (element->kind == InlineKind::ClaimText && out.size() > start &&
-          trailing_white_space_length(std::string_view(out).substr(start)) == 0)
-        out.push_back('\n');
-      append_inline(element->content, start, out);
-    } else {
-      append_raw_xml(node.get<RawXml>(), out);
-    }
-  }
 }
 
 }  // namespace
@@ -280,16 +236,6 @@ DerivedMetadata derive_metadata(SourceDocument& document) {
   return derived;
 }
 
-void append_plain_text(const InlineContent& content, std::string& out) {
-  append_inline(content, out.size(), out);
-}
-
-std::string plain_text(const InlineContent& content) {
-  std::string out;
-  append_inline(content, 0, out);
-  return out;
-}
-
 std::optional<std::string> abstract_text(const SourceDocument& document) {
   std::string joined;
   for (const RootPart& part : document.parts) {
@@ -302,7 +248,7 @@ std::optional<std::string> abstract_text(const SourceDocument& document) {
       const std::size_t rollback = joined.size();
       if (!joined.empty()) joined.append("\n\n");
       const std::size_t start = joined.size();
-      append_inline(paragraph->content, start, joined);
+      append_plain_text(paragraph->content, joined);
       if (trim(std::string_view(joined).substr(start)).empty()) joined.resize(rollback);
     }
     // Every kept paragraph has visible text, so a non-empty join has too.
@@ -321,7 +267,7 @@ std::vector<Claim> claims(const SourceDocument& document) {
       const auto* claim = std::get_if<ClaimElement>(&entry);
       if (claim == nullptr) continue;
       text.clear();
-      append_inline(claim->content, 0, text);
+      append_plain_text(claim->content, text);
       const std::string_view trimmed = trim(text);
       if (trimmed.empty()) continue;
       result.push_back(Claim{static_cast<std::uint32_t>(result.size() + 1), std::string(trimmed)});

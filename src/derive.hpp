@@ -53,11 +53,6 @@ OptString filing_date(const BibliographicInformation* block);
 // document's arena.
 DerivedMetadata derive_metadata(SourceDocument& document);
 
-// Flattening of inline content: Text and RawXml text after the entity
-// mapping, RawXml elements written back as markup, containers by content.
-std::string plain_text(const InlineContent& content);
-void append_plain_text(const InlineContent& content, std::string& out);
-
 std::optional<std::string> abstract_text(const SourceDocument& document);
 std::vector<Claim> claims(const SourceDocument& document);
 

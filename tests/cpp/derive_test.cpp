@@ -322,46 +322,7 @@ TEST(PriorityChain, EarliestDateIsByteWiseWithPrefixesFirst) {
   EXPECT_FALSE(earliest_priority_date({}));
 }
 
-// --- plain text, abstract, claims ---------------------------------------------
-
-TEST(PlainText, FlattensContainersMapsTextAndWritesRawElementsAsMarkup) {
-  Arena arena;
-  RawXml sub = raw_element(arena, "sub", {Attribute{"type", "a&amp;b", std::nullopt}, Attribute{"lang", "en", "xml"}},
-                           {raw_text("2&amp;lt;")}, "m");
-  InlineElement reference;
-  reference.kind = InlineKind::CrossReference;
-  reference.target = "FIG1";
-  reference.content = list(arena, text("FIG. 1"));
-  const InlineContent content =
-      list(arena, text("H"), sub, text("O &lsqb;"), reference,
-           element(arena, InlineKind::Bold, {element(arena, InlineKind::Italic, {text("&deg;")})}), raw_text("&quot;"),
-           raw_element(arena, "br"));
-  EXPECT_EQ(plain_text(content), "H<m:sub type=\"a&amp;b\" xml:lang=\"en\">2<</m:sub>O [FIG. 1 deg\"<br></br>");
-}
-
-TEST(PlainText, ClaimTextStartsANewLineWhenTheTextSoFarEndsInAWord) {
-  Arena arena;
-  const InlineContent content(arena, {
-      text("1. A sensor comprising:"),
-      claim_text(arena, {text("a photosensitive region, and")}),
-      claim_text(arena, {text("local circuitry;"), claim_text(arena, {text("a bus;")})}),
-      text("\xC2\xA0"),  // NO-BREAK SPACE is white space
-      claim_text(arena, {text("a port.")}),
-  });
-  EXPECT_EQ(plain_text(content),
-            "1. A sensor comprising:\na photosensitive region, and\nlocal circuitry;\na bus;\xC2\xA0"
-            "a port.");
-}
-
-TEST(PlainText, ClaimTextAtTheStartOfItsOwnTextAddsNoLineFeed) {
-  Arena arena;
-  const InlineContent content(
-      arena, {claim_text(arena, {claim_text(arena, {text("first")})}), text(" "), claim_text(arena, {text("x")})});
-  EXPECT_EQ(plain_text(content), "first x");
-  std::string out = "earlier text";
-  append_plain_text(content, out);
-  EXPECT_EQ(out, "earlier textfirst x");
-}
+// --- abstract, claims -----------------------------------------------------
 
 Paragraph paragraph(Arena& arena, std::string_view value) { return test::paragraph(arena, {text(value)}); }
 

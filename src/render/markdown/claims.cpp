@@ -1,7 +1,7 @@
 #include "render/markdown/claims.hpp"
 
 #include "normalize.hpp"
-#include "render/markdown/raw_xml.hpp"
+#include "raw_xml.hpp"
 #include "text.hpp"
 
 namespace tessellox {

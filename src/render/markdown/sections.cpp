@@ -2,9 +2,9 @@
 
 #include "derive.hpp"
 #include "normalize.hpp"
+#include "raw_xml.hpp"
 #include "render/markdown/claims.hpp"
 #include "render/markdown/front_matter.hpp"
-#include "render/markdown/raw_xml.hpp"
 #include "text.hpp"
 
 namespace tessellox {

@@ -1,4 +1,4 @@
-#include "render/markdown/raw_xml.hpp"
+#include "raw_xml.hpp"
 
 #include <vector>
 
@@ -42,9 +42,7 @@ void append_raw_xml(const RawXml& node, std::string& out) {
     append_normalized_text(node.text(), out);
     return;
   }
-  // Captured trees come from arbitrary input, so walk them with an explicit
-  // stack rather than recursion: each frame is an open element and the index
-  // of its next child.
+  // Each frame is an open element and the index of its next child.
   struct Frame {
     const RawXml* element;
     std::size_t next_child;

@@ -1,0 +1,17 @@
+// Inline content flattened to plain text, for the derived abstract and
+// claims.
+#pragma once
+
+#include <string>
+
+#include "model.hpp"
+
+namespace tessellox {
+
+// Appends the text of `content`: Text and RawXml text after the entity
+// mapping, RawXml elements written back as markup, containers by their
+// content. A nested claim text starts a new line unless the text appended so
+// far ends in white space.
+void append_plain_text(const InlineContent& content, std::string& out);
+
+}  // namespace tessellox
