@@ -29,8 +29,6 @@ char32_t decode(const unsigned char* p, std::size_t length) noexcept {
   }
 }
 
-bool is_continuation(unsigned char byte) noexcept { return (byte & 0xC0) == 0x80; }
-
 }  // namespace
 
 std::size_t leading_white_space_length(std::string_view text) noexcept {
@@ -43,7 +41,7 @@ std::size_t leading_white_space_length(std::string_view text) noexcept {
   else return 0;  // no white space lies outside the first three UTF-8 lengths
   if (length > text.size()) return 0;
   for (std::size_t i = 1; i < length; ++i)
-    if (!is_continuation(p[i])) return 0;
+    if (!is_utf8_continuation(text[i])) return 0;
   return is_unicode_white_space(decode(p, length)) ? length : 0;
 }
 
@@ -52,7 +50,7 @@ std::size_t trailing_white_space_length(std::string_view text) noexcept {
   const auto* end = reinterpret_cast<const unsigned char*>(text.data()) + text.size();
   if (end[-1] < 0x80) return is_unicode_white_space(end[-1]) ? 1 : 0;
   std::size_t length = 1;
-  while (length < 3 && length < text.size() && is_continuation(end[-static_cast<std::ptrdiff_t>(length)])) ++length;
+  while (length < 3 && length < text.size() && is_utf8_continuation(text[text.size() - length])) ++length;
   return leading_white_space_length(text.substr(text.size() - length)) == length ? length : 0;
 }
 
@@ -72,14 +70,6 @@ bool is_ascii_digits(std::string_view text) noexcept {
   for (char c : text)
     if (c < '0' || c > '9') return false;
   return true;
-}
-
-bool contains_white_space(std::string_view text) noexcept {
-  for (std::size_t i = 0; i < text.size();) {
-    if (leading_white_space_length(text.substr(i)) != 0) return true;
-    ++i;
-  }
-  return false;
 }
 
 std::string collapse_white_space(std::string_view text) {

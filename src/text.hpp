@@ -13,6 +13,9 @@ namespace tessellox {
 
 bool is_unicode_white_space(char32_t code_point) noexcept;
 
+// True for the bytes that continue a UTF-8 sequence (10xxxxxx).
+constexpr bool is_utf8_continuation(char byte) noexcept { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
 // Length in bytes of the white-space character that starts (or ends) `text`,
 // or 0 when it does not start (end) with one.
 std::size_t leading_white_space_length(std::string_view text) noexcept;
@@ -31,9 +34,6 @@ std::string collapse_white_space(std::string_view text);
 // Removes every string equal to an earlier one, keeping the order of first
 // occurrences. Linear in the list's length, however many entries it holds.
 void remove_repeated_strings(std::vector<std::string>& values);
-
-// True when the text holds a white-space character anywhere.
-bool contains_white_space(std::string_view text) noexcept;
 
 // Writes the UTF-8 form of `code_points` at `out`, which must have room for
 // four bytes per code point, and returns the number of bytes written; or

@@ -2,6 +2,7 @@
 #include <new>
 
 #include "python/boundary.hpp"
+#include "text.hpp"
 
 namespace tessellox::python {
 
@@ -34,7 +35,7 @@ PyObject* claim_repr(PyObject* self) {
     std::size_t cut = 0;
     while (cut < text.size() && characters < kReprCharacters) {
       ++cut;
-      while (cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) ++cut;
+      while (cut < text.size() && is_utf8_continuation(text[cut])) ++cut;
       ++characters;
     }
     std::string repr = "Claim(number=" + std::to_string(claim.number) + ", text=" +

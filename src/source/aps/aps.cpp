@@ -16,7 +16,6 @@ constexpr std::string_view kFence = "```";
 
 bool is_ascii_digit(char c) noexcept { return c >= '0' && c <= '9'; }
 bool is_ascii_letter(char c) noexcept { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool is_utf8_continuation(char byte) noexcept { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
 
 // Offset of the last character of a non-empty UTF-8 text.
 std::size_t last_character_start(std::string_view text) noexcept {

@@ -14,8 +14,6 @@ constexpr std::array<std::string_view, kApsSectionCount> kSectionNames = {
     "PRIR", "REIS", "RLAP", "PARN", "UREF", "FREF", "OREF", "LREP", "PCTA", "GOVT",
 };
 
-bool is_utf8_continuation(char byte) noexcept { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
-
 // Trimming runs on every line: settle ASCII bytes here and decode only the
 // rare non-ASCII ends.
 bool is_ascii_white_space(unsigned char byte) noexcept { return byte == ' ' || (byte >= '\t' && byte <= '\r'); }
@@ -171,10 +169,6 @@ class ValueJoiner {
 };
 
 }  // namespace
-
-std::string_view aps_section_name(ApsSection section) noexcept {
-  return kSectionNames[static_cast<std::size_t>(section)];
-}
 
 std::optional<ApsSection> aps_section_from_tag(std::string_view tag) noexcept {
   if (tag.size() != 4) return std::nullopt;

@@ -22,8 +22,6 @@ enum class ApsSection : std::uint8_t {
 
 inline constexpr std::size_t kApsSectionCount = 20;
 
-std::string_view aps_section_name(ApsSection section) noexcept;
-
 // The section a header tag names, or nothing for any other tag.
 std::optional<ApsSection> aps_section_from_tag(std::string_view tag) noexcept;
 

@@ -26,18 +26,6 @@ bool is_white_space_only(std::string_view text) noexcept {
 // Node queries
 // ---------------------------------------------------------------------------
 
-std::string_view node_name(NodeRef node) noexcept {
-  if (node.is_null()) return {};
-  switch (node.kind()) {
-    case NodeKind::Element:
-      return node.local_name();
-    case NodeKind::ProcessingInstruction:
-      return node.target();
-    default:
-      return {};
-  }
-}
-
 bool is_element_named(NodeRef node, std::string_view name) noexcept {
   return node.is_element() && node.local_name() == name;
 }

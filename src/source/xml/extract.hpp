@@ -21,9 +21,6 @@ namespace tessellox::xml {
 // Node queries. Every query accepts a null handle and treats it as no node.
 // ---------------------------------------------------------------------------
 
-// Element: local name; PI: target; empty for every other node.
-std::string_view node_name(NodeRef node) noexcept;
-
 // True when `node` is an element with local name `name`.
 bool is_element_named(NodeRef node, std::string_view name) noexcept;
 

@@ -17,7 +17,7 @@ struct ExpectedField {
 };
 
 std::ostream& operator<<(std::ostream& out, const ExpectedField& field) {
-  return out << aps_section_name(field.section) << "/" << field.tag << " [" << field.value << "]";
+  return out << static_cast<int>(field.section) << "/" << field.tag << " [" << field.value << "]";
 }
 
 // The joined values; each must be exactly as long as measured while cutting.
@@ -105,11 +105,10 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{"ContinuationSixthByteInsideCharacter", "TTL\n    \u00e9B\n", {{P, "TTL", ""}}}),
     case_name);
 
-TEST(ApsSectionNames, EveryHeaderRoundTrips) {
-  for (std::size_t i = 0; i < kApsSectionCount; ++i) {
-    const auto section = static_cast<ApsSection>(i);
-    EXPECT_EQ(aps_section_from_tag(aps_section_name(section)), section) << aps_section_name(section);
-  }
+TEST(ApsSectionNames, HeaderTagsNameTheirSections) {
+  EXPECT_EQ(aps_section_from_tag("PATN"), ApsSection::Patn);
+  EXPECT_EQ(aps_section_from_tag("DCLM"), ApsSection::Dclm);
+  EXPECT_EQ(aps_section_from_tag("GOVT"), ApsSection::Govt);
   EXPECT_FALSE(aps_section_from_tag("patn").has_value());
   EXPECT_FALSE(aps_section_from_tag("PAT").has_value());
 }

@@ -27,7 +27,7 @@ TEST(NodeQueries, NamesAndChildSelections) {
   const Parsed doc("<r>\n  <a:x/> text <!--c--><?pi d?>&lsqb;<![CDATA[  ]]><y/>\n</r>");
   const NodeRef root = doc.root();
   std::vector<std::string_view> elements;
-  for (NodeRef child : child_elements(root)) elements.push_back(node_name(child));
+  for (NodeRef child : child_elements(root)) elements.push_back(child.local_name());
   EXPECT_EQ(elements, (std::vector<std::string_view>{"x", "y"}));
 
   std::vector<NodeKind> significant;
@@ -35,10 +35,6 @@ TEST(NodeQueries, NamesAndChildSelections) {
   EXPECT_EQ(significant,
             (std::vector<NodeKind>{NodeKind::Element, NodeKind::Text, NodeKind::Comment,
                                    NodeKind::ProcessingInstruction, NodeKind::EntityReference, NodeKind::Element}));
-
-  std::vector<std::string_view> names;
-  for (NodeRef child : root.children()) names.push_back(node_name(child));
-  EXPECT_EQ(names, (std::vector<std::string_view>{"", "x", "", "", "pi", "", "", "y", ""}));
   EXPECT_EQ(first_child_element(root, "y").local_name(), "y");
   EXPECT_TRUE(first_child_element(root, "z").is_null());
 }
