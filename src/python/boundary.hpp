@@ -61,11 +61,26 @@ PyObject* new_str(std::string_view text) noexcept;
 PyObject* new_optional_str(const OptString& text) noexcept;
 PyObject* new_str_list(const List<std::string_view>& items) noexcept;
 
-// Markdown of a document with the template argument (None or a str), as a
-// new str; shared by Document.to_markdown and parse_to_markdown. A document
-// passed as an rvalue is released once its sections are rendered.
-PyObject* render_to_str(const SourceDocument& source, PyObject* template_object);
-PyObject* render_to_str(SourceDocument&& source, PyObject* template_object);
+// The template argument of the Markdown entry points: absent (nullptr or
+// None) or a str, converted once before any work.
+class TemplateArgument {
+ public:
+  // Returns false with an exception set.
+  bool convert(PyObject* object);
+  std::optional<std::string_view> view() const noexcept {
+    return given_ ? std::optional<std::string_view>(text_.view()) : std::nullopt;
+  }
+
+ private:
+  Utf8Argument text_;
+  bool given_ = false;
+};
+
+// Markdown of a document with its template, as a new str; shared by
+// Document.to_markdown and parse_to_markdown. A document passed as an rvalue
+// is released once its sections are rendered.
+PyObject* render_to_str(const SourceDocument& source, const TemplateArgument& template_text);
+PyObject* render_to_str(SourceDocument&& source, const TemplateArgument& template_text);
 
 // Raises ValueError whose single argument is `message`; returns nullptr.
 PyObject* raise_value_error(std::string_view message) noexcept;

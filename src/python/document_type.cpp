@@ -87,7 +87,9 @@ PyObject* document_to_markdown(PyObject* self, PyObject* args, PyObject* kwargs)
   try {
     std::vector<PyObject*> values;
     if (!match_arguments("Document.to_markdown", args, kwargs, {"template"}, 0, values)) return nullptr;
-    return render_to_str(record_of(self).source, values[0]);
+    TemplateArgument template_text;
+    if (!template_text.convert(values[0])) return nullptr;
+    return render_to_str(record_of(self).source, template_text);
   } catch (...) {
     return raise_from_current_exception();
   }

@@ -12,15 +12,9 @@ namespace {
 
 // `Source` is a document to read, or one to release as soon as it is rendered.
 template <class Source>
-PyObject* render_with_template(Source&& source, PyObject* template_object) {
+PyObject* render_with_template(Source&& source, const TemplateArgument& template_text) {
   try {
-    Utf8Argument template_text;
-    std::optional<std::string_view> template_view;
-    if (template_object && template_object != Py_None) {
-      if (!template_text.convert("template", template_object)) return nullptr;
-      template_view = template_text.view();
-    }
-    auto markdown = render_markdown(std::forward<Source>(source), template_view);
+    auto markdown = render_markdown(std::forward<Source>(source), template_text.view());
     if (!markdown) return raise_value_error(markdown.error().message());
     return new_str(markdown.value());
   } catch (...) {
@@ -30,12 +24,19 @@ PyObject* render_with_template(Source&& source, PyObject* template_object) {
 
 }  // namespace
 
-PyObject* render_to_str(const SourceDocument& source, PyObject* template_object) {
-  return render_with_template(source, template_object);
+bool TemplateArgument::convert(PyObject* object) {
+  if (object == nullptr || object == Py_None) return true;
+  if (!text_.convert("template", object)) return false;
+  given_ = true;
+  return true;
 }
 
-PyObject* render_to_str(SourceDocument&& source, PyObject* template_object) {
-  return render_with_template(std::move(source), template_object);
+PyObject* render_to_str(const SourceDocument& source, const TemplateArgument& template_text) {
+  return render_with_template(source, template_text);
+}
+
+PyObject* render_to_str(SourceDocument&& source, const TemplateArgument& template_text) {
+  return render_with_template(std::move(source), template_text);
 }
 
 namespace {
@@ -62,14 +63,11 @@ PyObject* parse_to_markdown(PyObject*, PyObject* args, PyObject* kwargs) {
     if (!match_arguments("parse_to_markdown", args, kwargs, {"xml", "template"}, 1, values)) return nullptr;
     Utf8Argument xml;
     if (!xml.convert("xml", values[0])) return nullptr;
-    if (values[1] && values[1] != Py_None && !PyUnicode_Check(values[1])) {
-      Utf8Argument rejected;
-      rejected.convert("template", values[1]);  // raises the TypeError
-      return nullptr;
-    }
+    TemplateArgument template_text;
+    if (!template_text.convert(values[1])) return nullptr;
     auto parsed = parse_source(xml.take_source_text());
     if (!parsed) return raise_value_error(parsed.error().message());
-    return render_to_str(std::move(parsed.value()), values[1]);
+    return render_to_str(std::move(parsed.value()), template_text);
   } catch (...) {
     return raise_from_current_exception();
   }
