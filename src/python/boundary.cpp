@@ -69,6 +69,8 @@ bool match_arguments(const char* function, PyObject* args, PyObject* kwargs,
     while (PyDict_Next(kwargs, &position, &key, &value)) {
       Utf8Argument key_text;
       if (!PyUnicode_Check(key) || !key_text.convert("keyword", key)) {
+        // Running out of memory is no fault of the key's.
+        if (PyErr_Occurred() && PyErr_ExceptionMatches(PyExc_MemoryError)) return false;
         PyErr_Clear();
         raise_type_error(name + " keywords must be strings");
         return false;

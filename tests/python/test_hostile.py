@@ -583,3 +583,50 @@ def test_templates_of_every_shape():
         memory=4 * GIB,
         timeout=240,
     )
+
+
+def _summary(value):
+    if isinstance(value, tessellox.Document):
+        return repr(value), value.title, [repr(claim) for claim in value.claims]
+    if isinstance(value, list):
+        return [repr(item) for item in value]
+    return value
+
+
+_DOCUMENT = tessellox.parse(grant(title=TITLE))
+
+ENTRY_POINTS = {
+    "parse": lambda: tessellox.parse(grant(title=TITLE)),
+    "parse_to_markdown": lambda: tessellox.parse_to_markdown(grant(title=TITLE), template="{{title}} \u00e9"),
+    "detect_format": lambda: tessellox.detect_format(xml=grant()),
+    "to_markdown": lambda: _DOCUMENT.to_markdown(template="{{claims}}"),
+    "claims": lambda: _DOCUMENT.claims,
+    "inventors": lambda: _DOCUMENT.inventors,
+    "repr": lambda: repr(_DOCUMENT),
+}
+
+
+@pytest.mark.parametrize("name", ENTRY_POINTS)
+def test_a_failed_python_allocation_gives_memory_error_or_the_same_result(name):
+    _testcapi = pytest.importorskip("_testcapi")
+    call = ENTRY_POINTS[name]
+    expected = _summary(call())
+    failures = successes_in_a_row = 0
+    # Fails the n-th allocation of the Python allocators only, one n at a time,
+    # until twenty n in a row change nothing: the call makes fewer allocations.
+    for n in range(2000):
+        _testcapi.set_nomemory(n, n + 1)
+        try:
+            result = _summary(call())
+        except MemoryError:
+            result = MemoryError
+        finally:
+            _testcapi.remove_mem_hooks()
+        if result is MemoryError:
+            failures, successes_in_a_row = failures + 1, 0
+            continue
+        assert result == expected, n
+        successes_in_a_row += 1
+        if successes_in_a_row == 20:
+            break
+    assert failures > 0
