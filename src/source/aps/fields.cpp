@@ -60,11 +60,14 @@ std::string_view tag_of(std::string_view line) noexcept {
   return trim_line_end(line.substr(0, 4));
 }
 
-// The text starts in the sixth column; nothing when the line is shorter or
-// the sixth byte would split a character.
+// The text starts in the sixth column; nothing when the line is shorter.
+// When the sixth byte falls inside a character, the text starts with that
+// character, so that none of it is lost.
 std::string_view text_of(std::string_view line) noexcept {
-  if (line.size() <= 5 || is_utf8_continuation(line[5])) return {};
-  return line.substr(5);
+  if (line.size() <= 5) return {};
+  std::size_t start = 5;
+  while (start > 2 && is_utf8_continuation(line[start])) --start;
+  return line.substr(start);
 }
 
 bool is_blank(std::string_view line) noexcept { return trim_line_start(line).empty(); }

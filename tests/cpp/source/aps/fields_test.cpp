@@ -93,16 +93,19 @@ INSTANTIATE_TEST_SUITE_P(
     case_name);
 
 // Columns are bytes; a cut that would split a UTF-8 character falls back to
-// the whole line for the tag and to nothing for the text.
+// the whole line for the tag, and starts the text at that character.
 INSTANTIATE_TEST_SUITE_P(
     MultiByte, FieldCutting,
     ::testing::Values(
         CutCase{"FifthByteInsideCharacter", "ABC\u00e9XYZ \n", {{P, "ABC\u00e9XYZ", "XYZ"}}},
-        CutCase{"SixthByteInsideCharacter", "ABCD\u00e9xyz\n", {{P, "ABCD", ""}}},
+        CutCase{"SixthByteInsideCharacter", "ABCD\u00e9xyz\n", {{P, "ABCD", "\u00e9xyz"}}},
+        CutCase{"SixthByteInsideFourByteCharacter", "ABC\U0001F600xyz\n", {{P, "ABC\U0001F600xyz", "\U0001F600xyz"}}},
         CutCase{"SixthByteStartsCharacter", "ABCDE\u00e9\n", {{P, "ABCD", "\u00e9"}}},
         CutCase{"CharacterInsideFirstFourBytes", "\u00e9AB XYZ\n", {{P, "\u00e9AB", "XYZ"}}},
         CutCase{"ContinuationSixthByteStartsCharacter", "TTL  A\n     \u00e9B\n", {{P, "TTL", "A \u00e9B"}}},
-        CutCase{"ContinuationSixthByteInsideCharacter", "TTL\n    \u00e9B\n", {{P, "TTL", ""}}}),
+        CutCase{"ContinuationSixthByteInsideCharacter", "TTL\n    \u00e9B\n", {{P, "TTL", "\u00e9B"}}},
+        CutCase{"ContinuationTextAfterStraddlingCharacterKept", "TTL  a\n    \u00e9 more\n",
+                {{P, "TTL", "a \u00e9 more"}}}),
     case_name);
 
 TEST(ApsSectionNames, HeaderTagsNameTheirSections) {
