@@ -324,8 +324,11 @@ class ExpatTreeBuilder {
     subset_start_ = std::string_view::npos;
   }
 
-  void xml_declaration(const XML_Char* version, const XML_Char*, int) {
+  // `standalone` is -1 when not declared, else 0 for "no" and 1 for "yes".
+  void xml_declaration(const XML_Char* version, const XML_Char* encoding, int standalone) {
     if (version != nullptr) tree_.xml_version_ = *store_optional(version);
+    tree_.xml_encoding_ = store_optional(encoding);
+    if (standalone >= 0) tree_.xml_standalone_ = standalone == 1 ? "yes" : "no";
   }
 
   Tree& tree_;

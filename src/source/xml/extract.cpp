@@ -438,70 +438,16 @@ Result<NodeRef, ParseError> checked_root(const Tree& tree, std::string_view root
   return root;
 }
 
-namespace {
-
-bool is_declaration_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-struct DeclarationValues {
-  std::optional<std::string_view> version;
-  std::optional<std::string_view> encoding;
-  std::optional<std::string_view> standalone;
-};
-
-// Reads the pseudo-attributes of `<?xml ... ?>`; stops at the first thing
-// that is not `name = "value"`.
-DeclarationValues read_declaration(std::string_view declaration) {
-  DeclarationValues values;
-  std::size_t i = 5;  // past "<?xml"
-  const std::size_t end = declaration.size() - 2;  // the "?>"
-  auto skip_space = [&] {
-    while (i < end && is_declaration_space(declaration[i])) ++i;
-  };
-  while (true) {
-    skip_space();
-    const std::size_t name_start = i;
-    while (i < end && !is_declaration_space(declaration[i]) && declaration[i] != '=') ++i;
-    const std::string_view name = declaration.substr(name_start, i - name_start);
-    if (name.empty()) break;
-    skip_space();
-    if (i >= end || declaration[i] != '=') break;
-    ++i;
-    skip_space();
-    if (i >= end || (declaration[i] != '"' && declaration[i] != '\'')) break;
-    const char quote = declaration[i++];
-    const std::size_t close = declaration.find(quote, i);
-    if (close == std::string_view::npos || close > end) break;
-    const std::string_view value = declaration.substr(i, close - i);
-    i = close + 1;
-    std::optional<std::string_view>* slot = nullptr;
-    if (name == "version") slot = &values.version;
-    else if (name == "encoding") slot = &values.encoding;
-    else if (name == "standalone") slot = &values.standalone;
-    if (slot != nullptr && !*slot) *slot = value;
-  }
-  return values;
-}
-
-}  // namespace
-
-void capture_prolog(std::string_view text, const Tree& tree, SourceDocument& document) {
+void capture_prolog(const Tree& tree, SourceDocument& document) {
   if (const std::optional<DocumentTypeInfo> info = tree.document_type_info()) {
     document.doctype_name = info->name;
     document.doctype_public_id = info->public_id;
     document.doctype_system_id = info->system_id;
     document.doctype_internal_subset = info->internal_subset;
   }
-  // "<?xml-stylesheet ...?>" also starts with "<?xml" but is no declaration.
-  const bool has_declaration = text.size() >= 7 && text.substr(0, 5) == "<?xml" &&
-                               (is_declaration_space(text[5]) || text[5] == '?');
-  const std::size_t close = has_declaration ? text.find("?>") : std::string_view::npos;
-  if (close != std::string_view::npos) {
-    const DeclarationValues values = read_declaration(text.substr(0, close + 2));
-    document.xml_version = values.version;
-    document.xml_encoding = values.encoding;
-    document.xml_standalone = values.standalone;
-  }
-  if (!document.xml_version) document.xml_version = tree.xml_version();
+  document.xml_version = tree.xml_version();
+  document.xml_encoding = tree.xml_encoding();
+  document.xml_standalone = tree.xml_standalone();
 }
 
 }  // namespace tessellox::xml

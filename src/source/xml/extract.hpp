@@ -207,10 +207,10 @@ inline Result<Tree, ParseError> parse_document(std::string_view text) { return p
 Result<NodeRef, ParseError> checked_root(const Tree& tree, std::string_view root_name,
                                          std::string_view wrong_root_message);
 
-// The seven prolog strings: version, encoding and standalone from the XML
-// declaration at the very start of `text` (version falling back to the
-// tree's), and the document type's name, identifiers and internal subset.
-void capture_prolog(std::string_view text, const Tree& tree, SourceDocument& document);
+// The seven prolog strings, as the parser recorded them on the tree: version,
+// encoding and standalone from the XML declaration, and the document type's
+// name, identifiers and internal subset.
+void capture_prolog(const Tree& tree, SourceDocument& document);
 
 // One root part per child element of the root, in document order; the
 // other child nodes leave no trace.
@@ -237,7 +237,7 @@ ParseResult run_front_end(SourceText text, std::string_view root_name, std::stri
   document.arena = tree.release_arena();
   document.root_attributes = copy_attributes(root.value(), document.arena);
   std::forward<Converter>(convert)(root.value(), document);
-  capture_prolog(text.view(), tree, document);
+  capture_prolog(tree, document);
   document.source_format = format;
   document.text = std::move(text);
   return document;

@@ -304,6 +304,7 @@ class Scanner {
     if (spaced && at("encoding")) {
       if (!scan_pseudo_attribute(name, value) || name != "encoding" || !equals_ignoring_ascii_case(value, "UTF-8"))
         return false;
+      tree_.xml_encoding_ = value;
       spaced = skip_space();
     }
     if (spaced && at("standalone")) {
@@ -313,6 +314,7 @@ class Scanner {
       } else if (value != "no") {
         return false;
       }
+      tree_.xml_standalone_ = value;
       skip_space();
     }
     if (!at("?>")) return false;

@@ -209,8 +209,12 @@ class Tree {
   NodeRef document_type() const noexcept;
   // Details of the document type declaration; absent when there is none.
   std::optional<DocumentTypeInfo> document_type_info() const noexcept { return doctype_; }
-  // The XML version the parser recorded: the declaration's, or "1.0" without one.
+  // The XML declaration as the parser read it: the version ("1.0" without a
+  // declaration), and the encoding and standalone values as written, absent
+  // when not declared.
   std::string_view xml_version() const noexcept { return xml_version_; }
+  std::optional<std::string_view> xml_encoding() const noexcept { return xml_encoding_; }
+  std::optional<std::string_view> xml_standalone() const noexcept { return xml_standalone_; }
   std::size_t node_count() const noexcept { return nodes_.size(); }
   // Hands over the arena of decoded strings. The tree's views keep pointing
   // into its blocks, so the new owner must outlive every use of the tree.
@@ -279,6 +283,8 @@ class Tree {
   Arena arena_;
   std::optional<DocumentTypeInfo> doctype_;
   std::string_view xml_version_ = "1.0";
+  std::optional<std::string_view> xml_encoding_;
+  std::optional<std::string_view> xml_standalone_;
   NodeIndex doctype_node_ = kNoNode;
 };
 
