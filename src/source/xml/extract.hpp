@@ -27,89 +27,18 @@ bool is_element_named(NodeRef node, std::string_view name) noexcept;
 // True for text or CDATA whose content is empty after trimming.
 bool is_blank_character_data(NodeRef node) noexcept;
 
-// Iterates the element children of a node, skipping every other kind.
-class ElementIterator {
- public:
-  using value_type = NodeRef;
-  using difference_type = std::ptrdiff_t;
-  ElementIterator() = default;
-  explicit ElementIterator(NodeRef node) noexcept : node_(skip(node)) {}
-  NodeRef operator*() const noexcept { return node_; }
-  ElementIterator& operator++() noexcept {
-    node_ = skip(node_.next_sibling());
-    return *this;
-  }
-  ElementIterator operator++(int) noexcept {
-    ElementIterator copy = *this;
-    ++*this;
-    return copy;
-  }
-  friend bool operator==(const ElementIterator& a, const ElementIterator& b) noexcept {
-    return a.node_.is_null() ? b.node_.is_null() : a.node_ == b.node_;
-  }
-
- private:
-  static NodeRef skip(NodeRef node) noexcept {
-    while (!node.is_null() && !node.is_element()) node = node.next_sibling();
-    return node;
-  }
-  NodeRef node_;
-};
-
-class ElementRange {
- public:
-  explicit ElementRange(NodeRef parent) noexcept : first_(parent.first_child()) {}
-  ElementIterator begin() const noexcept { return ElementIterator(first_); }
-  ElementIterator end() const noexcept { return ElementIterator(); }
-
- private:
-  NodeRef first_;
-};
-
-// Iterates all child nodes except text and CDATA that are blank after trimming.
-class SignificantIterator {
- public:
-  using value_type = NodeRef;
-  using difference_type = std::ptrdiff_t;
-  SignificantIterator() = default;
-  explicit SignificantIterator(NodeRef node) noexcept : node_(skip(node)) {}
-  NodeRef operator*() const noexcept { return node_; }
-  SignificantIterator& operator++() noexcept {
-    node_ = skip(node_.next_sibling());
-    return *this;
-  }
-  SignificantIterator operator++(int) noexcept {
-    SignificantIterator copy = *this;
-    ++*this;
-    return copy;
-  }
-  friend bool operator==(const SignificantIterator& a, const SignificantIterator& b) noexcept {
-    return a.node_.is_null() ? b.node_.is_null() : a.node_ == b.node_;
-  }
-
- private:
-  static NodeRef skip(NodeRef node) noexcept {
-    while (!node.is_null() && is_blank_character_data(node)) node = node.next_sibling();
-    return node;
-  }
-  NodeRef node_;
-};
-
-class SignificantRange {
- public:
-  explicit SignificantRange(NodeRef parent) noexcept : first_(parent.first_child()) {}
-  SignificantIterator begin() const noexcept { return SignificantIterator(first_); }
-  SignificantIterator end() const noexcept { return SignificantIterator(); }
-
- private:
-  NodeRef first_;
-};
+inline bool is_element_node(NodeRef node) noexcept { return node.is_element(); }
+inline bool is_significant_node(NodeRef node) noexcept { return !is_blank_character_data(node); }
 
 // The element children of a node, in document order.
-inline ElementRange child_elements(NodeRef node) noexcept { return ElementRange(node); }
+inline ChildNodes<&is_element_node> child_elements(NodeRef node) noexcept {
+  return ChildNodes<&is_element_node>(node.first_child());
+}
 
 // All child nodes in order, leaving out text and CDATA that are blank after trimming.
-inline SignificantRange significant_child_nodes(NodeRef node) noexcept { return SignificantRange(node); }
+inline ChildNodes<&is_significant_node> significant_child_nodes(NodeRef node) noexcept {
+  return ChildNodes<&is_significant_node>(node.first_child());
+}
 
 // The first child element with local name `name`, or a null handle.
 NodeRef first_child_element(NodeRef node, std::string_view name) noexcept;

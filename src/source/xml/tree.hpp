@@ -56,6 +56,11 @@ struct AttributeView {
   std::string_view value;
 };
 
+class NodeRef;
+template <bool (*Keep)(NodeRef) noexcept>
+class ChildNodes;
+inline bool is_any_node(NodeRef node) noexcept;
+
 // A handle on one node. Default-constructed handles are null; on a null
 // handle only is_null, is_element, is_character_data, first_child,
 // next_sibling, attribute_count and the ranges may be called.
@@ -94,8 +99,7 @@ class NodeRef {
   std::size_t attribute_count() const noexcept;
   AttributeView attribute(std::size_t position) const noexcept;
 
-  class ChildIterator;
-  class ChildRange;
+  using ChildRange = ChildNodes<&is_any_node>;
   class AttributeRange;
   // All child nodes in document order.
   ChildRange children() const noexcept;
@@ -111,36 +115,44 @@ class NodeRef {
   NodeIndex index_ = kNoNode;
 };
 
-class NodeRef::ChildIterator {
- public:
-  using value_type = NodeRef;
-  using difference_type = std::ptrdiff_t;
-  ChildIterator() = default;
-  explicit ChildIterator(NodeRef node) noexcept : node_(node) {}
-  NodeRef operator*() const noexcept { return node_; }
-  ChildIterator& operator++() noexcept {
-    node_ = node_.next_sibling();
-    return *this;
-  }
-  ChildIterator operator++(int) noexcept {
-    ChildIterator copy = *this;
-    ++*this;
-    return copy;
-  }
-  friend bool operator==(const ChildIterator& a, const ChildIterator& b) noexcept {
-    return a.node_.is_null() ? b.node_.is_null() : a.node_ == b.node_;
-  }
+inline bool is_any_node(NodeRef) noexcept { return true; }
 
- private:
-  NodeRef node_;
-};
-
-class NodeRef::ChildRange {
+// The children of a node that `Keep` accepts, in document order.
+template <bool (*Keep)(NodeRef) noexcept>
+class ChildNodes {
  public:
-  explicit ChildRange(NodeRef first) noexcept : first_(first) {}
-  ChildIterator begin() const noexcept { return ChildIterator(first_); }
-  ChildIterator end() const noexcept { return ChildIterator(); }
-  bool empty() const noexcept { return first_.is_null(); }
+  class Iterator {
+   public:
+    using value_type = NodeRef;
+    using difference_type = std::ptrdiff_t;
+    Iterator() = default;
+    explicit Iterator(NodeRef node) noexcept : node_(skip(node)) {}
+    NodeRef operator*() const noexcept { return node_; }
+    Iterator& operator++() noexcept {
+      node_ = skip(node_.next_sibling());
+      return *this;
+    }
+    Iterator operator++(int) noexcept {
+      Iterator copy = *this;
+      ++*this;
+      return copy;
+    }
+    friend bool operator==(const Iterator& a, const Iterator& b) noexcept {
+      return a.node_.is_null() ? b.node_.is_null() : a.node_ == b.node_;
+    }
+
+   private:
+    static NodeRef skip(NodeRef node) noexcept {
+      while (!node.is_null() && !Keep(node)) node = node.next_sibling();
+      return node;
+    }
+    NodeRef node_;
+  };
+
+  explicit ChildNodes(NodeRef first) noexcept : first_(first) {}
+  Iterator begin() const noexcept { return Iterator(first_); }
+  Iterator end() const noexcept { return Iterator(); }
+  bool empty() const noexcept { return begin() == end(); }
 
  private:
   NodeRef first_;
