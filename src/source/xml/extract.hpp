@@ -114,6 +114,36 @@ InlineContent inline_content(NodeRef element, Arena& arena);
 // The typed kind of an inline element name (`b`, `bold`, `figref`, ...), absent for others.
 std::optional<InlineKind> inline_kind(std::string_view name) noexcept;
 
+// How a converter turns one kind of child element into an entry: the local
+// name it answers to, and the builder, any callable (NodeRef, Arena&)
+// returning the entry or an alternative of it.
+template <class Build>
+struct ChildRule {
+  std::string_view name;
+  Build build;
+};
+template <class Build>
+ChildRule(std::string_view, Build) -> ChildRule<Build>;
+
+// Appends one entry per child element of `parent` to `entries`, with room
+// for all of them reserved first: the first rule naming the child builds its
+// entry, and a child that no rule names is captured as it stands.
+template <class Entry, class... Builds>
+void convert_children(NodeRef parent, List<Entry>& entries, Arena& arena, const ChildRule<Builds>&... rules) {
+  entries.reserve(arena, entries.size() + child_element_count(parent));
+  for (NodeRef child : child_elements(parent)) {
+    const std::string_view name = child.local_name();
+    const bool built = ((name == rules.name && (entries.emplace_back(arena, rules.build(child, arena)), true)) || ...);
+    if (!built) entries.emplace_back(arena, capture_node(child, arena));
+  }
+}
+
+// A builder for entries that are an element's trimmed text.
+template <class Entry>
+Entry trimmed_text_entry(NodeRef element, Arena& arena) {
+  return Entry{trimmed_text(element, arena)};
+}
+
 // Body records built from their elements.
 Heading build_heading(NodeRef element, Arena& arena);
 Paragraph build_paragraph(NodeRef element, Arena& arena);
@@ -141,14 +171,6 @@ Result<NodeRef, ParseError> checked_root(const Tree& tree, std::string_view root
 // name, identifiers and internal subset.
 void capture_prolog(const Tree& tree, SourceDocument& document);
 
-// One root part per child element of the root, in document order; the
-// other child nodes leave no trace.
-template <class ConvertChild>
-void append_root_parts(NodeRef root, SourceDocument& document, ConvertChild&& convert_child) {
-  document.parts.reserve(document.arena, child_element_count(root));
-  for (NodeRef child : child_elements(root)) document.parts.push_back(document.arena, convert_child(child));
-}
-
 // The whole front end: parse, check the root, copy the root's attributes,
 // call `convert(root, document)` to fill the root parts, capture the prolog
 // and store `format`. `convert` is any callable (NodeRef, SourceDocument&).
@@ -170,6 +192,17 @@ ParseResult run_front_end(SourceText text, std::string_view root_name, std::stri
   document.source_format = format;
   document.text = std::move(text);
   return document;
+}
+
+// The whole front end for a converter whose root parts are built one per
+// child element of the root, by the rule naming it (captured when none does).
+template <class... Builds>
+ParseResult convert_root_parts(SourceText text, std::string_view root_name, std::string_view wrong_root_message,
+                               SourceFormat format, const ChildRule<Builds>&... rules) {
+  return run_front_end(std::move(text), root_name, wrong_root_message, format,
+                       [&](NodeRef root, SourceDocument& document) {
+                         convert_children(root, document.parts, document.arena, rules...);
+                       });
 }
 
 }  // namespace tessellox::xml

@@ -176,30 +176,15 @@ Figure figure(NodeRef element, Arena& arena) {
   Figure record;
   record.attributes = xml::copy_attributes(element, arena);
   record.id = xml::attribute_string(element, "id");
-  for (NodeRef child : xml::child_elements(element)) {
-    if (child.local_name() == "image") {
-      record.items.emplace_back(arena, image(child, arena));
-    } else {
-      record.items.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(element, record.items, arena, xml::ChildRule{"image", image});
   return record;
 }
 
 Section section(NodeRef element, Arena& arena) {
   Section record;
   record.attributes = xml::copy_attributes(element, arena);
-  record.blocks.reserve(arena, xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) {
-    const std::string_view name = child.local_name();
-    if (name == "heading") {
-      record.blocks.emplace_back(arena, heading(child, arena));
-    } else if (name == "paragraph") {
-      record.blocks.emplace_back(arena, paragraph(child, arena));
-    } else {
-      record.blocks.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(element, record.blocks, arena, xml::ChildRule{"heading", heading},
+                        xml::ChildRule{"paragraph", paragraph});
   return record;
 }
 
@@ -216,49 +201,43 @@ DocumentId document_id(NodeRef element, Arena& arena) {
   return id;
 }
 
+ApplicationNumber application_number(NodeRef element, Arena& arena) {
+  ApplicationNumber number;
+  number.attributes = xml::copy_attributes(element, arena);
+  number.appl_type = xml::attribute_string(element, "appl-type");
+  number.doc_number = xml::child_text(element, "doc-number", arena);
+  return number;
+}
+
 DomesticFilingData domestic_filing_data(NodeRef element, Arena& arena) {
   DomesticFilingData data;
   data.attributes = xml::copy_attributes(element, arena);
-  for (NodeRef child : xml::child_elements(element)) {
-    const std::string_view name = child.local_name();
-    if (name == "application-number") {
-      ApplicationNumber number;
-      number.attributes = xml::copy_attributes(child, arena);
-      number.appl_type = xml::attribute_string(child, "appl-type");
-      number.doc_number = xml::child_text(child, "doc-number", arena);
-      data.entries.emplace_back(arena, std::move(number));
-    } else if (name == "application-number-series-code") {
-      data.entries.emplace_back(arena, SeriesCode{xml::trimmed_text(child, arena)});
-    } else if (name == "filing-date") {
-      data.entries.emplace_back(arena, FilingDate{xml::trimmed_text(child, arena)});
-    } else {
-      data.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(element, data.entries, arena, xml::ChildRule{"application-number", application_number},
+                        xml::ChildRule{"application-number-series-code", xml::trimmed_text_entry<SeriesCode>},
+                        xml::ChildRule{"filing-date", xml::trimmed_text_entry<FilingDate>});
   return data;
+}
+
+ClassificationIpc classification_ipc(NodeRef element, Arena& arena) {
+  ClassificationIpc ipc;
+  ipc.attributes = xml::copy_attributes(element, arena);
+  ipc.main_classification = descendant_text(element, {"ipc"}, arena);
+  return ipc;
+}
+
+ClassificationUs classification_us(NodeRef element, Arena& arena) {
+  ClassificationUs us;
+  us.attributes = xml::copy_attributes(element, arena);
+  us.main_classification = descendant_text(element, {"class", "subclass"}, arena);
+  return us;
 }
 
 TechnicalInformation technical_information(NodeRef element, Arena& arena) {
   TechnicalInformation technical;
   technical.attributes = xml::copy_attributes(element, arena);
-  for (NodeRef child : xml::child_elements(element)) {
-    const std::string_view name = child.local_name();
-    if (name == "classification-ipc") {
-      ClassificationIpc ipc;
-      ipc.attributes = xml::copy_attributes(child, arena);
-      ipc.main_classification = descendant_text(child, {"ipc"}, arena);
-      technical.entries.emplace_back(arena, std::move(ipc));
-    } else if (name == "classification-us") {
-      ClassificationUs us;
-      us.attributes = xml::copy_attributes(child, arena);
-      us.main_classification = descendant_text(child, {"class", "subclass"}, arena);
-      technical.entries.emplace_back(arena, std::move(us));
-    } else if (name == "title-of-invention") {
-      technical.entries.emplace_back(arena, TitleOfInvention{xml::trimmed_text(child, arena)});
-    } else {
-      technical.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(element, technical.entries, arena, xml::ChildRule{"classification-ipc", classification_ipc},
+                        xml::ChildRule{"classification-us", classification_us},
+                        xml::ChildRule{"title-of-invention", xml::trimmed_text_entry<TitleOfInvention>});
   return technical;
 }
 
@@ -333,18 +312,8 @@ Address address(NodeRef element, Arena& arena) {
 CorrespondenceAddress correspondence_address(NodeRef element, Arena& arena) {
   CorrespondenceAddress correspondence;
   correspondence.attributes = xml::copy_attributes(element, arena);
-  for (NodeRef child : xml::child_elements(element)) {
-    const std::string_view name = child.local_name();
-    if (name == "name-1") {
-      correspondence.entries.emplace_back(arena, Name1{xml::trimmed_text(child, arena)});
-    } else if (name == "name-2") {
-      correspondence.entries.emplace_back(arena, Name2{xml::trimmed_text(child, arena)});
-    } else if (name == "address") {
-      correspondence.entries.emplace_back(arena, address(child, arena));
-    } else {
-      correspondence.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(element, correspondence.entries, arena, xml::ChildRule{"name-1", xml::trimmed_text_entry<Name1>},
+                        xml::ChildRule{"name-2", xml::trimmed_text_entry<Name2>}, xml::ChildRule{"address", address});
   return correspondence;
 }
 
@@ -377,14 +346,7 @@ BibliographicInformation bibliographic_information(NodeRef element, Arena& arena
 Abstract abstract_part(NodeRef element, Arena& arena) {
   Abstract abstract;
   abstract.attributes = xml::copy_attributes(element, arena);
-  abstract.entries.reserve(arena, xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) {
-    if (child.local_name() == "paragraph") {
-      abstract.entries.emplace_back(arena, paragraph(child, arena));
-    } else {
-      abstract.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(element, abstract.entries, arena, xml::ChildRule{"paragraph", paragraph});
   return abstract;
 }
 
@@ -400,14 +362,7 @@ DescriptionPart description_division(NodeRef element, DescriptionPartKind kind, 
   DescriptionPart part;
   part.kind = kind;
   part.attributes = xml::copy_attributes(element, arena);
-  part.items.reserve(arena, xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) {
-    if (child.local_name() == "section") {
-      part.items.emplace_back(arena, section(child, arena));
-    } else {
-      part.items.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(element, part.items, arena, xml::ChildRule{"section", section});
   return part;
 }
 
@@ -431,47 +386,18 @@ Description description_part(NodeRef element, Arena& arena) {
 Claims claims_part(NodeRef element, Arena& arena) {
   Claims claims;
   claims.attributes = xml::copy_attributes(element, arena);
-  claims.entries.reserve(arena, xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) {
-    const std::string_view name = child.local_name();
-    if (name == "claim") {
-      claims.entries.emplace_back(arena, claim(child, arena));
-    } else if (name == "heading") {
-      claims.entries.emplace_back(arena, heading(child, arena));
-    } else {
-      claims.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(element, claims.entries, arena, xml::ChildRule{"claim", claim},
+                        xml::ChildRule{"heading", heading});
   return claims;
 }
 
 Drawings drawings_part(NodeRef element, Arena& arena) {
   Drawings drawings;
   drawings.attributes = xml::copy_attributes(element, arena);
-  drawings.entries.reserve(arena, xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) {
-    const std::string_view name = child.local_name();
-    if (name == "figure") {
-      drawings.entries.emplace_back(arena, figure(child, arena));
-    } else if (name == "heading") {
-      drawings.entries.emplace_back(arena, heading(child, arena));
-    } else if (name == "representative-figure") {
-      drawings.entries.emplace_back(arena, RepresentativeFigure{xml::trimmed_text(child, arena)});
-    } else {
-      drawings.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(element, drawings.entries, arena, xml::ChildRule{"figure", figure},
+                        xml::ChildRule{"heading", heading},
+                        xml::ChildRule{"representative-figure", xml::trimmed_text_entry<RepresentativeFigure>});
   return drawings;
-}
-
-RootPart root_part(NodeRef element, Arena& arena) {
-  const std::string_view name = element.local_name();
-  if (name == "subdoc-bibliographic-information") return bibliographic_information(element, arena);
-  if (name == "subdoc-abstract") return abstract_part(element, arena);
-  if (name == "subdoc-description") return description_part(element, arena);
-  if (name == "subdoc-claims") return claims_part(element, arena);
-  if (name == "subdoc-drawings") return drawings_part(element, arena);
-  return xml::capture_node(element, arena);
 }
 
 }  // namespace
@@ -479,10 +405,12 @@ RootPart root_part(NodeRef element, Arena& arena) {
 // Both versions share one converter; only the stored format differs, and the
 // wrong-root message names version 1.5 for either.
 ParseResult parse_pap(SourceText text, SourceFormat format) {
-  return xml::run_front_end(std::move(text), "patent-application-publication", messages::kPapRootRequired, format,
-                            [](NodeRef root, SourceDocument& document) {
-                              xml::append_root_parts(root, document, [&document](NodeRef child) { return root_part(child, document.arena); });
-                            });
+  return xml::convert_root_parts(std::move(text), "patent-application-publication", messages::kPapRootRequired, format,
+                                 xml::ChildRule{"subdoc-bibliographic-information", bibliographic_information},
+                                 xml::ChildRule{"subdoc-abstract", abstract_part},
+                                 xml::ChildRule{"subdoc-description", description_part},
+                                 xml::ChildRule{"subdoc-claims", claims_part},
+                                 xml::ChildRule{"subdoc-drawings", drawings_part});
 }
 
 }  // namespace tessellox

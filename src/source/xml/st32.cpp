@@ -313,16 +313,8 @@ ContinuityEntry provisional_entry(NodeRef element, Arena& arena) {
 ContinuityData continuity_data(NodeRef element, Arena& arena) {
   ContinuityData data;
   data.attributes = xml::copy_attributes(element, arena);
-  for (NodeRef child : xml::child_elements(element)) {
-    const std::string_view name = child.local_name();
-    if (name == "B620") {
-      data.entries.emplace_back(arena, parent_us_entry(child, arena));
-    } else if (name == "B680US") {
-      data.entries.emplace_back(arena, provisional_entry(child, arena));
-    } else {
-      data.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(element, data.entries, arena, xml::ChildRule{"B620", parent_us_entry},
+                        xml::ChildRule{"B680US", provisional_entry});
   return data;
 }
 
@@ -400,15 +392,7 @@ BibliographicInformation bibliographic_information(NodeRef element, Arena& arena
 Abstract abstract_part(NodeRef element, Arena& arena) {
   Abstract abstract;
   abstract.attributes = xml::copy_attributes(element, arena);
-  const NodeRef container = btext_or_self(element);
-  abstract.entries.reserve(arena, xml::child_element_count(container));
-  for (NodeRef child : xml::child_elements(container)) {
-    if (child.local_name() == "PARA") {
-      abstract.entries.emplace_back(arena, paragraph(child, arena));
-    } else {
-      abstract.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(btext_or_self(element), abstract.entries, arena, xml::ChildRule{"PARA", paragraph});
   return abstract;
 }
 
@@ -499,34 +483,17 @@ Figure embedded_image(NodeRef element, Arena& arena) {
 Drawings drawings_part(NodeRef element, Arena& arena) {
   Drawings drawings;
   drawings.attributes = xml::copy_attributes(element, arena);
-  drawings.entries.reserve(arena, xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) {
-    if (child.local_name() == "EMI") {
-      drawings.entries.emplace_back(arena, embedded_image(child, arena));
-    } else {
-      drawings.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(element, drawings.entries, arena, xml::ChildRule{"EMI", embedded_image});
   return drawings;
-}
-
-RootPart root_part(NodeRef element, Arena& arena) {
-  const std::string_view name = element.local_name();
-  if (name == "SDOBI") return bibliographic_information(element, arena);
-  if (name == "SDOAB") return abstract_part(element, arena);
-  if (name == "SDODE") return description_part(element, arena);
-  if (name == "SDOCL") return claims_part(element, arena);
-  if (name == "SDODR") return drawings_part(element, arena);
-  return xml::capture_node(element, arena);
 }
 
 }  // namespace
 
 ParseResult parse_st32(SourceText text, SourceFormat format) {
-  return xml::run_front_end(std::move(text), "PATDOC", messages::kSt32RootRequired, format,
-                            [](NodeRef root, SourceDocument& document) {
-                              xml::append_root_parts(root, document, [&document](NodeRef child) { return root_part(child, document.arena); });
-                            });
+  return xml::convert_root_parts(std::move(text), "PATDOC", messages::kSt32RootRequired, format,
+                                 xml::ChildRule{"SDOBI", bibliographic_information},
+                                 xml::ChildRule{"SDOAB", abstract_part}, xml::ChildRule{"SDODE", description_part},
+                                 xml::ChildRule{"SDOCL", claims_part}, xml::ChildRule{"SDODR", drawings_part});
 }
 
 }  // namespace tessellox

@@ -201,16 +201,8 @@ Assignees assignees(NodeRef element, Arena& arena) {
 }
 
 void add_parties(NodeRef wrapper, List<BibliographicItem>& items, Arena& arena) {
-  for (NodeRef child : xml::child_elements(wrapper)) {
-    const std::string_view name = child.local_name();
-    if (name == "applicants" || name == "us-applicants") {
-      items.emplace_back(arena, applicants(child, arena));
-    } else if (name == "assignees") {
-      items.emplace_back(arena, assignees(child, arena));
-    } else {
-      items.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(wrapper, items, arena, xml::ChildRule{"applicants", applicants},
+                        xml::ChildRule{"us-applicants", applicants}, xml::ChildRule{"assignees", assignees});
 }
 
 ContinuityItem related_document(NodeRef element, Arena& arena) {
@@ -287,50 +279,25 @@ BibliographicInformation bibliographic_information(NodeRef element, Arena& arena
 Abstract abstract_part(NodeRef element, Arena& arena) {
   Abstract abstract;
   abstract.attributes = xml::copy_attributes(element, arena);
-  abstract.entries.reserve(arena, xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) {
-    if (is_paragraph_name(child.local_name())) {
-      abstract.entries.emplace_back(arena, xml::build_paragraph(child, arena));
-    } else {
-      abstract.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(element, abstract.entries, arena, xml::ChildRule{"p", xml::build_paragraph},
+                        xml::ChildRule{"paragraph", xml::build_paragraph});
   return abstract;
 }
 
 Claims claims_part(NodeRef element, Arena& arena) {
   Claims claims;
   claims.attributes = xml::copy_attributes(element, arena);
-  claims.entries.reserve(arena, xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) {
-    const std::string_view name = child.local_name();
-    if (name == "claim") {
-      claims.entries.emplace_back(arena, xml::build_claim_element(child, arena));
-    } else if (name == "heading") {
-      claims.entries.emplace_back(arena, xml::build_heading(child, arena));
-    } else {
-      claims.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(element, claims.entries, arena, xml::ChildRule{"claim", xml::build_claim_element},
+                        xml::ChildRule{"heading", xml::build_heading});
   return claims;
 }
 
 Drawings drawings_part(NodeRef element, Arena& arena) {
   Drawings drawings;
   drawings.attributes = xml::copy_attributes(element, arena);
-  drawings.entries.reserve(arena, xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) {
-    const std::string_view name = child.local_name();
-    if (name == "figure") {
-      drawings.entries.emplace_back(arena, xml::build_figure(child, arena));
-    } else if (name == "heading") {
-      drawings.entries.emplace_back(arena, xml::build_heading(child, arena));
-    } else if (name == "representative-figure") {
-      drawings.entries.emplace_back(arena, RepresentativeFigure{xml::trimmed_text(child, arena)});
-    } else {
-      drawings.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::convert_children(element, drawings.entries, arena, xml::ChildRule{"figure", xml::build_figure},
+                        xml::ChildRule{"heading", xml::build_heading},
+                        xml::ChildRule{"representative-figure", xml::trimmed_text_entry<RepresentativeFigure>});
   return drawings;
 }
 
@@ -488,23 +455,14 @@ class DescriptionBuilder {
 // Root
 // ---------------------------------------------------------------------------
 
-RootPart root_part(NodeRef child, const FamilyNames& family, Arena& arena) {
-  const std::string_view name = child.local_name();
-  if (name == family.bibliographic) return bibliographic_information(child, arena);
-  if (name == "abstract") return abstract_part(child, arena);
-  if (name == "description") return DescriptionBuilder(arena).build(child);
-  if (name == "claims") return claims_part(child, arena);
-  if (name == "drawings") return drawings_part(child, arena);
-  return xml::capture_node(child, arena);
-}
+Description description_part(NodeRef element, Arena& arena) { return DescriptionBuilder(arena).build(element); }
 
 ParseResult parse_v4(SourceText text, SourceFormat format, const FamilyNames& family) {
-  return xml::run_front_end(std::move(text), family.root, family.wrong_root_message, format,
-                            [&family](NodeRef root, SourceDocument& document) {
-                              xml::append_root_parts(root, document, [&family, &document](NodeRef child) {
-                                return root_part(child, family, document.arena);
-                              });
-                            });
+  return xml::convert_root_parts(std::move(text), family.root, family.wrong_root_message, format,
+                                 xml::ChildRule{family.bibliographic, bibliographic_information},
+                                 xml::ChildRule{"abstract", abstract_part},
+                                 xml::ChildRule{"description", description_part},
+                                 xml::ChildRule{"claims", claims_part}, xml::ChildRule{"drawings", drawings_part});
 }
 
 }  // namespace
