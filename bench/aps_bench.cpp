@@ -251,7 +251,7 @@ std::pair<double, double> time_aps(const std::string& text, std::size_t& parts_s
     ParseResult result = tessellox::parse_aps(text, SourceFormat::UsptoGrantApsGreenBook);
     parsed = seconds_since(start);
     if (!result.ok()) {
-      std::fprintf(stderr, "parse_aps failed: %s\n", result.error().message.c_str());
+      std::fprintf(stderr, "parse_aps failed: %s\n", result.error().message().c_str());
       std::exit(1);
     }
     parts_seen = result.value().parts.size();
