@@ -138,6 +138,24 @@ void convert_children(NodeRef parent, List<Entry>& entries, Arena& arena, const 
   }
 }
 
+// A record of the element's attributes whose list `entries` holds the
+// element's children converted by `rules`, as convert_children does.
+template <class Record, class... Builds>
+Record converted_record(NodeRef element, Arena& arena, const ChildRule<Builds>&... rules) {
+  Record record;
+  record.attributes = copy_attributes(element, arena);
+  convert_children(element, record.entries, arena, rules...);
+  return record;
+}
+
+// Appends `build(child, arena)` for every child element of `parent`, with
+// room for all of them reserved first.
+template <class Entry, class Build>
+void append_each_child(NodeRef parent, List<Entry>& entries, Arena& arena, Build&& build) {
+  entries.reserve(arena, entries.size() + child_element_count(parent));
+  for (NodeRef child : child_elements(parent)) entries.push_back(arena, build(child, arena));
+}
+
 // A builder for entries that are an element's trimmed text.
 template <class Entry>
 Entry trimmed_text_entry(NodeRef element, Arena& arena) {

@@ -210,12 +210,10 @@ ApplicationNumber application_number(NodeRef element, Arena& arena) {
 }
 
 DomesticFilingData domestic_filing_data(NodeRef element, Arena& arena) {
-  DomesticFilingData data;
-  data.attributes = xml::copy_attributes(element, arena);
-  xml::convert_children(element, data.entries, arena, xml::ChildRule{"application-number", application_number},
-                        xml::ChildRule{"application-number-series-code", xml::trimmed_text_entry<SeriesCode>},
-                        xml::ChildRule{"filing-date", xml::trimmed_text_entry<FilingDate>});
-  return data;
+  return xml::converted_record<DomesticFilingData>(
+      element, arena, xml::ChildRule{"application-number", application_number},
+      xml::ChildRule{"application-number-series-code", xml::trimmed_text_entry<SeriesCode>},
+      xml::ChildRule{"filing-date", xml::trimmed_text_entry<FilingDate>});
 }
 
 ClassificationIpc classification_ipc(NodeRef element, Arena& arena) {
@@ -233,12 +231,10 @@ ClassificationUs classification_us(NodeRef element, Arena& arena) {
 }
 
 TechnicalInformation technical_information(NodeRef element, Arena& arena) {
-  TechnicalInformation technical;
-  technical.attributes = xml::copy_attributes(element, arena);
-  xml::convert_children(element, technical.entries, arena, xml::ChildRule{"classification-ipc", classification_ipc},
-                        xml::ChildRule{"classification-us", classification_us},
-                        xml::ChildRule{"title-of-invention", xml::trimmed_text_entry<TitleOfInvention>});
-  return technical;
+  return xml::converted_record<TechnicalInformation>(
+      element, arena, xml::ChildRule{"classification-ipc", classification_ipc},
+      xml::ChildRule{"classification-us", classification_us},
+      xml::ChildRule{"title-of-invention", xml::trimmed_text_entry<TitleOfInvention>});
 }
 
 bool is_continuity_entry_name(std::string_view name) noexcept {
@@ -310,11 +306,9 @@ Address address(NodeRef element, Arena& arena) {
 }
 
 CorrespondenceAddress correspondence_address(NodeRef element, Arena& arena) {
-  CorrespondenceAddress correspondence;
-  correspondence.attributes = xml::copy_attributes(element, arena);
-  xml::convert_children(element, correspondence.entries, arena, xml::ChildRule{"name-1", xml::trimmed_text_entry<Name1>},
-                        xml::ChildRule{"name-2", xml::trimmed_text_entry<Name2>}, xml::ChildRule{"address", address});
-  return correspondence;
+  return xml::converted_record<CorrespondenceAddress>(
+      element, arena, xml::ChildRule{"name-1", xml::trimmed_text_entry<Name1>},
+      xml::ChildRule{"name-2", xml::trimmed_text_entry<Name2>}, xml::ChildRule{"address", address});
 }
 
 // Assignees are not read in this generation: like every unlisted element
@@ -334,8 +328,7 @@ BibliographicItem bibliographic_item(NodeRef element, Arena& arena) {
 BibliographicInformation bibliographic_information(NodeRef element, Arena& arena) {
   BibliographicInformation information;
   information.attributes = xml::copy_attributes(element, arena);
-  information.items.reserve(arena, xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) information.items.push_back(arena, bibliographic_item(child, arena));
+  xml::append_each_child(element, information.items, arena, bibliographic_item);
   return information;
 }
 
@@ -344,10 +337,7 @@ BibliographicInformation bibliographic_information(NodeRef element, Arena& arena
 // ---------------------------------------------------------------------------
 
 Abstract abstract_part(NodeRef element, Arena& arena) {
-  Abstract abstract;
-  abstract.attributes = xml::copy_attributes(element, arena);
-  xml::convert_children(element, abstract.entries, arena, xml::ChildRule{"paragraph", paragraph});
-  return abstract;
+  return xml::converted_record<Abstract>(element, arena, xml::ChildRule{"paragraph", paragraph});
 }
 
 std::optional<DescriptionPartKind> description_part_kind(std::string_view name) noexcept {
@@ -384,20 +374,14 @@ Description description_part(NodeRef element, Arena& arena) {
 }
 
 Claims claims_part(NodeRef element, Arena& arena) {
-  Claims claims;
-  claims.attributes = xml::copy_attributes(element, arena);
-  xml::convert_children(element, claims.entries, arena, xml::ChildRule{"claim", claim},
-                        xml::ChildRule{"heading", heading});
-  return claims;
+  return xml::converted_record<Claims>(element, arena, xml::ChildRule{"claim", claim},
+                                       xml::ChildRule{"heading", heading});
 }
 
 Drawings drawings_part(NodeRef element, Arena& arena) {
-  Drawings drawings;
-  drawings.attributes = xml::copy_attributes(element, arena);
-  xml::convert_children(element, drawings.entries, arena, xml::ChildRule{"figure", figure},
-                        xml::ChildRule{"heading", heading},
-                        xml::ChildRule{"representative-figure", xml::trimmed_text_entry<RepresentativeFigure>});
-  return drawings;
+  return xml::converted_record<Drawings>(
+      element, arena, xml::ChildRule{"figure", figure}, xml::ChildRule{"heading", heading},
+      xml::ChildRule{"representative-figure", xml::trimmed_text_entry<RepresentativeFigure>});
 }
 
 }  // namespace

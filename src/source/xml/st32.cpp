@@ -311,11 +311,8 @@ ContinuityEntry provisional_entry(NodeRef element, Arena& arena) {
 }
 
 ContinuityData continuity_data(NodeRef element, Arena& arena) {
-  ContinuityData data;
-  data.attributes = xml::copy_attributes(element, arena);
-  xml::convert_children(element, data.entries, arena, xml::ChildRule{"B620", parent_us_entry},
-                        xml::ChildRule{"B680US", provisional_entry});
-  return data;
+  return xml::converted_record<ContinuityData>(element, arena, xml::ChildRule{"B620", parent_us_entry},
+                                               xml::ChildRule{"B680US", provisional_entry});
 }
 
 // The organisation name, else "given family", else whichever of the two exists.
@@ -481,10 +478,7 @@ Figure embedded_image(NodeRef element, Arena& arena) {
 }
 
 Drawings drawings_part(NodeRef element, Arena& arena) {
-  Drawings drawings;
-  drawings.attributes = xml::copy_attributes(element, arena);
-  xml::convert_children(element, drawings.entries, arena, xml::ChildRule{"EMI", embedded_image});
-  return drawings;
+  return xml::converted_record<Drawings>(element, arena, xml::ChildRule{"EMI", embedded_image});
 }
 
 }  // namespace

@@ -233,8 +233,7 @@ ContinuityItem related_document(NodeRef element, Arena& arena) {
 ContinuityData related_documents(NodeRef element, Arena& arena) {
   ContinuityData data;
   data.attributes = xml::copy_attributes(element, arena);
-  data.entries.reserve(arena, xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) data.entries.push_back(arena, related_document(child, arena));
+  xml::append_each_child(element, data.entries, arena, related_document);
   return data;
 }
 
@@ -277,28 +276,19 @@ BibliographicInformation bibliographic_information(NodeRef element, Arena& arena
 // ---------------------------------------------------------------------------
 
 Abstract abstract_part(NodeRef element, Arena& arena) {
-  Abstract abstract;
-  abstract.attributes = xml::copy_attributes(element, arena);
-  xml::convert_children(element, abstract.entries, arena, xml::ChildRule{"p", xml::build_paragraph},
-                        xml::ChildRule{"paragraph", xml::build_paragraph});
-  return abstract;
+  return xml::converted_record<Abstract>(element, arena, xml::ChildRule{"p", xml::build_paragraph},
+                                         xml::ChildRule{"paragraph", xml::build_paragraph});
 }
 
 Claims claims_part(NodeRef element, Arena& arena) {
-  Claims claims;
-  claims.attributes = xml::copy_attributes(element, arena);
-  xml::convert_children(element, claims.entries, arena, xml::ChildRule{"claim", xml::build_claim_element},
-                        xml::ChildRule{"heading", xml::build_heading});
-  return claims;
+  return xml::converted_record<Claims>(element, arena, xml::ChildRule{"claim", xml::build_claim_element},
+                                       xml::ChildRule{"heading", xml::build_heading});
 }
 
 Drawings drawings_part(NodeRef element, Arena& arena) {
-  Drawings drawings;
-  drawings.attributes = xml::copy_attributes(element, arena);
-  xml::convert_children(element, drawings.entries, arena, xml::ChildRule{"figure", xml::build_figure},
-                        xml::ChildRule{"heading", xml::build_heading},
-                        xml::ChildRule{"representative-figure", xml::trimmed_text_entry<RepresentativeFigure>});
-  return drawings;
+  return xml::converted_record<Drawings>(
+      element, arena, xml::ChildRule{"figure", xml::build_figure}, xml::ChildRule{"heading", xml::build_heading},
+      xml::ChildRule{"representative-figure", xml::trimmed_text_entry<RepresentativeFigure>});
 }
 
 // ---------------------------------------------------------------------------
