@@ -204,19 +204,7 @@ PyObject* new_optional_str(const OptString& text) noexcept {
   return new_str(*text);
 }
 
-PyObject* new_str_list(const List<std::string_view>& items) noexcept {
-  PyObject* list = PyList_New(static_cast<Py_ssize_t>(items.size()));
-  if (!list) return nullptr;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    PyObject* item = new_str(items[i]);
-    if (!item) {
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);  // steals the reference
-  }
-  return list;
-}
+PyObject* new_str_list(const List<std::string_view>& items) noexcept { return new_list(items, new_str); }
 
 PyObject* raise_value_error(std::string_view message) noexcept {
   PyObject* text = new_str(message);

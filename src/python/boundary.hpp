@@ -61,6 +61,23 @@ PyObject* new_str(std::string_view text) noexcept;
 PyObject* new_optional_str(const OptString& text) noexcept;
 PyObject* new_str_list(const List<std::string_view>& items) noexcept;
 
+// A new list of `make(item)` for every item; nullptr with the exception set
+// when one of them fails.
+template <class Items, class Make>
+PyObject* new_list(const Items& items, Make&& make) {
+  PyObject* list = PyList_New(static_cast<Py_ssize_t>(items.size()));
+  if (!list) return nullptr;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    PyObject* item = make(items[i]);
+    if (!item) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SetItem(list, static_cast<Py_ssize_t>(i), item);  // steals the reference
+  }
+  return list;
+}
+
 // The template argument of the Markdown entry points: absent (nullptr or
 // None) or a str, converted once before any work.
 class TemplateArgument {

@@ -51,18 +51,7 @@ PyObject* abstract_text_getter(PyObject* self, void*) {
 
 PyObject* claims_getter(PyObject* self, void*) {
   try {
-    const std::vector<Claim> claims_list = claims(record_of(self).source);
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(claims_list.size()));
-    if (!list) return nullptr;
-    for (std::size_t i = 0; i < claims_list.size(); ++i) {
-      PyObject* claim = new_claim(claims_list[i]);
-      if (!claim) {
-        Py_DECREF(list);
-        return nullptr;
-      }
-      PyList_SetItem(list, static_cast<Py_ssize_t>(i), claim);
-    }
-    return list;
+    return new_list(claims(record_of(self).source), new_claim);
   } catch (...) {
     return raise_from_current_exception();
   }

@@ -41,12 +41,18 @@ PyObject* render_to_str(SourceDocument&& source, const TemplateArgument& templat
 
 namespace {
 
+// Matches the arguments of `function`, whose first is the document text
+// `xml`, and converts that one; false with an exception set on a mismatch.
+bool xml_and_arguments(const char* function, PyObject* args, PyObject* kwargs, const std::vector<const char*>& names,
+                       std::vector<PyObject*>& values, Utf8Argument& xml) {
+  return match_arguments(function, args, kwargs, names, 1, values) && xml.convert("xml", values[0]);
+}
+
 PyObject* parse(PyObject*, PyObject* args, PyObject* kwargs) {
   try {
     std::vector<PyObject*> values;
-    if (!match_arguments("parse", args, kwargs, {"xml"}, 1, values)) return nullptr;
     Utf8Argument xml;
-    if (!xml.convert("xml", values[0])) return nullptr;
+    if (!xml_and_arguments("parse", args, kwargs, {"xml"}, values, xml)) return nullptr;
     auto parsed = parse_source(xml.take_source_text());
     if (!parsed) return raise_value_error(parsed.error().message());
     Document document{std::move(parsed.value()), {}};
@@ -60,9 +66,8 @@ PyObject* parse(PyObject*, PyObject* args, PyObject* kwargs) {
 PyObject* parse_to_markdown(PyObject*, PyObject* args, PyObject* kwargs) {
   try {
     std::vector<PyObject*> values;
-    if (!match_arguments("parse_to_markdown", args, kwargs, {"xml", "template"}, 1, values)) return nullptr;
     Utf8Argument xml;
-    if (!xml.convert("xml", values[0])) return nullptr;
+    if (!xml_and_arguments("parse_to_markdown", args, kwargs, {"xml", "template"}, values, xml)) return nullptr;
     TemplateArgument template_text;
     if (!template_text.convert(values[1])) return nullptr;
     auto parsed = parse_source(xml.take_source_text());
@@ -76,9 +81,8 @@ PyObject* parse_to_markdown(PyObject*, PyObject* args, PyObject* kwargs) {
 PyObject* detect_format(PyObject*, PyObject* args, PyObject* kwargs) {
   try {
     std::vector<PyObject*> values;
-    if (!match_arguments("detect_format", args, kwargs, {"xml"}, 1, values)) return nullptr;
     Utf8Argument xml;
-    if (!xml.convert("xml", values[0])) return nullptr;
+    if (!xml_and_arguments("detect_format", args, kwargs, {"xml"}, values, xml)) return nullptr;
     auto detected = detect_source_format(xml.view());
     if (!detected) return raise_value_error(detected.error().message());
     return new_str(source_format_name(detected.value()));

@@ -138,13 +138,13 @@ void convert_children(NodeRef parent, List<Entry>& entries, Arena& arena, const 
   }
 }
 
-// A record of the element's attributes whose list `entries` holds the
+// A record of the element's attributes whose list `Entries` holds the
 // element's children converted by `rules`, as convert_children does.
-template <class Record, class... Builds>
+template <class Record, auto Entries = &Record::entries, class... Builds>
 Record converted_record(NodeRef element, Arena& arena, const ChildRule<Builds>&... rules) {
   Record record;
   record.attributes = copy_attributes(element, arena);
-  convert_children(element, record.entries, arena, rules...);
+  convert_children(element, record.*Entries, arena, rules...);
   return record;
 }
 

@@ -181,11 +181,8 @@ Figure figure(NodeRef element, Arena& arena) {
 }
 
 Section section(NodeRef element, Arena& arena) {
-  Section record;
-  record.attributes = xml::copy_attributes(element, arena);
-  xml::convert_children(element, record.blocks, arena, xml::ChildRule{"heading", heading},
-                        xml::ChildRule{"paragraph", paragraph});
-  return record;
+  return xml::converted_record<Section, &Section::blocks>(element, arena, xml::ChildRule{"heading", heading},
+                                                          xml::ChildRule{"paragraph", paragraph});
 }
 
 // ---------------------------------------------------------------------------
@@ -313,23 +310,14 @@ CorrespondenceAddress correspondence_address(NodeRef element, Arena& arena) {
 
 // Assignees are not read in this generation: like every unlisted element
 // they are captured.
-BibliographicItem bibliographic_item(NodeRef element, Arena& arena) {
-  const std::string_view name = element.local_name();
-  if (name == "document-id") return document_id(element, arena);
-  if (name == "publication-filing-type") return PublicationFilingType{xml::trimmed_text(element, arena)};
-  if (name == "domestic-filing-data") return domestic_filing_data(element, arena);
-  if (name == "technical-information") return technical_information(element, arena);
-  if (name == "continuity-data") return continuity_data(element, arena);
-  if (name == "inventors") return inventors(element, arena);
-  if (name == "correspondence-address") return correspondence_address(element, arena);
-  return xml::capture_node(element, arena);
-}
-
 BibliographicInformation bibliographic_information(NodeRef element, Arena& arena) {
-  BibliographicInformation information;
-  information.attributes = xml::copy_attributes(element, arena);
-  xml::append_each_child(element, information.items, arena, bibliographic_item);
-  return information;
+  return xml::converted_record<BibliographicInformation, &BibliographicInformation::items>(
+      element, arena, xml::ChildRule{"document-id", document_id},
+      xml::ChildRule{"publication-filing-type", xml::trimmed_text_entry<PublicationFilingType>},
+      xml::ChildRule{"domestic-filing-data", domestic_filing_data},
+      xml::ChildRule{"technical-information", technical_information},
+      xml::ChildRule{"continuity-data", continuity_data}, xml::ChildRule{"inventors", inventors},
+      xml::ChildRule{"correspondence-address", correspondence_address});
 }
 
 // ---------------------------------------------------------------------------

@@ -79,30 +79,22 @@ BibliographicItem application_reference(NodeRef element, Arena& arena) {
   return data;
 }
 
-void add_series_code(NodeRef element, List<BibliographicItem>& items, Arena& arena) {
-  SeriesCode code{xml::trimmed_text(element, arena)};
-  if (!items.empty()) {
-    if (auto* data = std::get_if<DomesticFilingData>(&items.back())) {
-      data->entries.emplace_back(arena, std::move(code));
-      return;
-    }
-  }
-  DomesticFilingData data;
-  data.entries.emplace_back(arena, std::move(code));
-  items.emplace_back(arena, std::move(data));
+// Appends `entry` to the last item when that is a `Group`, else to a new
+// `Group` item: consecutive series codes share one DomesticFilingData item,
+// consecutive classifications and titles one TechnicalInformation item.
+template <class Group, class Entry>
+void add_to_trailing_group(Entry entry, List<BibliographicItem>& items, Arena& arena) {
+  Group* group = items.empty() ? nullptr : std::get_if<Group>(&items.back());
+  if (group == nullptr) group = &std::get<Group>(items.emplace_back(arena, Group{}));
+  group->entries.emplace_back(arena, std::move(entry));
 }
 
-// Consecutive classifications and titles share one TechnicalInformation item.
+void add_series_code(NodeRef element, List<BibliographicItem>& items, Arena& arena) {
+  add_to_trailing_group<DomesticFilingData>(SeriesCode{xml::trimmed_text(element, arena)}, items, arena);
+}
+
 void add_technical_entry(TechnicalEntry entry, List<BibliographicItem>& items, Arena& arena) {
-  if (!items.empty()) {
-    if (auto* technical = std::get_if<TechnicalInformation>(&items.back())) {
-      technical->entries.push_back(arena, std::move(entry));
-      return;
-    }
-  }
-  TechnicalInformation technical;
-  technical.entries.push_back(arena, std::move(entry));
-  items.emplace_back(arena, std::move(technical));
+  add_to_trailing_group<TechnicalInformation>(std::move(entry), items, arena);
 }
 
 // section, class, subclass and main group run together, then "/" and the
