@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 #include "errors.hpp"
@@ -114,9 +115,11 @@ InlineContent inline_content(NodeRef element, Arena& arena);
 // The typed kind of an inline element name (`b`, `bold`, `figref`, ...), absent for others.
 std::optional<InlineKind> inline_kind(std::string_view name) noexcept;
 
-// How a converter turns one kind of child element into an entry: the local
-// name it answers to, and the builder, any callable (NodeRef, Arena&)
-// returning the entry or an alternative of it.
+// How a converter turns one kind of child element into entries: the local
+// name it answers to, and the builder, either a callable (NodeRef, Arena&)
+// returning the entry (or an alternative of it), or a callable (NodeRef,
+// List<Entry>&, Arena&) that appends what it makes itself, any number of
+// entries.
 template <class Build>
 struct ChildRule {
   std::string_view name;
@@ -125,16 +128,29 @@ struct ChildRule {
 template <class Build>
 ChildRule(std::string_view, Build) -> ChildRule<Build>;
 
-// Appends one entry per child element of `parent` to `entries`, with room
-// for all of them reserved first: the first rule naming the child builds its
-// entry, and a child that no rule names is captured as it stands.
+template <class Entry, class Build>
+bool apply_child_rule(const ChildRule<Build>& rule, std::string_view name, NodeRef child, List<Entry>& entries,
+                      Arena& arena) {
+  if (name != rule.name) return false;
+  if constexpr (std::is_invocable_v<const Build&, NodeRef, List<Entry>&, Arena&>) {
+    rule.build(child, entries, arena);
+  } else {
+    entries.emplace_back(arena, rule.build(child, arena));
+  }
+  return true;
+}
+
+// Converts the child elements of `parent` into entries appended to
+// `entries`, with room for one entry each reserved first: the first rule
+// naming the child builds what it becomes, and a child that no rule names is
+// captured as it stands.
 template <class Entry, class... Builds>
 void convert_children(NodeRef parent, List<Entry>& entries, Arena& arena, const ChildRule<Builds>&... rules) {
   entries.reserve(arena, entries.size() + child_element_count(parent));
   for (NodeRef child : child_elements(parent)) {
     const std::string_view name = child.local_name();
-    const bool built = ((name == rules.name && (entries.emplace_back(arena, rules.build(child, arena)), true)) || ...);
-    if (!built) entries.emplace_back(arena, capture_node(child, arena));
+    if (!(apply_child_rule(rules, name, child, entries, arena) || ...))
+      entries.emplace_back(arena, capture_node(child, arena));
   }
 }
 

@@ -359,27 +359,10 @@ void add_party_items(NodeRef element, List<BibliographicItem>& items, Arena& are
 }
 
 BibliographicInformation bibliographic_information(NodeRef element, Arena& arena) {
-  BibliographicInformation information;
-  information.attributes = xml::copy_attributes(element, arena);
-  List<BibliographicItem>& items = information.items;
-  items.reserve(arena, xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) {
-    const std::string_view name = child.local_name();
-    if (name == "B100") {
-      items.emplace_back(arena, document_id(child, arena));
-    } else if (name == "B200") {
-      items.emplace_back(arena, domestic_filing_data(child, arena));
-    } else if (name == "B500") {
-      add_technical_items(child, items, arena);
-    } else if (name == "B600") {
-      items.emplace_back(arena, continuity_data(child, arena));
-    } else if (name == "B700") {
-      add_party_items(child, items, arena);
-    } else {
-      items.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
-  return information;
+  return xml::converted_record<BibliographicInformation, &BibliographicInformation::items>(
+      element, arena, xml::ChildRule{"B100", document_id}, xml::ChildRule{"B200", domestic_filing_data},
+      xml::ChildRule{"B500", add_technical_items}, xml::ChildRule{"B600", continuity_data},
+      xml::ChildRule{"B700", add_party_items});
 }
 
 // ---------------------------------------------------------------------------

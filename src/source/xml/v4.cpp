@@ -93,8 +93,10 @@ void add_series_code(NodeRef element, List<BibliographicItem>& items, Arena& are
   add_to_trailing_group<DomesticFilingData>(SeriesCode{xml::trimmed_text(element, arena)}, items, arena);
 }
 
-void add_technical_entry(TechnicalEntry entry, List<BibliographicItem>& items, Arena& arena) {
-  add_to_trailing_group<TechnicalInformation>(std::move(entry), items, arena);
+// Adds the entry `build` makes to the trailing TechnicalInformation item.
+template <auto build>
+void add_technical_entry(NodeRef element, List<BibliographicItem>& items, Arena& arena) {
+  add_to_trailing_group<TechnicalInformation>(TechnicalEntry(build(element, arena)), items, arena);
 }
 
 // section, class, subclass and main group run together, then "/" and the
@@ -230,37 +232,16 @@ ContinuityData related_documents(NodeRef element, Arena& arena) {
 }
 
 BibliographicInformation bibliographic_information(NodeRef element, Arena& arena) {
-  BibliographicInformation information;
-  information.attributes = xml::copy_attributes(element, arena);
-  List<BibliographicItem>& items = information.items;
-  items.reserve(arena, xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) {
-    const std::string_view name = child.local_name();
-    if (name == "publication-reference") {
-      items.push_back(arena, publication_reference(child, arena));
-    } else if (name == "application-reference") {
-      items.push_back(arena, application_reference(child, arena));
-    } else if (name == "us-application-series-code") {
-      add_series_code(child, items, arena);
-    } else if (name == "classification-ipc") {
-      add_technical_entry(classification_ipc(child, arena), items, arena);
-    } else if (name == "classifications-ipcr") {
-      add_technical_entry(classifications_ipcr(child, arena), items, arena);
-    } else if (name == "classification-national") {
-      add_technical_entry(classification_national(child, arena), items, arena);
-    } else if (name == "invention-title") {
-      add_technical_entry(TitleOfInvention{xml::trimmed_text(child, arena)}, items, arena);
-    } else if (name == "us-related-documents") {
-      items.emplace_back(arena, related_documents(child, arena));
-    } else if (name == "parties" || name == "us-parties") {
-      add_parties(child, items, arena);
-    } else if (name == "assignees") {
-      items.emplace_back(arena, assignees(child, arena));
-    } else {
-      items.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
-  return information;
+  return xml::converted_record<BibliographicInformation, &BibliographicInformation::items>(
+      element, arena, xml::ChildRule{"publication-reference", publication_reference},
+      xml::ChildRule{"application-reference", application_reference},
+      xml::ChildRule{"us-application-series-code", add_series_code},
+      xml::ChildRule{"classification-ipc", add_technical_entry<classification_ipc>},
+      xml::ChildRule{"classifications-ipcr", add_technical_entry<classifications_ipcr>},
+      xml::ChildRule{"classification-national", add_technical_entry<classification_national>},
+      xml::ChildRule{"invention-title", add_technical_entry<xml::trimmed_text_entry<TitleOfInvention>>},
+      xml::ChildRule{"us-related-documents", related_documents}, xml::ChildRule{"parties", add_parties},
+      xml::ChildRule{"us-parties", add_parties}, xml::ChildRule{"assignees", assignees});
 }
 
 // ---------------------------------------------------------------------------
