@@ -18,34 +18,30 @@ constexpr std::array<std::string_view, kApsSectionCount> kSectionNames = {
 // rare non-ASCII ends.
 bool is_ascii_white_space(unsigned char byte) noexcept { return byte == ' ' || (byte >= '\t' && byte <= '\r'); }
 
+// Length of the white-space character that starts `text` (with `at_end`,
+// that ends it); 0 when there is none.
+template <bool at_end>
+std::size_t white_space_length(std::string_view text) noexcept {
+  const auto byte = static_cast<unsigned char>(at_end ? text.back() : text.front());
+  if (is_ascii_white_space(byte)) return 1;
+  if (byte < 0x80) return 0;
+  return at_end ? trailing_white_space_length(text) : leading_white_space_length(text);
+}
+
 std::string_view trim_line_start(std::string_view text) noexcept {
   while (!text.empty()) {
-    const auto first = static_cast<unsigned char>(text.front());
-    if (is_ascii_white_space(first)) {
-      text.remove_prefix(1);
-    } else if (first < 0x80) {
-      break;
-    } else if (const std::size_t length = leading_white_space_length(text)) {
-      text.remove_prefix(length);
-    } else {
-      break;
-    }
+    const std::size_t length = white_space_length<false>(text);
+    if (length == 0) break;
+    text.remove_prefix(length);
   }
   return text;
 }
 
 std::string_view trim_line_end(std::string_view text) noexcept {
   while (!text.empty()) {
-    const auto last = static_cast<unsigned char>(text.back());
-    if (is_ascii_white_space(last)) {
-      text.remove_suffix(1);
-    } else if (last < 0x80) {
-      break;
-    } else if (const std::size_t length = trailing_white_space_length(text)) {
-      text.remove_suffix(length);
-    } else {
-      break;
-    }
+    const std::size_t length = white_space_length<true>(text);
+    if (length == 0) break;
+    text.remove_suffix(length);
   }
   return text;
 }

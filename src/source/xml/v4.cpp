@@ -118,12 +118,15 @@ OptString ipcr_code(NodeRef element, Arena& arena) {
   return arena.copy(code);
 }
 
-ClassificationIpc classification_ipc(NodeRef element, Arena& arena) {
-  ClassificationIpc ipc;
-  ipc.attributes = xml::copy_attributes(element, arena);
-  ipc.main_classification = xml::child_text(element, "main-classification", arena);
-  ipc.further_classifications = non_blank_child_texts(element, "further-classification", arena);
-  return ipc;
+// A classification read from its main-classification and
+// further-classification children.
+template <class Classification>
+Classification listed_classification(NodeRef element, Arena& arena) {
+  Classification classification;
+  classification.attributes = xml::copy_attributes(element, arena);
+  classification.main_classification = xml::child_text(element, "main-classification", arena);
+  classification.further_classifications = non_blank_child_texts(element, "further-classification", arena);
+  return classification;
 }
 
 ClassificationIpc classifications_ipcr(NodeRef element, Arena& arena) {
@@ -142,13 +145,6 @@ ClassificationIpc classifications_ipcr(NodeRef element, Arena& arena) {
   return ipc;
 }
 
-ClassificationUs classification_national(NodeRef element, Arena& arena) {
-  ClassificationUs us;
-  us.attributes = xml::copy_attributes(element, arena);
-  us.main_classification = xml::child_text(element, "main-classification", arena);
-  us.further_classifications = non_blank_child_texts(element, "further-classification", arena);
-  return us;
-}
 
 // The organisation or person name of an applicant or assignee, read from its
 // addressbook. Version 4.0 assignees carry `orgname` directly, without an
@@ -236,9 +232,9 @@ BibliographicInformation bibliographic_information(NodeRef element, Arena& arena
       element, arena, xml::ChildRule{"publication-reference", publication_reference},
       xml::ChildRule{"application-reference", application_reference},
       xml::ChildRule{"us-application-series-code", add_series_code},
-      xml::ChildRule{"classification-ipc", add_technical_entry<classification_ipc>},
+      xml::ChildRule{"classification-ipc", add_technical_entry<listed_classification<ClassificationIpc>>},
       xml::ChildRule{"classifications-ipcr", add_technical_entry<classifications_ipcr>},
-      xml::ChildRule{"classification-national", add_technical_entry<classification_national>},
+      xml::ChildRule{"classification-national", add_technical_entry<listed_classification<ClassificationUs>>},
       xml::ChildRule{"invention-title", add_technical_entry<xml::trimmed_text_entry<TitleOfInvention>>},
       xml::ChildRule{"us-related-documents", related_documents}, xml::ChildRule{"parties", add_parties},
       xml::ChildRule{"us-parties", add_parties}, xml::ChildRule{"assignees", assignees});
