@@ -18,33 +18,28 @@ constexpr std::array<std::string_view, kApsSectionCount> kSectionNames = {
 // rare non-ASCII ends.
 bool is_ascii_white_space(unsigned char byte) noexcept { return byte == ' ' || (byte >= '\t' && byte <= '\r'); }
 
-// Length of the white-space character that starts `text` (with `at_end`,
-// that ends it); 0 when there is none.
+// Removes the white space at the start of `text` (with `at_end`, at its end).
 template <bool at_end>
-std::size_t white_space_length(std::string_view text) noexcept {
-  const auto byte = static_cast<unsigned char>(at_end ? text.back() : text.front());
-  if (is_ascii_white_space(byte)) return 1;
-  if (byte < 0x80) return 0;
-  return at_end ? trailing_white_space_length(text) : leading_white_space_length(text);
-}
-
-std::string_view trim_line_start(std::string_view text) noexcept {
+std::string_view trim_line_side(std::string_view text) noexcept {
   while (!text.empty()) {
-    const std::size_t length = white_space_length<false>(text);
-    if (length == 0) break;
-    text.remove_prefix(length);
+    const auto byte = static_cast<unsigned char>(at_end ? text.back() : text.front());
+    std::size_t length = 1;
+    if (!is_ascii_white_space(byte)) {
+      if (byte < 0x80) break;
+      length = at_end ? trailing_white_space_length(text) : leading_white_space_length(text);
+      if (length == 0) break;
+    }
+    if constexpr (at_end) {
+      text.remove_suffix(length);
+    } else {
+      text.remove_prefix(length);
+    }
   }
   return text;
 }
 
-std::string_view trim_line_end(std::string_view text) noexcept {
-  while (!text.empty()) {
-    const std::size_t length = white_space_length<true>(text);
-    if (length == 0) break;
-    text.remove_suffix(length);
-  }
-  return text;
-}
+std::string_view trim_line_start(std::string_view text) noexcept { return trim_line_side<false>(text); }
+std::string_view trim_line_end(std::string_view text) noexcept { return trim_line_side<true>(text); }
 
 std::string_view trim_line(std::string_view text) noexcept { return trim_line_end(trim_line_start(text)); }
 
