@@ -83,8 +83,7 @@ namespace {
 // The number, joined to the item's series code when the number is a short
 // all-digit one and the code is all digits (series 10, number 123456 give
 // 10123456).
-OptString application_number(const BibliographicInformation* block, Arena& arena) {
-  const auto source = locate_application_number(block);
+OptString application_number(const std::optional<ApplicationNumberSource>& source, Arena& arena) {
   if (!source) return std::nullopt;
   const std::string_view trimmed = trim(*source->number);
   const std::string_view* series_code = source->series_code;
@@ -212,27 +211,47 @@ OptString filing_date(const BibliographicInformation* block) {
   return std::nullopt;
 }
 
-DerivedMetadata derive_metadata(SourceDocument& document) {
+DerivedFields derive_fields(const SourceDocument& document) {
   const BibliographicInformation* block = first_bibliographic(document);
+  DerivedFields fields;
+  fields.document_id = first_document_id(block);
+  if (fields.document_id != nullptr) {
+    fields.grant = is_grant_kind_code(fields.document_id->kind_code);
+    fields.document_number = format_document_number(*fields.document_id);
+  }
+  fields.application = locate_application_number(block);
+  fields.filing_date = filing_date(block);
+  fields.title = title_of_invention(block);
+  fields.priority_chain = priority_chain(block);
+  fields.priority_date = earliest_priority_date(fields.priority_chain);
+  fields.ipc_classifications = ipc_classifications(block);
+  fields.us_classifications = us_classifications(block);
+  fields.inventors = inventor_names(block);
+  fields.applicants = applicant_names(block);
+  fields.assignees = assignee_names(block);
+  return fields;
+}
+
+DerivedMetadata derive_metadata(SourceDocument& document) {
+  const DerivedFields fields = derive_fields(document);
   Arena& arena = document.arena;
   DerivedMetadata derived;
-  derived.applicants = kept_list(applicant_names(block), arena);
-  derived.assignees = kept_list(assignee_names(block), arena);
-  derived.inventors = kept_list(inventor_names(block), arena);
-  derived.ipc_classifications = kept_list(ipc_classifications(block), arena);
-  derived.us_classifications = kept_list(us_classifications(block), arena);
-  if (const DocumentId* id = first_document_id(block)) {
+  derived.applicants = kept_list(fields.applicants, arena);
+  derived.assignees = kept_list(fields.assignees, arena);
+  derived.inventors = kept_list(fields.inventors, arena);
+  derived.ipc_classifications = kept_list(fields.ipc_classifications, arena);
+  derived.us_classifications = kept_list(fields.us_classifications, arena);
+  if (const DocumentId* id = fields.document_id) {
     derived.publication_country = id->country_code;
     derived.publication_doc_number = id->doc_number;
     derived.publication_kind = id->kind_code;
-    (is_grant_kind_code(id->kind_code) ? derived.patent_number : derived.publication_number) =
-        arena.copy(format_document_number(*id));
+    (fields.grant ? derived.patent_number : derived.publication_number) = arena.copy(*fields.document_number);
     derived.publication_date = id->document_date;
   }
-  derived.application_number = application_number(block, arena);
-  derived.filing_date = filing_date(block);
-  if (const std::string_view* title = title_of_invention(block)) derived.title = *title;
-  derived.priority_date = earliest_priority_date(priority_chain(block));
+  derived.application_number = application_number(fields.application, arena);
+  derived.filing_date = fields.filing_date;
+  if (fields.title != nullptr) derived.title = *fields.title;
+  derived.priority_date = fields.priority_date;
   return derived;
 }
 

@@ -49,6 +49,26 @@ const std::string_view* title_of_invention(const BibliographicInformation* block
 // The first filing date of the block's DomesticFilingData items.
 OptString filing_date(const BibliographicInformation* block);
 
+// Everything derived from the first bibliographic part, computed once: the
+// Python Document's metadata and the Markdown front matter both read it. Its
+// views point into the document.
+struct DerivedFields {
+  const DocumentId* document_id = nullptr;             // the first DocumentId item
+  bool grant = false;                                  // the document id's kind code is a grant's
+  std::optional<std::string> document_number;          // the document id formatted
+  std::optional<ApplicationNumberSource> application;  // the application number's inputs
+  OptString filing_date;
+  const std::string_view* title = nullptr;
+  std::vector<PriorityLink> priority_chain;
+  OptString priority_date;  // the earliest parent date of the chain
+  std::vector<std::string> ipc_classifications;
+  std::vector<std::string> us_classifications;
+  std::vector<std::string> inventors;
+  std::vector<std::string> applicants;
+  std::vector<std::string> assignees;
+};
+DerivedFields derive_fields(const SourceDocument& document);
+
 // The derived block; strings it builds (joined numbers and names) go into the
 // document's arena.
 DerivedMetadata derive_metadata(SourceDocument& document);

@@ -14,8 +14,7 @@ constexpr std::string_view kNull = "null";
 // Written for display as series "/" number: the first DomesticFilingData
 // item with an application number decides, with its own series code. A
 // number that already carries its series (09 and 09812345) loses that prefix.
-std::optional<std::string> display_application_number(const BibliographicInformation* block) {
-  const auto source = locate_application_number(block);
+std::optional<std::string> display_application_number(const std::optional<ApplicationNumberSource>& source) {
   if (!source) return std::nullopt;
   std::string_view trimmed_number = trim(*source->number);
   const std::string_view series = source->series_code != nullptr ? trim(*source->series_code) : std::string_view();
@@ -114,27 +113,22 @@ class FrontMatterWriter {
 }  // namespace
 
 std::string render_front_matter(const SourceDocument& document) {
-  const BibliographicInformation* block = first_bibliographic(document);
-  const DocumentId* id = first_document_id(block);
-  const bool grant = id != nullptr && is_grant_kind_code(id->kind_code);
-  const std::optional<std::string> document_number =
-      id != nullptr ? std::optional<std::string>(format_document_number(*id)) : std::nullopt;
-  const std::vector<PriorityLink> links = priority_chain(block);
-
+  const DerivedFields fields = derive_fields(document);
+  const DocumentId* id = fields.document_id;
   FrontMatterWriter writer;
   writer.line("---");
-  writer.scalar("filing_date", filing_date(block));
-  writer.scalar("application_number", display_application_number(block));
-  writer.scalar("publication_number", grant ? std::nullopt : document_number);
+  writer.scalar("filing_date", fields.filing_date);
+  writer.scalar("application_number", display_application_number(fields.application));
+  writer.scalar("publication_number", fields.grant ? std::nullopt : fields.document_number);
   writer.scalar("publication_date", id != nullptr ? id->document_date : std::nullopt);
-  writer.scalar("patent_number", grant ? document_number : std::nullopt);
-  writer.scalar("priority_date", earliest_priority_date(links));
-  writer.list("ipc_classifications", ipc_classifications(block));
-  writer.list("us_classifications", us_classifications(block));
-  writer.chain(links);
-  writer.list("inventors", inventor_names(block));
-  writer.list("applicants", applicant_names(block));
-  writer.list("assignees", assignee_names(block));
+  writer.scalar("patent_number", fields.grant ? fields.document_number : std::nullopt);
+  writer.scalar("priority_date", fields.priority_date);
+  writer.list("ipc_classifications", fields.ipc_classifications);
+  writer.list("us_classifications", fields.us_classifications);
+  writer.chain(fields.priority_chain);
+  writer.list("inventors", fields.inventors);
+  writer.list("applicants", fields.applicants);
+  writer.list("assignees", fields.assignees);
   writer.line("---");
   return writer.take();
 }
