@@ -1,16 +1,30 @@
-"""The benchmark generators write documents that detect, parse and hit their sizes."""
+"""The benchmark generators write documents that detect, parse and hit their sizes.
+
+Not part of the default test run: `python -m pytest bench/test_generate.py`.
+"""
 
 import argparse
 import sys
 import xml.parsers.expat
+from pathlib import Path
 
 import pytest
 
 import tessellox
-from conftest import REPO, split_bulk
 
+REPO = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPO / "bench"))
 import generate  # noqa: E402
+
+
+def split_bulk(text: str):
+    """The documents of a bulk file, split at each XML declaration."""
+    starts = []
+    position = text.find("<?xml")
+    while position != -1:
+        starts.append(position)
+        position = text.find("<?xml", position + 1)
+    return [text[start:end] for start, end in zip(starts, starts[1:] + [len(text)])]
 
 EXPECTED_FORMAT = {
     "grant": "UsptoGrantV45",
