@@ -68,14 +68,6 @@ TEST(InlineNode, HoldsOneKindAndCopiesAnswerTheSame) {
   EXPECT_EQ(copies[0].index(), 0u);
 }
 
-TEST(DocumentIdDefaults, EmptyNumberIsNotAbsentAndOptionalsAreAbsent) {
-  DocumentId id;
-  EXPECT_EQ(id.doc_number, "");
-  EXPECT_FALSE(id.kind_code.has_value());
-  EXPECT_FALSE(id.document_date.has_value());
-  EXPECT_FALSE(id.country_code.has_value());
-}
-
 struct DetectMessageCase {
   DetectError error;
   const char* message;
