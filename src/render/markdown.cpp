@@ -16,7 +16,9 @@ Result<std::string, TemplateError> render_markdown(SourceDocument&& document,
   auto segments = parse_template(template_text.value_or(kDefaultTemplate));
   if (!segments) return std::move(segments).error();
   RenderedSections sections = render_sections(document);
-  { const SourceDocument released = std::move(document); }
+  {
+    const SourceDocument released = std::move(document);
+  }
   return fill_template(segments.value(), sections);
 }
 

@@ -39,13 +39,14 @@ TEST(PlainText, FlattensContainersMapsTextAndWritesRawElementsAsMarkup) {
 
 TEST(PlainText, ClaimTextStartsANewLineWhenTheTextSoFarEndsInAWord) {
   Arena arena;
-  const InlineContent content(arena, {
-      text("1. A sensor comprising:"),
-      claim_text(arena, {text("a photosensitive region, and")}),
-      claim_text(arena, {text("local circuitry;"), claim_text(arena, {text("a bus;")})}),
-      text("\xC2\xA0"),  // NO-BREAK SPACE is white space
-      claim_text(arena, {text("a port.")}),
-  });
+  const InlineContent content(arena,
+                              {
+                                  text("1. A sensor comprising:"),
+                                  claim_text(arena, {text("a photosensitive region, and")}),
+                                  claim_text(arena, {text("local circuitry;"), claim_text(arena, {text("a bus;")})}),
+                                  text("\xC2\xA0"),  // NO-BREAK SPACE is white space
+                                  claim_text(arena, {text("a port.")}),
+                              });
   EXPECT_EQ(plain_text(content),
             "1. A sensor comprising:\na photosensitive region, and\nlocal circuitry;\na bus;\xC2\xA0"
             "a port.");

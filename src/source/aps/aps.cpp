@@ -334,8 +334,7 @@ ParseResult parse_aps(SourceText text, SourceFormat format) {
   if (fields.empty()) return ParseError::structure(messages::kApsNoTaggedFields);
   SourceDocument document;
   RecordBuilder record(fields, document);
-  if (record.wku() == nullptr || record.wku()->empty())
-    return ParseError::structure(messages::kApsMissingWku);
+  if (record.wku() == nullptr || record.wku()->empty()) return ParseError::structure(messages::kApsMissingWku);
   record.build(format);
   document.text = std::move(text);
   return document;

@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "errors.hpp"
-#include "parse_result.hpp"
 #include "model.hpp"
+#include "parse_result.hpp"
 #include "result.hpp"
 #include "source/xml/tree.hpp"
 

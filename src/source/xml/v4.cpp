@@ -284,9 +284,7 @@ class DescriptionBuilder {
           instruction(child);
           break;
         case NodeKind::Text:
-        case NodeKind::CData:
-          append_loose(xml::capture_node(child, arena_));
-          break;
+        case NodeKind::CData: append_loose(xml::capture_node(child, arena_)); break;
         default:  // comments and entity references
           break;
       }
@@ -420,8 +418,8 @@ ParseResult parse_v4(SourceText text, SourceFormat format, const FamilyNames& fa
   return xml::convert_root_parts(std::move(text), family.root, family.wrong_root_message, format,
                                  xml::ChildRule{family.bibliographic, bibliographic_information},
                                  xml::ChildRule{"abstract", abstract_part},
-                                 xml::ChildRule{"description", description_part},
-                                 xml::ChildRule{"claims", claims_part}, xml::ChildRule{"drawings", drawings_part});
+                                 xml::ChildRule{"description", description_part}, xml::ChildRule{"claims", claims_part},
+                                 xml::ChildRule{"drawings", drawings_part});
 }
 
 }  // namespace

@@ -104,7 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{"CharacterInsideFirstFourBytes", "\u00e9AB XYZ\n", {{P, "\u00e9AB", "XYZ"}}},
         CutCase{"ContinuationSixthByteStartsCharacter", "TTL  A\n     \u00e9B\n", {{P, "TTL", "A \u00e9B"}}},
         CutCase{"ContinuationSixthByteInsideCharacter", "TTL\n    \u00e9B\n", {{P, "TTL", "\u00e9B"}}},
-        CutCase{"ContinuationTextAfterStraddlingCharacterKept", "TTL  a\n    \u00e9 more\n",
+        CutCase{"ContinuationTextAfterStraddlingCharacterKept",
+                "TTL  a\n    \u00e9 more\n",
                 {{P, "TTL", "a \u00e9 more"}}}),
     case_name);
 
