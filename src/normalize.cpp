@@ -57,7 +57,7 @@ std::string_view entity_name(std::string_view rest) noexcept {
   const std::size_t reach = rest.size() < kLongestName + 1 ? rest.size() : kLongestName + 1;
   const void* semicolon = std::memchr(rest.data(), ';', reach);
   if (semicolon == nullptr) return {};
-  return rest.substr(0, static_cast<const char*>(semicolon) - rest.data());
+  return rest.substr(0, static_cast<std::size_t>(static_cast<const char*>(semicolon) - rest.data()));
 }
 
 template <std::size_t N>

@@ -28,19 +28,19 @@ enum : std::uint8_t {
 
 constexpr std::array<std::uint8_t, 256> make_classes() {
   std::array<std::uint8_t, 256> classes{};
-  for (int c = 'A'; c <= 'Z'; ++c) classes[c] |= kNameStart | kNameByte;
-  for (int c = 'a'; c <= 'z'; ++c) classes[c] |= kNameStart | kNameByte;
-  for (int c = '0'; c <= '9'; ++c) classes[c] |= kNameByte;
+  for (std::size_t c = 'A'; c <= 'Z'; ++c) classes[c] |= kNameStart | kNameByte;
+  for (std::size_t c = 'a'; c <= 'z'; ++c) classes[c] |= kNameStart | kNameByte;
+  for (std::size_t c = '0'; c <= '9'; ++c) classes[c] |= kNameByte;
   classes['_'] |= kNameStart | kNameByte;
   classes[':'] |= kNameStart | kNameByte;
   classes['-'] |= kNameByte;
   classes['.'] |= kNameByte;
   for (char c : {' ', '\t', '\n', '\r'}) classes[static_cast<unsigned char>(c)] |= kSpace;
-  for (int c = 0; c < 0x20; ++c) {
+  for (std::size_t c = 0; c < 0x20; ++c) {
     classes[c] |= kAttributeStop;
     if (c != '\t' && c != '\n') classes[c] |= kTextStop;
   }
-  for (int c = 0x80; c < 0x100; ++c) classes[c] |= kTextStop | kAttributeStop;
+  for (std::size_t c = 0x80; c < 0x100; ++c) classes[c] |= kTextStop | kAttributeStop;
   for (char c : {'<', '&', ']'}) classes[static_cast<unsigned char>(c)] |= kTextStop;
   for (char c : {'<', '&'}) classes[static_cast<unsigned char>(c)] |= kAttributeStop;
   return classes;
