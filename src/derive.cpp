@@ -120,8 +120,8 @@ void append_raw_xml(const RawXml& node, std::string& out) {
   append_qualified_name(node.prefix(), node.name(), out);
   for (const Attribute& attribute : node.attributes()) {
     out.push_back(' ');
-    append_qualified_name(attribute.prefix, attribute.name, out);
-    out.append("=\"").append(attribute.value).push_back('"');
+    append_qualified_name(attribute.prefix(), attribute.name(), out);
+    out.append("=\"").append(attribute.value()).push_back('"');
   }
   out.push_back('>');
   for (const RawXml& child : node.children()) append_raw_xml(child, out);

@@ -70,10 +70,40 @@ using OptLevel = std::optional<std::uint32_t>;
 // Attributes and captured nodes
 // ---------------------------------------------------------------------------
 
-struct Attribute {
-  std::string_view name;  // local name
-  std::string_view value;
-  OptString prefix;
+// An attribute as written: its name (the prefix is the part before the
+// first ':') and its value. 24 bytes: every element of the model keeps its
+// attributes.
+class Attribute {
+ public:
+  Attribute() noexcept = default;
+  Attribute(std::string_view qualified_name, std::string_view value) noexcept
+      : name_(qualified_name.data() != nullptr ? qualified_name.data() : ""),
+        value_(value.data() != nullptr ? value.data() : ""),
+        value_length_(static_cast<std::uint32_t>(value.size())),
+        name_length_(static_cast<std::uint16_t>(qualified_name.size())) {
+    const std::size_t colon = qualified_name.find(':');
+    if (colon != std::string_view::npos) prefix_length_ = static_cast<std::uint16_t>(colon);
+  }
+
+  // The local name: after the prefix and its colon.
+  std::string_view name() const noexcept {
+    if (prefix_length_ == kNoPrefix) return std::string_view(name_, name_length_);
+    return std::string_view(name_ + prefix_length_ + 1, name_length_ - prefix_length_ - 1u);
+  }
+  OptString prefix() const noexcept {
+    if (prefix_length_ == kNoPrefix) return std::nullopt;
+    return std::string_view(name_, prefix_length_);
+  }
+  std::string_view value() const noexcept { return std::string_view(value_, value_length_); }
+
+ private:
+  static constexpr std::uint16_t kNoPrefix = 0xFFFF;
+
+  const char* name_ = "";  // names are at most 50000 bytes
+  const char* value_ = "";
+  std::uint32_t value_length_ = 0;
+  std::uint16_t name_length_ = 0;
+  std::uint16_t prefix_length_ = kNoPrefix;
 };
 using Attributes = List<Attribute>;
 

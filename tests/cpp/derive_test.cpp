@@ -326,7 +326,7 @@ TEST(PriorityChain, EarliestDateIsByteWiseWithPrefixesFirst) {
 
 TEST(PlainText, FlattensContainersMapsTextAndWritesRawElementsAsMarkup) {
   Arena arena;
-  RawXml sub = raw_element(arena, "sub", {Attribute{"type", "a&amp;b", std::nullopt}, Attribute{"lang", "en", "xml"}},
+  RawXml sub = raw_element(arena, "sub", {Attribute("type", "a&amp;b"), Attribute("xml:lang", "en")},
                            {raw_text("2&amp;lt;")}, "m");
   InlineElement reference;
   reference.kind = InlineKind::CrossReference;

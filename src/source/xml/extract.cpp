@@ -62,7 +62,10 @@ Attributes copy_attributes(NodeRef node, Arena& arena) {
   attributes.reserve(arena, count);
   for (std::size_t i = 0; i < count; ++i) {
     const AttributeView view = node.attribute(i);
-    attributes.push_back(arena, Attribute{view.local_name, view.value, view.prefix});
+    const std::string_view qualified_name =
+        view.prefix ? std::string_view(view.prefix->data(), view.prefix->size() + 1 + view.local_name.size())
+                    : view.local_name;
+    attributes.push_back(arena, Attribute(qualified_name, view.value));
   }
   return attributes;
 }
