@@ -133,7 +133,7 @@ void append_raw_xml(const RawXml& node, std::string& out) {
 // `start` is where this paragraph's or claim's text begins in `out`.
 void append_inline(const InlineContent& content, std::size_t start, std::string& out) {
   for (const InlineNode& node : content) {
-    if (const auto* text = node.get_if<Text>()) {
+    if (const auto text = node.get_if<Text>()) {
       append_normalized_text(text->text, out);
     } else if (const auto* element = node.get_if<InlineElement>()) {
       // Nested claim texts usually stand on lines of their own in the

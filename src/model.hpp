@@ -207,57 +207,71 @@ struct InlineElement {
 
 // One node of inline content: a Text, an InlineElement or a RawXml. Text
 // nodes, by far the most common, are held in place; the two larger kinds
-// live in the arena and the node points to them, so that a node takes 24
-// bytes. Copies are shallow, like every record's.
+// live in the arena and the node points to them, so that a node takes 16
+// bytes. A Text is handed out by value (a view), the larger kinds by
+// pointer. Copies are shallow, like every record's.
 class InlineNode {
  public:
-  InlineNode() noexcept : text_() {}
-  InlineNode(Text text) noexcept : text_(text) {}  // NOLINT: a Text is an inline node
+  InlineNode() noexcept : text_data_("") {}
+  InlineNode(Text text) noexcept  // NOLINT: a Text is an inline node
+      : text_data_(text.text.data() != nullptr ? text.text.data() : ""),
+        text_length_(static_cast<std::uint32_t>(text.text.size())) {}
   InlineNode(Arena& arena, const InlineElement& element) : element_(new_in(arena, element)), index_(1) {}
   InlineNode(Arena& arena, const RawXml& raw) : raw_(new_in(arena, raw)), index_(2) {}
 
   // 0 for Text, 1 for InlineElement, 2 for RawXml.
   std::size_t index() const noexcept { return index_; }
 
-  // The node as `Kind`, or nullptr when it holds another kind.
+  // The node as `Kind` (a Text as std::optional<Text>, the others as a
+  // pointer), or empty when it holds another kind.
   template <class Kind>
-  const Kind* get_if() const noexcept {
+  auto get_if() const noexcept {
     if constexpr (std::is_same_v<Kind, Text>) {
-      return index_ == 0 ? &text_ : nullptr;
+      return index_ == 0 ? std::optional<Text>(Text{std::string_view(text_data_, text_length_)}) : std::nullopt;
     } else if constexpr (std::is_same_v<Kind, InlineElement>) {
-      return index_ == 1 ? element_ : nullptr;
+      return index_ == 1 ? static_cast<const InlineElement*>(element_) : nullptr;
     } else {
       static_assert(std::is_same_v<Kind, RawXml>, "an inline node is a Text, an InlineElement or a RawXml");
-      return index_ == 2 ? raw_ : nullptr;
+      return index_ == 2 ? static_cast<const RawXml*>(raw_) : nullptr;
     }
   }
   template <class Kind>
-  Kind* get_if() noexcept {
+  Kind* get_if() noexcept
+    requires(!std::is_same_v<Kind, Text>)
+  {
     return const_cast<Kind*>(static_cast<const InlineNode&>(*this).get_if<Kind>());
   }
   // The node as `Kind`; std::bad_variant_access when it holds another kind.
   template <class Kind>
-  const Kind& get() const {
-    if (const Kind* held = get_if<Kind>()) return *held;
-    throw std::bad_variant_access();
+  decltype(auto) get() const {
+    if constexpr (std::is_same_v<Kind, Text>) {
+      if (index_ != 0) throw std::bad_variant_access();
+      return Text{std::string_view(text_data_, text_length_)};
+    } else {
+      if (const Kind* held = get_if<Kind>()) return static_cast<const Kind&>(*held);
+      throw std::bad_variant_access();
+    }
   }
   template <class Kind>
-  Kind& get() {
+  Kind& get()
+    requires(!std::is_same_v<Kind, Text>)
+  {
     return const_cast<Kind&>(static_cast<const InlineNode&>(*this).get<Kind>());
   }
-  // Makes the node an empty `Kind` (in `arena` for the two larger kinds) and returns it.
+  // Makes the node an empty `Kind` (in `arena` for the two larger kinds)
+  // and returns it: a Text by value, the others by reference.
   template <class Kind>
-  Kind& emplace(Arena& arena) {
+  decltype(auto) emplace(Arena& arena) {
     if constexpr (std::is_same_v<Kind, Text>) {
       *this = InlineNode();
-      return text_;
+      return Text{};
     } else if constexpr (std::is_same_v<Kind, InlineElement>) {
       *this = InlineNode(arena, InlineElement());
-      return *element_;
+      return static_cast<InlineElement&>(*element_);
     } else {
       static_assert(std::is_same_v<Kind, RawXml>, "an inline node is a Text, an InlineElement or a RawXml");
       *this = InlineNode(arena, RawXml());
-      return *raw_;
+      return static_cast<RawXml&>(*raw_);
     }
   }
 
@@ -268,10 +282,11 @@ class InlineNode {
   }
 
   union {
-    Text text_;
+    const char* text_data_;
     InlineElement* element_;
     RawXml* raw_;
   };
+  std::uint32_t text_length_ = 0;  // a text node holds at most a few megabytes
   std::uint8_t index_ = 0;
 };
 

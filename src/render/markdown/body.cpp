@@ -89,7 +89,7 @@ class BlockWriter {
 // bold and italic add no asterisks. Depth follows the XML nesting.
 void append_inline(const InlineContent& nodes, bool marks, std::string& out) {
   for (const InlineNode& node : nodes) {
-    if (const auto* text = node.get_if<Text>()) {
+    if (const auto text = node.get_if<Text>()) {
       append_normalized_text(text->text, out);
       continue;
     }

@@ -20,7 +20,7 @@ struct Parsed {
   Result<Tree, ParseError> result;
 };
 
-const Text& text_of(const InlineNode& node) { return node.get<Text>(); }
+Text text_of(const InlineNode& node) { return node.get<Text>(); }
 const InlineElement& element_of(const InlineNode& node) { return node.get<InlineElement>(); }
 
 TEST(NodeQueries, NamesAndChildSelections) {
