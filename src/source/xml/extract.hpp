@@ -215,12 +215,35 @@ Result<NodeRef, ParseError> checked_root(const Tree& tree, std::string_view root
 // tree's), and the document type's name, identifiers and internal subset.
 void capture_prolog(std::string_view text, const Tree& tree, SourceDocument& document);
 
+// For a converter that walks siblings forward: each time it reaches the
+// next sibling, the nodes before it (earlier siblings and their subtrees,
+// whose model is built) go back to the system, a large range at a time.
+class ReleaseBehind {
+ public:
+  explicit ReleaseBehind(NodeRef first) noexcept : start_(first.is_null() ? 0 : first.index()) {}
+
+  void reached(NodeRef sibling) noexcept {
+    if (sibling.is_null() || sibling.index() - start_ < kBatchNodes) return;
+    sibling.tree().release_nodes(start_, sibling.index());
+    start_ = sibling.index();
+  }
+
+ private:
+  static constexpr NodeIndex kBatchNodes = 16384;  // half a megabyte of nodes
+  NodeIndex start_;
+};
+
 // One root part per child element of the root, in document order; the
-// other child nodes leave no trace.
+// other child nodes leave no trace. A part is converted from its own nodes
+// alone, so each is released once converted.
 template <class ConvertChild>
 void append_root_parts(NodeRef root, SourceDocument& document, ConvertChild&& convert_child) {
   document.parts.reserve(document.arena, child_element_count(root));
-  for (NodeRef child : child_elements(root)) document.parts.push_back(document.arena, convert_child(child));
+  ReleaseBehind release(root.first_child());
+  for (NodeRef child : child_elements(root)) {
+    release.reached(child);
+    document.parts.push_back(document.arena, convert_child(child));
+  }
 }
 
 // The whole front end: parse, check the root, copy the root's attributes,

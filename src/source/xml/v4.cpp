@@ -304,7 +304,9 @@ Claims claims_part(NodeRef element, Arena& arena) {
   Claims claims;
   claims.attributes = xml::copy_attributes(element, arena);
   claims.entries.reserve(arena, xml::child_element_count(element));
+  xml::ReleaseBehind release(element.first_child());
   for (NodeRef child : xml::child_elements(element)) {
+    release.reached(child);
     const std::string_view name = child.local_name();
     if (name == "claim") {
       claims.entries.emplace_back(arena, xml::build_claim_element(child, arena));
@@ -367,7 +369,9 @@ class DescriptionBuilder {
 
  private:
   void walk(NodeRef element) {
+    xml::ReleaseBehind release(element.first_child());
     for (NodeRef child : xml::significant_child_nodes(element)) {
+      if (!counting_) release.reached(child);
       switch (child.kind()) {
         case NodeKind::Element:
           element_child(child);
