@@ -111,9 +111,9 @@ using Attributes = List<Attribute>;
 // Element form: name, prefix, attributes, children. Text form: `text` alone
 // (character data as it stood, or a comment, processing instruction, entity
 // reference or document type written in its XML form). Captures are the bulk
-// of many documents' models, so a record is kept to 40 bytes: its strings are
-// views, its attributes and children arrays that live as long as it (in the
-// document's arena).
+// of many documents' models, so a record is kept to 32 bytes: its strings are
+// views, and its attributes and children share one block that lives as long
+// as it (in the document's arena), the children right after the attributes.
 class RawXml {
  public:
   enum class Kind : std::uint8_t { Element, Text };
@@ -126,20 +126,28 @@ class RawXml {
     node.length_ = static_cast<std::uint32_t>(text.size());
     return node;
   }
+
+  // Bytes of the block that holds `attribute_count` attributes followed by
+  // `child_count` children (aligned for both).
+  static constexpr std::size_t block_bytes(std::size_t attribute_count, std::size_t child_count) noexcept {
+    return attribute_count * sizeof(Attribute) + child_count * sizeof(RawXml);
+  }
+  static constexpr std::size_t kBlockAlignment = alignof(Attribute) > alignof(void*) ? alignof(Attribute) : alignof(void*);
+
   // An element named as written ("m:sub": the prefix is the text before the
-  // first ':'), with attribute and child arrays that live as long as it.
-  static RawXml make_element(std::string_view qualified_name, std::span<const Attribute> attributes,
-                             std::span<const RawXml> children) noexcept {
+  // first ':'), whose block (see block_bytes) holds its attributes and then
+  // its children, already in place.
+  static RawXml make_element(std::string_view qualified_name, const void* block, std::size_t attribute_count,
+                             std::size_t child_count) noexcept {
     RawXml node;
     node.kind_ = Kind::Element;
     node.data_ = qualified_name.data() != nullptr ? qualified_name.data() : "";
     node.length_ = static_cast<std::uint32_t>(qualified_name.size());
     const std::size_t colon = qualified_name.find(':');
     node.prefix_length_ = colon == std::string_view::npos ? kNoPrefix : static_cast<std::uint16_t>(colon);
-    node.attributes_ = attributes.data();
-    node.attribute_count_ = static_cast<std::uint16_t>(attributes.size());
-    node.children_ = children.data();
-    node.child_count_ = static_cast<std::uint32_t>(children.size());
+    node.block_ = block;
+    node.attribute_count_ = static_cast<std::uint16_t>(attribute_count);
+    node.child_count_ = static_cast<std::uint32_t>(child_count);
     return node;
   }
 
@@ -158,18 +166,24 @@ class RawXml {
     if (!is_element() || prefix_length_ == kNoPrefix) return std::nullopt;
     return std::string_view(data_, prefix_length_);
   }
-  std::span<const Attribute> attributes() const noexcept { return {attributes_, attribute_count_}; }
-  std::span<const RawXml> children() const noexcept { return {children_, child_count_}; }
+  std::span<const Attribute> attributes() const noexcept {
+    return {static_cast<const Attribute*>(block_), attribute_count_};
+  }
+  std::span<const RawXml> children() const noexcept {
+    if (child_count_ == 0) return {};
+    const auto* first = reinterpret_cast<const RawXml*>(static_cast<const char*>(block_) +
+                                                        std::size_t{attribute_count_} * sizeof(Attribute));
+    return {first, child_count_};
+  }
 
  private:
   static constexpr std::uint16_t kNoPrefix = 0xFFFF;
 
   const char* data_ = "";  // the text, or the element's name as written
-  const Attribute* attributes_ = nullptr;
-  const RawXml* children_ = nullptr;
+  const void* block_ = nullptr;
   std::uint32_t length_ = 0;
   std::uint32_t child_count_ = 0;
-  std::uint16_t attribute_count_ = 0;  // an element holds at most 256
+  std::uint16_t attribute_count_ = 0;        // an element holds at most 256
   std::uint16_t prefix_length_ = kNoPrefix;  // names are at most 50000 bytes
   Kind kind_ = Kind::Text;
 };
