@@ -12,6 +12,10 @@ a region), `writers` (JSON Lines, Parquet, Markdown files), `pool` (ordered
 process pool), `dask` (Dask bags and dataframes), `cli` (the command).
 """
 
+# A build tree holds the native helper in a tessellox_tools folder of its
+# own; an installed package holds it here.
+__path__ = __import__("pkgutil").extend_path(__path__, __name__)
+
 from .records import RECORD_FIELDS, SCHEMA_VERSION, document_record, iter_records
 from .split import Origin, RawDocument, Region, Source, iter_documents, iter_regions, iter_source_documents, iter_sources
 
