@@ -16,7 +16,7 @@ process pool), `dask` (Dask bags and dataframes), `cli` (the command).
 # own; an installed package holds it here.
 __path__ = __import__("pkgutil").extend_path(__path__, __name__)
 
-from .records import RECORD_FIELDS, SCHEMA_VERSION, document_record, iter_records
+from .records import RECORD_FIELDS, SCHEMA_VERSION, document_record, iter_records, text_record
 from .split import Origin, RawDocument, Region, Source, iter_documents, iter_regions, iter_source_documents, iter_sources
 
 __all__ = [
@@ -30,6 +30,7 @@ __all__ = [
     "iter_source_documents",
     "iter_records",
     "document_record",
+    "text_record",
     "RECORD_FIELDS",
     "SCHEMA_VERSION",
 ]

@@ -15,7 +15,7 @@ from typing import Any, Dict, List, NamedTuple, Optional, Tuple
 
 import tessellox
 
-from .records import document_fields, failure_message
+from .records import failure_message, text_record
 from .split import UNREADABLE_ERRORS, Origin, RawDocument, Region, piece_document
 
 DETECT = "detect"
@@ -43,10 +43,16 @@ def json_line(record: Any) -> bytes:
     return (_dumps(record) + "\n").encode("utf-8")
 
 
-def fields_json(document: tessellox.Document) -> bytes:
-    """The record's fields after its origin, as the tail of a JSON object:
-    '"source_format":...}' and a line feed."""
-    return (_dumps(document_fields(document))[1:] + "\n").encode("utf-8")
+# How a record without an origin starts as JSON: what `fields_json` cuts off.
+_NO_ORIGIN_JSON = '{"file":null,"member":null,"ordinal":null,"offset":null,'
+
+
+def fields_json(record: Dict[str, Any]) -> bytes:
+    """A record's fields after its origin (which must be empty), as the tail
+    of a JSON object: '"source_format":...}' and a line feed."""
+    line = _dumps(record)
+    assert line.startswith(_NO_ORIGIN_JSON)
+    return (line[len(_NO_ORIGIN_JSON) :] + "\n").encode("utf-8")
 
 
 class JsonLineJoiner:
@@ -66,9 +72,9 @@ class JsonLineJoiner:
         return b"%s,\"ordinal\":%d,\"offset\":%d,%s" % (self._prefix, origin.ordinal, origin.offset, fields)
 
 
-def full_record(origin: Origin, fields: Dict[str, Any]) -> Dict[str, Any]:
-    record: Dict[str, Any] = {"file": origin.file, "member": origin.member, "ordinal": origin.ordinal, "offset": origin.offset}
-    record.update(fields)
+def full_record(origin: Origin, record: Dict[str, Any]) -> Dict[str, Any]:
+    """A worker's record (its origin fields None) with its origin, in place."""
+    record["file"], record["member"], record["ordinal"], record["offset"] = origin
     return record
 
 
@@ -93,11 +99,11 @@ def _process(task: Task, raw: RawDocument) -> Any:
     kind = task.kind
     if kind == DETECT:
         return tessellox.detect_format(raw.text())
-    document = tessellox.parse(raw.text())
     if kind == JSONL:
-        return fields_json(document)
+        return fields_json(text_record(raw.text()))
     if kind == RECORDS:
-        return document_fields(document)
+        return text_record(raw.text())
+    document = tessellox.parse(raw.text())
     if kind == MARKDOWN:
         return markdown_name(document), document.to_markdown(task.template).encode("utf-8")
     raise ValueError(f"unknown task {kind!r}")
