@@ -63,7 +63,7 @@ from typing import Any, Dict, Iterable, Iterator, List, Optional, Tuple
 
 import tessellox
 
-from ._records import text_record
+from ._records import text_record as text_record  # the public entry point of this module
 from .split import DEFAULT_CHUNK_SIZE, DEFAULT_MAX_DOCUMENT_SIZE, Origin, RawDocument, iter_documents
 
 SCHEMA_VERSION = 2

@@ -15,7 +15,6 @@ from tessellox_tools.records import (
     ERROR_FIELDS,
     DOCUMENT_FIELDS,
     RECORD_FIELDS,
-    document_record,
     iter_records,
     text_record,
 )

@@ -1,0 +1,3 @@
+from typing import Any, Dict, Optional, Sequence
+
+def text_record(text: str, origin: Optional[Sequence[Any]] = None) -> Dict[str, Any]: ...
