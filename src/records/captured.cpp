@@ -1,8 +1,9 @@
 #include "records/captured.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <initializer_list>
 #include <string>
-#include <unordered_set>
 
 #include "render/markdown/normalize.hpp"
 #include "text.hpp"
@@ -29,24 +30,41 @@ void for_each_captured(const BibliographicInformation* block, Visit&& visit) {
   }
 }
 
-// Calls `visit` for every element named one of `names` at or below `node`,
-// outermost first; a match is not searched further.
-template <typename Visit>
-void find_elements(const RawXml& node, std::initializer_list<std::string_view> names, Visit&& visit) {
-  if (!node.is_element()) return;
-  for (std::string_view name : names) {
-    if (node.name() == name) {
-      visit(node);
-      return;
-    }
+enum class Target : std::uint8_t { None, Cpc, Priority, Citation };
+
+// What an element of the bibliographic part is to the record; a switch on
+// the length first, since nearly every name is none of them.
+Target target_of(std::string_view name) noexcept {
+  switch (name.size()) {
+    case 4:
+      if (name == "B300") return Target::Priority;
+      if (name == "B561" || name == "B562") return Target::Citation;
+      return Target::None;
+    case 8:
+      return name == "citation" ? Target::Citation : Target::None;
+    case 11:
+      return name == "us-citation" ? Target::Citation : Target::None;
+    case 14:
+      return name == "priority-claim" ? Target::Priority : Target::None;
+    case 19:
+      return name == "classifications-cpc" ? Target::Cpc : Target::None;
+    case 21:
+      return name == "foreign-priority-data" ? Target::Priority : Target::None;
+    default:
+      return Target::None;
   }
-  for (const RawXml& child : node.children()) find_elements(child, names, visit);
 }
 
+// Calls `visit` for every element at or below `node` that is a target,
+// outermost first; a target is not searched further.
 template <typename Visit>
-void find_in_block(const BibliographicInformation* block, std::initializer_list<std::string_view> names,
-                   Visit&& visit) {
-  for_each_captured(block, [&](const RawXml& node) { find_elements(node, names, visit); });
+void find_targets(const RawXml& node, Visit&& visit) {
+  if (!node.is_element()) return;
+  if (const Target target = target_of(node.name()); target != Target::None) {
+    visit(target, node);
+    return;
+  }
+  for (const RawXml& child_node : node.children()) find_targets(child_node, visit);
 }
 
 const RawXml* child(const RawXml* node, std::string_view name) noexcept {
@@ -156,57 +174,60 @@ Citation st32_citation(const RawXml& citation, Arena& arena) {
   return record;
 }
 
+ForeignPriority foreign_priority(const RawXml& claim, Arena& arena) {
+  ForeignPriority record;
+  if (claim.name() == "priority-claim") {
+    record.country = path_text(&claim, {"country"}, arena);
+    record.number = path_text(&claim, {"doc-number"}, arena);
+    record.date = path_text(&claim, {"date"}, arena);
+  } else if (claim.name() == "foreign-priority-data") {
+    record.country = path_text(&claim, {"country-code"}, arena);
+    record.number = path_text(&claim, {"priority-application-number", "doc-number"}, arena);
+    record.date = path_text(&claim, {"filing-date"}, arena);
+  } else {
+    record.number = path_text(&claim, {"B310", "DNUM", "PDAT"}, arena);
+    record.date = path_text(&claim, {"B320", "DATE", "PDAT"}, arena);
+    record.country = path_text(&claim, {"B330", "CTRY", "PDAT"}, arena);
+  }
+  return record;
+}
+
 }  // namespace
 
-std::vector<std::string_view> captured_cpc_codes(const BibliographicInformation* block, Arena& arena) {
-  std::vector<std::string_view> codes;
-  find_in_block(block, {"classifications-cpc"}, [&](const RawXml& classifications) {
+CapturedFields read_captured_fields(const BibliographicInformation* block, Arena& arena) {
+  CapturedFields fields;
+  const auto add_cpc_codes = [&](const RawXml& classifications) {
     for (std::string_view group : {"main-cpc", "further-cpc"}) {
       for (const RawXml& part : classifications.children()) {
         if (!part.is_element() || part.name() != group) continue;
-        find_elements(part, {"classification-cpc"}, [&](const RawXml& classification) {
-          if (OptString code = cpc_code(classification, arena)) codes.push_back(*code);
-        });
+        for (const RawXml& classification : part.children()) {
+          if (!classification.is_element() || classification.name() != "classification-cpc") continue;
+          const OptString code = cpc_code(classification, arena);
+          if (code && std::find(fields.cpc_codes.begin(), fields.cpc_codes.end(), *code) == fields.cpc_codes.end())
+            fields.cpc_codes.push_back(*code);
+        }
       }
     }
+  };
+  for_each_captured(block, [&](const RawXml& captured) {
+    find_targets(captured, [&](Target target, const RawXml& node) {
+      switch (target) {
+        case Target::Cpc:
+          add_cpc_codes(node);
+          break;
+        case Target::Priority:
+          fields.foreign_priority.push_back(foreign_priority(node, arena));
+          break;
+        case Target::Citation:
+          fields.citations.push_back(node.name().starts_with('B') ? st32_citation(node, arena)
+                                                                  : v4_citation(node, arena));
+          break;
+        case Target::None:
+          break;
+      }
+    });
   });
-  std::unordered_set<std::string_view> seen;
-  std::vector<std::string_view> distinct;
-  for (std::string_view code : codes)
-    if (seen.insert(code).second) distinct.push_back(code);
-  return distinct;
-}
-
-std::vector<ForeignPriority> captured_foreign_priority(const BibliographicInformation* block, Arena& arena) {
-  std::vector<ForeignPriority> claims;
-  find_in_block(block, {"priority-claim", "foreign-priority-data", "B300"}, [&](const RawXml& claim) {
-    ForeignPriority record;
-    if (claim.name() == "priority-claim") {
-      record.country = path_text(&claim, {"country"}, arena);
-      record.number = path_text(&claim, {"doc-number"}, arena);
-      record.date = path_text(&claim, {"date"}, arena);
-    } else if (claim.name() == "foreign-priority-data") {
-      record.country = path_text(&claim, {"country-code"}, arena);
-      record.number = path_text(&claim, {"priority-application-number", "doc-number"}, arena);
-      record.date = path_text(&claim, {"filing-date"}, arena);
-    } else {
-      record.number = path_text(&claim, {"B310", "DNUM", "PDAT"}, arena);
-      record.date = path_text(&claim, {"B320", "DATE", "PDAT"}, arena);
-      record.country = path_text(&claim, {"B330", "CTRY", "PDAT"}, arena);
-    }
-    claims.push_back(record);
-  });
-  return claims;
-}
-
-std::vector<Citation> captured_citations(const BibliographicInformation* block, Arena& arena) {
-  std::vector<Citation> citations;
-  find_in_block(block, {"us-citation", "citation", "B561", "B562"}, [&](const RawXml& citation) {
-    const std::string_view name = citation.name();
-    citations.push_back(name == "B561" || name == "B562" ? st32_citation(citation, arena)
-                                                         : v4_citation(citation, arena));
-  });
-  return citations;
+  return fields;
 }
 
 }  // namespace tessellox

@@ -10,16 +10,19 @@
 
 namespace tessellox {
 
-// Main then further codes of `classifications-cpc`, written like the IPC
-// codes ("A61B5/14532"), each once.
-std::vector<std::string_view> captured_cpc_codes(const BibliographicInformation* block, Arena& arena);
+struct CapturedFields {
+  // Main then further codes of `classifications-cpc`, written like the IPC
+  // codes ("A61B5/14532"), each once.
+  std::vector<std::string_view> cpc_codes;
+  // `priority-claim` (version 4), `foreign-priority-data` (pre-grant
+  // publications) and `B300` (ST.32), in document order.
+  std::vector<ForeignPriority> foreign_priority;
+  // `us-citation` and `citation` (version 4), `B561` and `B562` (ST.32), in
+  // document order.
+  std::vector<Citation> citations;
+};
 
-// `priority-claim` (version 4), `foreign-priority-data` (pre-grant
-// publications) and `B300` (ST.32), in document order.
-std::vector<ForeignPriority> captured_foreign_priority(const BibliographicInformation* block, Arena& arena);
-
-// `us-citation` and `citation` (version 4), `B561` and `B562` (ST.32), in
-// document order.
-std::vector<Citation> captured_citations(const BibliographicInformation* block, Arena& arena);
+// The three in one walk over the block's captured nodes.
+CapturedFields read_captured_fields(const BibliographicInformation* block, Arena& arena);
 
 }  // namespace tessellox

@@ -79,9 +79,10 @@ DocumentRecord derive_record(SourceDocument& document, std::span<const ApsField>
     record.foreign_priority = aps_foreign_priority(aps_fields, arena);
     record.citations = aps_citations(aps_fields, arena);
   } else {
-    record.cpc_classifications = captured_cpc_codes(block, arena);
-    record.foreign_priority = captured_foreign_priority(block, arena);
-    record.citations = captured_citations(block, arena);
+    CapturedFields captured = read_captured_fields(block, arena);
+    record.cpc_classifications = std::move(captured.cpc_codes);
+    record.foreign_priority = std::move(captured.foreign_priority);
+    record.citations = std::move(captured.citations);
   }
   record.earliest_priority_date = smallest_date(record.derived, record.foreign_priority);
   return record;

@@ -186,3 +186,14 @@ def test_pinned_fields_read_from_the_file(label, expected) -> None:
     result = parsed(label, text)
     for path, value in expected.items():
         assert eval(path, {}, result) == value, path  # noqa: S307 - the paths are this table's own
+
+
+def test_both_json_encoders_write_the_same_bytes() -> None:
+    # JSON Lines output must not depend on whether orjson is installed.
+    import json
+
+    orjson = pytest.importorskip("orjson")
+    for label, text in DOCUMENTS:
+        result = record(label, text)
+        if result is not None:
+            assert orjson.dumps(result) == json.dumps(result, ensure_ascii=False, separators=(",", ":")).encode(), label
