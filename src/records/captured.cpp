@@ -87,6 +87,17 @@ void append_text(const RawXml& node, std::string& out) {
   for (const RawXml& child_node : node.children()) append_text(child_node, out);
 }
 
+// ASCII text with no entity reference, no white space but single spaces:
+// what it reads as is what it is.
+bool is_plain(std::string_view text) noexcept {
+  char previous = 0;
+  for (const char c : text) {
+    if (c == '&' || (c < ' ' && c >= 0) || (c & 0x80) != 0 || (c == ' ' && previous == ' ')) return false;
+    previous = c;
+  }
+  return true;
+}
+
 // The element's text with its white space collapsed; absent for a missing
 // element or one with no visible text. A single plain text is used where it
 // stands; anything else is joined in the arena.
@@ -95,7 +106,7 @@ OptString text_of(const RawXml* node, Arena& arena) {
   const auto children = node->children();
   if (children.size() == 1 && children[0].is_text()) {
     const std::string_view text = trim(children[0].text());
-    if (text.find_first_of("&<\t\n\r") == std::string_view::npos && text.find("  ") == std::string_view::npos) {
+    if (is_plain(text)) {
       if (text.empty()) return std::nullopt;
       return text;
     }

@@ -29,6 +29,38 @@ constexpr std::array<const char*, kKeyCount> kKeyNames = {
 // Interned once and kept for the life of the process, like the module.
 std::array<PyObject*, kKeyCount> keys{};
 
+// A dict of each shape with every key set to None, in order: a copy of one
+// takes the keys' table as it stands, so that setting the values neither
+// inserts nor grows (building each dict key by key cost a third of a
+// citation's conversion).
+enum Shape : std::size_t { kRecordShape, kClaimShape, kPriorityShape, kCitationShape, kShapeCount };
+std::array<PyObject*, kShapeCount> shapes{};
+
+constexpr std::array<Key, 25> kRecordKeys = {
+    k_file, k_member, k_ordinal, k_offset, k_source_format, k_publication_number, k_patent_number,
+    k_application_number, k_title, k_filing_date, k_publication_date, k_priority_date, k_inventors, k_applicants,
+    k_assignees, k_ipc_classifications, k_us_classifications, k_abstract_text, k_claims, k_kind_code,
+    k_document_type, k_cpc_classifications, k_foreign_priority, k_earliest_priority_date, k_citations};
+constexpr std::array<Key, 3> kClaimKeys = {k_number, k_text, k_depends_on};
+constexpr std::array<Key, 3> kPriorityKeys = {k_country, k_number, k_date};
+constexpr std::array<Key, 8> kCitationKeys = {k_kind, k_country, k_number, k_kind_code,
+                                              k_date, k_name,    k_category, k_text};
+
+template <std::size_t Count>
+PyObject* new_shape(const std::array<Key, Count>& shape_keys) {
+  PyObject* dict = PyDict_New();
+  if (dict == nullptr) return nullptr;
+  for (const Key key : shape_keys) {
+    if (PyDict_SetItem(dict, keys[key], Py_None) < 0) {
+      Py_DECREF(dict);
+      return nullptr;
+    }
+  }
+  return dict;
+}
+
+PyObject* new_dict(Shape shape) { return PyDict_Copy(shapes[shape]); }
+
 // Sets `dict[key] = value`, stealing `value`; false when it is nullptr or
 // the dict refuses it.
 bool put(PyObject* dict, Key key, PyObject* value) {
@@ -60,7 +92,7 @@ PyObject* new_list(const Items& items, Convert&& convert) {
 PyObject* new_int(std::uint32_t value) { return PyLong_FromUnsignedLong(value); }
 
 PyObject* new_claim_dict(const ClaimRecord& claim) {
-  PyObject* dict = PyDict_New();
+  PyObject* dict = new_dict(kClaimShape);
   if (dict == nullptr) return nullptr;
   if (put(dict, k_number, new_int(claim.number)) && put(dict, k_text, new_str(claim.text)) &&
       put(dict, k_depends_on, new_list(claim.depends_on, new_int)))
@@ -70,7 +102,7 @@ PyObject* new_claim_dict(const ClaimRecord& claim) {
 }
 
 PyObject* new_priority_dict(const ForeignPriority& claim) {
-  PyObject* dict = PyDict_New();
+  PyObject* dict = new_dict(kPriorityShape);
   if (dict == nullptr) return nullptr;
   if (put(dict, k_country, new_optional_str(claim.country)) && put(dict, k_number, new_optional_str(claim.number)) &&
       put(dict, k_date, new_optional_str(claim.date)))
@@ -80,7 +112,7 @@ PyObject* new_priority_dict(const ForeignPriority& claim) {
 }
 
 PyObject* new_citation_dict(const Citation& citation) {
-  PyObject* dict = PyDict_New();
+  PyObject* dict = new_dict(kCitationShape);
   if (dict == nullptr) return nullptr;
   if (put(dict, k_kind, new_str(citation.kind == CitationKind::Patent ? "patent" : "other")) &&
       put(dict, k_country, new_optional_str(citation.country)) &&
@@ -134,11 +166,17 @@ bool create_record_keys() {
     keys[i] = PyUnicode_InternFromString(kKeyNames[i]);
     if (keys[i] == nullptr) return false;
   }
+  if (shapes[kRecordShape] == nullptr) shapes[kRecordShape] = new_shape(kRecordKeys);
+  if (shapes[kClaimShape] == nullptr) shapes[kClaimShape] = new_shape(kClaimKeys);
+  if (shapes[kPriorityShape] == nullptr) shapes[kPriorityShape] = new_shape(kPriorityKeys);
+  if (shapes[kCitationShape] == nullptr) shapes[kCitationShape] = new_shape(kCitationKeys);
+  for (PyObject* shape : shapes)
+    if (shape == nullptr) return false;
   return true;
 }
 
 PyObject* new_record_dict(const DocumentRecord& record, PyObject* origin) {
-  PyObject* dict = PyDict_New();
+  PyObject* dict = new_dict(kRecordShape);
   if (dict == nullptr) return nullptr;
   if (put_fields(dict, record, origin)) return dict;
   Py_DECREF(dict);

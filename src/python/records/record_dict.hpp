@@ -7,7 +7,7 @@
 
 namespace tessellox::python {
 
-// Creates the key strings once; false with an exception set.
+// Creates the key strings and dict shapes once; false with an exception set.
 bool create_record_keys();
 
 // A new dict: `origin` (None, or four values: file, member, ordinal, offset)
