@@ -197,3 +197,27 @@ def test_both_json_encoders_write_the_same_bytes() -> None:
         result = record(label, text)
         if result is not None:
             assert orjson.dumps(result) == json.dumps(result, ensure_ascii=False, separators=(",", ":")).encode(), label
+
+
+BAD_INPUTS = [
+    "",
+    "not a patent",
+    "<?xml version='1.0'?><unknown-root/>",
+    '<?xml version="1.0"?>\n<us-patent-grant lang="EN" dtd-version="v4.5 2014-04-03">\n<us-bib',
+    "PATN\nTTL  No number\n",
+]
+
+
+@pytest.mark.parametrize("text", BAD_INPUTS)
+def test_bad_input_fails_with_the_message_of_parse(text) -> None:
+    with pytest.raises(ValueError) as expected:
+        tessellox.parse(text)
+    with pytest.raises(ValueError) as failed:
+        text_record(text, ("f", None, 1, 0))
+    assert str(failed.value) == str(expected.value)
+
+
+@pytest.mark.parametrize("arguments", [(b"<x/>",), ("PATN\n", "file"), ("PATN\n", ("f", None, 1))])
+def test_wrong_arguments_raise_type_error(arguments) -> None:
+    with pytest.raises(TypeError):
+        text_record(*arguments)
