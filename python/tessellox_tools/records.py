@@ -166,10 +166,21 @@ def failure_message(error: Exception) -> str:
     return f"{type(error).__name__}: {error}"
 
 
+def raw_record(raw: RawDocument, origin: Optional[Origin] = None) -> Record:
+    """The record of a document's bytes, read without decoding them into a
+    str first; failures are those of `raw.text()` and `text_record`."""
+    if raw.failure is not None:
+        raise ValueError(raw.failure)
+    try:
+        return text_record(raw.data, origin)
+    except UnicodeDecodeError as error:
+        raise ValueError(f"invalid UTF-8 at byte {error.start}: {error.reason}") from None
+
+
 def record_of(raw: RawDocument) -> Tuple[Optional[Record], Optional[str]]:
     """(record, None) on success, (None, message) on failure."""
     try:
-        return text_record(raw.text(), raw.origin), None
+        return raw_record(raw, raw.origin), None
     except Exception as error:  # one document's failure never stops a run
         return None, failure_message(error)
 

@@ -15,7 +15,7 @@ from typing import Any, Dict, List, NamedTuple, Optional, Tuple
 
 import tessellox
 
-from .records import failure_message, text_record
+from .records import failure_message, raw_record
 from .split import UNREADABLE_ERRORS, Origin, RawDocument, Region, piece_document
 
 DETECT = "detect"
@@ -112,9 +112,9 @@ def _process(task: Task, raw: RawDocument) -> Any:
     if kind == DETECT:
         return tessellox.detect_format(raw.text())
     if kind == JSONL:
-        return fields_json(text_record(raw.text()))
+        return fields_json(raw_record(raw))
     if kind == RECORDS:
-        return text_record(raw.text())
+        return raw_record(raw)
     document = tessellox.parse(raw.text())
     if kind == MARKDOWN:
         return markdown_name(document), document.to_markdown(task.template).encode("utf-8")

@@ -16,14 +16,46 @@ bool check_origin(PyObject* origin) {
   return false;
 }
 
+bool is_ascii(const char* data, std::size_t size) noexcept {
+  unsigned char seen = 0;
+  for (std::size_t i = 0; i < size; ++i) seen |= static_cast<unsigned char>(data[i]);
+  return seen < 0x80;
+}
+
+// A document's UTF-8 bytes, read where they are: a caller holding the bytes
+// of a document need not decode them into a str first. Invalid UTF-8 raises
+// the UnicodeDecodeError that bytes.decode() would.
+bool bytes_source_text(PyObject* bytes, SourceText& text) {
+  char* data = nullptr;
+  Py_ssize_t size = 0;
+  if (PyBytes_AsStringAndSize(bytes, &data, &size) < 0) return false;
+  if (!is_ascii(data, static_cast<std::size_t>(size))) {
+    PyObject* decoded = PyUnicode_DecodeUTF8(data, size, "strict");
+    if (decoded == nullptr) return false;
+    Py_DECREF(decoded);
+  }
+  Py_INCREF(bytes);
+  text = SourceText::borrowed(std::string_view(data, static_cast<std::size_t>(size)), bytes, [](void* owner) noexcept {
+    // Released when the call's document is, with the GIL held.
+    Py_XDECREF(static_cast<PyObject*>(owner));
+  });
+  return true;
+}
+
 PyObject* text_record(PyObject*, PyObject* args, PyObject* kwargs) {
   try {
     std::vector<PyObject*> values;
     if (!match_arguments("text_record", args, kwargs, {"text", "origin"}, 1, values)) return nullptr;
     if (!check_origin(values[1])) return nullptr;
-    Utf8Argument text;
-    if (!text.convert("text", values[0])) return nullptr;
-    auto recorded = parse_record(text.take_source_text());
+    SourceText source;
+    if (PyBytes_Check(values[0])) {
+      if (!bytes_source_text(values[0], source)) return nullptr;
+    } else {
+      Utf8Argument text;
+      if (!text.convert("text", values[0])) return nullptr;
+      source = text.take_source_text();
+    }
+    auto recorded = parse_record(std::move(source));
     if (!recorded) return raise_value_error(recorded.error().message);
     return new_record_dict(recorded.value().record, values[1]);
   } catch (...) {
@@ -35,7 +67,9 @@ PyMethodDef module_functions[] = {
     {"text_record", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(text_record)),
      METH_VARARGS | METH_KEYWORDS,
      "text_record(text, origin=None)\n--\n\n"
-     "Parse one document's text and return its record as a dict (ValueError as parse())."},
+     "Parse one document's text (a str, or its UTF-8 bytes) and return its record as a dict.\n\n"
+     "ValueError with the message parse() gives for a document it cannot parse; for bytes that\n"
+     "are not UTF-8, the UnicodeDecodeError of bytes.decode()."},
     {nullptr, nullptr, 0, nullptr},
 };
 

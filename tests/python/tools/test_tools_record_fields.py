@@ -215,9 +215,31 @@ def test_bad_input_fails_with_the_message_of_parse(text) -> None:
     with pytest.raises(ValueError) as failed:
         text_record(text, ("f", None, 1, 0))
     assert str(failed.value) == str(expected.value)
+    with pytest.raises(ValueError) as failed:
+        text_record(text.encode(), ("f", None, 1, 0))
+    assert str(failed.value) == str(expected.value)
 
 
-@pytest.mark.parametrize("arguments", [(b"<x/>",), ("PATN\n", "file"), ("PATN\n", ("f", None, 1))])
+@pytest.mark.parametrize("label, text", DOCUMENTS[::5], ids=[label for label, _ in DOCUMENTS[::5]])
+def test_bytes_give_the_record_of_the_text(label, text) -> None:
+    result = record(label, text)
+    if result is None:
+        with pytest.raises(ValueError):
+            text_record(text.encode())
+    else:
+        assert text_record(text.encode()) == result
+
+
+def test_bytes_that_are_not_utf8_fail_as_decoding_does() -> None:
+    data = "<?xml version='1.0'?><a>é</a>".encode()[:-5] + b"\xff</a>"
+    with pytest.raises(UnicodeDecodeError) as expected:
+        data.decode()
+    with pytest.raises(UnicodeDecodeError) as failed:
+        text_record(data)
+    assert str(failed.value) == str(expected.value)
+
+
+@pytest.mark.parametrize("arguments", [(bytearray(b"<x/>"),), ("PATN\n", "file"), ("PATN\n", ("f", None, 1))])
 def test_wrong_arguments_raise_type_error(arguments) -> None:
     with pytest.raises(TypeError):
         text_record(*arguments)
