@@ -123,7 +123,8 @@ def loops(paths: Sequence[str]) -> Tuple[List[Tuple[str, Callable[[], None]]], i
 def breakdown(paths: Sequence[str], runs: int) -> List[Tuple[str, float]]:
     """Best seconds of each stage of the command's work on `paths`, in this
     process: splitting the input into documents, decoding them, building the
-    records (text_record), encoding them as JSON (the standard library's
+    records (text_record, of the decoded str and of the bytes as the command
+    passes them), encoding them as JSON (the standard library's
     encoder and, when installed, orjson) and writing the lines."""
     import json
 
@@ -143,6 +144,7 @@ def breakdown(paths: Sequence[str], runs: int) -> List[Tuple[str, float]]:
         ("split", lambda: list(iter_documents(paths))),
         ("decode", lambda: [raw.text() for raw in raws]),
         ("text_record", lambda: [text_record(text) for text in texts]),
+        ("text_record bytes", lambda: [text_record(raw.data) for raw in raws]),
         ("json (stdlib)", lambda: [json.dumps(r, ensure_ascii=False, separators=(",", ":")).encode() for r in records]),
     ]
     try:
@@ -286,7 +288,7 @@ def main() -> int:
             print(f"   tool vs {name:<9} {seconds / tool_seconds:8.2f}")
         print("   where the command's time goes, stage by stage in one process:")
         for name, seconds in breakdown(paths, arguments.runs):
-            print(f"     {name:<15} {seconds:6.3f} s  ({size / seconds / 1e6:8.1f} MB/s)")
+            print(f"     {name:<17} {seconds:6.3f} s  ({size / seconds / 1e6:8.1f} MB/s)")
 
         corpus = scratch / "corpus.xml"
         corpus_size = generate(corpus, arguments.corpus_mb * 1_000_000)
