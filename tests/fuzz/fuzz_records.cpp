@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::require(claims.size() == record.claims.size());
   for (std::size_t i = 0; i < claims.size(); ++i) {
     fuzz::require(claims[i].text == record.claims[i].text && claims[i].number == record.claims[i].number);
-    for (const std::uint32_t number : record.claims[i].depends_on) fuzz::require(number >= 1 && number < claims[i].number);
+    for (const std::uint32_t number : record.claims[i].depends_on)
+      fuzz::require(number >= 1 && number < claims[i].number);
   }
   for (const std::string_view code : record.cpc_classifications) fuzz::require_utf8(input_is_utf8, code);
   for (const Citation& citation : record.citations) {
