@@ -103,9 +103,14 @@ bool is_plain(std::string_view text) noexcept {
 // stands; anything else is joined in the arena.
 OptString text_of(const RawXml* node, Arena& arena) {
   if (node == nullptr) return std::nullopt;
+  // An element that holds one element alone (NAM > SNM > STEXT > PDAT) has
+  // that element's text.
+  while (node->children().size() == 1 && node->children()[0].is_element()) node = &node->children()[0];
   const auto children = node->children();
   if (children.size() == 1 && children[0].is_text()) {
-    const std::string_view text = trim(children[0].text());
+    std::string_view text = children[0].text();
+    const auto visible_ascii = [](char c) { return c > ' ' && c < 0x7F; };
+    if (text.empty() || !visible_ascii(text.front()) || !visible_ascii(text.back())) text = trim(text);
     if (is_plain(text)) {
       if (text.empty()) return std::nullopt;
       return text;
