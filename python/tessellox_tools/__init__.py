@@ -8,7 +8,8 @@
 
 Modules: `split` (documents, their origins, and regions of whole
 documents), `records` (the record schema), `work` (what a worker does with
-a region), `writers` (JSON Lines, Parquet, Markdown files), `pool` (ordered
+a region), `writers` (JSON Lines, Parquet, Markdown files), `sqlite` (an
+SQLite database added to run by run), `pool` (ordered
 process pool), `dask` (Dask bags and dataframes), `cli` (the command).
 """
 
