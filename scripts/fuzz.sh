@@ -37,7 +37,7 @@ limit=()
 [ -n "$seconds" ] && limit+=(-max_total_time="$seconds")
 
 all_targets=(fuzz_detect fuzz_parse_v4 fuzz_parse_pap fuzz_parse_st32 fuzz_parse_sequence fuzz_parse_aps
-             fuzz_parse_source fuzz_markdown fuzz_template fuzz_scanner_differential)
+             fuzz_parse_source fuzz_records fuzz_markdown fuzz_template fuzz_scanner_differential)
 if [ $# -gt 0 ]; then targets=("$@"); else targets=("${all_targets[@]}"); fi
 for target in "${targets[@]}"; do
   if [[ " ${all_targets[*]} " != *" $target "* ]]; then
