@@ -4,8 +4,9 @@
 
 Measures, in one run:
 1. `tessellox records --jobs 1` on the real bulk samples against `parse()`
-   in a loop over the same documents already split and decoded (the cost of
-   splitting, record building and writing);
+   and every getter in a loop over the same documents already split and
+   decoded (the cost of splitting, record building and writing), and the
+   command's stages timed one by one;
 2. `--jobs 2` against `--jobs 1` on a generated corpus of the bulk samples
    repeated to --corpus-mb (pool start-up amortised);
 3. peak memory (sum of the resident sizes of the process tree, sampled) of
@@ -57,8 +58,8 @@ def own_cpu() -> float:
     return usage.ru_utime + usage.ru_stime
 
 
-def run_tool(arguments: Sequence[str], env: dict) -> None:
-    subprocess.run(tool_command(arguments), check=True, env=env, stderr=subprocess.DEVNULL)
+def run_tool(arguments: Sequence[str], env: dict, check: bool = True) -> None:
+    subprocess.run(tool_command(arguments), check=check, env=env, stderr=subprocess.DEVNULL)
 
 
 def loops(paths: Sequence[str]) -> Tuple[List[Tuple[str, Callable[[], None]]], int]:
@@ -74,12 +75,24 @@ def loops(paths: Sequence[str]) -> Tuple[List[Tuple[str, Callable[[], None]]], i
     blobs = [raw.data for raw in iter_documents(paths)]
     texts = [blob.decode("utf-8") for blob in blobs]
 
+    getters = (
+        "source_format", "publication_number", "patent_number", "application_number", "title", "filing_date",
+        "publication_date", "priority_date", "inventors", "applicants", "assignees", "ipc_classifications",
+        "us_classifications", "abstract_text",
+    )  # fmt: skip
+
     def parse_loop() -> None:
+        # What a caller of parse() pays for the fields of a record: every
+        # getter read once, the claims' numbers and texts too.
         for text in texts:
             try:
-                tessellox.parse(text)
+                document = tessellox.parse(text)
             except ValueError:
-                pass
+                continue
+            for name in getters:
+                getattr(document, name)
+            for claim in document.claims:
+                claim.number, claim.text
 
     def expat_loop() -> None:
         for blob in blobs:
@@ -88,7 +101,7 @@ def loops(paths: Sequence[str]) -> Tuple[List[Tuple[str, Callable[[], None]]], i
             except xml.parsers.expat.ExpatError:
                 pass
 
-    functions: List[Tuple[str, Callable[[], None]]] = [("parse() loop", parse_loop), ("expat bare", expat_loop)]
+    functions: List[Tuple[str, Callable[[], None]]] = [("parse()+getters", parse_loop), ("expat bare", expat_loop)]
     try:
         from lxml import etree
     except ImportError:
@@ -105,6 +118,57 @@ def loops(paths: Sequence[str]) -> Tuple[List[Tuple[str, Callable[[], None]]], i
 
         functions.append(("lxml tree", lxml_loop))
     return functions, sum(len(blob) for blob in blobs)
+
+
+def breakdown(paths: Sequence[str], runs: int) -> List[Tuple[str, float]]:
+    """Best seconds of each stage of the command's work on `paths`, in this
+    process: splitting the input into documents, decoding them, building the
+    records (text_record, of the decoded str and of the bytes as the command
+    passes them), encoding them as JSON (the standard library's
+    encoder and, when installed, orjson) and writing the lines."""
+    import json
+
+    from tessellox_tools.records import text_record
+    from tessellox_tools.split import iter_documents
+
+    raws = list(iter_documents(paths))
+    texts = [raw.text() for raw in raws]
+    records = []
+    for text in texts:
+        try:
+            records.append(text_record(text))
+        except ValueError:
+            pass
+    lines = [json.dumps(record, ensure_ascii=False, separators=(",", ":")).encode() for record in records]
+    stages: List[Tuple[str, Callable[[], object]]] = [
+        ("split", lambda: list(iter_documents(paths))),
+        ("decode", lambda: [raw.text() for raw in raws]),
+        ("text_record", lambda: [text_record(text) for text in texts]),
+        ("text_record bytes", lambda: [text_record(raw.data) for raw in raws]),
+        ("json (stdlib)", lambda: [json.dumps(r, ensure_ascii=False, separators=(",", ":")).encode() for r in records]),
+    ]
+    try:
+        import orjson
+    except ImportError:
+        pass
+    else:
+        stages.append(("json (orjson)", lambda: [orjson.dumps(record) for record in records]))
+
+    def write() -> None:
+        with open(os.devnull, "wb") as stream:
+            for line in lines:
+                stream.write(line)
+
+    stages.append(("write", write))
+    best = []
+    for name, function in stages:
+        seconds = float("inf")
+        for _ in range(runs):
+            started = time.perf_counter()
+            function()
+            seconds = min(seconds, time.perf_counter() - started)
+        best.append((name, seconds))
+    return best
 
 
 def interleaved(runs: int, functions: Sequence[Callable[[], None]]) -> List[Tuple[float, float]]:
@@ -204,7 +268,8 @@ def main() -> int:
             arguments.runs,
             [function for _, function in baselines]
             + [
-                lambda: run_tool(["records", os.devnull, "-o", output, "--jobs", "1", "--no-progress"], env),
+                # An input without documents is a failure (status 1), after the same start.
+                lambda: run_tool(["records", os.devnull, "-o", output, "--jobs", "1", "--no-progress"], env, False),
                 lambda: run_tool(["records", *paths, "-o", output, "--jobs", "1", "--no-progress"], env),
             ],
         )
@@ -216,11 +281,14 @@ def main() -> int:
         for (name, _), (seconds, _) in zip(baselines, timed):
             print(f"   {name:<17} {size / seconds / 1e6:8.1f} MB/s  ({seconds:.2f} s)")
         print(f"   records --jobs 1  {size / tool_seconds / 1e6:8.1f} MB/s  ({tool_seconds:.2f} s, {tool_cpu:.2f} s CPU)")
-        print(f"   ratio             {loop_seconds / tool_seconds:8.2f}  (target >= 0.70)")
+        print(f"   ratio             {loop_seconds / tool_seconds:8.2f}")
         print(f"   without the start {loop_seconds / (tool_seconds - start_seconds):8.2f}  "
-              f"(the same command on an empty file: {start_seconds:.2f} s)")
+              f"(target >= 0.80; the same command on an empty file: {start_seconds:.2f} s)")
         for (name, _), (seconds, _) in zip(baselines[1:], timed[1:-2]):
             print(f"   tool vs {name:<9} {seconds / tool_seconds:8.2f}")
+        print("   where the command's time goes, stage by stage in one process:")
+        for name, seconds in breakdown(paths, arguments.runs):
+            print(f"     {name:<17} {seconds:6.3f} s  ({size / seconds / 1e6:8.1f} MB/s)")
 
         corpus = scratch / "corpus.xml"
         corpus_size = generate(corpus, arguments.corpus_mb * 1_000_000)

@@ -1,12 +1,15 @@
 // A bump allocator of large blocks: what a parse writes is never moved and
-// is released all at once, a few frees instead of one per string.
+// is released all at once, a few frees instead of one per string. Once an
+// arena holds a large document's worth, its further blocks are mapped from
+// the system directly, so that releasing it returns them at once instead of
+// leaving them resident in the heap's free lists.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tessellox {
@@ -14,8 +17,24 @@ namespace tessellox {
 class Arena {
  public:
   Arena() = default;
-  Arena(Arena&&) noexcept = default;
-  Arena& operator=(Arena&&) noexcept = default;
+  Arena(Arena&& other) noexcept
+      : blocks_(std::move(other.blocks_)),
+        cursor_(std::exchange(other.cursor_, nullptr)),
+        limit_(std::exchange(other.limit_, nullptr)),
+        next_block_bytes_(std::exchange(other.next_block_bytes_, kFirstBlockBytes)),
+        capacity_(std::exchange(other.capacity_, 0)) {}
+  Arena& operator=(Arena&& other) noexcept {
+    if (this != &other) {
+      release();
+      blocks_ = std::move(other.blocks_);
+      cursor_ = std::exchange(other.cursor_, nullptr);
+      limit_ = std::exchange(other.limit_, nullptr);
+      next_block_bytes_ = std::exchange(other.next_block_bytes_, kFirstBlockBytes);
+      capacity_ = std::exchange(other.capacity_, 0);
+    }
+    return *this;
+  }
+  ~Arena() { release(); }
   Arena(const Arena&) = delete;
   Arena& operator=(const Arena&) = delete;
 
@@ -44,9 +63,21 @@ class Arena {
   static constexpr std::size_t kFirstBlockBytes = std::size_t{4} << 10;
   static constexpr std::size_t kLargestBlockBytes = std::size_t{1} << 20;
 
-  void* allocate_in_new_block(std::size_t size, std::size_t alignment);
+  // Capacity from which blocks are mapped rather than taken from the heap:
+  // smaller documents keep reusing the heap's memory, which is quicker.
+  static constexpr std::size_t kMappedFromBytes = std::size_t{4} << 20;
 
-  std::vector<std::unique_ptr<char[]>> blocks_;
+  struct Block {
+    char* data;
+    std::size_t size;
+    bool mapped;
+  };
+
+  void* allocate_in_new_block(std::size_t size, std::size_t alignment);
+  char* new_block(std::size_t size);
+  void release() noexcept;
+
+  std::vector<Block> blocks_;
   char* cursor_ = nullptr;
   char* limit_ = nullptr;
   std::size_t next_block_bytes_ = kFirstBlockBytes;

@@ -13,8 +13,10 @@ constexpr std::array<std::string_view, kSourceFormatCount> kFormatNames = {
     "UsptoGrantV46",       "UsptoGrantV47",       "UsptoGrantApsGreenBook", "UsptoSequenceCwu",
 };
 
-static_assert(sizeof(RawXml) == 40, "captured nodes stay compact");
-static_assert(sizeof(InlineNode) == 24, "inline nodes stay compact");
+static_assert(sizeof(RawXml) == 32, "captured nodes stay compact");
+static_assert(sizeof(Attribute) % alignof(RawXml) == 0, "children follow attributes in one block");
+static_assert(sizeof(InlineNode) == 16, "inline nodes stay compact");
+static_assert(sizeof(Attribute) == 24, "attributes stay compact");
 static_assert(std::variant_size_v<BibliographicItem> == 10);
 static_assert(std::is_same_v<std::variant_alternative_t<bibliographic_tag::kDocumentId, BibliographicItem>, DocumentId>);
 static_assert(std::is_same_v<std::variant_alternative_t<bibliographic_tag::kApplicants, BibliographicItem>, Applicants>);

@@ -70,10 +70,40 @@ using OptLevel = std::optional<std::uint32_t>;
 // Attributes and captured nodes
 // ---------------------------------------------------------------------------
 
-struct Attribute {
-  std::string_view name;  // local name
-  std::string_view value;
-  OptString prefix;
+// An attribute as written: its name (the prefix is the part before the
+// first ':') and its value. 24 bytes: every element of the model keeps its
+// attributes.
+class Attribute {
+ public:
+  Attribute() noexcept = default;
+  Attribute(std::string_view qualified_name, std::string_view value) noexcept
+      : name_(qualified_name.data() != nullptr ? qualified_name.data() : ""),
+        value_(value.data() != nullptr ? value.data() : ""),
+        value_length_(static_cast<std::uint32_t>(value.size())),
+        name_length_(static_cast<std::uint16_t>(qualified_name.size())) {
+    const std::size_t colon = qualified_name.find(':');
+    if (colon != std::string_view::npos) prefix_length_ = static_cast<std::uint16_t>(colon);
+  }
+
+  // The local name: after the prefix and its colon.
+  std::string_view name() const noexcept {
+    if (prefix_length_ == kNoPrefix) return std::string_view(name_, name_length_);
+    return std::string_view(name_ + prefix_length_ + 1, name_length_ - prefix_length_ - 1u);
+  }
+  OptString prefix() const noexcept {
+    if (prefix_length_ == kNoPrefix) return std::nullopt;
+    return std::string_view(name_, prefix_length_);
+  }
+  std::string_view value() const noexcept { return std::string_view(value_, value_length_); }
+
+ private:
+  static constexpr std::uint16_t kNoPrefix = 0xFFFF;
+
+  const char* name_ = "";  // names are at most 50000 bytes
+  const char* value_ = "";
+  std::uint32_t value_length_ = 0;
+  std::uint16_t name_length_ = 0;
+  std::uint16_t prefix_length_ = kNoPrefix;
 };
 using Attributes = List<Attribute>;
 
@@ -81,9 +111,9 @@ using Attributes = List<Attribute>;
 // Element form: name, prefix, attributes, children. Text form: `text` alone
 // (character data as it stood, or a comment, processing instruction, entity
 // reference or document type written in its XML form). Captures are the bulk
-// of many documents' models, so a record is kept to 40 bytes: its strings are
-// views, its attributes and children arrays that live as long as it (in the
-// document's arena).
+// of many documents' models, so a record is kept to 32 bytes: its strings are
+// views, and its attributes and children share one block that lives as long
+// as it (in the document's arena), the children right after the attributes.
 class RawXml {
  public:
   enum class Kind : std::uint8_t { Element, Text };
@@ -96,20 +126,28 @@ class RawXml {
     node.length_ = static_cast<std::uint32_t>(text.size());
     return node;
   }
+
+  // Bytes of the block that holds `attribute_count` attributes followed by
+  // `child_count` children (aligned for both).
+  static constexpr std::size_t block_bytes(std::size_t attribute_count, std::size_t child_count) noexcept {
+    return attribute_count * sizeof(Attribute) + child_count * sizeof(RawXml);
+  }
+  static constexpr std::size_t kBlockAlignment = alignof(Attribute) > alignof(void*) ? alignof(Attribute) : alignof(void*);
+
   // An element named as written ("m:sub": the prefix is the text before the
-  // first ':'), with attribute and child arrays that live as long as it.
-  static RawXml make_element(std::string_view qualified_name, std::span<const Attribute> attributes,
-                             std::span<const RawXml> children) noexcept {
+  // first ':'), whose block (see block_bytes) holds its attributes and then
+  // its children, already in place.
+  static RawXml make_element(std::string_view qualified_name, const void* block, std::size_t attribute_count,
+                             std::size_t child_count) noexcept {
     RawXml node;
     node.kind_ = Kind::Element;
     node.data_ = qualified_name.data() != nullptr ? qualified_name.data() : "";
     node.length_ = static_cast<std::uint32_t>(qualified_name.size());
     const std::size_t colon = qualified_name.find(':');
     node.prefix_length_ = colon == std::string_view::npos ? kNoPrefix : static_cast<std::uint16_t>(colon);
-    node.attributes_ = attributes.data();
-    node.attribute_count_ = static_cast<std::uint16_t>(attributes.size());
-    node.children_ = children.data();
-    node.child_count_ = static_cast<std::uint32_t>(children.size());
+    node.block_ = block;
+    node.attribute_count_ = static_cast<std::uint16_t>(attribute_count);
+    node.child_count_ = static_cast<std::uint32_t>(child_count);
     return node;
   }
 
@@ -128,18 +166,24 @@ class RawXml {
     if (!is_element() || prefix_length_ == kNoPrefix) return std::nullopt;
     return std::string_view(data_, prefix_length_);
   }
-  std::span<const Attribute> attributes() const noexcept { return {attributes_, attribute_count_}; }
-  std::span<const RawXml> children() const noexcept { return {children_, child_count_}; }
+  std::span<const Attribute> attributes() const noexcept {
+    return {static_cast<const Attribute*>(block_), attribute_count_};
+  }
+  std::span<const RawXml> children() const noexcept {
+    if (child_count_ == 0) return {};
+    const auto* first = reinterpret_cast<const RawXml*>(static_cast<const char*>(block_) +
+                                                        std::size_t{attribute_count_} * sizeof(Attribute));
+    return {first, child_count_};
+  }
 
  private:
   static constexpr std::uint16_t kNoPrefix = 0xFFFF;
 
   const char* data_ = "";  // the text, or the element's name as written
-  const Attribute* attributes_ = nullptr;
-  const RawXml* children_ = nullptr;
+  const void* block_ = nullptr;
   std::uint32_t length_ = 0;
   std::uint32_t child_count_ = 0;
-  std::uint16_t attribute_count_ = 0;  // an element holds at most 256
+  std::uint16_t attribute_count_ = 0;        // an element holds at most 256
   std::uint16_t prefix_length_ = kNoPrefix;  // names are at most 50000 bytes
   Kind kind_ = Kind::Text;
 };
@@ -177,57 +221,71 @@ struct InlineElement {
 
 // One node of inline content: a Text, an InlineElement or a RawXml. Text
 // nodes, by far the most common, are held in place; the two larger kinds
-// live in the arena and the node points to them, so that a node takes 24
-// bytes. Copies are shallow, like every record's.
+// live in the arena and the node points to them, so that a node takes 16
+// bytes. A Text is handed out by value (a view), the larger kinds by
+// pointer. Copies are shallow, like every record's.
 class InlineNode {
  public:
-  InlineNode() noexcept : text_() {}
-  InlineNode(Text text) noexcept : text_(text) {}  // NOLINT: a Text is an inline node
+  InlineNode() noexcept : text_data_("") {}
+  InlineNode(Text text) noexcept  // NOLINT: a Text is an inline node
+      : text_data_(text.text.data() != nullptr ? text.text.data() : ""),
+        text_length_(static_cast<std::uint32_t>(text.text.size())) {}
   InlineNode(Arena& arena, const InlineElement& element) : element_(new_in(arena, element)), index_(1) {}
   InlineNode(Arena& arena, const RawXml& raw) : raw_(new_in(arena, raw)), index_(2) {}
 
   // 0 for Text, 1 for InlineElement, 2 for RawXml.
   std::size_t index() const noexcept { return index_; }
 
-  // The node as `Kind`, or nullptr when it holds another kind.
+  // The node as `Kind` (a Text as std::optional<Text>, the others as a
+  // pointer), or empty when it holds another kind.
   template <class Kind>
-  const Kind* get_if() const noexcept {
+  auto get_if() const noexcept {
     if constexpr (std::is_same_v<Kind, Text>) {
-      return index_ == 0 ? &text_ : nullptr;
+      return index_ == 0 ? std::optional<Text>(Text{std::string_view(text_data_, text_length_)}) : std::nullopt;
     } else if constexpr (std::is_same_v<Kind, InlineElement>) {
-      return index_ == 1 ? element_ : nullptr;
+      return index_ == 1 ? static_cast<const InlineElement*>(element_) : nullptr;
     } else {
       static_assert(std::is_same_v<Kind, RawXml>, "an inline node is a Text, an InlineElement or a RawXml");
-      return index_ == 2 ? raw_ : nullptr;
+      return index_ == 2 ? static_cast<const RawXml*>(raw_) : nullptr;
     }
   }
   template <class Kind>
-  Kind* get_if() noexcept {
+  Kind* get_if() noexcept
+    requires(!std::is_same_v<Kind, Text>)
+  {
     return const_cast<Kind*>(static_cast<const InlineNode&>(*this).get_if<Kind>());
   }
   // The node as `Kind`; std::bad_variant_access when it holds another kind.
   template <class Kind>
-  const Kind& get() const {
-    if (const Kind* held = get_if<Kind>()) return *held;
-    throw std::bad_variant_access();
+  decltype(auto) get() const {
+    if constexpr (std::is_same_v<Kind, Text>) {
+      if (index_ != 0) throw std::bad_variant_access();
+      return Text{std::string_view(text_data_, text_length_)};
+    } else {
+      if (const Kind* held = get_if<Kind>()) return static_cast<const Kind&>(*held);
+      throw std::bad_variant_access();
+    }
   }
   template <class Kind>
-  Kind& get() {
+  Kind& get()
+    requires(!std::is_same_v<Kind, Text>)
+  {
     return const_cast<Kind&>(static_cast<const InlineNode&>(*this).get<Kind>());
   }
-  // Makes the node an empty `Kind` (in `arena` for the two larger kinds) and returns it.
+  // Makes the node an empty `Kind` (in `arena` for the two larger kinds)
+  // and returns it: a Text by value, the others by reference.
   template <class Kind>
-  Kind& emplace(Arena& arena) {
+  decltype(auto) emplace(Arena& arena) {
     if constexpr (std::is_same_v<Kind, Text>) {
       *this = InlineNode();
-      return text_;
+      return Text{};
     } else if constexpr (std::is_same_v<Kind, InlineElement>) {
       *this = InlineNode(arena, InlineElement());
-      return *element_;
+      return static_cast<InlineElement&>(*element_);
     } else {
       static_assert(std::is_same_v<Kind, RawXml>, "an inline node is a Text, an InlineElement or a RawXml");
       *this = InlineNode(arena, RawXml());
-      return *raw_;
+      return static_cast<RawXml&>(*raw_);
     }
   }
 
@@ -238,10 +296,11 @@ class InlineNode {
   }
 
   union {
-    Text text_;
+    const char* text_data_;
     InlineElement* element_;
     RawXml* raw_;
   };
+  std::uint32_t text_length_ = 0;  // a text node holds at most a few megabytes
   std::uint8_t index_ = 0;
 };
 

@@ -11,7 +11,7 @@ namespace {
 // `start` is where this paragraph's or claim's text begins in `out`.
 void append_inline(const InlineContent& content, std::size_t start, std::string& out) {
   for (const InlineNode& node : content) {
-    if (const auto* text = node.get_if<Text>()) {
+    if (const auto text = node.get_if<Text>()) {
       append_normalized_text(text->text, out);
     } else if (const auto* element = node.get_if<InlineElement>()) {
       // Nested claim texts usually stand on lines of their own in the
@@ -30,5 +30,11 @@ void append_inline(const InlineContent& content, std::size_t start, std::string&
 }  // namespace
 
 void append_plain_text(const InlineContent& content, std::string& out) { append_inline(content, out.size(), out); }
+
+std::string plain_text(const InlineContent& content) {
+  std::string out;
+  append_plain_text(content, out);
+  return out;
+}
 
 }  // namespace tessellox

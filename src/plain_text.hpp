@@ -13,5 +13,6 @@ namespace tessellox {
 // content. A nested claim text starts a new line unless the text appended so
 // far ends in white space.
 void append_plain_text(const InlineContent& content, std::string& out);
+std::string plain_text(const InlineContent& content);
 
 }  // namespace tessellox

@@ -21,9 +21,9 @@ void append_start_tag(const RawXml& element, std::string& out) {
   append_qualified_name(element.prefix(), element.name(), out);
   for (const Attribute& attribute : element.attributes()) {
     out += ' ';
-    append_qualified_name(attribute.prefix, attribute.name, out);
+    append_qualified_name(attribute.prefix(), attribute.name(), out);
     out += "=\"";
-    out += attribute.value;
+    out += attribute.value();
     out += '"';
   }
   out += '>';

@@ -8,11 +8,16 @@
 
 Modules: `split` (documents, their origins, and regions of whole
 documents), `records` (the record schema), `work` (what a worker does with
-a region), `writers` (JSON Lines, Parquet, Markdown files), `pool` (ordered
+a region), `writers` (JSON Lines, Parquet, Markdown files), `sqlite` (an
+SQLite database added to run by run), `pool` (ordered
 process pool), `dask` (Dask bags and dataframes), `cli` (the command).
 """
 
-from .records import RECORD_FIELDS, SCHEMA_VERSION, document_record, iter_records
+# A build tree holds the native helper in a tessellox_tools folder of its
+# own; an installed package holds it here.
+__path__ = __import__("pkgutil").extend_path(__path__, __name__)
+
+from .records import RECORD_FIELDS, SCHEMA_VERSION, document_record, iter_records, text_record
 from .split import Origin, RawDocument, Region, Source, iter_documents, iter_regions, iter_source_documents, iter_sources
 
 __all__ = [
@@ -26,6 +31,7 @@ __all__ = [
     "iter_source_documents",
     "iter_records",
     "document_record",
+    "text_record",
     "RECORD_FIELDS",
     "SCHEMA_VERSION",
 ]

@@ -9,6 +9,7 @@ import contextlib
 import functools
 import os
 import re
+import sqlite3
 import sys
 import textwrap
 import time
@@ -20,13 +21,15 @@ from . import work
 from .pool import WorkerDied, default_jobs, run_ordered
 from .records import error_record
 from .split import DEFAULT_MAX_DOCUMENT_SIZE, DEFAULT_REGION_SIZE, STDIN, Origin, Region, input_size, iter_regions
-from .writers import JsonLinesWriter, MarkdownDirectoryWriter, ParquetWriter, parquet_claims_path
+from .sqlite import SqliteWriter
+from .writers import JsonLinesWriter, MarkdownDirectoryWriter, ParquetWriter, parquet_table_path
 
 PROGRAM = "tessellox"
 SUMMARY_MESSAGES = 5
 SUMMARY_SKIPPED = 5
 _SIZE_UNITS = {"": 1, "K": 1 << 10, "M": 1 << 20, "G": 1 << 30, "T": 1 << 40}
 MIN_REGION_SIZE = 256 << 10
+SQLITE_SUFFIXES = (".sqlite", ".sqlite3", ".db")
 
 # A tiny APS record: lets a template be checked before the first document.
 _TEMPLATE_PROBE = "PATN\nWKU  039302717\nTTL  Probe\n"
@@ -46,6 +49,7 @@ examples:
   tessellox markdown ipg230103.zip -o markdown/ --template layout.md
   tessellox records data/2023/ -o grants-2023.jsonl --jobs 8
   tessellox records ipg230103.zip -o grants.parquet
+  tessellox records ipg230103.zip ipg230110.zip -o grants.sqlite
   unzip -p ipg230103.zip | tessellox records --jobs 2 > grants.jsonl
 
 exit status:
@@ -159,10 +163,13 @@ def build_parser() -> argparse.ArgumentParser:
     markdown.add_argument("--template", metavar="FILE", help="Markdown template with {{frontmatter}}, {{title}}, ...")
     records = add(
         work.RECORDS,
-        "write one record per document (JSON Lines or Parquet)",
+        "write one record per document (JSON Lines, Parquet or SQLite)",
         "Write one record per document. FILE.jsonl (or standard output) gets JSON Lines; "
-        "FILE.parquet gets the documents table, with the claims table in FILE.claims.parquet "
-        "(needs pyarrow). Failures go to FILE.errors.jsonl unless --errors says otherwise.",
+        "FILE.parquet gets the documents table, with the claims and citations tables in "
+        "FILE.claims.parquet and FILE.citations.parquet (needs pyarrow); FILE.sqlite (or .db) "
+        "gets the three tables in an SQLite database, created or added to, where a document "
+        "already there (same file, member and ordinal) is not added again. "
+        "Failures go to FILE.errors.jsonl unless --errors says otherwise.",
     )
     records.add_argument("-o", "--output", metavar="FILE", help="output file (default: standard output)")
     return parser
@@ -414,10 +421,32 @@ def _command(arguments: _Arguments) -> int:
                 errors,
             )
 
+    if command == work.RECORDS and output is not None and output.lower().endswith(SQLITE_SUFFIXES):
+        if errors_path is not None and os.path.abspath(errors_path) == os.path.abspath(output):
+            parser.error("--errors must not name the output file")
+        try:
+            database = SqliteWriter(output)
+        except sqlite3.Error as error:
+            _report(f"cannot write {output}: {error}")
+            return 1
+        with contextlib.closing(_ErrorSink(errors_path)) as errors:
+            try:
+                status = _run(
+                    arguments,
+                    work.Task(work.RECORDS),
+                    lambda origin, fields: database.write_record(work.full_record(origin, fields)),
+                    errors,
+                )
+            finally:
+                database.close()
+        _report(f"{output}: {_plural(database.added, 'document')} added, {database.present} already there")
+        return status
+
     if command == work.RECORDS and output is not None and output.lower().endswith(".parquet"):
         if errors_path is not None and os.path.abspath(errors_path) in (
             os.path.abspath(output),
-            os.path.abspath(parquet_claims_path(output)),
+            os.path.abspath(parquet_table_path(output, "claims")),
+            os.path.abspath(parquet_table_path(output, "citations")),
         ):
             parser.error("--errors must not name an output file")
         try:
@@ -435,7 +464,7 @@ def _command(arguments: _Arguments) -> int:
 
     if command == work.RECORDS and output is not None:
         if not output.lower().endswith((".jsonl", ".ndjson")):
-            parser.error(f"cannot tell the output format of {output}: name it *.jsonl or *.parquet")
+            parser.error(f"cannot tell the output format of {output}: name it *.jsonl, *.parquet or *.sqlite")
         if errors_path is not None and os.path.abspath(errors_path) == os.path.abspath(output):
             parser.error("--errors must not name the output file")
         with open(output, "wb") as stream, contextlib.closing(_ErrorSink(errors_path)) as errors:
@@ -480,6 +509,9 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
         return 130
     except WorkerDied:
         _report("a worker process died unexpectedly")
+        return 1
+    except sqlite3.Error as error:
+        _report(f"cannot write the database: {error}")
         return 1
     except OSError as error:
         target = error.filename if error.filename else "output"

@@ -9,6 +9,7 @@
     to_bag(paths).map(json.dumps).to_textfiles("/shared/records/*.jsonl")
     to_dataframe(paths).to_parquet("/shared/documents/")
     to_dataframe(paths, table="claims").to_parquet("/shared/claims/")
+    to_dataframe(paths, table="citations").to_parquet("/shared/citations/")
 
 Each file, or each member of a zip archive, is one partition, read by the
 worker that runs it: the paths must be reachable from the workers (a shared
@@ -24,9 +25,11 @@ import dask.bag as db
 import pandas as pd
 
 from .records import (
+    CITATION_TABLE_FIELDS,
     CLAIM_TABLE_FIELDS,
     DOCUMENT_TABLE_FIELDS,
     Record,
+    citation_rows,
     claim_rows,
     document_row,
     error_record,
@@ -34,7 +37,8 @@ from .records import (
 )
 from .split import DEFAULT_CHUNK_SIZE, STDIN, Source, iter_source_documents, iter_sources
 
-TABLES = ("documents", "claims")
+TABLES = ("documents", "claims", "citations")
+_TABLE_FIELDS = {"documents": DOCUMENT_TABLE_FIELDS, "claims": CLAIM_TABLE_FIELDS, "citations": CITATION_TABLE_FIELDS}
 
 
 def _records_of_sources(sources: Iterable[Source], include_errors: bool, chunk_size: int) -> List[Record]:
@@ -68,16 +72,22 @@ def to_bag(paths: Sequence[str], *, include_errors: bool = False, chunk_size: in
 
 
 def _meta(table: str) -> pd.DataFrame:
-    fields = DOCUMENT_TABLE_FIELDS if table == "documents" else CLAIM_TABLE_FIELDS
-    integers = ("ordinal", "offset", "number")
-    return pd.DataFrame({name: pd.Series(dtype="int64" if name in integers else object) for name in fields})
+    integers = ("ordinal", "offset") if table == "citations" else ("ordinal", "offset", "number")
+    return pd.DataFrame(
+        {name: pd.Series(dtype="int64" if name in integers else object) for name in _TABLE_FIELDS[table]}
+    )
 
 
 def to_dataframe(paths: Sequence[str], *, table: str = "documents", chunk_size: int = DEFAULT_CHUNK_SIZE) -> Any:
     """A `dask.dataframe` of the documents table (every record field but the
-    claims) or of the claims table (file, member, ordinal, number, text)."""
+    claims and citations), the claims table (file, member, ordinal, number,
+    text, depends_on) or the citations table (file, member, ordinal and each
+    citation's fields)."""
     if table not in TABLES:
         raise ValueError(f"table must be one of {', '.join(TABLES)}, not {table!r}")
     bag = to_bag(paths, chunk_size=chunk_size)
-    rows = bag.map(document_row) if table == "documents" else bag.map(claim_rows).flatten()
+    if table == "documents":
+        rows = bag.map(document_row)
+    else:
+        rows = bag.map(claim_rows if table == "claims" else citation_rows).flatten()
     return rows.to_dataframe(meta=_meta(table))

@@ -1,46 +1,60 @@
 """Documents as plain records.
 
-`document_record` turns a parsed `tessellox.Document` into a dict of plain
-Python values (str, int, None, lists, dicts), ready for JSON, Parquet or a
-dataframe. The schema is stable: fields are only ever added, at the end.
+`text_record` turns a document's text into a dict of plain Python values
+(str, int, None, lists, dicts), ready for JSON, Parquet, SQLite or a
+dataframe, in one native call. The schema is stable: fields are only ever
+added, at the end.
 
 Document record (`RECORD_FIELDS`, in this order):
 
-====================  ====================  ==========================================
-key                   type                  value
-====================  ====================  ==========================================
-file                  str or None           input path as given ("-" for standard input)
-member                str or None           archive member name ("a.zip!b.xml" when nested)
-ordinal               int or None           1-based position in the file or member
-offset                int or None           byte offset of the document in the (uncompressed)
-                                            file or member
-source_format         str                   format name, e.g. "UsptoGrantV45"
-publication_number    str or None           e.g. "US20220159901A1" (applications)
-patent_number         str or None           e.g. "US10000000B2" (grants)
-application_number    str or None
-title                 str or None
-filing_date           str or None           as published, e.g. "20150309"
-publication_date      str or None
-priority_date         str or None
-inventors             list of str
-applicants            list of str
-assignees             list of str
-ipc_classifications   list of str
-us_classifications    list of str
-abstract_text         str or None
-claims                list of dict          {"number": int, "text": str}, in order
-====================  ====================  ==========================================
+======================  ====================  ==========================================
+key                     type                  value
+======================  ====================  ==========================================
+file                    str or None           input path as given ("-" for standard input)
+member                  str or None           archive member name ("a.zip!b.xml" when nested)
+ordinal                 int or None           1-based position in the file or member
+offset                  int or None           byte offset of the document in the (uncompressed)
+                                              file or member
+source_format           str                   format name, e.g. "UsptoGrantV45"
+publication_number      str or None           e.g. "US20220159901A1" (applications)
+patent_number           str or None           e.g. "US10000000B2" (grants)
+application_number      str or None
+title                   str or None
+filing_date             str or None           as published, e.g. "20150309"
+publication_date        str or None
+priority_date           str or None           earliest date of the US continuity chain
+inventors               list of str
+applicants              list of str
+assignees               list of str
+ipc_classifications     list of str
+us_classifications      list of str
+abstract_text           str or None
+claims                  list of dict          {"number": int, "text": str, "depends_on": [int]},
+                                              in order
+kind_code               str or None           e.g. "B2", "A1", "S1"
+document_type           str                   "utility", "design", "plant", "reissue", "sir",
+                                              "application" or "sequence-listing"
+cpc_classifications     list of str           e.g. "A61B5/14532", main first, each once
+foreign_priority        list of dict          {"country", "number", "date"}, str or None each
+earliest_priority_date  str or None           smallest of priority_date and the foreign
+                                              priority dates
+citations               list of dict          {"kind": "patent" or "other", "country",
+                                              "number", "kind_code", "date", "name",
+                                              "category", "text"}, in document order
+======================  ====================  ==========================================
 
-The origin fields come from the `Origin` given to `document_record`, and
-are None without one. Error record (`ERROR_FIELDS`): file, member, ordinal,
-offset as above, and message (str): the parser's message, "invalid UTF-8 at
-byte N: reason" (N counted from the start of the document), the size limit
-that a document exceeded, or, with no ordinal and offset, why a file was
-skipped.
+The README lists the source elements of every field in every generation.
+The origin fields come from the `Origin` given with the text, and are None
+without one. Error record (`ERROR_FIELDS`): file, member, ordinal, offset as
+above, and message (str): the parser's message, "invalid UTF-8 at byte N:
+reason" (N counted from the start of the document), the size limit that a
+document exceeded, or, with no ordinal and offset, why a file was skipped.
 
-Tables (Parquet, dataframes): the documents table has every document field
-but claims; the claims table has file, member, ordinal, number, text, one
-row per claim; (file, member, ordinal) joins the two.
+Tables (Parquet, SQLite, dataframes): the documents table has every
+document field but claims and citations; the claims table has file, member,
+ordinal, number, text, depends_on, one row per claim; the citations table
+has file, member, ordinal and the citation's fields, one row per citation;
+(file, member, ordinal) joins them.
 """
 
 from __future__ import annotations
@@ -49,9 +63,10 @@ from typing import Any, Dict, Iterable, Iterator, List, Optional, Tuple
 
 import tessellox
 
+from ._records import text_record as text_record  # the public entry point of this module
 from .split import DEFAULT_CHUNK_SIZE, DEFAULT_MAX_DOCUMENT_SIZE, Origin, RawDocument, iter_documents
 
-SCHEMA_VERSION = 1
+SCHEMA_VERSION = 2
 
 ORIGIN_FIELDS = ("file", "member", "ordinal", "offset")
 TEXT_FIELDS = (
@@ -64,9 +79,22 @@ TEXT_FIELDS = (
     "priority_date",
 )
 LIST_FIELDS = ("inventors", "applicants", "assignees", "ipc_classifications", "us_classifications")
-RECORD_FIELDS = ORIGIN_FIELDS + ("source_format",) + TEXT_FIELDS + LIST_FIELDS + ("abstract_text", "claims")
-DOCUMENT_TABLE_FIELDS = RECORD_FIELDS[:-1]
-CLAIM_TABLE_FIELDS = ("file", "member", "ordinal", "number", "text")
+DOCUMENT_FIELDS = ORIGIN_FIELDS + ("source_format",) + TEXT_FIELDS + LIST_FIELDS + ("abstract_text", "claims")
+ANALYST_FIELDS = (
+    "kind_code",
+    "document_type",
+    "cpc_classifications",
+    "foreign_priority",
+    "earliest_priority_date",
+    "citations",
+)
+RECORD_FIELDS = DOCUMENT_FIELDS + ANALYST_FIELDS
+DOCUMENT_TABLE_FIELDS = tuple(name for name in RECORD_FIELDS if name not in ("claims", "citations"))
+CLAIM_TABLE_FIELDS = ("file", "member", "ordinal", "number", "text", "depends_on")
+CITATION_FIELDS = ("kind", "country", "number", "kind_code", "date", "name", "category", "text")
+CITATION_TABLE_FIELDS = ("file", "member", "ordinal") + CITATION_FIELDS
+# Lists of str in the documents table; foreign_priority is a list of dicts.
+STRING_LIST_FIELDS = LIST_FIELDS + ("cpc_classifications",)
 ERROR_FIELDS = ORIGIN_FIELDS + ("message",)
 
 Record = Dict[str, Any]
@@ -81,7 +109,10 @@ NO_ORIGIN = Origin(None, None, None, None)  # type: ignore[arg-type]
 
 
 def document_record(document: tessellox.Document, origin: Optional[Origin] = None) -> Record:
-    """The record of a parsed document (see the module documentation).
+    """The fields a parsed `Document` can give: the origin, source_format
+    through claims (`DOCUMENT_FIELDS`), claims without "depends_on". The
+    fields after claims (kind_code to citations) and claim dependencies come
+    from the document's text: use `text_record` for the whole record.
 
     `origin` says where the document came from: an `Origin(file, member,
     ordinal, offset)` as `iter_documents` gives it with each document (any
@@ -135,10 +166,21 @@ def failure_message(error: Exception) -> str:
     return f"{type(error).__name__}: {error}"
 
 
+def raw_record(raw: RawDocument, origin: Optional[Origin] = None) -> Record:
+    """The record of a document's bytes, read without decoding them into a
+    str first; failures are those of `raw.text()` and `text_record`."""
+    if raw.failure is not None:
+        raise ValueError(raw.failure)
+    try:
+        return text_record(raw.data, origin)
+    except UnicodeDecodeError as error:
+        raise ValueError(f"invalid UTF-8 at byte {error.start}: {error.reason}") from None
+
+
 def record_of(raw: RawDocument) -> Tuple[Optional[Record], Optional[str]]:
     """(record, None) on success, (None, message) on failure."""
     try:
-        return document_record(parse_raw(raw), raw.origin), None
+        return raw_record(raw, raw.origin), None
     except Exception as error:  # one document's failure never stops a run
         return None, failure_message(error)
 
@@ -168,7 +210,8 @@ def iter_records(
 
 
 def document_row(record: Record) -> Record:
-    """The documents-table row of a record: every field but the claims."""
+    """The documents-table row of a record: every field but the claims and
+    citations."""
     return {key: record[key] for key in DOCUMENT_TABLE_FIELDS}
 
 
@@ -176,6 +219,19 @@ def claim_rows(record: Record) -> List[Record]:
     """The claims-table rows of a record, one per claim."""
     file, member, ordinal = record["file"], record["member"], record["ordinal"]
     return [
-        {"file": file, "member": member, "ordinal": ordinal, "number": claim["number"], "text": claim["text"]}
+        {
+            "file": file,
+            "member": member,
+            "ordinal": ordinal,
+            "number": claim["number"],
+            "text": claim["text"],
+            "depends_on": claim["depends_on"],
+        }
         for claim in record["claims"]
     ]
+
+
+def citation_rows(record: Record) -> List[Record]:
+    """The citations-table rows of a record, one per citation, in order."""
+    key = {"file": record["file"], "member": record["member"], "ordinal": record["ordinal"]}
+    return [dict(key, **citation) for citation in record["citations"]]

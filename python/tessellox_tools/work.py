@@ -15,7 +15,7 @@ from typing import Any, Dict, List, NamedTuple, Optional, Tuple
 
 import tessellox
 
-from .records import document_fields, failure_message
+from .records import failure_message, raw_record
 from .split import UNREADABLE_ERRORS, Origin, RawDocument, Region, piece_document
 
 DETECT = "detect"
@@ -35,18 +35,36 @@ class Task(NamedTuple):
     template: Optional[str] = None
 
 
-def _dumps(value: Any) -> str:
-    return json.dumps(value, ensure_ascii=False, separators=(",", ":"))
+try:
+    # Five times as fast as the standard library's encoder on records, where
+    # encoding would otherwise cost half as much as parsing; the same bytes
+    # for every record (compact, UTF-8, no ASCII escapes).
+    import orjson
+
+    def _dumps_bytes(value: Any) -> bytes:
+        return orjson.dumps(value)
+
+except ImportError:
+
+    def _dumps_bytes(value: Any) -> bytes:
+        return json.dumps(value, ensure_ascii=False, separators=(",", ":")).encode("utf-8")
 
 
 def json_line(record: Any) -> bytes:
-    return (_dumps(record) + "\n").encode("utf-8")
+    return _dumps_bytes(record) + b"\n"
 
 
-def fields_json(document: tessellox.Document) -> bytes:
-    """The record's fields after its origin, as the tail of a JSON object:
-    '"source_format":...}' and a line feed."""
-    return (_dumps(document_fields(document))[1:] + "\n").encode("utf-8")
+# How a record without an origin starts as JSON: what `fields_json` cuts off.
+_NO_ORIGIN_JSON = b'{"file":null,"member":null,"ordinal":null,"offset":null,'
+
+
+def fields_json(record: Dict[str, Any]) -> bytes:
+    """A record's fields after its origin (which must be empty), as the tail
+    of a JSON object: '"source_format":...}' and a line feed."""
+    line = _dumps_bytes(record)
+    if not line.startswith(_NO_ORIGIN_JSON):
+        raise ValueError("fields_json takes a record without its origin")
+    return line[len(_NO_ORIGIN_JSON) :] + b"\n"
 
 
 class JsonLineJoiner:
@@ -61,14 +79,14 @@ class JsonLineJoiner:
         key = (origin.file, origin.member)
         if key != self._key:
             self._key = key
-            self._prefix = _dumps({"file": origin.file, "member": origin.member})[:-1].encode("utf-8")
+            self._prefix = _dumps_bytes({"file": origin.file, "member": origin.member})[:-1]
         assert origin.ordinal is not None and origin.offset is not None  # a document, not a skipped file
         return b"%s,\"ordinal\":%d,\"offset\":%d,%s" % (self._prefix, origin.ordinal, origin.offset, fields)
 
 
-def full_record(origin: Origin, fields: Dict[str, Any]) -> Dict[str, Any]:
-    record: Dict[str, Any] = {"file": origin.file, "member": origin.member, "ordinal": origin.ordinal, "offset": origin.offset}
-    record.update(fields)
+def full_record(origin: Origin, record: Dict[str, Any]) -> Dict[str, Any]:
+    """A worker's record (its origin fields None) with its origin, in place."""
+    record["file"], record["member"], record["ordinal"], record["offset"] = origin
     return record
 
 
@@ -93,11 +111,11 @@ def _process(task: Task, raw: RawDocument) -> Any:
     kind = task.kind
     if kind == DETECT:
         return tessellox.detect_format(raw.text())
-    document = tessellox.parse(raw.text())
     if kind == JSONL:
-        return fields_json(document)
+        return fields_json(raw_record(raw))
     if kind == RECORDS:
-        return document_fields(document)
+        return raw_record(raw)
+    document = tessellox.parse(raw.text())
     if kind == MARKDOWN:
         return markdown_name(document), document.to_markdown(task.template).encode("utf-8")
     raise ValueError(f"unknown task {kind!r}")

@@ -1,5 +1,5 @@
 """Output writers: JSON Lines, Parquet (optional, through pyarrow), Markdown
-files named by document number."""
+files named by document number. SQLite is in `sqlite`."""
 
 from __future__ import annotations
 
@@ -7,7 +7,16 @@ import os
 import re
 from typing import IO, Any, Dict, List, Optional, Set
 
-from .records import CLAIM_TABLE_FIELDS, DOCUMENT_TABLE_FIELDS, LIST_FIELDS, SCHEMA_VERSION, Record, claim_rows
+from .records import (
+    CITATION_TABLE_FIELDS,
+    CLAIM_TABLE_FIELDS,
+    DOCUMENT_TABLE_FIELDS,
+    SCHEMA_VERSION,
+    STRING_LIST_FIELDS,
+    Record,
+    citation_rows,
+    claim_rows,
+)
 from .split import Origin
 
 PARQUET_ROW_GROUP = 4096
@@ -29,69 +38,99 @@ class JsonLinesWriter:
 def parquet_claims_path(path: str) -> str:
     """Where the claims table goes beside a documents table: "x.parquet"
     gives "x.claims.parquet"."""
+    return parquet_table_path(path, "claims")
+
+
+def parquet_table_path(path: str, table: str) -> str:
+    """Where a table goes beside a documents table: "x.parquet" and
+    "citations" give "x.citations.parquet"."""
     root, extension = os.path.splitext(path)
-    return f"{root}.claims{extension or '.parquet'}"
+    return f"{root}.{table}{extension or '.parquet'}"
 
 
 def _arrow_schemas() -> Any:
+    """The documents, claims and citations schemas."""
     import pyarrow as pa
 
     def field_type(name: str) -> Any:
-        if name in ("ordinal", "offset"):
+        if name in ("ordinal", "offset", "number"):
             return pa.int64()
-        if name in LIST_FIELDS:
+        if name in STRING_LIST_FIELDS:
             return pa.list_(pa.string())
+        if name == "foreign_priority":
+            return pa.list_(pa.struct([("country", pa.string()), ("number", pa.string()), ("date", pa.string())]))
+        if name == "depends_on":
+            return pa.list_(pa.int64())
         return pa.string()
 
     metadata = {b"tessellox.schema_version": str(SCHEMA_VERSION).encode()}
-    documents = pa.schema([pa.field(name, field_type(name)) for name in DOCUMENT_TABLE_FIELDS], metadata=metadata)
-    claims = pa.schema(
-        [pa.field(name, pa.int64() if name in ("ordinal", "number") else pa.string()) for name in CLAIM_TABLE_FIELDS],
-        metadata=metadata,
+
+    def schema(fields: Any) -> Any:
+        return pa.schema([pa.field(name, field_type(name)) for name in fields], metadata=metadata)
+
+    # A citation's number is a document number, text like any other.
+    citations = schema(CITATION_TABLE_FIELDS).set(
+        CITATION_TABLE_FIELDS.index("number"), pa.field("number", pa.string())
     )
-    return documents, claims
+    return schema(DOCUMENT_TABLE_FIELDS), schema(CLAIM_TABLE_FIELDS), citations
+
+
+class _ParquetTable:
+    """One Parquet file written a row group at a time."""
+
+    def __init__(self, path: str, schema: Any) -> None:
+        import pyarrow.parquet as pq
+
+        self._schema = schema
+        self._writer = pq.ParquetWriter(path, schema)
+        self.columns: Dict[str, List[Any]] = {name: [] for name in schema.names}
+
+    def add(self, row: Record) -> None:
+        for name, column in self.columns.items():
+            column.append(row[name])
+
+    def flush(self) -> None:
+        import pyarrow as pa
+
+        self._writer.write_table(pa.Table.from_pydict(self.columns, schema=self._schema))
+        for column in self.columns.values():
+            column.clear()
+
+    def close(self) -> None:
+        self._writer.close()
 
 
 class ParquetWriter:
-    """Two Parquet files: documents at `path`, claims beside it
-    (`parquet_claims_path`), written in row groups as records arrive."""
+    """Three Parquet files: documents at `path`, claims and citations beside
+    it (`parquet_table_path`), written in row groups as records arrive."""
 
     def __init__(self, path: str) -> None:
-        import pyarrow.parquet as pq
-
-        self._documents_schema, self._claims_schema = _arrow_schemas()
-        self._documents = pq.ParquetWriter(path, self._documents_schema)
-        self._claims = pq.ParquetWriter(parquet_claims_path(path), self._claims_schema)
-        self._document_columns: Dict[str, List[Any]] = {name: [] for name in DOCUMENT_TABLE_FIELDS}
-        self._claim_columns: Dict[str, List[Any]] = {name: [] for name in CLAIM_TABLE_FIELDS}
+        documents, claims, citations = _arrow_schemas()
+        self._documents = _ParquetTable(path, documents)
+        self._claims = _ParquetTable(parquet_table_path(path, "claims"), claims)
+        self._citations = _ParquetTable(parquet_table_path(path, "citations"), citations)
         self._pending = 0
 
     def write_record(self, record: Record) -> None:
-        for name, column in self._document_columns.items():
-            column.append(record[name])
+        self._documents.add(record)
         for row in claim_rows(record):
-            for name, column in self._claim_columns.items():
-                column.append(row[name])
+            self._claims.add(row)
+        for row in citation_rows(record):
+            self._citations.add(row)
         self._pending += 1
         if self._pending >= PARQUET_ROW_GROUP:
             self._flush()
 
     def _flush(self) -> None:
-        import pyarrow as pa
-
-        self._documents.write_table(pa.Table.from_pydict(self._document_columns, schema=self._documents_schema))
-        self._claims.write_table(pa.Table.from_pydict(self._claim_columns, schema=self._claims_schema))
-        for column in self._document_columns.values():
-            column.clear()
-        for column in self._claim_columns.values():
-            column.clear()
+        for table in (self._documents, self._claims, self._citations):
+            table.flush()
         self._pending = 0
 
     def close(self) -> None:
         if self._pending:
             self._flush()
-        self._documents.close()
-        self._claims.close()
+        for table in (self._documents, self._claims, self._citations):
+            table.close()
 
 
 _UNSAFE_NAME = re.compile(r"[^A-Za-z0-9._-]+")

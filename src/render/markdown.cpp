@@ -19,7 +19,7 @@ Result<std::string, TemplateError> render_markdown(SourceDocument&& document,
   {
     const SourceDocument released = std::move(document);
   }
-  return fill_template(segments.value(), sections);
+  return fill_template(segments.value(), std::move(sections));
 }
 
 }  // namespace tessellox

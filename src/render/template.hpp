@@ -27,6 +27,9 @@ inline constexpr std::string_view kDefaultTemplate =
     "{{frontmatter}}\n\n{{title}}\n\n{{abstract}}\n\n{{description}}\n\n{{claims}}\n";
 
 Result<std::vector<TemplateSegment>, TemplateError> parse_template(std::string_view text);
-std::string fill_template(const std::vector<TemplateSegment>& segments, const RenderedSections& sections);
+// The sections laid out by the template. When the description appears once,
+// the output is written into the description's own buffer, most of the
+// output already, instead of into a second buffer of the same size.
+std::string fill_template(const std::vector<TemplateSegment>& segments, RenderedSections sections);
 
 }  // namespace tessellox

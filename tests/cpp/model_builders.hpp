@@ -4,6 +4,7 @@
 // long as the records (string literals always are).
 #pragma once
 
+#include <new>
 #include <cstddef>
 #include <initializer_list>
 #include <stdexcept>
@@ -91,11 +92,13 @@ inline RawXml raw_text(std::string_view value) { return RawXml::make_text(value)
 
 inline RawXml raw_element(Arena& arena, std::string_view name, std::initializer_list<Attribute> attributes,
                           std::initializer_list<RawXml> children, OptString prefix = std::nullopt) {
-  const Attributes kept_attributes(arena, attributes);
-  const List<RawXml> kept_children(arena, children);
+  char* block = static_cast<char*>(
+      arena.allocate(RawXml::block_bytes(attributes.size(), children.size()) + 1, RawXml::kBlockAlignment));
+  char* cursor = block;
+  for (const Attribute& attribute : attributes) cursor = reinterpret_cast<char*>(::new (cursor) Attribute(attribute) + 1);
+  for (const RawXml& child : children) cursor = reinterpret_cast<char*>(::new (cursor) RawXml(child) + 1);
   const std::string qualified = prefix ? std::string(*prefix) + ":" + std::string(name) : std::string(name);
-  return RawXml::make_element(arena.copy(qualified), std::span<const Attribute>(kept_attributes.data(), kept_attributes.size()),
-                              std::span<const RawXml>(kept_children.data(), kept_children.size()));
+  return RawXml::make_element(arena.copy(qualified), block, attributes.size(), children.size());
 }
 inline RawXml raw_element(Arena& arena, std::string_view name, std::initializer_list<RawXml> children = {}) {
   return raw_element(arena, name, {}, children);

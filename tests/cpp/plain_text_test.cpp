@@ -16,15 +16,9 @@ using test::raw_element;
 using test::raw_text;
 using test::text;
 
-std::string plain_text(const InlineContent& content) {
-  std::string out;
-  append_plain_text(content, out);
-  return out;
-}
-
 TEST(PlainText, FlattensContainersMapsTextAndWritesRawElementsAsMarkup) {
   Arena arena;
-  RawXml sub = raw_element(arena, "sub", {Attribute{"type", "a&amp;b", std::nullopt}, Attribute{"lang", "en", "xml"}},
+  RawXml sub = raw_element(arena, "sub", {Attribute("type", "a&amp;b"), Attribute("xml:lang", "en")},
                            {raw_text("2&amp;lt;")}, "m");
   InlineElement reference;
   reference.kind = InlineKind::CrossReference;

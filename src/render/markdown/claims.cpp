@@ -16,7 +16,7 @@ class ClaimTextWriter {
   void write(const InlineContent& nodes, std::size_t depth, bool claim_level) {
     const std::size_t content_start = out_.size();
     for (const InlineNode& node : nodes) {
-      if (const auto* text = node.get_if<Text>()) {
+      if (const auto text = node.get_if<Text>()) {
         piece_.clear();
         append_normalized_text(text->text, piece_);
         append_indented(depth);

@@ -89,7 +89,7 @@ class BlockWriter {
 // bold and italic add no asterisks. Depth follows the XML nesting.
 void append_inline(const InlineContent& nodes, bool marks, std::string& out) {
   for (const InlineNode& node : nodes) {
-    if (const auto* text = node.get_if<Text>()) {
+    if (const auto text = node.get_if<Text>()) {
       append_normalized_text(text->text, out);
       continue;
     }
@@ -121,7 +121,7 @@ void append_inline(const InlineContent& nodes, bool marks, std::string& out) {
 
 const Attribute* find_num_attribute(const Attributes& attributes) noexcept {
   for (const Attribute& attribute : attributes)
-    if (attribute.name == "num" && !attribute.prefix) return &attribute;
+    if (attribute.name() == "num" && !attribute.prefix()) return &attribute;
   return nullptr;
 }
 
@@ -208,12 +208,12 @@ class BodyRenderer {
     text_.clear();
     append_inline(paragraph.content, true, text_);
     const Attribute* num = find_num_attribute(paragraph.attributes);
-    if (num == nullptr || !is_ascii_digits(num->value)) {
+    if (num == nullptr || !is_ascii_digits(num->value())) {
       block.add_paragraph(text_);
       return;
     }
     composed_.assign("[");
-    composed_ += num->value;
+    composed_ += num->value();
     composed_ += ']';
     const std::string_view rest = trim_start(text_);
     if (rest.starts_with(composed_)) {

@@ -330,7 +330,12 @@ class RecordBuilder {
 }  // namespace
 
 ParseResult parse_aps(SourceText text, SourceFormat format) {
-  const std::vector<ApsField> fields = cut_aps_fields(text.view());
+  std::vector<ApsField> fields;
+  return parse_aps_keeping_fields(std::move(text), format, fields);
+}
+
+ParseResult parse_aps_keeping_fields(SourceText text, SourceFormat format, std::vector<ApsField>& fields) {
+  fields = cut_aps_fields(text.view());
   if (fields.empty()) return ParseError::structure(messages::kApsNoTaggedFields);
   SourceDocument document;
   RecordBuilder record(fields, document);

@@ -41,14 +41,24 @@ NodeRef first_child_element(NodeRef node, std::string_view name) noexcept {
   return NodeRef();
 }
 
+namespace {
+
+Attribute model_attribute(const AttributeView& view) noexcept {
+  const std::string_view qualified_name =
+      view.prefix ? std::string_view(view.prefix->data(), view.prefix->size() + 1 + view.local_name.size())
+                  : view.local_name;
+  return Attribute(qualified_name, view.value);
+}
+
+}  // namespace
+
 Attributes copy_attributes(NodeRef node, Arena& arena) {
   Attributes attributes;
   const std::size_t count = node.attribute_count();
   if (count == 0 || !node.is_element()) return attributes;
   attributes.reserve(arena, count);
   for (std::size_t i = 0; i < count; ++i) {
-    const AttributeView view = node.attribute(i);
-    attributes.push_back(arena, Attribute{view.local_name, view.value, view.prefix});
+    attributes.push_back(arena, model_attribute(node.attribute(i)));
   }
   return attributes;
 }
@@ -253,14 +263,16 @@ std::string_view captured_text(NodeRef node, Arena& arena) {
 // parser's nesting limit.
 RawXml capture_node(NodeRef node, Arena& arena) {
   if (!node.is_element()) return RawXml::make_text(captured_text(node, arena));
-  const Attributes attributes = copy_attributes(node, arena);
-  const std::size_t count = child_count(node);
-  auto* children =
-      count == 0 ? nullptr : static_cast<RawXml*>(arena.allocate(count * sizeof(RawXml), alignof(RawXml)));
+  const std::size_t attribute_count = node.attribute_count();
+  const std::size_t children_total = child_count(node);
+  const std::size_t bytes = RawXml::block_bytes(attribute_count, children_total);
+  char* block = bytes == 0 ? nullptr : static_cast<char*>(arena.allocate(bytes, RawXml::kBlockAlignment));
+  for (std::size_t i = 0; i < attribute_count; ++i)
+    ::new (static_cast<void*>(block + i * sizeof(Attribute))) Attribute(model_attribute(node.attribute(i)));
+  auto* children = reinterpret_cast<RawXml*>(block + attribute_count * sizeof(Attribute));
   std::size_t filled = 0;
   for (NodeRef child : node.children()) ::new (static_cast<void*>(children + filled++)) RawXml(capture_node(child, arena));
-  return RawXml::make_element(node.qualified_name(), std::span<const Attribute>(attributes.data(), attributes.size()),
-                              std::span<const RawXml>(children, count));
+  return RawXml::make_element(node.qualified_name(), block, attribute_count, children_total);
 }
 
 // ---------------------------------------------------------------------------

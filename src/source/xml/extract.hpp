@@ -145,13 +145,15 @@ bool apply_child_rule(const ChildRule<Build>& rule, std::string_view name, NodeR
 // naming the child builds what it becomes, and a child that no rule names is
 // captured as it stands.
 template <class Entry, class... Builds>
+void convert_child(NodeRef child, List<Entry>& entries, Arena& arena, const ChildRule<Builds>&... rules) {
+  const std::string_view name = child.local_name();
+  if (!(apply_child_rule(rules, name, child, entries, arena) || ...)) entries.emplace_back(arena, capture_node(child, arena));
+}
+
+template <class Entry, class... Builds>
 void convert_children(NodeRef parent, List<Entry>& entries, Arena& arena, const ChildRule<Builds>&... rules) {
   entries.reserve(arena, entries.size() + child_element_count(parent));
-  for (NodeRef child : child_elements(parent)) {
-    const std::string_view name = child.local_name();
-    if (!(apply_child_rule(rules, name, child, entries, arena) || ...))
-      entries.emplace_back(arena, capture_node(child, arena));
-  }
+  for (NodeRef child : child_elements(parent)) convert_child(child, entries, arena, rules...);
 }
 
 // A record of the element's attributes whose list `Entries` holds the
@@ -205,6 +207,24 @@ Result<NodeRef, ParseError> checked_root(const Tree& tree, std::string_view root
 // name, identifiers and internal subset.
 void capture_prolog(const Tree& tree, SourceDocument& document);
 
+// For a converter that walks siblings forward: each time it reaches the
+// next sibling, the nodes before it (earlier siblings and their subtrees,
+// whose model is built) go back to the system, a large range at a time.
+class ReleaseBehind {
+ public:
+  explicit ReleaseBehind(NodeRef first) noexcept : start_(first.is_null() ? 0 : first.index()) {}
+
+  void reached(NodeRef sibling) noexcept {
+    if (sibling.is_null() || sibling.index() - start_ < kBatchNodes) return;
+    sibling.tree().release_nodes(start_, sibling.index());
+    start_ = sibling.index();
+  }
+
+ private:
+  static constexpr NodeIndex kBatchNodes = 16384;  // half a megabyte of nodes
+  NodeIndex start_;
+};
+
 // The whole front end: parse, check the root, copy the root's attributes,
 // call `convert(root, document)` to fill the root parts, capture the prolog
 // and store `format`. `convert` is any callable (NodeRef, SourceDocument&).
@@ -230,12 +250,19 @@ ParseResult run_front_end(SourceText text, std::string_view root_name, std::stri
 
 // The whole front end for a converter whose root parts are built one per
 // child element of the root, by the rule naming it (captured when none does).
+// A part is converted from its own nodes alone, so each is released once
+// converted.
 template <class... Builds>
 ParseResult convert_root_parts(SourceText text, std::string_view root_name, std::string_view wrong_root_message,
                                SourceFormat format, const ChildRule<Builds>&... rules) {
   return run_front_end(std::move(text), root_name, wrong_root_message, format,
                        [&](NodeRef root, SourceDocument& document) {
-                         convert_children(root, document.parts, document.arena, rules...);
+                         document.parts.reserve(document.arena, child_element_count(root));
+                         ReleaseBehind release(root.first_child());
+                         for (NodeRef child : child_elements(root)) {
+                           release.reached(child);
+                           convert_child(child, document.parts, document.arena, rules...);
+                         }
                        });
 }
 

@@ -4,11 +4,13 @@
 // is wrapped in PTEXT/STEXT containers that inline content splices away.
 #include "source/xml/st32.hpp"
 
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "source/xml/extract.hpp"
 #include "text.hpp"
@@ -377,20 +379,43 @@ Abstract abstract_part(NodeRef element, Arena& arena) {
 }
 
 // Sections are not marked up: each H opens one, and paragraphs before the
-// first H share a section without heading.
+// first H share a section without heading. A first walk counts what each
+// section and the part will hold, so that every list gets its exact size.
 DescriptionPart description_division(NodeRef element, DescriptionPartKind kind, Arena& arena) {
+  const NodeRef container = btext_or_self(element);
+  std::vector<std::uint32_t> section_sizes;
+  std::size_t part_size = 0;
+  for (NodeRef child : xml::child_elements(container)) {
+    const std::string_view name = child.local_name();
+    if (name == "H" || (name == "PARA" && section_sizes.empty())) {
+      section_sizes.push_back(0);
+      ++part_size;
+    }
+    if (section_sizes.empty()) {
+      ++part_size;
+    } else {
+      ++section_sizes.back();
+    }
+  }
+
   DescriptionPart part;
   part.kind = kind;
   part.attributes = xml::copy_attributes(element, arena);
+  part.items.reserve(arena, part_size);
+  std::size_t next_section = 0;
   std::optional<Section> open;
-  for (NodeRef child : xml::child_elements(btext_or_self(element))) {
+  const auto open_section = [&] {
+    open.emplace();
+    open->blocks.reserve(arena, section_sizes[next_section++]);
+  };
+  for (NodeRef child : xml::child_elements(container)) {
     const std::string_view name = child.local_name();
     if (name == "H") {
       if (open) part.items.emplace_back(arena, std::move(*open));
-      open.emplace();
+      open_section();
       open->blocks.emplace_back(arena, heading(child, arena));
     } else if (name == "PARA") {
-      if (!open) open.emplace();
+      if (!open) open_section();
       open->blocks.emplace_back(arena, paragraph(child, arena));
     } else if (open) {
       open->blocks.emplace_back(arena, xml::capture_node(child, arena));

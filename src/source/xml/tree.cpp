@@ -3,6 +3,13 @@
 #include "source/xml/expat_tree.hpp"
 #include "source/xml/scanner.hpp"
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#endif
+
 namespace tessellox::xml {
 
 static_assert(sizeof(Tree::NodeRecord) == 32, "nodes stay compact: a tree may hold ten million");
@@ -21,6 +28,25 @@ NodeRef Tree::document_type() const noexcept {
 Result<Tree, ParseError> parse_tree(std::string_view text) {
   if (std::optional<Tree> scanned = scan_tree(text)) return std::move(*scanned);
   return parse_tree_with_expat(text);
+}
+
+void Tree::release_nodes(NodeIndex begin, NodeIndex end) const noexcept {
+#if defined(__linux__)
+  // Below this the system calls cost more than the memory is worth.
+  constexpr std::size_t kMinReleaseBytes = std::size_t{256} << 10;
+  if (begin >= end || end > nodes_.size()) return;
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto first = reinterpret_cast<std::uintptr_t>(nodes_.data() + begin);
+  const auto last = reinterpret_cast<std::uintptr_t>(nodes_.data() + end);
+  const std::uintptr_t start = (first + page - 1) & ~(page - 1);
+  const std::uintptr_t stop = last & ~(page - 1);
+  if (stop <= start || stop - start < kMinReleaseBytes) return;
+  // Private anonymous memory: the pages are freed now and would read back as zeros.
+  ::madvise(reinterpret_cast<void*>(start), stop - start, MADV_DONTNEED);
+#else
+  (void)begin;
+  (void)end;
+#endif
 }
 
 }  // namespace tessellox::xml

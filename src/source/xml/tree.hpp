@@ -228,6 +228,13 @@ class Tree {
   std::optional<std::string_view> xml_encoding() const noexcept { return xml_encoding_; }
   std::optional<std::string_view> xml_standalone() const noexcept { return xml_standalone_; }
   std::size_t node_count() const noexcept { return nodes_.size(); }
+  // Hands the whole pages that hold nodes [begin, end) back to the system,
+  // for a reader that is done with them: a converter drops each root part's
+  // nodes once it holds the part's model, so that a large document's tree
+  // and model are not both resident in full. The nodes must not be read
+  // again (they would read as zero). A no-op for small ranges and where the
+  // system offers no way to do it.
+  void release_nodes(NodeIndex begin, NodeIndex end) const noexcept;
   // Hands over the arena of decoded strings. The tree's views keep pointing
   // into its blocks, so the new owner must outlive every use of the tree.
   Arena release_arena() noexcept { return std::move(arena_); }

@@ -4,9 +4,11 @@
 // element names of the document type versions are all accepted in place.
 #include "source/xml/v4.hpp"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "source/xml/extract.hpp"
 #include "text.hpp"
@@ -250,8 +252,16 @@ Abstract abstract_part(NodeRef element, Arena& arena) {
 }
 
 Claims claims_part(NodeRef element, Arena& arena) {
-  return xml::converted_record<Claims>(element, arena, xml::ChildRule{"claim", xml::build_claim_element},
-                                       xml::ChildRule{"heading", xml::build_heading});
+  Claims claims;
+  claims.attributes = xml::copy_attributes(element, arena);
+  claims.entries.reserve(arena, xml::child_element_count(element));
+  xml::ReleaseBehind release(element.first_child());
+  for (NodeRef child : xml::child_elements(element)) {
+    release.reached(child);
+    xml::convert_child(child, claims.entries, arena, xml::ChildRule{"claim", xml::build_claim_element},
+                       xml::ChildRule{"heading", xml::build_heading});
+  }
+  return claims;
 }
 
 Drawings drawings_part(NodeRef element, Arena& arena) {
@@ -268,14 +278,32 @@ Drawings drawings_part(NodeRef element, Arena& arena) {
 // instructions (<?BRFSUM description="..." end="lead"?> ... end="tail"?>).
 // The builder cuts the description into parts at those instructions and,
 // inside a part, into sections that begin at each heading.
+//
+// It walks the description twice: the first walk only counts what each
+// section, part and the description will hold, so that the second can give
+// every list its exact size. A list grown by doubling would leave its
+// outgrown copies in the arena, a third of a long description's model.
 class DescriptionBuilder {
  public:
   explicit DescriptionBuilder(Arena& arena) noexcept : arena_(arena) {}
 
   Description build(NodeRef element) {
+    counting_ = true;
+    walk(element);
+    counting_ = false;
     Description description;
     description.attributes = xml::copy_attributes(element, arena_);
+    output_.reserve(arena_, output_count_);
+    walk(element);
+    description.entries = std::move(output_);
+    return description;
+  }
+
+ private:
+  void walk(NodeRef element) {
+    xml::ReleaseBehind release(element.first_child());
     for (NodeRef child : xml::significant_child_nodes(element)) {
+      if (!counting_) release.reached(child);
       switch (child.kind()) {
         case NodeKind::Element:
           element_child(child);
@@ -284,17 +312,16 @@ class DescriptionBuilder {
           instruction(child);
           break;
         case NodeKind::Text:
-        case NodeKind::CData: append_loose(xml::capture_node(child, arena_)); break;
+        case NodeKind::CData:
+          append_loose(child);
+          break;
         default:  // comments and entity references
           break;
       }
     }
     close_part();
-    description.entries = std::move(output_);
-    return description;
   }
 
- private:
   void element_child(NodeRef child) {
     const std::string_view name = child.local_name();
     if (name == "heading") {
@@ -307,19 +334,19 @@ class DescriptionBuilder {
       open_part_if_none(DescriptionPartKind::BriefDescriptionOfDrawings);
       drawings_description(child);
     } else {
-      append_loose(xml::capture_node(child, arena_));
+      append_loose(child);
     }
   }
 
   void heading(NodeRef child) {
     move_group_to_part();
-    group_.emplace();
-    group_->blocks.emplace_back(arena_, xml::build_heading(child, arena_));
+    open_group();
+    add_to_group([&] { return SectionBlock(xml::build_heading(child, arena_)); });
   }
 
   void paragraph(NodeRef child) {
-    if (!group_) group_.emplace();
-    group_->blocks.emplace_back(arena_, xml::build_paragraph(child, arena_));
+    if (!group_open_) open_group();
+    add_to_group([&] { return SectionBlock(xml::build_paragraph(child, arena_)); });
   }
 
   // Its headings and paragraphs join the open part; the wrapper leaves no trace.
@@ -331,26 +358,24 @@ class DescriptionBuilder {
       } else if (is_paragraph_name(name)) {
         paragraph(child);
       } else {
-        append_in_part(xml::capture_node(child, arena_));
+        append_in_part(child);
       }
     }
   }
 
   void instruction(NodeRef child) {
-    RawXml captured = xml::capture_node(child, arena_);
     if (child.value().find("end=\"tail\"") != std::string_view::npos) {
       close_part();
-      output_.emplace_back(arena_, std::move(captured));
+      add_to_output(child);
       return;
     }
     if (std::optional<DescriptionPartKind> kind = section_kind(child.target())) {
       close_part();
-      output_.emplace_back(arena_, std::move(captured));
-      part_.emplace();
-      part_->kind = *kind;
+      add_to_output(child);
+      open_part(*kind);
       return;
     }
-    append_loose(std::move(captured));
+    append_loose(child);
   }
 
   static std::optional<DescriptionPartKind> section_kind(std::string_view target) {
@@ -365,47 +390,103 @@ class DescriptionBuilder {
   }
 
   void open_part_if_none(DescriptionPartKind kind) {
-    if (part_) return;
-    part_.emplace();
-    part_->kind = kind;
+    if (!part_open_) open_part(kind);
+  }
+
+  void open_part(DescriptionPartKind kind) {
+    part_open_ = true;
+    if (counting_) {
+      part_sizes_.push_back(0);
+      return;
+    }
+    part_ = DescriptionPart();
+    part_.kind = kind;
+    part_.items.reserve(arena_, part_sizes_[next_part_++]);
+  }
+
+  void open_group() {
+    group_open_ = true;
+    if (counting_) {
+      group_sizes_.push_back(0);
+      return;
+    }
+    group_ = Section();
+    group_.blocks.reserve(arena_, group_sizes_[next_group_++]);
+  }
+
+  // `build` makes the block; the counting walk never calls it.
+  template <class Build>
+  void add_to_group(Build build) {
+    if (counting_) {
+      ++group_sizes_.back();
+    } else {
+      group_.blocks.emplace_back(arena_, build());
+    }
   }
 
   void move_group_to_part() {
-    if (!group_) return;
-    part_->items.emplace_back(arena_, std::move(*group_));
-    group_.reset();
+    if (!group_open_) return;
+    group_open_ = false;
+    if (counting_) {
+      ++part_sizes_.back();
+    } else {
+      part_.items.emplace_back(arena_, group_);
+    }
   }
 
   // Closes the open part, empty or not, into the output list.
   void close_part() {
-    if (!part_) return;
+    if (!part_open_) return;
     move_group_to_part();
-    output_.emplace_back(arena_, std::move(*part_));
-    part_.reset();
+    part_open_ = false;
+    if (counting_) {
+      ++output_count_;
+    } else {
+      output_.emplace_back(arena_, part_);
+    }
+  }
+
+  void add_to_output(NodeRef child) {
+    if (counting_) {
+      ++output_count_;
+    } else {
+      output_.emplace_back(arena_, xml::capture_node(child, arena_));
+    }
   }
 
   // Into the open group, else the open part's items; a part must be open.
-  void append_in_part(RawXml node) {
-    if (group_) {
-      group_->blocks.emplace_back(arena_, std::move(node));
+  void append_in_part(NodeRef child) {
+    if (group_open_) {
+      add_to_group([&] { return SectionBlock(xml::capture_node(child, arena_)); });
+    } else if (counting_) {
+      ++part_sizes_.back();
     } else {
-      part_->items.emplace_back(arena_, std::move(node));
+      part_.items.emplace_back(arena_, xml::capture_node(child, arena_));
     }
   }
 
   // Like append_in_part, but straight into the output list when no part is open.
-  void append_loose(RawXml node) {
-    if (!part_) {
-      output_.emplace_back(arena_, std::move(node));
+  void append_loose(NodeRef child) {
+    if (!part_open_) {
+      add_to_output(child);
     } else {
-      append_in_part(std::move(node));
+      append_in_part(child);
     }
   }
 
   Arena& arena_;
+  bool counting_ = false;
+  // What the counting walk found, in the order the building walk opens them.
+  std::vector<std::uint32_t> group_sizes_;
+  std::vector<std::uint32_t> part_sizes_;
+  std::uint32_t output_count_ = 0;
+  std::size_t next_group_ = 0;
+  std::size_t next_part_ = 0;
   List<DescriptionEntry> output_;
-  std::optional<DescriptionPart> part_;
-  std::optional<Section> group_;
+  DescriptionPart part_;
+  Section group_;
+  bool part_open_ = false;
+  bool group_open_ = false;
 };
 
 // ---------------------------------------------------------------------------

@@ -91,5 +91,24 @@ TEST(FillTemplate, CollapsesLineFeedRunsAndTrims) {
   EXPECT_EQ(fill("x\n{{title}}\n{{abstract}}", sections), "x\n\nT\n\nA");
 }
 
+// The description is collapsed where it stands, inside its own buffer; the
+// result must be what the same text laid out as one literal gives.
+TEST(FillTemplate, DescriptionInPlaceEqualsTheSameTextAsALiteral) {
+  const std::string_view heads[] = {"", "\n", "x\n\n", " \n\n\n"};
+  const std::string_view descriptions[] = {"", "\n", "\n\n\nd\n\n\n\ne\n", "d", "  d\n\n"};
+  const std::string_view tails[] = {"", "\n\nt", "\n\n\n"};
+  for (const std::string_view head : heads) {
+    for (const std::string_view description : descriptions) {
+      for (const std::string_view tail : tails) {
+        RenderedSections sections;
+        sections.description = std::string(description);
+        const std::string literal = std::string(head) + std::string(description) + std::string(tail);
+        EXPECT_EQ(fill(std::string(head) + "{{description}}" + std::string(tail), sections), fill(literal, sections))
+            << testing::PrintToString(literal);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tessellox

@@ -50,4 +50,4 @@ def test_standard_input_and_unknown_tables_are_refused() -> None:
     with pytest.raises(ValueError):
         to_bag(["-"])
     with pytest.raises(ValueError):
-        to_dataframe([], table="citations")
+        to_dataframe([], table="figures")

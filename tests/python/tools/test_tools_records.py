@@ -13,9 +13,10 @@ from tessellox_tools.records import (
     CLAIM_TABLE_FIELDS,
     DOCUMENT_TABLE_FIELDS,
     ERROR_FIELDS,
+    DOCUMENT_FIELDS,
     RECORD_FIELDS,
-    document_record,
     iter_records,
+    text_record,
 )
 from tessellox_tools.split import Origin, Region
 from tessellox_tools.work import JSONL, MARKDOWN, RECORDS, JsonLineJoiner, Task, full_record, json_line, process_region
@@ -36,9 +37,9 @@ def test_record_has_every_field_in_order_with_plain_values(tmp_path: Path) -> No
     assert [list(record) for record in records] == [list(RECORD_FIELDS), list(ERROR_FIELDS), list(RECORD_FIELDS)]
     first = records[0]
     document = tessellox.parse(grant_xml("08000001", "Ünïcode title", "A claim with “quotes”."))
-    for name in RECORD_FIELDS[4:-1]:
+    for name in DOCUMENT_FIELDS[4:-1]:
         assert first[name] == getattr(document, name), name
-    assert first["claims"] == [{"number": 1, "text": "A claim with “quotes”."}]
+    assert first["claims"] == [{"number": 1, "text": "A claim with “quotes”.", "depends_on": []}]
     assert (first["file"], first["member"], first["ordinal"], first["offset"]) == (str(week), None, 1, 0)
     # Plain values only: the record survives JSON unchanged.
     assert json.loads(json_line(first)) == first
@@ -64,10 +65,10 @@ def test_region_failures_stay_with_their_document_and_joined_lines_equal_records
     ]
     assert outcomes[1][3] == "invalid UTF-8 at byte 24: invalid start byte"
     origin = Origin(str(week), None, 4, offsets[3])
-    expected = json_line(document_record(tessellox.parse(pieces[3].decode()), origin))
+    expected = json_line(text_record(pieces[3].decode(), origin))
     assert JsonLineJoiner().line(origin, outcomes[3][3]) == expected
     _, fields = process_region(Task(RECORDS), Region("f", "m", 0, len(pieces[0]), True, True, pieces[0]))
-    assert full_record(Origin("f", "m", 1, 0), fields[0][3]) == document_record(tessellox.parse(pieces[0].decode()), Origin("f", "m", 1, 0))
+    assert full_record(Origin("f", "m", 1, 0), fields[0][3]) == text_record(pieces[0].decode(), Origin("f", "m", 1, 0))
     _, markdown = process_region(Task(MARKDOWN, "{{title}}|{{claims}}"), Region("f", None, 0, len(pieces[0]), True, True, pieces[0]))
     assert markdown[0][3][0] == "US8000001B2"
     assert markdown[0][3][1].decode().startswith("# Widget|")
@@ -116,7 +117,7 @@ def test_parquet_tables_hold_documents_and_claims(tmp_path: Path) -> None:
     assert claims.column_names == list(CLAIM_TABLE_FIELDS)
     assert documents.to_pylist() == [{k: r[k] for k in DOCUMENT_TABLE_FIELDS} for r in records]
     assert claims.to_pylist() == [
-        {"file": r["file"], "member": None, "ordinal": r["ordinal"], "number": c["number"], "text": c["text"]}
+        {"file": r["file"], "member": None, "ordinal": r["ordinal"], "number": c["number"], "text": c["text"], "depends_on": []}
         for r in records
         for c in r["claims"]
     ]

@@ -95,18 +95,18 @@ Arena& tables = test::table_arena();
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ParagraphNumMarker,
-    ::testing::Values(NumMarkerCase{Attributes(tables, {{"num", "0012", {}}}), "The device", "[0012] The device"},
-                      NumMarkerCase{Attributes(tables, {{"num", "0012", {}}}), " \n The device", "[0012] The device"},
-                      NumMarkerCase{Attributes(tables, {{"num", "0003", {}}}), "  [0003] Already marked",
+    ::testing::Values(NumMarkerCase{Attributes(tables, {{"num", "0012"}}), "The device", "[0012] The device"},
+                      NumMarkerCase{Attributes(tables, {{"num", "0012"}}), " \n The device", "[0012] The device"},
+                      NumMarkerCase{Attributes(tables, {{"num", "0003"}}), "  [0003] Already marked",
                                     "[0003] Already marked"},
-                      NumMarkerCase{Attributes(tables, {{"num", "0003", {}}}), "[0003]", "[0003]"},
-                      NumMarkerCase{Attributes(tables, {{"num", "0003", {}}}), "", "[0003]"},
-                      NumMarkerCase{Attributes(tables, {{"num", "3a", {}}}), "Text", "Text"},
-                      NumMarkerCase{Attributes(tables, {{"num", "", {}}}), "Text", "[] Text"},
-                      NumMarkerCase{Attributes(tables, {{"num", "7", "x"}, {"id", "p1", {}}}), "Text", "Text"},
-                      NumMarkerCase{Attributes(tables, {{"num", "7", "x"}, {"num", "8", {}}, {"num", "9", {}}}), "Text",
+                      NumMarkerCase{Attributes(tables, {{"num", "0003"}}), "[0003]", "[0003]"},
+                      NumMarkerCase{Attributes(tables, {{"num", "0003"}}), "", "[0003]"},
+                      NumMarkerCase{Attributes(tables, {{"num", "3a"}}), "Text", "Text"},
+                      NumMarkerCase{Attributes(tables, {{"num", ""}}), "Text", "[] Text"},
+                      NumMarkerCase{Attributes(tables, {{"x:num", "7"}, {"id", "p1"}}), "Text", "Text"},
+                      NumMarkerCase{Attributes(tables, {{"x:num", "7"}, {"num", "8"}, {"num", "9"}}), "Text",
                                     "[8] Text"},
-                      NumMarkerCase{Attributes(tables, {{"num", "0001", {}}}), "[00011] Off by one",
+                      NumMarkerCase{Attributes(tables, {{"num", "0001"}}), "[00011] Off by one",
                                     "[0001] [00011] Off by one"}));
 
 TEST(InlineText, MarksEntitiesAndRawXml) {
@@ -128,7 +128,7 @@ TEST(InlineText, MarksEntitiesAndRawXml) {
 
 TEST(RawXmlWriteBack, ExplicitEndTagsOrderedAttributesNoEscaping) {
   Arena arena;
-  RawXml root = raw_element(arena, "tables", {{"id", "t<1>", {}}, {"lang", "en", "xml"}},
+  RawXml root = raw_element(arena, "tables", {{"id", "t<1>"}, {"xml:lang", "en"}},
                             {raw_text("a &amp; b"), raw_element(arena, "row", {}, {}), raw_text("<!-- kept -->")},
                             "m");
   EXPECT_EQ(description_of(arena, {root}),
@@ -196,7 +196,7 @@ TEST(SectionSelection, RawRootPartsShowOnlyInSequenceListings) {
     return document_of({raw_text("<s>one</s>"),
                         Description{{}, list(arena, description_part(arena, DescriptionPartKind::DetailedDescription,
                                                                      {}))},
-                        raw_element(arena, "sequence", {{"id", "2", {}}}, {raw_text("acgt")}),
+                        raw_element(arena, "sequence", {{"id", "2"}}, {raw_text("acgt")}),
                         Drawings{{}, list(arena, Heading{{}, InlineContent(arena, {text("FIG")}), {}, {}})}},
                        format);
   };

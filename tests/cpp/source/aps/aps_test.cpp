@@ -44,7 +44,7 @@ const Entry* find_entry(const Entries& entries) {
 std::string flat(const InlineContent& content) {
   std::string out;
   for (const InlineNode& node : content) {
-    if (const auto* text = node.get_if<Text>()) {
+    if (const auto text = node.get_if<Text>()) {
       out += text->text;
     } else if (const auto* element = node.get_if<InlineElement>()) {
       EXPECT_EQ(element->kind, InlineKind::ClaimText);

@@ -20,7 +20,7 @@ struct Parsed {
   Result<Tree, ParseError> result;
 };
 
-const Text& text_of(const InlineNode& node) { return node.get<Text>(); }
+Text text_of(const InlineNode& node) { return node.get<Text>(); }
 const InlineElement& element_of(const InlineNode& node) { return node.get<InlineElement>(); }
 
 TEST(NodeQueries, NamesAndChildSelections) {
@@ -44,10 +44,10 @@ TEST(Attributes, CopiedInOrderWithPrefixesAndLookedUpByLocalName) {
   const Parsed doc("<r id='first' xlink:href='h' empty='' id2=' padded '/>");
   const Attributes attributes = copy_attributes(doc.root(), arena);
   ASSERT_EQ(attributes.size(), 4u);
-  EXPECT_EQ(attributes[1].name, "href");
-  EXPECT_EQ(attributes[1].prefix, "xlink");
-  EXPECT_EQ(attributes[1].value, "h");
-  EXPECT_FALSE(attributes[0].prefix.has_value());
+  EXPECT_EQ(attributes[1].name(), "href");
+  EXPECT_EQ(attributes[1].prefix(), "xlink");
+  EXPECT_EQ(attributes[1].value(), "h");
+  EXPECT_FALSE(attributes[0].prefix().has_value());
   EXPECT_EQ(attribute_value(doc.root(), "href"), "h");
   EXPECT_EQ(attribute_value(doc.root(), "empty"), "");
   EXPECT_EQ(attribute_value(doc.root(), "id2"), " padded ");
@@ -137,8 +137,8 @@ TEST(CaptureNode, ElementKeepsPrefixAttributesAndEveryChild) {
   EXPECT_EQ(raw.name(), "math");
   EXPECT_EQ(raw.prefix(), "m");
   ASSERT_EQ(raw.attributes().size(), 2u);
-  EXPECT_EQ(raw.attributes()[0].prefix, "m");
-  EXPECT_EQ(raw.attributes()[0].name, "display");
+  EXPECT_EQ(raw.attributes()[0].prefix(), "m");
+  EXPECT_EQ(raw.attributes()[0].name(), "display");
   ASSERT_EQ(raw.children().size(), 4u);
   EXPECT_EQ(raw.children()[0].text(), "a");
   EXPECT_EQ(raw.children()[1].text(), "<!--c-->");
@@ -164,7 +164,7 @@ TEST_P(InlineAliases, MapToTheirKindWithNestedContentAndAttributes) {
   const InlineElement& element = element_of(content[0]);
   EXPECT_EQ(element.kind, GetParam().kind);
   ASSERT_EQ(element.attributes.size(), 1u);
-  EXPECT_EQ(element.attributes[0].name, "a");
+  EXPECT_EQ(element.attributes[0].name(), "a");
   ASSERT_EQ(element.content.size(), 2u);
   EXPECT_EQ(text_of(element.content[0]).text, "x");
   EXPECT_EQ(element_of(element.content[1]).kind, InlineKind::Bold);
@@ -315,7 +315,7 @@ TEST(FrontEnd, RootCheckAcceptsAPrefixAndRejectsOtherRoots) {
   ASSERT_TRUE(prefixed.ok());
   EXPECT_EQ(prefixed.value().source_format, SourceFormat::UsptoGrantV42);
   ASSERT_EQ(prefixed.value().root_attributes.size(), 2u);
-  EXPECT_EQ(prefixed.value().root_attributes[1].prefix, "us");
+  EXPECT_EQ(prefixed.value().root_attributes[1].prefix(), "us");
   EXPECT_EQ(prefixed.value().parts.size(), 1u);
 
   const ParseResult wrong = front_end("<us-patent-application/>");

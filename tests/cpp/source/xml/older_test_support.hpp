@@ -68,7 +68,7 @@ inline std::string dump(const InlineContent& content) {
   std::string out;
   for (const InlineNode& node : content) {
     if (!out.empty()) out += ' ';
-    if (const auto* text = node.get_if<Text>()) {
+    if (const auto text = node.get_if<Text>()) {
       out.append("'").append(text->text).append("'");
     } else if (const auto* element = node.get_if<InlineElement>()) {
       out += inline_kind_name(element->kind);
@@ -90,7 +90,7 @@ inline std::string dump(const InlineContent& content) {
 inline std::string flat_text(const InlineContent& content) {
   std::string out;
   for (const InlineNode& node : content) {
-    if (const auto* text = node.get_if<Text>()) {
+    if (const auto text = node.get_if<Text>()) {
       out += text->text;
     } else if (const auto* element = node.get_if<InlineElement>()) {
       out += flat_text(element->content);

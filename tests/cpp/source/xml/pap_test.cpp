@@ -74,7 +74,7 @@ TEST(PapFrontEnd, EmptyRootKeepsPrologAttributesAndFormat) {
   EXPECT_EQ(document.xml_encoding, "UTF-8");
   EXPECT_EQ(document.doctype_system_id, "pap-v16-2002-01-01.dtd");
   ASSERT_EQ(document.root_attributes.size(), 1u);
-  EXPECT_EQ(document.root_attributes[0].name, "lang");
+  EXPECT_EQ(document.root_attributes[0].name(), "lang");
 }
 
 TEST(PapFrontEnd, OneRootPartPerChildElementWithUnknownOnesCaptured) {
@@ -90,7 +90,7 @@ TEST(PapFrontEnd, OneRootPartPerChildElementWithUnknownOnesCaptured) {
   const auto& raw = std::get<RawXml>(document.parts[5]);
   EXPECT_EQ(raw.name(), "subdoc-sequence-list");
   ASSERT_EQ(raw.attributes().size(), 1u);
-  EXPECT_EQ(raw.attributes()[0].value, "s");
+  EXPECT_EQ(raw.attributes()[0].value(), "s");
 }
 
 // ---------------------------------------------------------------------------

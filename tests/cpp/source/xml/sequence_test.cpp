@@ -35,7 +35,7 @@ TEST(SequenceListing, PublicationReferenceIsTheOnlyTypedPart) {
   ASSERT_EQ(document.parts.size(), 3u);
   const auto& information = std::get<BibliographicInformation>(document.parts[0]);
   ASSERT_EQ(information.attributes.size(), 1u);
-  EXPECT_EQ(information.attributes[0].name, "lang");
+  EXPECT_EQ(information.attributes[0].name(), "lang");
   ASSERT_EQ(information.items.size(), 1u);
   const auto& id = std::get<DocumentId>(information.items[0]);
   EXPECT_EQ(id.doc_number, "07521048");

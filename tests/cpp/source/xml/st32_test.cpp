@@ -364,7 +364,7 @@ TEST(St32Body, ClaimsFlattenClGroupsAndEachParaOrStepIsClaimText) {
             "claim-text('1. A device comprising:') claim-text('a part of ' claimref@CLM-1('claim 1')) <TABLE>");
   const auto& step = first.content[1].get<InlineElement>();
   ASSERT_EQ(step.attributes.size(), 1u);
-  EXPECT_EQ(step.attributes[0].name, "LVL");
+  EXPECT_EQ(step.attributes[0].name(), "LVL");
   EXPECT_EQ(std::get<RawXml>(claims->entries[2]).name(), "NOTE");
   EXPECT_TRUE(std::get<ClaimElement>(claims->entries[3]).content.empty());
   EXPECT_EQ(dump(std::get<ClaimElement>(claims->entries[4]).content), "claim-text('3. Own.')");

@@ -64,7 +64,7 @@ TEST(V4Root, ChildElementsBecomePartsByName) {
   EXPECT_EQ(kinds, expected);
   EXPECT_EQ(std::get<RawXml>(document.parts[5]).name(), "us-bibliographic-data-application");
   ASSERT_EQ(document.root_attributes.size(), 1u);
-  EXPECT_EQ(document.root_attributes[0].name, "lang");
+  EXPECT_EQ(document.root_attributes[0].name(), "lang");
   EXPECT_EQ(document.xml_version, "1.0");
   EXPECT_EQ(document.xml_encoding, "UTF-8");
   EXPECT_EQ(document.source_format, SourceFormat::UsptoGrantV45);

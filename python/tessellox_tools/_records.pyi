@@ -1,0 +1,3 @@
+from typing import Any, Dict, Optional, Sequence, Union
+
+def text_record(text: Union[str, bytes], origin: Optional[Sequence[Any]] = None) -> Dict[str, Any]: ...

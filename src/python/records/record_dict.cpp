@@ -1,0 +1,186 @@
+#include "python/records/record_dict.hpp"
+
+#include <array>
+
+namespace tessellox::python {
+namespace {
+
+// Every key a record dict holds, in the schema's order (nested keys after).
+#define TESSELLOX_RECORD_KEYS(X)                                                                              \
+  X(file) X(member) X(ordinal) X(offset) X(source_format) X(publication_number) X(patent_number)              \
+  X(application_number) X(title) X(filing_date) X(publication_date) X(priority_date) X(inventors)             \
+  X(applicants) X(assignees) X(ipc_classifications) X(us_classifications) X(abstract_text) X(claims)          \
+  X(kind_code) X(document_type) X(cpc_classifications) X(foreign_priority) X(earliest_priority_date)          \
+  X(citations) X(number) X(text) X(depends_on) X(country) X(date) X(kind) X(name) X(category)
+
+enum Key : std::size_t {
+#define TESSELLOX_ENUM(name) k_##name,
+  TESSELLOX_RECORD_KEYS(TESSELLOX_ENUM)
+#undef TESSELLOX_ENUM
+  kKeyCount
+};
+
+constexpr std::array<const char*, kKeyCount> kKeyNames = {
+#define TESSELLOX_NAME(name) #name,
+    TESSELLOX_RECORD_KEYS(TESSELLOX_NAME)
+#undef TESSELLOX_NAME
+};
+
+// Interned once and kept for the life of the process, like the module.
+std::array<PyObject*, kKeyCount> keys{};
+
+// A dict of each shape with every key set to None, in order: a copy of one
+// takes the keys' table as it stands, so that setting the values neither
+// inserts nor grows (building each dict key by key cost a third of a
+// citation's conversion).
+enum Shape : std::size_t { kRecordShape, kClaimShape, kPriorityShape, kCitationShape, kShapeCount };
+std::array<PyObject*, kShapeCount> shapes{};
+
+constexpr std::array<Key, 25> kRecordKeys = {
+    k_file, k_member, k_ordinal, k_offset, k_source_format, k_publication_number, k_patent_number,
+    k_application_number, k_title, k_filing_date, k_publication_date, k_priority_date, k_inventors, k_applicants,
+    k_assignees, k_ipc_classifications, k_us_classifications, k_abstract_text, k_claims, k_kind_code,
+    k_document_type, k_cpc_classifications, k_foreign_priority, k_earliest_priority_date, k_citations};
+constexpr std::array<Key, 3> kClaimKeys = {k_number, k_text, k_depends_on};
+constexpr std::array<Key, 3> kPriorityKeys = {k_country, k_number, k_date};
+constexpr std::array<Key, 8> kCitationKeys = {k_kind, k_country, k_number, k_kind_code,
+                                              k_date, k_name,    k_category, k_text};
+
+template <std::size_t Count>
+PyObject* new_shape(const std::array<Key, Count>& shape_keys) {
+  PyObject* dict = PyDict_New();
+  if (dict == nullptr) return nullptr;
+  for (const Key key : shape_keys) {
+    if (PyDict_SetItem(dict, keys[key], Py_None) < 0) {
+      Py_DECREF(dict);
+      return nullptr;
+    }
+  }
+  return dict;
+}
+
+PyObject* new_dict(Shape shape) { return PyDict_Copy(shapes[shape]); }
+
+// Sets `dict[key] = value`, stealing `value`; false when it is nullptr or
+// the dict refuses it.
+bool put(PyObject* dict, Key key, PyObject* value) {
+  if (value == nullptr) return false;
+  const int failed = PyDict_SetItem(dict, keys[key], value);
+  Py_DECREF(value);
+  return failed == 0;
+}
+
+PyObject* new_list_of(std::size_t size) { return PyList_New(static_cast<Py_ssize_t>(size)); }
+
+// A list of the converted items, or nullptr.
+template <typename Items, typename Convert>
+PyObject* new_list(const Items& items, Convert&& convert) {
+  PyObject* list = new_list_of(items.size());
+  if (list == nullptr) return nullptr;
+  Py_ssize_t index = 0;
+  for (const auto& item : items) {
+    PyObject* value = convert(item);
+    if (value == nullptr) {
+      Py_DECREF(list);
+      return nullptr;
+    }
+    PyList_SetItem(list, index++, value);
+  }
+  return list;
+}
+
+PyObject* new_int(std::uint32_t value) { return PyLong_FromUnsignedLong(value); }
+
+PyObject* new_claim_dict(const ClaimRecord& claim) {
+  PyObject* dict = new_dict(kClaimShape);
+  if (dict == nullptr) return nullptr;
+  if (put(dict, k_number, new_int(claim.number)) && put(dict, k_text, new_str(claim.text)) &&
+      put(dict, k_depends_on, new_list(claim.depends_on, new_int)))
+    return dict;
+  Py_DECREF(dict);
+  return nullptr;
+}
+
+PyObject* new_priority_dict(const ForeignPriority& claim) {
+  PyObject* dict = new_dict(kPriorityShape);
+  if (dict == nullptr) return nullptr;
+  if (put(dict, k_country, new_optional_str(claim.country)) && put(dict, k_number, new_optional_str(claim.number)) &&
+      put(dict, k_date, new_optional_str(claim.date)))
+    return dict;
+  Py_DECREF(dict);
+  return nullptr;
+}
+
+PyObject* new_citation_dict(const Citation& citation) {
+  PyObject* dict = new_dict(kCitationShape);
+  if (dict == nullptr) return nullptr;
+  if (put(dict, k_kind, new_str(citation.kind == CitationKind::Patent ? "patent" : "other")) &&
+      put(dict, k_country, new_optional_str(citation.country)) &&
+      put(dict, k_number, new_optional_str(citation.number)) &&
+      put(dict, k_kind_code, new_optional_str(citation.kind_code)) &&
+      put(dict, k_date, new_optional_str(citation.date)) && put(dict, k_name, new_optional_str(citation.name)) &&
+      put(dict, k_category, new_optional_str(citation.category)) && put(dict, k_text, new_optional_str(citation.text)))
+    return dict;
+  Py_DECREF(dict);
+  return nullptr;
+}
+
+PyObject* new_origin_value(PyObject* origin, Py_ssize_t index) {
+  if (origin == nullptr || origin == Py_None) return Py_NewRef(Py_None);
+  return PySequence_GetItem(origin, index);
+}
+
+bool put_fields(PyObject* dict, const DocumentRecord& record, PyObject* origin) {
+  const DerivedMetadata& derived = record.derived;
+  for (const Key key : {k_file, k_member, k_ordinal, k_offset})
+    if (!put(dict, key, new_origin_value(origin, static_cast<Py_ssize_t>(key - k_file)))) return false;
+  return put(dict, k_source_format, new_str(source_format_name(record.source_format))) &&
+         put(dict, k_publication_number, new_optional_str(derived.publication_number)) &&
+         put(dict, k_patent_number, new_optional_str(derived.patent_number)) &&
+         put(dict, k_application_number, new_optional_str(derived.application_number)) &&
+         put(dict, k_title, new_optional_str(derived.title)) &&
+         put(dict, k_filing_date, new_optional_str(derived.filing_date)) &&
+         put(dict, k_publication_date, new_optional_str(derived.publication_date)) &&
+         put(dict, k_priority_date, new_optional_str(derived.priority_date)) &&
+         put(dict, k_inventors, new_str_list(derived.inventors)) &&
+         put(dict, k_applicants, new_str_list(derived.applicants)) &&
+         put(dict, k_assignees, new_str_list(derived.assignees)) &&
+         put(dict, k_ipc_classifications, new_str_list(derived.ipc_classifications)) &&
+         put(dict, k_us_classifications, new_str_list(derived.us_classifications)) &&
+         put(dict, k_abstract_text,
+             record.abstract_text ? new_str(*record.abstract_text) : Py_NewRef(Py_None)) &&
+         put(dict, k_claims, new_list(record.claims, new_claim_dict)) &&
+         put(dict, k_kind_code, new_optional_str(record.kind_code)) &&
+         put(dict, k_document_type, new_str(record.document_type)) &&
+         put(dict, k_cpc_classifications, new_list(record.cpc_classifications, new_str)) &&
+         put(dict, k_foreign_priority, new_list(record.foreign_priority, new_priority_dict)) &&
+         put(dict, k_earliest_priority_date, new_optional_str(record.earliest_priority_date)) &&
+         put(dict, k_citations, new_list(record.citations, new_citation_dict));
+}
+
+}  // namespace
+
+bool create_record_keys() {
+  for (std::size_t i = 0; i < kKeyCount; ++i) {
+    if (keys[i] != nullptr) continue;
+    keys[i] = PyUnicode_InternFromString(kKeyNames[i]);
+    if (keys[i] == nullptr) return false;
+  }
+  if (shapes[kRecordShape] == nullptr) shapes[kRecordShape] = new_shape(kRecordKeys);
+  if (shapes[kClaimShape] == nullptr) shapes[kClaimShape] = new_shape(kClaimKeys);
+  if (shapes[kPriorityShape] == nullptr) shapes[kPriorityShape] = new_shape(kPriorityKeys);
+  if (shapes[kCitationShape] == nullptr) shapes[kCitationShape] = new_shape(kCitationKeys);
+  for (PyObject* shape : shapes)
+    if (shape == nullptr) return false;
+  return true;
+}
+
+PyObject* new_record_dict(const DocumentRecord& record, PyObject* origin) {
+  PyObject* dict = new_dict(kRecordShape);
+  if (dict == nullptr) return nullptr;
+  if (put_fields(dict, record, origin)) return dict;
+  Py_DECREF(dict);
+  return nullptr;
+}
+
+}  // namespace tessellox::python

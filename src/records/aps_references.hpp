@@ -1,0 +1,17 @@
+// The reference sections of APS text, which the document model leaves out:
+// US, foreign and other references (UREF, FREF, OREF) and foreign priority
+// (PRIR), read from the fields the parser cut the text into.
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "records/record.hpp"
+#include "source/aps/fields.hpp"
+
+namespace tessellox {
+
+std::vector<Citation> aps_citations(std::span<const ApsField> fields, Arena& arena);
+std::vector<ForeignPriority> aps_foreign_priority(std::span<const ApsField> fields, Arena& arena);
+
+}  // namespace tessellox

@@ -1,0 +1,28 @@
+// What the XML generations leave captured in the bibliographic part, read
+// into record fields: CPC codes, foreign priority claims and citations.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "model.hpp"
+#include "records/record.hpp"
+
+namespace tessellox {
+
+struct CapturedFields {
+  // Main then further codes of `classifications-cpc`, written like the IPC
+  // codes ("A61B5/14532"), each once.
+  std::vector<std::string_view> cpc_codes;
+  // `priority-claim` (version 4), `foreign-priority-data` (pre-grant
+  // publications) and `B300` (ST.32), in document order.
+  std::vector<ForeignPriority> foreign_priority;
+  // `us-citation` and `citation` (version 4), `B561` and `B562` (ST.32), in
+  // document order.
+  std::vector<Citation> citations;
+};
+
+// The three in one walk over the block's captured nodes.
+CapturedFields read_captured_fields(const BibliographicInformation* block, Arena& arena);
+
+}  // namespace tessellox

@@ -1,0 +1,105 @@
+#include "records/record.hpp"
+
+#include <utility>
+
+#include "derive.hpp"
+#include "handlers.hpp"
+#include "records/aps_references.hpp"
+#include "records/captured.hpp"
+#include "records/claim_links.hpp"
+#include "source/aps/aps.hpp"
+#include "source/detect.hpp"
+#include "text.hpp"
+
+namespace tessellox {
+namespace {
+
+bool is_application_format(SourceFormat format) noexcept {
+  return static_cast<std::uint8_t>(format) <= static_cast<std::uint8_t>(SourceFormat::UsptoApplicationV46);
+}
+
+// The letters a grant's number starts with tell its type even where the kind
+// code does not (APS text gives statutory invention registrations kind B1).
+std::string_view type_of_number_prefix(std::string_view number) noexcept {
+  number = trim(number);
+  if (number.starts_with("RE")) return "reissue";
+  if (number.starts_with("PP") || number.starts_with("P")) return "plant";
+  if (number.starts_with("D")) return "design";
+  if (number.starts_with("H") || number.starts_with("T")) return "sir";
+  return {};
+}
+
+std::string_view type_of_kind_code(std::string_view kind) noexcept {
+  if (kind.empty()) return {};
+  switch (kind.front()) {
+    case 'S': return "design";
+    case 'P': return "plant";
+    case 'E': return "reissue";
+    case 'H':
+    case 'I':  // defensive publications, kind I4 and I5
+    case 'T': return "sir";
+    default: return {};
+  }
+}
+
+OptString smallest_date(const DerivedMetadata& derived, const std::vector<ForeignPriority>& foreign) {
+  OptString earliest = derived.priority_date;
+  if (earliest && earliest->empty()) earliest.reset();
+  for (const ForeignPriority& claim : foreign)
+    if (claim.date && !claim.date->empty() && (!earliest || *claim.date < *earliest)) earliest = claim.date;
+  return earliest;
+}
+
+}  // namespace
+
+std::string_view document_type(SourceFormat format, const OptString& kind_code, std::string_view doc_number) noexcept {
+  if (format == SourceFormat::UsptoSequenceCwu) return "sequence-listing";
+  if (is_application_format(format)) return "application";
+  if (const std::string_view by_number = type_of_number_prefix(doc_number); !by_number.empty()) return by_number;
+  if (kind_code) {
+    if (const std::string_view by_kind = type_of_kind_code(trim(*kind_code)); !by_kind.empty()) return by_kind;
+  }
+  return "utility";
+}
+
+DocumentRecord derive_record(SourceDocument& document, std::span<const ApsField> aps_fields) {
+  DocumentRecord record;
+  record.source_format = document.source_format;
+  record.derived = derive_metadata(document);
+  record.abstract_text = abstract_text(document);
+  record.claims = claim_records(document);
+
+  const BibliographicInformation* block = first_bibliographic(document);
+  const DocumentId* id = first_document_id(block);
+  record.kind_code = record.derived.publication_kind;
+  record.document_type = document_type(document.source_format, record.kind_code,
+                                       id != nullptr ? id->doc_number : std::string_view());
+  Arena& arena = document.arena;
+  if (document.source_format == SourceFormat::UsptoGrantApsGreenBook) {
+    record.foreign_priority = aps_foreign_priority(aps_fields, arena);
+    record.citations = aps_citations(aps_fields, arena);
+  } else {
+    CapturedFields captured = read_captured_fields(block, arena);
+    record.cpc_classifications = std::move(captured.cpc_codes);
+    record.foreign_priority = std::move(captured.foreign_priority);
+    record.citations = std::move(captured.citations);
+  }
+  record.earliest_priority_date = smallest_date(record.derived, record.foreign_priority);
+  return record;
+}
+
+Result<RecordedDocument, ParseError> parse_record(SourceText text) {
+  const auto detected = detect_source_format(text.view());
+  if (!detected) return ParseError::detection(detected.error());
+  const SourceFormat format = detected.value();
+  std::vector<ApsField> fields;
+  ParseResult parsed = format == SourceFormat::UsptoGrantApsGreenBook
+                           ? parse_aps_keeping_fields(std::move(text), format, fields)
+                           : format_handler(format).parse(std::move(text), format);
+  if (!parsed) return std::move(parsed.error());
+  RecordedDocument recorded{std::move(parsed.value()), {}};
+  recorded.record = derive_record(recorded.document, fields);
+  return recorded;
+}
+
+}  // namespace tessellox

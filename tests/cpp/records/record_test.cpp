@@ -1,0 +1,66 @@
+#include "records/record.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string_view>
+
+namespace tessellox {
+namespace {
+
+struct TypeCase {
+  SourceFormat format;
+  OptString kind_code;
+  std::string_view doc_number;
+  std::string_view expected;
+};
+
+class DocumentType : public ::testing::TestWithParam<TypeCase> {};
+
+TEST_P(DocumentType, FollowsFormatThenNumberThenKindCode) {
+  const TypeCase& c = GetParam();
+  EXPECT_EQ(document_type(c.format, c.kind_code, c.doc_number), c.expected) << c.doc_number;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, DocumentType,
+    ::testing::Values(TypeCase{SourceFormat::UsptoGrantV45, "B2", "10000000", "utility"},
+                      TypeCase{SourceFormat::UsptoGrantV42, "S1", "D0631641", "design"},
+                      TypeCase{SourceFormat::UsptoGrantV47, "P3", "PP034712", "plant"},
+                      TypeCase{SourceFormat::UsptoGrantV47, "E1", "RE049361", "reissue"},
+                      TypeCase{SourceFormat::UsptoGrantV44, "H1", "H0002275", "sir"},
+                      TypeCase{SourceFormat::UsptoGrantV25, "S", "D0435854", "design"},
+                      TypeCase{SourceFormat::UsptoGrantV25, "E", "000037000", "reissue"},
+                      // APS gives every patent without a letter prefix kind B1.
+                      TypeCase{SourceFormat::UsptoGrantApsGreenBook, "B1", "H0000001", "sir"},
+                      TypeCase{SourceFormat::UsptoGrantApsGreenBook, std::nullopt, "PP003456", "plant"},
+                      TypeCase{SourceFormat::UsptoGrantApsGreenBook, "B1", "T0000912", "sir"},
+                      TypeCase{SourceFormat::UsptoGrantV40, std::nullopt, "", "utility"},
+                      TypeCase{SourceFormat::UsptoApplicationV45, "P1", "20220159901", "application"},
+                      TypeCase{SourceFormat::UsptoApplicationV15, "A1", "20010000002", "application"},
+                      TypeCase{SourceFormat::UsptoSequenceCwu, std::nullopt, "07521258", "sequence-listing"}));
+
+TEST(ParseRecord, FailsWithTheParsersMessageAndReadsApsReferences) {
+  const auto failed = parse_record(SourceText("<nothing/>"));
+  ASSERT_FALSE(failed);
+  EXPECT_EQ(failed.error().message().rfind("source detection failed: ", 0), 0u);
+
+  const auto recorded = parse_record(SourceText(
+      "PATN\nWKU  039302717\nTTL  Probe\nPRIR\nCNT  GBX\nAPD  19720301\nAPN  12345/72\nUREF\nPNO  2379430\n"
+      "ISD  19450700\nNAM  Frost\nUREF\nPNO  2782422\nFREF\nPNO  1234567\nISD  19700100\nCNT  DEX\nOREF\n"
+      "PAL  Smith, Widgets, 1970.\nPAL  Jones, Gadgets.\n"));
+  ASSERT_TRUE(recorded);
+  const DocumentRecord& record = recorded.value().record;
+  ASSERT_EQ(record.citations.size(), 5u);
+  EXPECT_EQ(record.citations[0].name, "Frost");
+  EXPECT_EQ(record.citations[1].number, "2782422");
+  EXPECT_EQ(record.citations[1].date, std::nullopt);
+  EXPECT_EQ(record.citations[2].country, "DEX");
+  EXPECT_EQ(record.citations[4].kind, CitationKind::Other);
+  EXPECT_EQ(record.citations[4].text, "Jones, Gadgets.");
+  ASSERT_EQ(record.foreign_priority.size(), 1u);
+  EXPECT_EQ(record.foreign_priority[0].number, "12345/72");
+  EXPECT_EQ(record.earliest_priority_date, "19720301");
+}
+
+}  // namespace
+}  // namespace tessellox
