@@ -278,20 +278,9 @@ std::optional<std::string> abstract_text(const SourceDocument& document) {
 
 std::vector<Claim> claims(const SourceDocument& document) {
   std::vector<Claim> result;
-  std::string text;
-  for (const RootPart& part : document.parts) {
-    const auto* claims_part = std::get_if<Claims>(&part);
-    if (claims_part == nullptr) continue;
-    for (const ClaimsEntry& entry : claims_part->entries) {
-      const auto* claim = std::get_if<ClaimElement>(&entry);
-      if (claim == nullptr) continue;
-      text.clear();
-      append_plain_text(claim->content, text);
-      const std::string_view trimmed = trim(text);
-      if (trimmed.empty()) continue;
-      result.push_back(Claim{static_cast<std::uint32_t>(result.size() + 1), std::string(trimmed)});
-    }
-  }
+  for_each_claim_text(document, [&result](const ClaimElement&, std::string_view text) {
+    result.push_back(Claim{static_cast<std::uint32_t>(result.size() + 1), std::string(text)});
+  });
   return result;
 }
 

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "model.hpp"
+#include "plain_text.hpp"
+#include "text.hpp"
 
 namespace tessellox {
 
@@ -74,6 +76,27 @@ DerivedFields derive_fields(const SourceDocument& document);
 DerivedMetadata derive_metadata(SourceDocument& document);
 
 std::optional<std::string> abstract_text(const SourceDocument& document);
+
+// Calls `visit(claim, text)` for every claim element of the document's Claims
+// parts, in order, whose plain text trimmed is not empty; `text` is that
+// trimmed text, valid during the call.
+template <class Visit>
+void for_each_claim_text(const SourceDocument& document, Visit&& visit) {
+  std::string text;
+  for (const RootPart& part : document.parts) {
+    const auto* claims_part = std::get_if<Claims>(&part);
+    if (claims_part == nullptr) continue;
+    for (const ClaimsEntry& entry : claims_part->entries) {
+      const auto* claim = std::get_if<ClaimElement>(&entry);
+      if (claim == nullptr) continue;
+      text.clear();
+      append_plain_text(claim->content, text);
+      const std::string_view trimmed = trim(text);
+      if (!trimmed.empty()) visit(*claim, trimmed);
+    }
+  }
+}
+
 std::vector<Claim> claims(const SourceDocument& document);
 
 }  // namespace tessellox

@@ -120,24 +120,13 @@ std::vector<ClaimRecord> claim_records(const SourceDocument& document) {
   std::vector<ClaimRecord> records;
   std::vector<std::vector<Reference>> references;
   std::unordered_map<std::string_view, std::uint32_t> numbers_by_id;
-  std::string text;
-  for (const RootPart& part : document.parts) {
-    const auto* claims_part = std::get_if<Claims>(&part);
-    if (claims_part == nullptr) continue;
-    for (const ClaimsEntry& entry : claims_part->entries) {
-      const auto* claim = std::get_if<ClaimElement>(&entry);
-      if (claim == nullptr) continue;
-      text.clear();
-      append_plain_text(claim->content, text);
-      const std::string_view trimmed = trim(text);
-      if (trimmed.empty()) continue;
-      const auto number = static_cast<std::uint32_t>(records.size() + 1);
-      records.push_back(ClaimRecord{number, std::string(trimmed), {}});
-      if (claim->id) numbers_by_id.emplace(*claim->id, number);
-      std::vector<Reference>& found = references.emplace_back();
-      collect_references(claim->content, found);
-    }
-  }
+  for_each_claim_text(document, [&](const ClaimElement& claim, std::string_view text) {
+    const auto number = static_cast<std::uint32_t>(records.size() + 1);
+    records.push_back(ClaimRecord{number, std::string(text), {}});
+    if (claim.id) numbers_by_id.emplace(*claim.id, number);
+    std::vector<Reference>& found = references.emplace_back();
+    collect_references(claim.content, found);
+  });
   for (std::size_t i = 0; i < records.size(); ++i) {
     ClaimRecord& record = records[i];
     if (references[i].empty()) {
