@@ -108,6 +108,13 @@ PyObject* raise_from_current_exception() noexcept;
 // The text between double quotation marks with debug escapes.
 std::string quoted_debug_string(std::string_view text);
 
+// A function taking arguments and keywords, as a method table's PyCFunction
+// (METH_VARARGS | METH_KEYWORDS).
+template <PyObject* (*Function)(PyObject*, PyObject*, PyObject*)>
+PyCFunction as_method() {
+  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Function));
+}
+
 // tp_new of classes without constructor.
 PyObject* no_constructor(PyTypeObject* type, PyObject* args, PyObject* kwargs);
 

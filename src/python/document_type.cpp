@@ -111,8 +111,7 @@ PyGetSetDef document_getset[] = {
 };
 
 PyMethodDef document_methods[] = {
-    {"to_markdown", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(document_to_markdown)),
-     METH_VARARGS | METH_KEYWORDS,
+    {"to_markdown", as_method<document_to_markdown>(), METH_VARARGS | METH_KEYWORDS,
      "to_markdown($self, template=None)\n--\n\n"
      "Render this document to Markdown, optionally with a section-placeholder\n"
      "template (`{{frontmatter}}`, `{{title}}`, `{{abstract}}`,\n"

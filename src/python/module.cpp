@@ -91,11 +91,6 @@ PyObject* detect_format(PyObject*, PyObject* args, PyObject* kwargs) {
   }
 }
 
-template <PyObject* (*Function)(PyObject*, PyObject*, PyObject*)>
-PyCFunction as_method() {
-  return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(Function));
-}
-
 PyMethodDef module_functions[] = {
     {"parse", as_method<parse>(), METH_VARARGS | METH_KEYWORDS,
      "parse(xml)\n--\n\nParse USPTO patent XML into a structured [`Document`]."},

@@ -64,8 +64,7 @@ PyObject* text_record(PyObject*, PyObject* args, PyObject* kwargs) {
 }
 
 PyMethodDef module_functions[] = {
-    {"text_record", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(text_record)),
-     METH_VARARGS | METH_KEYWORDS,
+    {"text_record", as_method<text_record>(), METH_VARARGS | METH_KEYWORDS,
      "text_record(text, origin=None)\n--\n\n"
      "Parse one document's text (a str, or its UTF-8 bytes) and return its record as a dict.\n\n"
      "ValueError with the message parse() gives for a document it cannot parse; for bytes that\n"

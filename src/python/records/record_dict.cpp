@@ -70,59 +70,41 @@ bool put(PyObject* dict, Key key, PyObject* value) {
   return failed == 0;
 }
 
-PyObject* new_list_of(std::size_t size) { return PyList_New(static_cast<Py_ssize_t>(size)); }
-
-// A list of the converted items, or nullptr.
-template <typename Items, typename Convert>
-PyObject* new_list(const Items& items, Convert&& convert) {
-  PyObject* list = new_list_of(items.size());
-  if (list == nullptr) return nullptr;
-  Py_ssize_t index = 0;
-  for (const auto& item : items) {
-    PyObject* value = convert(item);
-    if (value == nullptr) {
-      Py_DECREF(list);
-      return nullptr;
-    }
-    PyList_SetItem(list, index++, value);
-  }
-  return list;
-}
-
 PyObject* new_int(std::uint32_t value) { return PyLong_FromUnsignedLong(value); }
+
+// `dict` once every value is in it; else nullptr, with the dict released.
+PyObject* filled(PyObject* dict, bool complete) {
+  if (complete) return dict;
+  Py_DECREF(dict);
+  return nullptr;
+}
 
 PyObject* new_claim_dict(const ClaimRecord& claim) {
   PyObject* dict = new_dict(kClaimShape);
   if (dict == nullptr) return nullptr;
-  if (put(dict, k_number, new_int(claim.number)) && put(dict, k_text, new_str(claim.text)) &&
-      put(dict, k_depends_on, new_list(claim.depends_on, new_int)))
-    return dict;
-  Py_DECREF(dict);
-  return nullptr;
+  return filled(dict, put(dict, k_number, new_int(claim.number)) && put(dict, k_text, new_str(claim.text)) &&
+                          put(dict, k_depends_on, new_list(claim.depends_on, new_int)));
 }
 
 PyObject* new_priority_dict(const ForeignPriority& claim) {
   PyObject* dict = new_dict(kPriorityShape);
   if (dict == nullptr) return nullptr;
-  if (put(dict, k_country, new_optional_str(claim.country)) && put(dict, k_number, new_optional_str(claim.number)) &&
-      put(dict, k_date, new_optional_str(claim.date)))
-    return dict;
-  Py_DECREF(dict);
-  return nullptr;
+  return filled(dict, put(dict, k_country, new_optional_str(claim.country)) &&
+                          put(dict, k_number, new_optional_str(claim.number)) &&
+                          put(dict, k_date, new_optional_str(claim.date)));
 }
 
 PyObject* new_citation_dict(const Citation& citation) {
   PyObject* dict = new_dict(kCitationShape);
   if (dict == nullptr) return nullptr;
-  if (put(dict, k_kind, new_str(citation.kind == CitationKind::Patent ? "patent" : "other")) &&
-      put(dict, k_country, new_optional_str(citation.country)) &&
-      put(dict, k_number, new_optional_str(citation.number)) &&
-      put(dict, k_kind_code, new_optional_str(citation.kind_code)) &&
-      put(dict, k_date, new_optional_str(citation.date)) && put(dict, k_name, new_optional_str(citation.name)) &&
-      put(dict, k_category, new_optional_str(citation.category)) && put(dict, k_text, new_optional_str(citation.text)))
-    return dict;
-  Py_DECREF(dict);
-  return nullptr;
+  return filled(dict, put(dict, k_kind, new_str(citation.kind == CitationKind::Patent ? "patent" : "other")) &&
+                          put(dict, k_country, new_optional_str(citation.country)) &&
+                          put(dict, k_number, new_optional_str(citation.number)) &&
+                          put(dict, k_kind_code, new_optional_str(citation.kind_code)) &&
+                          put(dict, k_date, new_optional_str(citation.date)) &&
+                          put(dict, k_name, new_optional_str(citation.name)) &&
+                          put(dict, k_category, new_optional_str(citation.category)) &&
+                          put(dict, k_text, new_optional_str(citation.text)));
 }
 
 PyObject* new_origin_value(PyObject* origin, Py_ssize_t index) {
@@ -178,9 +160,7 @@ bool create_record_keys() {
 PyObject* new_record_dict(const DocumentRecord& record, PyObject* origin) {
   PyObject* dict = new_dict(kRecordShape);
   if (dict == nullptr) return nullptr;
-  if (put_fields(dict, record, origin)) return dict;
-  Py_DECREF(dict);
-  return nullptr;
+  return filled(dict, put_fields(dict, record, origin));
 }
 
 }  // namespace tessellox::python
