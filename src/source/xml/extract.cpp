@@ -203,11 +203,7 @@ OptString non_empty(std::string_view text) noexcept {
   return text;
 }
 
-std::size_t child_count(NodeRef node) noexcept {
-  std::size_t count = 0;
-  for (NodeRef child = node.first_child(); !child.is_null(); child = child.next_sibling()) ++count;
-  return count;
-}
+std::size_t child_count(NodeRef node) noexcept { return node.child_count(); }
 
 void append_captured_text(NodeRef node, std::string& out) {
   if (node.is_null()) return;

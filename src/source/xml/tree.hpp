@@ -95,6 +95,8 @@ class NodeRef {
 
   NodeRef first_child() const noexcept;
   NodeRef next_sibling() const noexcept;
+  // Document and elements: how many child nodes, of every kind; 0 otherwise.
+  std::size_t child_count() const noexcept;
 
   std::size_t attribute_count() const noexcept;
   AttributeView attribute(std::size_t position) const noexcept;
@@ -253,7 +255,10 @@ class Tree {
       ParentLinks parent{};  // document and elements
       const char* value;     // character data, comment, PI data, replacement text
     };
-    std::uint32_t value_length = 0;
+    union {
+      std::uint32_t value_length = 0;  // with `value`
+      std::uint32_t child_count;       // document and elements: kept by append_child
+    };
     NodeIndex next_sibling = kNoNode;
     std::uint16_t name_length = 0;            // names are at most 50000 bytes
     std::uint16_t prefix_length = kNoPrefix;  // position of the first ':' in the name
@@ -293,6 +298,7 @@ class Tree {
       nodes_[last_child].next_sibling = index;
     }
     last_child = index;
+    ++nodes_[parent].child_count;
     return record;
   }
 
@@ -367,6 +373,12 @@ inline NodeRef NodeRef::first_child() const noexcept {
 inline NodeRef NodeRef::next_sibling() const noexcept {
   if (is_null()) return NodeRef();
   return NodeRef(tree_, tree_->record(index_).next_sibling);
+}
+
+inline std::size_t NodeRef::child_count() const noexcept {
+  if (is_null()) return 0;
+  const Tree::NodeRecord& r = tree_->record(index_);
+  return r.is_parent() ? r.child_count : 0;
 }
 
 inline std::size_t NodeRef::attribute_count() const noexcept {

@@ -29,6 +29,21 @@ std::vector<NodeRef> children_of(NodeRef node) {
   return out;
 }
 
+// Both builders keep each parent's child count as they append: it must
+// equal the children the links lead to, for every node. The second text
+// declines to expat (an ATTLIST in its subset).
+TEST(TreeStructure, ChildCountsMatchTheLinks) {
+  for (const std::string_view text :
+       {std::string_view("<!--a--><r x='1'>t<![CDATA[c]]><?p d?><e><f/>u<g/></e>&amp;<h/></r><?z?>"),
+        std::string_view("<!DOCTYPE r [<!ATTLIST r x CDATA '1'>]><r>t<e><f/>u</e>&amp;v<!--c--></r>")}) {
+    const Tree tree = parse_ok(text);
+    for (NodeIndex index = 0; index < tree.node_count(); ++index) {
+      const NodeRef node(&tree, index);
+      EXPECT_EQ(node.child_count(), children_of(node).size()) << text << " node " << index;
+    }
+  }
+}
+
 TEST(TreeStructure, KindsNamesAndValuesOfEveryNode) {
   const Tree tree = parse_ok(
       "<!--before--><r a='1'>x<![CDATA[<y>]]><![CDATA[]]><?pi some data?><?bare?><!--c--><e/></r><?after?>");
