@@ -72,6 +72,20 @@ bool put(PyObject* dict, Key key, PyObject* value) {
 
 PyObject* new_int(std::uint32_t value) { return PyLong_FromUnsignedLong(value); }
 
+// Puts each optional string (None when absent) under its key.
+bool put_optional_strs(PyObject* dict, std::initializer_list<std::pair<Key, const OptString*>> values) {
+  for (const auto& [key, value] : values)
+    if (!put(dict, key, new_optional_str(*value))) return false;
+  return true;
+}
+
+// Puts each list of strings under its key.
+bool put_str_lists(PyObject* dict, std::initializer_list<std::pair<Key, const List<std::string_view>*>> values) {
+  for (const auto& [key, value] : values)
+    if (!put(dict, key, new_str_list(*value))) return false;
+  return true;
+}
+
 // `dict` once every value is in it; else nullptr, with the dict released.
 PyObject* filled(PyObject* dict, bool complete) {
   if (complete) return dict;
@@ -89,22 +103,21 @@ PyObject* new_claim_dict(const ClaimRecord& claim) {
 PyObject* new_priority_dict(const ForeignPriority& claim) {
   PyObject* dict = new_dict(kPriorityShape);
   if (dict == nullptr) return nullptr;
-  return filled(dict, put(dict, k_country, new_optional_str(claim.country)) &&
-                          put(dict, k_number, new_optional_str(claim.number)) &&
-                          put(dict, k_date, new_optional_str(claim.date)));
+  return filled(
+      dict, put_optional_strs(dict, {{k_country, &claim.country}, {k_number, &claim.number}, {k_date, &claim.date}}));
 }
 
 PyObject* new_citation_dict(const Citation& citation) {
   PyObject* dict = new_dict(kCitationShape);
   if (dict == nullptr) return nullptr;
   return filled(dict, put(dict, k_kind, new_str(citation.kind == CitationKind::Patent ? "patent" : "other")) &&
-                          put(dict, k_country, new_optional_str(citation.country)) &&
-                          put(dict, k_number, new_optional_str(citation.number)) &&
-                          put(dict, k_kind_code, new_optional_str(citation.kind_code)) &&
-                          put(dict, k_date, new_optional_str(citation.date)) &&
-                          put(dict, k_name, new_optional_str(citation.name)) &&
-                          put(dict, k_category, new_optional_str(citation.category)) &&
-                          put(dict, k_text, new_optional_str(citation.text)));
+                          put_optional_strs(dict, {{k_country, &citation.country},
+                                                   {k_number, &citation.number},
+                                                   {k_kind_code, &citation.kind_code},
+                                                   {k_date, &citation.date},
+                                                   {k_name, &citation.name},
+                                                   {k_category, &citation.category},
+                                                   {k_text, &citation.text}}));
 }
 
 PyObject* new_origin_value(PyObject* origin, Py_ssize_t index) {
@@ -117,20 +130,19 @@ bool put_fields(PyObject* dict, const DocumentRecord& record, PyObject* origin) 
   for (const Key key : {k_file, k_member, k_ordinal, k_offset})
     if (!put(dict, key, new_origin_value(origin, static_cast<Py_ssize_t>(key - k_file)))) return false;
   return put(dict, k_source_format, new_str(source_format_name(record.source_format))) &&
-         put(dict, k_publication_number, new_optional_str(derived.publication_number)) &&
-         put(dict, k_patent_number, new_optional_str(derived.patent_number)) &&
-         put(dict, k_application_number, new_optional_str(derived.application_number)) &&
-         put(dict, k_title, new_optional_str(derived.title)) &&
-         put(dict, k_filing_date, new_optional_str(derived.filing_date)) &&
-         put(dict, k_publication_date, new_optional_str(derived.publication_date)) &&
-         put(dict, k_priority_date, new_optional_str(derived.priority_date)) &&
-         put(dict, k_inventors, new_str_list(derived.inventors)) &&
-         put(dict, k_applicants, new_str_list(derived.applicants)) &&
-         put(dict, k_assignees, new_str_list(derived.assignees)) &&
-         put(dict, k_ipc_classifications, new_str_list(derived.ipc_classifications)) &&
-         put(dict, k_us_classifications, new_str_list(derived.us_classifications)) &&
-         put(dict, k_abstract_text,
-             record.abstract_text ? new_str(*record.abstract_text) : Py_NewRef(Py_None)) &&
+         put_optional_strs(dict, {{k_publication_number, &derived.publication_number},
+                                  {k_patent_number, &derived.patent_number},
+                                  {k_application_number, &derived.application_number},
+                                  {k_title, &derived.title},
+                                  {k_filing_date, &derived.filing_date},
+                                  {k_publication_date, &derived.publication_date},
+                                  {k_priority_date, &derived.priority_date}}) &&
+         put_str_lists(dict, {{k_inventors, &derived.inventors},
+                              {k_applicants, &derived.applicants},
+                              {k_assignees, &derived.assignees},
+                              {k_ipc_classifications, &derived.ipc_classifications},
+                              {k_us_classifications, &derived.us_classifications}}) &&
+         put(dict, k_abstract_text, record.abstract_text ? new_str(*record.abstract_text) : Py_NewRef(Py_None)) &&
          put(dict, k_claims, new_list(record.claims, new_claim_dict)) &&
          put(dict, k_kind_code, new_optional_str(record.kind_code)) &&
          put(dict, k_document_type, new_str(record.document_type)) &&
