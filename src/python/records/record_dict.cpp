@@ -6,12 +6,14 @@ namespace tessellox::python {
 namespace {
 
 // Every key a record dict holds, in the schema's order (nested keys after).
+// clang-format off: the formatter indents an X-macro list anew on every run.
 #define TESSELLOX_RECORD_KEYS(X)                                                                              \
   X(file) X(member) X(ordinal) X(offset) X(source_format) X(publication_number) X(patent_number)              \
   X(application_number) X(title) X(filing_date) X(publication_date) X(priority_date) X(inventors)             \
   X(applicants) X(assignees) X(ipc_classifications) X(us_classifications) X(abstract_text) X(claims)          \
   X(kind_code) X(document_type) X(cpc_classifications) X(foreign_priority) X(earliest_priority_date)          \
   X(citations) X(number) X(text) X(depends_on) X(country) X(date) X(kind) X(name) X(category)
+// clang-format on
 
 enum Key : std::size_t {
 #define TESSELLOX_ENUM(name) k_##name,
