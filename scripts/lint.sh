@@ -10,7 +10,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 python=${python:-$( [ -x .venv/bin/python ] && echo .venv/bin/python || echo python3 )}
-bin=$(dirname "$python")
+# Where pip puts the tools' commands for this interpreter.
+bin=$("$python" -c 'import sysconfig; print(sysconfig.get_path("scripts"))')
 if ! "$bin/clang-format" --version 2>/dev/null | grep -q "version $(sed -n 's/^clang-format==//p' requirements-lint.txt)\$" ||
    ! "$bin/ruff" --version 2>/dev/null | grep -q "^ruff $(sed -n 's/^ruff==//p' requirements-lint.txt)\$"; then
   "$python" -m pip install -q -r requirements-lint.txt
