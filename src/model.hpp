@@ -114,6 +114,11 @@ using Attributes = List<Attribute>;
 // of many documents' models, so a record is kept to 32 bytes: its strings are
 // views, and its attributes and children share one block that lives as long
 // as it (in the document's arena), the children right after the attributes.
+//
+// A captured tree is as deep as the XML it was taken from, which the front
+// end bounds at xml::kMaxDepth; a model built by other means has no such
+// bound. Walks over a RawXml therefore keep an explicit stack instead of
+// recursing.
 class RawXml {
  public:
   enum class Kind : std::uint8_t { Element, Text };
