@@ -150,10 +150,15 @@ OptLevel parse_level(std::string_view value) noexcept {
   return static_cast<std::uint32_t>(number);
 }
 
+OptLevel level_attribute(NodeRef element, std::string_view name) noexcept {
+  const std::optional<std::string_view> value = attribute_value(element, name);
+  if (!value) return std::nullopt;
+  return parse_level(*value);
+}
+
 OptLevel level(NodeRef element) noexcept {
-  if (std::optional<std::string_view> value = attribute_value(element, "level")) return parse_level(*value);
-  if (std::optional<std::string_view> value = attribute_value(element, "lvl")) return parse_level(*value);
-  return std::nullopt;
+  if (attribute_value(element, "level")) return level_attribute(element, "level");
+  return level_attribute(element, "lvl");
 }
 
 // ---------------------------------------------------------------------------
@@ -317,6 +322,24 @@ bool is_droppable_white_space(std::string_view text) noexcept {
   return text.empty() || text.find('\n') != std::string_view::npos;
 }
 
+}  // namespace
+
+bool append_inline_text(NodeRef child, InlineContent& out, Arena& arena) {
+  switch (child.kind()) {
+    case NodeKind::Text:
+    case NodeKind::CData:
+      if (!is_droppable_white_space(child.value())) out.push_back(arena, Text{child.value()});
+      return true;
+    case NodeKind::EntityReference:
+      out.push_back(arena, Text{captured_text(child, arena)});
+      return true;
+    default:
+      return false;
+  }
+}
+
+namespace {
+
 OptString reference_target(NodeRef element, InlineKind kind) {
   switch (kind) {
     case InlineKind::CrossReference:
@@ -337,14 +360,8 @@ OptString reference_target(NodeRef element, InlineKind kind) {
 void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
   out.reserve(arena, out.size() + child_count(element));
   for (NodeRef child : element.children()) {
+    if (append_inline_text(child, out, arena)) continue;
     switch (child.kind()) {
-      case NodeKind::Text:
-      case NodeKind::CData:
-        if (!is_droppable_white_space(child.value())) out.push_back(arena, Text{child.value()});
-        break;
-      case NodeKind::EntityReference:
-        out.push_back(arena, Text{captured_text(child, arena)});
-        break;
       case NodeKind::Element:
         if (std::optional<InlineKind> kind = inline_kind(child.local_name())) {
           InlineElement& inline_element = out.emplace_back(arena).emplace<InlineElement>(arena);

@@ -81,6 +81,8 @@ OptLevel parse_level(std::string_view value) noexcept;
 
 // The element's `level` attribute, or `lvl` when it has no `level`, read by parse_level.
 OptLevel level(NodeRef element) noexcept;
+// The attribute `name` read by parse_level; absent without it.
+OptLevel level_attribute(NodeRef element, std::string_view name) noexcept;
 
 // ---------------------------------------------------------------------------
 // Captured nodes and inline content
@@ -111,6 +113,30 @@ OptString non_empty(std::string_view text) noexcept;
 // is dropped when empty or holding a line feed, and kept otherwise, so the
 // space between two inline elements survives.
 InlineContent inline_content(NodeRef element, Arena& arena);
+
+// Appends a child of mixed content that is character data or an entity
+// reference as a Text node (white space holding a line feed, indentation
+// between elements, is dropped); false, and nothing appended, for other kinds.
+bool append_inline_text(NodeRef child, InlineContent& out, Arena& arena);
+
+// Inline content by a generation's own rules: `append(element, content, arena)`
+// appends the nodes for `element`'s children, into a list sized for them all.
+template <class Append>
+InlineContent inline_content_by(NodeRef element, Arena& arena, Append&& append) {
+  InlineContent content;
+  content.reserve(arena, element.child_count());
+  append(element, content, arena);
+  return content;
+}
+
+// The kind a generation's table gives `name`, absent when it is not listed.
+template <std::size_t N>
+std::optional<InlineKind> kind_named(std::string_view name,
+                                     const std::pair<std::string_view, InlineKind> (&names)[N]) noexcept {
+  for (const auto& [known, kind] : names)
+    if (name == known) return kind;
+  return std::nullopt;
+}
 
 // The typed kind of an inline element name (`b`, `bold`, `figref`, ...), absent for others.
 std::optional<InlineKind> inline_kind(std::string_view name) noexcept;

@@ -53,27 +53,19 @@ OptString descendant_text(NodeRef node, Names names, Arena& arena) {
   return xml::non_empty(xml::trimmed_text(found, arena));
 }
 
-OptLevel lvl(NodeRef element) noexcept {
-  const std::optional<std::string_view> value = xml::attribute_value(element, "lvl");
-  if (!value) return std::nullopt;
-  return xml::parse_level(*value);
-}
+OptLevel lvl(NodeRef element) noexcept { return xml::level_attribute(element, "lvl"); }
 
 // ---------------------------------------------------------------------------
 // Inline content
 // ---------------------------------------------------------------------------
 
-std::optional<InlineKind> inline_kind(std::string_view name) noexcept {
-  if (name == "bold") return InlineKind::Bold;
-  if (name == "italic") return InlineKind::Italic;
-  if (name == "highlight") return InlineKind::Highlight;
-  if (name == "number") return InlineKind::Number;
-  if (name == "claim-text") return InlineKind::ClaimText;
-  if (name == "cross-reference") return InlineKind::CrossReference;
-  if (name == "figref") return InlineKind::FigureReference;
-  if (name == "dependent-claim-reference") return InlineKind::DependentClaimReference;
-  return std::nullopt;
-}
+constexpr std::pair<std::string_view, InlineKind> kInlineNames[] = {
+    {"bold", InlineKind::Bold},     {"italic", InlineKind::Italic},         {"highlight", InlineKind::Highlight},
+    {"number", InlineKind::Number}, {"claim-text", InlineKind::ClaimText}, {"cross-reference", InlineKind::CrossReference},
+    {"figref", InlineKind::FigureReference}, {"dependent-claim-reference", InlineKind::DependentClaimReference},
+};
+
+std::optional<InlineKind> inline_kind(std::string_view name) noexcept { return xml::kind_named(name, kInlineNames); }
 
 OptString reference_target(NodeRef element, InlineKind kind) {
   switch (kind) {
@@ -89,23 +81,10 @@ OptString reference_target(NodeRef element, InlineKind kind) {
   }
 }
 
-// Indentation between elements always holds a line feed; a space between two
-// inline elements on one line ("<bold>1</bold> <italic>a</italic>") is content.
-bool is_droppable_white_space(std::string_view text) noexcept {
-  if (text.empty()) return true;
-  return trim(text).empty() && text.find('\n') != std::string_view::npos;
-}
-
 void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
   for (NodeRef child : element.children()) {
+    if (xml::append_inline_text(child, out, arena)) continue;
     switch (child.kind()) {
-      case NodeKind::Text:
-      case NodeKind::CData:
-        if (!is_droppable_white_space(child.value())) out.push_back(arena, InlineNode(Text{child.value()}));
-        break;
-      case NodeKind::EntityReference:
-        out.push_back(arena, InlineNode(Text{xml::captured_text(child, arena)}));
-        break;
       case NodeKind::Element:
         if (const std::optional<InlineKind> kind = inline_kind(child.local_name())) {
           InlineElement inline_element;
@@ -126,10 +105,7 @@ void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
 }
 
 InlineContent inline_nodes(NodeRef element, Arena& arena) {
-  InlineContent content;
-  content.reserve(arena, xml::child_count(element));
-  append_inline_content(element, content, arena);
-  return content;
+  return xml::inline_content_by(element, arena, append_inline_content);
 }
 
 // ---------------------------------------------------------------------------
@@ -137,29 +113,18 @@ InlineContent inline_nodes(NodeRef element, Arena& arena) {
 // ---------------------------------------------------------------------------
 
 Heading heading(NodeRef element, Arena& arena) {
-  Heading record;
-  record.attributes = xml::copy_attributes(element, arena);
-  record.content = inline_nodes(element, arena);
-  record.align = xml::attribute_string(element, "align");
-  record.lvl = lvl(element);
-  return record;
+  return Heading{xml::copy_attributes(element, arena), inline_nodes(element, arena),
+                 xml::attribute_string(element, "align"), lvl(element)};
 }
 
 Paragraph paragraph(NodeRef element, Arena& arena) {
-  Paragraph record;
-  record.attributes = xml::copy_attributes(element, arena);
-  record.id = xml::attribute_string(element, "id");
-  record.lvl = lvl(element);
-  record.content = inline_nodes(element, arena);
-  return record;
+  return Paragraph{xml::copy_attributes(element, arena), xml::attribute_string(element, "id"), lvl(element),
+                   inline_nodes(element, arena)};
 }
 
 ClaimElement claim(NodeRef element, Arena& arena) {
-  ClaimElement record;
-  record.attributes = xml::copy_attributes(element, arena);
-  record.content = inline_nodes(element, arena);
-  record.id = xml::attribute_string(element, "id");
-  return record;
+  return ClaimElement{xml::copy_attributes(element, arena), inline_nodes(element, arena),
+                      xml::attribute_string(element, "id")};
 }
 
 Image image(NodeRef element, Arena& arena) {
@@ -256,13 +221,10 @@ ContinuityEntry continuity_entry(NodeRef element, Arena& arena) {
 ContinuityData continuity_data(NodeRef element, Arena& arena) {
   ContinuityData data;
   data.attributes = xml::copy_attributes(element, arena);
-  for (NodeRef child : xml::child_elements(element)) {
-    if (is_continuity_entry_name(child.local_name())) {
-      data.entries.emplace_back(arena, continuity_entry(child, arena));
-    } else {
-      data.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::append_each_child(element, data.entries, arena, [](NodeRef child, Arena& into) -> ContinuityItem {
+    if (is_continuity_entry_name(child.local_name())) return continuity_entry(child, into);
+    return xml::capture_node(child, into);
+  });
   return data;
 }
 

@@ -50,11 +50,7 @@ OptString path_text(NodeRef start, Path path, Arena& arena) {
   return xml::non_empty(xml::trimmed_text(end, arena));
 }
 
-OptLevel lvl(NodeRef element) noexcept {
-  const std::optional<std::string_view> value = xml::attribute_value(element, "LVL");
-  if (!value) return std::nullopt;
-  return xml::parse_level(*value);
-}
+OptLevel lvl(NodeRef element) noexcept { return xml::level_attribute(element, "LVL"); }
 
 // The PTEXT, else the STEXT, else the element itself.
 NodeRef text_container(NodeRef element) noexcept {
@@ -71,13 +67,6 @@ NodeRef btext_or_self(NodeRef element) noexcept {
 // ---------------------------------------------------------------------------
 // Inline content
 // ---------------------------------------------------------------------------
-
-// Indentation between elements always holds a line feed; a space between two
-// inline elements on one line is content.
-bool is_droppable_white_space(std::string_view text) noexcept {
-  if (text.empty()) return true;
-  return trim(text).empty() && text.find('\n') != std::string_view::npos;
-}
 
 // Text content, except that a reference to an entity the document does not
 // declare (&ldquo;, &deg;, &lsqb; from the external DTD) keeps its "&name;"
@@ -116,14 +105,15 @@ std::string_view pdat_text(NodeRef element, Arena& arena) {
   return arena.copy(text);
 }
 
-std::optional<InlineKind> inline_kind(std::string_view name) noexcept {
-  if (name == "BOLD") return InlineKind::Bold;
-  if (name == "ITALIC") return InlineKind::Italic;
-  if (name == "HIL") return InlineKind::Highlight;
-  if (name == "FGREF") return InlineKind::FigureReference;
-  if (name == "CLREF") return InlineKind::DependentClaimReference;
-  return std::nullopt;
-}
+constexpr std::pair<std::string_view, InlineKind> kInlineNames[] = {
+    {"BOLD", InlineKind::Bold},
+    {"ITALIC", InlineKind::Italic},
+    {"HIL", InlineKind::Highlight},
+    {"FGREF", InlineKind::FigureReference},
+    {"CLREF", InlineKind::DependentClaimReference},
+};
+
+std::optional<InlineKind> inline_kind(std::string_view name) noexcept { return xml::kind_named(name, kInlineNames); }
 
 void append_inline_content(NodeRef element, InlineContent& out, Arena& arena);
 
@@ -155,14 +145,8 @@ void append_inline_element(NodeRef element, std::string_view name, InlineContent
 
 void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
   for (NodeRef child : element.children()) {
+    if (xml::append_inline_text(child, out, arena)) continue;
     switch (child.kind()) {
-      case NodeKind::Text:
-      case NodeKind::CData:
-        if (!is_droppable_white_space(child.value())) out.push_back(arena, InlineNode(Text{child.value()}));
-        break;
-      case NodeKind::EntityReference:
-        out.push_back(arena, InlineNode(Text{xml::captured_text(child, arena)}));
-        break;
       case NodeKind::Element:
         append_inline_element(child, child.local_name(), out, arena);
         break;
@@ -173,10 +157,7 @@ void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
 }
 
 InlineContent inline_nodes(NodeRef element, Arena& arena) {
-  InlineContent content;
-  content.reserve(arena, xml::child_count(element));
-  append_inline_content(element, content, arena);
-  return content;
+  return xml::inline_content_by(element, arena, append_inline_content);
 }
 
 // ---------------------------------------------------------------------------
@@ -184,20 +165,13 @@ InlineContent inline_nodes(NodeRef element, Arena& arena) {
 // ---------------------------------------------------------------------------
 
 Heading heading(NodeRef element, Arena& arena) {
-  Heading record;
-  record.attributes = xml::copy_attributes(element, arena);
-  record.content = inline_nodes(text_container(element), arena);
-  record.lvl = lvl(element);
-  return record;
+  return Heading{xml::copy_attributes(element, arena), inline_nodes(text_container(element), arena), std::nullopt,
+                 lvl(element)};
 }
 
 Paragraph paragraph(NodeRef element, Arena& arena) {
-  Paragraph record;
-  record.attributes = xml::copy_attributes(element, arena);
-  record.id = xml::attribute_string(element, "ID");
-  record.lvl = lvl(element);
-  record.content = inline_nodes(text_container(element), arena);
-  return record;
+  return Paragraph{xml::copy_attributes(element, arena), xml::attribute_string(element, "ID"), lvl(element),
+                   inline_nodes(text_container(element), arena)};
 }
 
 // Each PARA or CLMSTEP of the claim is one ClaimText; loose text directly
@@ -437,14 +411,11 @@ std::optional<DescriptionPartKind> description_part_kind(std::string_view name) 
 Description description_part(NodeRef element, Arena& arena) {
   Description description;
   description.attributes = xml::copy_attributes(element, arena);
-  description.entries.reserve(arena, xml::child_element_count(element));
-  for (NodeRef child : xml::child_elements(element)) {
-    if (const std::optional<DescriptionPartKind> kind = description_part_kind(child.local_name())) {
-      description.entries.emplace_back(arena, description_division(child, *kind, arena));
-    } else {
-      description.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
+  xml::append_each_child(element, description.entries, arena, [](NodeRef child, Arena& into) -> DescriptionEntry {
+    if (const std::optional<DescriptionPartKind> kind = description_part_kind(child.local_name()))
+      return description_division(child, *kind, into);
+    return xml::capture_node(child, into);
+  });
   return description;
 }
 
