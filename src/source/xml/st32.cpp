@@ -421,27 +421,11 @@ Description description_part(NodeRef element, Arena& arena) {
 
 // CL only groups claims: its CLM children join the list directly.
 Claims claims_part(NodeRef element, Arena& arena) {
-  Claims claims;
-  claims.attributes = xml::copy_attributes(element, arena);
-  for (NodeRef child : xml::child_elements(element)) {
-    const std::string_view name = child.local_name();
-    if (name == "H") {
-      claims.entries.emplace_back(arena, heading(child, arena));
-    } else if (name == "CLM") {
-      claims.entries.emplace_back(arena, claim(child, arena));
-    } else if (name == "CL") {
-      for (NodeRef grouped : xml::child_elements(child)) {
-        if (grouped.local_name() == "CLM") {
-          claims.entries.emplace_back(arena, claim(grouped, arena));
-        } else {
-          claims.entries.emplace_back(arena, xml::capture_node(grouped, arena));
-        }
-      }
-    } else {
-      claims.entries.emplace_back(arena, xml::capture_node(child, arena));
-    }
-  }
-  return claims;
+  const auto grouped_claims = [](NodeRef group, List<ClaimsEntry>& entries, Arena& into) {
+    xml::convert_children(group, entries, into, xml::ChildRule{"CLM", claim});
+  };
+  return xml::converted_record<Claims>(element, arena, xml::ChildRule{"H", heading}, xml::ChildRule{"CLM", claim},
+                                       xml::ChildRule{"CL", grouped_claims});
 }
 
 // Each EMI is one drawing sheet: a figure holding one image.
