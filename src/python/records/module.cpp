@@ -3,23 +3,19 @@
 // command.
 #include "python/boundary.hpp"
 #include "python/records/record_dict.hpp"
+#include "python/records/record_json.hpp"
+#include "python/records/utf8.hpp"
 #include "records/record.hpp"
 
 namespace tessellox::python {
 namespace {
 
-bool check_origin(PyObject* origin) {
+bool check_origin(const char* function, PyObject* origin) {
   if (origin == nullptr || origin == Py_None) return true;
   if (PySequence_Check(origin) && !PyUnicode_Check(origin) && PySequence_Size(origin) == 4) return true;
   PyErr_Clear();
-  PyErr_SetString(PyExc_TypeError, "text_record() origin must be None or (file, member, ordinal, offset)");
+  PyErr_Format(PyExc_TypeError, "%s() origin must be None or (file, member, ordinal, offset)", function);
   return false;
-}
-
-bool is_ascii(const char* data, std::size_t size) noexcept {
-  unsigned char seen = 0;
-  for (std::size_t i = 0; i < size; ++i) seen |= static_cast<unsigned char>(data[i]);
-  return seen < 0x80;
 }
 
 // A document's UTF-8 bytes, read where they are: a caller holding the bytes
@@ -29,7 +25,8 @@ bool bytes_source_text(PyObject* bytes, SourceText& text) {
   char* data = nullptr;
   Py_ssize_t size = 0;
   if (PyBytes_AsStringAndSize(bytes, &data, &size) < 0) return false;
-  if (!is_ascii(data, static_cast<std::size_t>(size))) {
+  if (!is_valid_utf8(std::string_view(data, static_cast<std::size_t>(size)))) {
+    // Python's decoder gives the error: its position and reason.
     PyObject* decoded = PyUnicode_DecodeUTF8(data, size, "strict");
     if (decoded == nullptr) return false;
     Py_DECREF(decoded);
@@ -42,22 +39,112 @@ bool bytes_source_text(PyObject* bytes, SourceText& text) {
   return true;
 }
 
+// The text argument of text_record and text_record_json: a str, or bytes.
+bool argument_source_text(PyObject* argument, SourceText& source) {
+  if (PyBytes_Check(argument)) return bytes_source_text(argument, source);
+  Utf8Argument text;
+  if (!text.convert("text", argument)) return false;
+  source = text.take_source_text();
+  return true;
+}
+
 PyObject* text_record(PyObject*, PyObject* args, PyObject* kwargs) {
   try {
     std::vector<PyObject*> values;
     if (!match_arguments("text_record", args, kwargs, {"text", "origin"}, 1, values)) return nullptr;
-    if (!check_origin(values[1])) return nullptr;
+    if (!check_origin("text_record", values[1])) return nullptr;
     SourceText source;
-    if (PyBytes_Check(values[0])) {
-      if (!bytes_source_text(values[0], source)) return nullptr;
-    } else {
-      Utf8Argument text;
-      if (!text.convert("text", values[0])) return nullptr;
-      source = text.take_source_text();
-    }
+    if (!argument_source_text(values[0], source)) return nullptr;
     auto recorded = parse_record(std::move(source));
     if (!recorded) return raise_value_error(recorded.error().message);
     return new_record_dict(recorded.value().record, values[1]);
+  } catch (...) {
+    return raise_from_current_exception();
+  }
+}
+
+// One line at a time is written here, with the GIL held; a line longer
+// than this does not keep its memory after the call.
+constexpr std::size_t kKeptLineCapacity = std::size_t{4} << 20;
+
+JsonBuffer& line_buffer() {
+  static JsonBuffer buffer;
+  return buffer;
+}
+
+bool append_origin_value(JsonBuffer& out, PyObject* value, bool is_text) {
+  if (value == Py_None) {
+    out.append("null");
+    return true;
+  }
+  if (is_text && PyUnicode_Check(value)) {
+    Py_ssize_t size = 0;
+    const char* text = PyUnicode_AsUTF8AndSize(value, &size);  // raises for a lone surrogate, as encoding would
+    if (text == nullptr) return false;
+    if (append_json_string(out, std::string_view(text, static_cast<std::size_t>(size)))) return true;
+    PyErr_SetString(PyExc_SystemError, "text_record_json() origin: str not encoded as UTF-8");
+    return false;
+  }
+  if (!is_text && PyLong_Check(value) && !PyBool_Check(value)) {
+    const long long number = PyLong_AsLongLong(value);
+    if (number == -1 && PyErr_Occurred()) return false;
+    append_json_int(out, number);
+    return true;
+  }
+  PyErr_SetString(PyExc_TypeError, is_text ? "text_record_json() origin: file and member must be str or None"
+                                           : "text_record_json() origin: ordinal and offset must be int or None");
+  return false;
+}
+
+// The origin's fields as the head of a record's JSON object, up to the
+// comma before "source_format".
+bool append_origin_json(JsonBuffer& out, PyObject* origin) {
+  if (origin == nullptr || origin == Py_None) {
+    out.append(R"({"file":null,"member":null,"ordinal":null,"offset":null,)");
+    return true;
+  }
+  static constexpr std::string_view kKeys[] = {R"({"file":)", R"(,"member":)", R"(,"ordinal":)", R"(,"offset":)"};
+  for (Py_ssize_t index = 0; index < 4; ++index) {
+    out.append(kKeys[index]);
+    PyObject* value = PySequence_GetItem(origin, index);
+    if (value == nullptr) return false;
+    const bool written = append_origin_value(out, value, index < 2);
+    Py_DECREF(value);
+    if (!written) return false;
+  }
+  out.append(',');
+  return true;
+}
+
+// Raises the UnicodeDecodeError of a record value that is not UTF-8, as
+// text_record would in making a str of it.
+PyObject* raise_invalid_value(std::string_view value) {
+  PyObject* decoded = PyUnicode_DecodeUTF8(value.data(), static_cast<Py_ssize_t>(value.size()), "strict");
+  if (decoded == nullptr) return nullptr;
+  Py_DECREF(decoded);
+  PyErr_SetString(PyExc_SystemError, "text_record_json(): a record value failed the UTF-8 check yet decodes");
+  return nullptr;
+}
+
+PyObject* text_record_json(PyObject*, PyObject* args, PyObject* kwargs) {
+  try {
+    std::vector<PyObject*> values;
+    if (!match_arguments("text_record_json", args, kwargs, {"text", "origin"}, 1, values)) return nullptr;
+    if (!check_origin("text_record_json", values[1])) return nullptr;
+    JsonBuffer& out = line_buffer();
+    out.clear();
+    if (!append_origin_json(out, values[1])) return nullptr;
+    SourceText source;
+    if (!argument_source_text(values[0], source)) return nullptr;
+    auto recorded = parse_record(std::move(source));
+    if (!recorded) return raise_value_error(recorded.error().message);
+    std::string_view invalid;
+    if (!append_record_fields_json(out, recorded.value().record, invalid)) return raise_invalid_value(invalid);
+    out.append('\n');
+    const std::string_view line = out.view();
+    PyObject* bytes = PyBytes_FromStringAndSize(line.data(), static_cast<Py_ssize_t>(line.size()));
+    out.shrink_to(kKeptLineCapacity);
+    return bytes;
   } catch (...) {
     return raise_from_current_exception();
   }
@@ -70,11 +157,18 @@ PyMethodDef module_functions[] = {
      "Parse one document's text (a str, or its UTF-8 bytes) and return its record as a dict.\n\n"
      "ValueError with the message parse() gives for a document it cannot parse; for bytes that\n"
      "are not UTF-8, the UnicodeDecodeError of bytes.decode()."},
+    {"text_record_json", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(text_record_json)),
+     METH_VARARGS | METH_KEYWORDS,
+     "text_record_json(text, origin=None)\n--\n\n"
+     "The record of text_record(text, origin) as one line of JSON: UTF-8 bytes ending in a line feed,\n"
+     "the bytes of json.dumps(record, ensure_ascii=False, separators=(',', ':')) and a line feed.\n\n"
+     "The origin's file and member must be str or None, its ordinal and offset int or None.\n"
+     "Raises as text_record does."},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyModuleDef module_definition = {
-    PyModuleDef_HEAD_INIT, "_records", "Document records from text, in one call.", 0, module_functions,
+    PyModuleDef_HEAD_INIT, "_records", "Document records from text, in one call: as dicts or as JSON lines.", 0, module_functions,
     nullptr,               nullptr,    nullptr,                                      nullptr,
 };
 
