@@ -22,7 +22,7 @@ from .pool import WorkerDied, default_jobs, run_ordered
 from .records import error_record
 from .split import DEFAULT_MAX_DOCUMENT_SIZE, DEFAULT_REGION_SIZE, STDIN, Origin, Region, input_size, iter_regions
 from .sqlite import SqliteWriter
-from .writers import JsonLinesWriter, MarkdownDirectoryWriter, ParquetWriter, parquet_table_path
+from .writers import MarkdownDirectoryWriter, ParquetWriter, parquet_table_path
 
 PROGRAM = "tessellox"
 SUMMARY_MESSAGES = 5
@@ -30,6 +30,8 @@ SUMMARY_SKIPPED = 5
 _SIZE_UNITS = {"": 1, "K": 1 << 10, "M": 1 << 20, "G": 1 << 30, "T": 1 << 40}
 MIN_REGION_SIZE = 256 << 10
 SQLITE_SUFFIXES = (".sqlite", ".sqlite3", ".db")
+# Records are written in blocks of this size, not a system call per line.
+OUTPUT_BUFFER_SIZE = 1 << 20
 
 # A tiny APS record: lets a template be checked before the first document.
 _TEMPLATE_PROBE = "PATN\nWKU  039302717\nTTL  Probe\n"
@@ -467,11 +469,12 @@ def _command(arguments: _Arguments) -> int:
             parser.error(f"cannot tell the output format of {output}: name it *.jsonl, *.parquet or *.sqlite")
         if errors_path is not None and os.path.abspath(errors_path) == os.path.abspath(output):
             parser.error("--errors must not name the output file")
-        with open(output, "wb") as stream, contextlib.closing(_ErrorSink(errors_path)) as errors:
-            lines = JsonLinesWriter(stream)
+        with open(output, "wb", buffering=OUTPUT_BUFFER_SIZE) as stream, contextlib.closing(
+            _ErrorSink(errors_path)
+        ) as errors:
             joiner = work.JsonLineJoiner()
             return _run(
-                arguments, work.Task(work.JSONL), lambda origin, fields: lines.write_line(joiner.line(origin, fields)), errors
+                arguments, work.Task(work.JSONL), lambda origin, line: joiner.write(stream, origin, line), errors
             )
 
     stdout = sys.stdout.buffer
@@ -479,7 +482,7 @@ def _command(arguments: _Arguments) -> int:
         if command == work.RECORDS:
             joiner = work.JsonLineJoiner()
             status = _run(
-                arguments, work.Task(work.JSONL), lambda origin, fields: stdout.write(joiner.line(origin, fields)), errors
+                arguments, work.Task(work.JSONL), lambda origin, line: joiner.write(stdout, origin, line), errors
             )
         else:
 

@@ -187,7 +187,12 @@ def _of_bytes(function: Callable[[bytes, Optional[Origin]], T], raw: RawDocument
     try:
         return function(raw.data, origin)
     except UnicodeDecodeError as error:
-        raise ValueError(f"invalid UTF-8 at byte {error.start}: {error.reason}") from None
+        raise ValueError(invalid_utf8_message(error)) from None
+
+
+def invalid_utf8_message(error: UnicodeDecodeError) -> str:
+    """The failure of a document whose bytes are not UTF-8."""
+    return f"invalid UTF-8 at byte {error.start}: {error.reason}"
 
 
 def record_of(raw: RawDocument) -> Tuple[Optional[Record], Optional[str]]:

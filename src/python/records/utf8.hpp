@@ -8,6 +8,10 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tessellox::python {
 
 inline std::uint64_t load_word(const unsigned char* at) noexcept {
@@ -47,6 +51,15 @@ inline bool is_valid_utf8(std::string_view text) noexcept {
   const auto* at = reinterpret_cast<const unsigned char*>(text.data());
   const auto* end = at + text.size();
   while (at < end) {
+#if defined(__SSE2__)
+    while (end - at >= 64) {
+      const auto* block = reinterpret_cast<const __m128i*>(at);
+      const __m128i bytes = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(block), _mm_loadu_si128(block + 1)),
+                                         _mm_or_si128(_mm_loadu_si128(block + 2), _mm_loadu_si128(block + 3)));
+      if (_mm_movemask_epi8(bytes) != 0) break;
+      at += 64;
+    }
+#endif
     while (end - at >= 32 &&
            ((load_word(at) | load_word(at + 8) | load_word(at + 16) | load_word(at + 24)) & kHighBits) == 0)
       at += 32;
