@@ -69,6 +69,8 @@ import zipfile
 import zlib
 from typing import IO, Any, Callable, Iterable, Iterator, List, NamedTuple, Optional, Tuple, Type, Union
 
+from ._records import xml_declaration_offsets
+
 DEFAULT_CHUNK_SIZE = 1 << 20
 DEFAULT_REGION_SIZE = 1 << 20
 DEFAULT_MAX_DOCUMENT_SIZE = 1 << 30
@@ -445,24 +447,9 @@ def _starts(data: Buffer, is_xml: bool) -> List[int]:
 
 
 def _xml_starts(data: Buffer, position: int = 0) -> List[int]:
-    """Offsets of the declarations that start documents."""
-    starts: List[int] = []
-    length = len(data)
-    while True:
-        # "?" is rare in patent text, so searching for it (memchr-fast) beats
-        # searching for the whole declaration, whose letters are common.
-        question = data.find(b"?", position + 1)
-        if question < 0:
-            return starts
-        position = question
-        start = question - 1
-        if (
-            data[start] == _LESS_THAN
-            and data.startswith(b"xml", question + 1)
-            and question + 4 < length
-            and data[question + 4] in _XML_SPACE
-        ):
-            starts.append(start)
+    """Offsets of the declarations that start documents, at or after
+    `position` ("<?xml" and XML white space), found natively."""
+    return xml_declaration_offsets(data, position)
 
 
 def _has_aps_content(lead: bytes) -> bool:

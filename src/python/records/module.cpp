@@ -150,6 +150,59 @@ PyObject* text_record_json(PyObject*, PyObject* args, PyObject* kwargs) {
   }
 }
 
+bool is_xml_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Offsets of "<?xml" followed by XML white space, at or after `position`:
+// where the documents of a run of documents start. "?" is rare in patent
+// text, so it is what is looked for.
+PyObject* xml_declaration_offsets(PyObject*, PyObject* args, PyObject* kwargs) {
+  try {
+    std::vector<PyObject*> values;
+    if (!match_arguments("xml_declaration_offsets", args, kwargs, {"data", "position"}, 1, values)) return nullptr;
+    const char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (PyBytes_Check(values[0])) {
+      if (PyBytes_AsStringAndSize(values[0], const_cast<char**>(&data), &size) < 0) return nullptr;
+    } else if (PyByteArray_Check(values[0])) {
+      data = PyByteArray_AsString(values[0]);
+      size = PyByteArray_Size(values[0]);
+    } else {
+      PyErr_SetString(PyExc_TypeError, "xml_declaration_offsets() data must be bytes or bytearray");
+      return nullptr;
+    }
+    Py_ssize_t position = 0;
+    if (values[1] != nullptr) {
+      position = PyLong_AsSsize_t(values[1]);
+      if (position == -1 && PyErr_Occurred()) return nullptr;
+      if (position < 0) position = 0;
+    }
+    // Found before any Python object is made, which could run code that
+    // resizes a bytearray.
+    std::vector<std::size_t> found;
+    const std::string_view text(data, static_cast<std::size_t>(size));
+    for (std::size_t question = static_cast<std::size_t>(position) + 1; question < text.size(); ++question) {
+      question = text.find('?', question);
+      if (question == std::string_view::npos) break;
+      if (text[question - 1] == '<' && text.compare(question + 1, 3, "xml") == 0 && question + 4 < text.size() &&
+          is_xml_space(text[question + 4]))
+        found.push_back(question - 1);
+    }
+    PyObject* offsets = PyList_New(static_cast<Py_ssize_t>(found.size()));
+    if (offsets == nullptr) return nullptr;
+    for (std::size_t index = 0; index < found.size(); ++index) {
+      PyObject* offset = PyLong_FromSize_t(found[index]);
+      if (offset == nullptr) {
+        Py_DECREF(offsets);
+        return nullptr;
+      }
+      PyList_SetItem(offsets, static_cast<Py_ssize_t>(index), offset);
+    }
+    return offsets;
+  } catch (...) {
+    return raise_from_current_exception();
+  }
+}
+
 PyMethodDef module_functions[] = {
     {"text_record", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(text_record)),
      METH_VARARGS | METH_KEYWORDS,
@@ -164,6 +217,11 @@ PyMethodDef module_functions[] = {
      "the bytes of json.dumps(record, ensure_ascii=False, separators=(',', ':')) and a line feed.\n\n"
      "The origin's file and member must be str or None, its ordinal and offset int or None.\n"
      "Raises as text_record does."},
+    {"xml_declaration_offsets", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(xml_declaration_offsets)),
+     METH_VARARGS | METH_KEYWORDS,
+     "xml_declaration_offsets(data, position=0)\n--\n\n"
+     "Offsets, at or after position, of the XML declarations in data (bytes or bytearray):\n"
+     "\"<?xml\" followed by XML white space."},
     {nullptr, nullptr, 0, nullptr},
 };
 
