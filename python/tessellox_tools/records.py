@@ -64,7 +64,7 @@ from typing import Any, Callable, Dict, Iterable, Iterator, List, Optional, Tupl
 import tessellox
 
 from ._records import text_record as text_record  # the public entry point of this module
-from ._records import text_record_json
+from ._records import text_record_json as text_record_json  # the same, as one JSON line
 from .split import DEFAULT_CHUNK_SIZE, DEFAULT_MAX_DOCUMENT_SIZE, Origin, RawDocument, iter_documents
 
 SCHEMA_VERSION = 2
