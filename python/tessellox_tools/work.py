@@ -17,7 +17,7 @@ from typing import IO, Any, Dict, List, NamedTuple, Optional, Tuple
 import tessellox
 
 from .records import failure_message, invalid_utf8_message, raw_record, raw_record_json, text_record_json
-from .split import UNREADABLE_ERRORS, Origin, Piece, RawDocument, Region, piece_document, too_large_message
+from .split import UNREADABLE_ERRORS, Origin, RawDocument, Region, piece_document, too_large_message
 
 DETECT = "detect"
 JSONL = "jsonl"
@@ -135,11 +135,12 @@ def process_region(task: Task, region: Region) -> RegionResult:
     if region.skipped is not None:
         return None, [(None, 0, False, region.skipped)]
     try:
+        if task.kind == JSONL and not region.oversized:
+            data, bounds = region.bounds()
+            return None, _json_lines(region, data, bounds)
         pieces = region.documents()
     except UNREADABLE_ERRORS as error:
         return (getattr(error, "strerror", None) or str(error)), []
-    if task.kind == JSONL:
-        return None, _json_lines(region, pieces)
     outcomes: List[Outcome] = []
     for piece in pieces:
         raw = piece_document(region, 0, piece)
@@ -150,20 +151,22 @@ def process_region(task: Task, region: Region) -> RegionResult:
     return None, outcomes
 
 
-def _json_lines(region: Region, pieces: List[Piece]) -> List[Outcome]:
-    """What `_process` gives for JSONL, without a `RawDocument` and the calls
-    between: per document, the command's own work is little beside the
-    native call, and this loop is most of it."""
+def _json_lines(region: Region, data: bytes, bounds: List[Tuple[int, int]]) -> List[Outcome]:
+    """What `_process` gives for JSONL, for the documents of a region read
+    where they lie in its bytes: per document, the command's own work is
+    little beside the native call, and this loop is most of it."""
     outcomes: List[Outcome] = []
     append = outcomes.append
-    for offset, size, data in pieces:
-        if data is None:
-            append((offset, size, False, too_large_message(size, region.limit)))
+    base, limit = region.start, region.limit
+    for start, end in bounds:
+        size = end - start
+        if size > limit:
+            append((base + start, size, False, too_large_message(size, limit)))
             continue
         try:
-            append((offset, size, True, text_record_json(data)))
+            append((base + start, size, True, text_record_json(data, None, start, end)))
         except UnicodeDecodeError as error:
-            append((offset, size, False, invalid_utf8_message(error)))
+            append((base + start, size, False, invalid_utf8_message(error)))
         except Exception as error:  # one document's failure never stops a run
-            append((offset, size, False, failure_message(error)))
+            append((base + start, size, False, failure_message(error)))
     return outcomes

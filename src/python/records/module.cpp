@@ -21,10 +21,24 @@ bool check_origin(const char* function, PyObject* origin) {
 // A document's UTF-8 bytes, read where they are: a caller holding the bytes
 // of a document need not decode them into a str first. Invalid UTF-8 raises
 // the UnicodeDecodeError that bytes.decode() would.
-bool bytes_source_text(PyObject* bytes, SourceText& text) {
+bool bytes_source_text(PyObject* bytes, SourceText& text, PyObject* start = nullptr, PyObject* end = nullptr) {
   char* data = nullptr;
   Py_ssize_t size = 0;
   if (PyBytes_AsStringAndSize(bytes, &data, &size) < 0) return false;
+  if (start != nullptr || end != nullptr) {
+    // The document is bytes[start:end] of a run of documents, read there.
+    Py_ssize_t first = 0;
+    Py_ssize_t last = size;
+    if (start != nullptr && start != Py_None && (first = PyLong_AsSsize_t(start)) == -1 && PyErr_Occurred()) return false;
+    if (end != nullptr && end != Py_None && (last = PyLong_AsSsize_t(end)) == -1 && PyErr_Occurred()) return false;
+    if (first < 0 || first > last || last > size) {
+      PyErr_Format(PyExc_ValueError, "start and end must give a range of the %zd bytes, not %zd to %zd", size, first,
+                   last);
+      return false;
+    }
+    data += first;
+    size = last - first;
+  }
   if (!is_valid_utf8(std::string_view(data, static_cast<std::size_t>(size)))) {
     // Python's decoder gives the error: its position and reason.
     PyObject* decoded = PyUnicode_DecodeUTF8(data, size, "strict");
@@ -129,13 +143,21 @@ PyObject* raise_invalid_value(std::string_view value) {
 PyObject* text_record_json(PyObject*, PyObject* args, PyObject* kwargs) {
   try {
     std::vector<PyObject*> values;
-    if (!match_arguments("text_record_json", args, kwargs, {"text", "origin"}, 1, values)) return nullptr;
+    if (!match_arguments("text_record_json", args, kwargs, {"text", "origin", "start", "end"}, 1, values))
+      return nullptr;
     if (!check_origin("text_record_json", values[1])) return nullptr;
+    const bool ranged = (values[2] != nullptr && values[2] != Py_None) || (values[3] != nullptr && values[3] != Py_None);
+    if (ranged && !PyBytes_Check(values[0])) {
+      PyErr_SetString(PyExc_TypeError, "text_record_json() takes start and end with bytes only");
+      return nullptr;
+    }
     JsonBuffer& out = line_buffer();
     out.clear();
     if (!append_origin_json(out, values[1])) return nullptr;
     SourceText source;
-    if (!argument_source_text(values[0], source)) return nullptr;
+    if (ranged ? !bytes_source_text(values[0], source, values[2], values[3])
+               : !argument_source_text(values[0], source))
+      return nullptr;
     auto recorded = parse_record(std::move(source));
     if (!recorded) return raise_value_error(recorded.error().message);
     std::string_view invalid;
@@ -212,11 +234,12 @@ PyMethodDef module_functions[] = {
      "are not UTF-8, the UnicodeDecodeError of bytes.decode()."},
     {"text_record_json", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(text_record_json)),
      METH_VARARGS | METH_KEYWORDS,
-     "text_record_json(text, origin=None)\n--\n\n"
+     "text_record_json(text, origin=None, start=None, end=None)\n--\n\n"
      "The record of text_record(text, origin) as one line of JSON: UTF-8 bytes ending in a line feed,\n"
      "the bytes of json.dumps(record, ensure_ascii=False, separators=(',', ':')) and a line feed.\n\n"
      "The origin's file and member must be str or None, its ordinal and offset int or None.\n"
-     "Raises as text_record does."},
+     "With start or end, the document is text[start:end] of bytes holding many, read where it is\n"
+     "(positions of a UTF-8 error count from start). Raises as text_record does."},
     {"xml_declaration_offsets", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(xml_declaration_offsets)),
      METH_VARARGS | METH_KEYWORDS,
      "xml_declaration_offsets(data, position=0)\n--\n\n"

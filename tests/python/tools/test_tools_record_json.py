@@ -96,10 +96,17 @@ def test_utf8_check_agrees_with_the_decoder(sequence: bytes) -> None:
         grant[:63] + sequence + grant[63:],
         grant + sequence,
     ):
+        # The document read where it lies among others: positions count from its start.
+        before = b"\xff<?xml "
+        around = before + data + b"\xe2"
+
+        def ranged(data: bytes) -> bytes:
+            return text_record_json(around, None, len(before), len(before) + len(data))
+
         try:
             data.decode("utf-8")
         except UnicodeDecodeError as error:
-            for function in (text_record, text_record_json):
+            for function in (text_record, text_record_json, ranged):
                 with pytest.raises(UnicodeDecodeError) as raised:
                     function(data)
                 assert (raised.value.start, raised.value.end, raised.value.reason) == (error.start, error.end, error.reason)
@@ -108,7 +115,7 @@ def test_utf8_check_agrees_with_the_decoder(sequence: bytes) -> None:
             expected = python_line(text_record(data))
         except ValueError:
             continue
-        assert text_record_json(data) == expected
+        assert text_record_json(data) == ranged(data) == expected
 
 
 @pytest.mark.parametrize(
@@ -125,3 +132,12 @@ def test_utf8_check_agrees_with_the_decoder(sequence: bytes) -> None:
 def test_origin_that_json_lines_cannot_hold_is_refused(origin: Any, error: type) -> None:
     with pytest.raises(error):
         text_record_json(grant_xml("08000004"), origin)
+
+
+@pytest.mark.parametrize(
+    "text, start, end, error",
+    [(b"<a/>", -1, 2, ValueError), (b"<a/>", 3, 2, ValueError), (b"<a/>", 0, 5, ValueError), ("<a/>", 0, 2, TypeError)],
+)
+def test_range_outside_the_bytes_is_refused(text: Any, start: int, end: int, error: type) -> None:
+    with pytest.raises(error, match="start and end"):
+        text_record_json(text, None, start, end)
