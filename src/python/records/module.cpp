@@ -110,25 +110,46 @@ bool append_origin_value(JsonBuffer& out, PyObject* value, bool is_text) {
   return false;
 }
 
-// The origin's fields as the head of a record's JSON object, up to the
-// comma before "source_format".
-bool append_origin_json(JsonBuffer& out, PyObject* origin) {
-  if (origin == nullptr || origin == Py_None) {
-    out.append(R"({"file":null,"member":null,"ordinal":null,"offset":null,)");
+// The four values of an origin, held for the call: taken before the line
+// buffer is touched, since a sequence's __getitem__ may be Python code that
+// calls text_record_json itself.
+class OriginValues {
+ public:
+  OriginValues() = default;
+  OriginValues(const OriginValues&) = delete;
+  OriginValues& operator=(const OriginValues&) = delete;
+  ~OriginValues() {
+    for (PyObject* value : values_) Py_XDECREF(value);
+  }
+
+  bool take(PyObject* origin) {
+    if (origin == nullptr || origin == Py_None) return true;
+    present_ = true;
+    for (Py_ssize_t index = 0; index < 4; ++index)
+      if ((values_[index] = PySequence_GetItem(origin, index)) == nullptr) return false;
     return true;
   }
-  static constexpr std::string_view kKeys[] = {R"({"file":)", R"(,"member":)", R"(,"ordinal":)", R"(,"offset":)"};
-  for (Py_ssize_t index = 0; index < 4; ++index) {
-    out.append(kKeys[index]);
-    PyObject* value = PySequence_GetItem(origin, index);
-    if (value == nullptr) return false;
-    const bool written = append_origin_value(out, value, index < 2);
-    Py_DECREF(value);
-    if (!written) return false;
+
+  // The origin's fields as the head of a record's JSON object, up to the
+  // comma before "source_format".
+  bool append_json(JsonBuffer& out) const {
+    if (!present_) {
+      out.append(R"({"file":null,"member":null,"ordinal":null,"offset":null,)");
+      return true;
+    }
+    static constexpr std::string_view kKeys[] = {R"({"file":)", R"(,"member":)", R"(,"ordinal":)", R"(,"offset":)"};
+    for (std::size_t index = 0; index < 4; ++index) {
+      out.append(kKeys[index]);
+      if (!append_origin_value(out, values_[index], index < 2)) return false;
+    }
+    out.append(',');
+    return true;
   }
-  out.append(',');
-  return true;
-}
+
+ private:
+  bool present_ = false;
+  PyObject* values_[4] = {nullptr, nullptr, nullptr, nullptr};
+};
 
 // Raises the UnicodeDecodeError of a record value that is not UTF-8, as
 // text_record would in making a str of it.
@@ -151,9 +172,11 @@ PyObject* text_record_json(PyObject*, PyObject* args, PyObject* kwargs) {
       PyErr_SetString(PyExc_TypeError, "text_record_json() takes start and end with bytes only");
       return nullptr;
     }
+    OriginValues origin;
+    if (!origin.take(values[1])) return nullptr;
     JsonBuffer& out = line_buffer();
     out.clear();
-    if (!append_origin_json(out, values[1])) return nullptr;
+    if (!origin.append_json(out)) return nullptr;
     SourceText source;
     if (ranged ? !bytes_source_text(values[0], source, values[2], values[3])
                : !argument_source_text(values[0], source))
