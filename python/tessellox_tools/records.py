@@ -2,7 +2,10 @@
 
 `text_record` turns a document's text into a dict of plain Python values
 (str, int, None, lists, dicts), ready for JSON, Parquet, SQLite or a
-dataframe, in one native call. The schema is stable: fields are only ever
+dataframe, in one native call. `text_record_json` gives the same record as
+one line of JSON (the bytes of `json.dumps(record, ensure_ascii=False,
+separators=(",", ":"))` and a line feed) without building the dict, as the
+`records` command writes it. The schema is stable: fields are only ever
 added, at the end.
 
 Document record (`RECORD_FIELDS`, in this order):
