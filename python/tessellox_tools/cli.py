@@ -245,6 +245,23 @@ class _Progress:
             self._bar.close()
 
 
+def _writable_name(name: Optional[str]) -> Optional[str]:
+    """A file or member name as the outputs can hold it (UTF-8): the bytes of
+    a name that are not UTF-8, which Python keeps as lone surrogates, as
+    \\xNN escapes; any other name as it is."""
+    if name is None or name.isascii():
+        return name
+    try:
+        name.encode("utf-8")
+        return name
+    except UnicodeEncodeError:
+        pass
+    try:
+        return name.encode("utf-8", "surrogateescape").decode("utf-8", "backslashreplace")
+    except UnicodeEncodeError:  # a surrogate that stands for no byte
+        return name.encode("utf-8", "backslashreplace").decode("utf-8")
+
+
 def _plural(count: int, noun: str) -> str:
     return f"{count} {noun}" if count == 1 else f"{count} {noun}s"
 
@@ -315,7 +332,9 @@ def _run(
                 on_unreadable=on_unreadable,
             )
             for region in regions:
-                in_flight.append((index, region.file, region.member, region.first))
+                # Regions keep the names that open the files; origins get
+                # names that every output can be written with.
+                in_flight.append((index, _writable_name(region.file), _writable_name(region.member), region.first))
                 yield region
 
     documents = 0
