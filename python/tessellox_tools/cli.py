@@ -13,7 +13,7 @@ import sqlite3
 import sys
 import textwrap
 import time
-from typing import IO, Any, Callable, Counter, Deque, Iterator, List, Optional, Sequence, Tuple
+from typing import IO, Any, Callable, Counter, Deque, Iterator, List, Optional, Sequence, Tuple, overload
 
 import tessellox
 
@@ -243,6 +243,14 @@ class _Progress:
     def close(self) -> None:
         if self._bar is not None:
             self._bar.close()
+
+
+@overload
+def _writable_name(name: str) -> str: ...
+
+
+@overload
+def _writable_name(name: None) -> None: ...
 
 
 def _writable_name(name: Optional[str]) -> Optional[str]:
