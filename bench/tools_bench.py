@@ -123,12 +123,13 @@ def loops(paths: Sequence[str]) -> Tuple[List[Tuple[str, Callable[[], None]]], i
 def breakdown(paths: Sequence[str], runs: int) -> List[Tuple[str, float]]:
     """Best seconds of each stage of the command's work on `paths`, in this
     process: splitting the input into documents, decoding them, building the
-    records (text_record, of the decoded str and of the bytes as the command
-    passes them), encoding them as JSON (the standard library's
-    encoder and, when installed, orjson) and writing the lines."""
+    records (text_record, of the decoded str and of the bytes), encoding
+    them as JSON (the standard library's encoder and, when installed,
+    orjson), the command's own way of both at once (text_record_json of the
+    bytes, no dict built) and writing the lines."""
     import json
 
-    from tessellox_tools.records import text_record
+    from tessellox_tools.records import text_record, text_record_json
     from tessellox_tools.split import iter_documents
 
     raws = list(iter_documents(paths))
@@ -145,6 +146,7 @@ def breakdown(paths: Sequence[str], runs: int) -> List[Tuple[str, float]]:
         ("decode", lambda: [raw.text() for raw in raws]),
         ("text_record", lambda: [text_record(text) for text in texts]),
         ("text_record bytes", lambda: [text_record(raw.data) for raw in raws]),
+        ("text_record_json", lambda: [text_record_json(raw.data) for raw in raws]),
         ("json (stdlib)", lambda: [json.dumps(r, ensure_ascii=False, separators=(",", ":")).encode() for r in records]),
     ]
     try:

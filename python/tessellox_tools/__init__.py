@@ -17,7 +17,7 @@ process pool), `dask` (Dask bags and dataframes), `cli` (the command).
 # own; an installed package holds it here.
 __path__ = __import__("pkgutil").extend_path(__path__, __name__)
 
-from .records import RECORD_FIELDS, SCHEMA_VERSION, document_record, iter_records, text_record
+from .records import RECORD_FIELDS, SCHEMA_VERSION, document_record, iter_records, text_record, text_record_json
 from .split import Origin, RawDocument, Region, Source, iter_documents, iter_regions, iter_source_documents, iter_sources
 
 __all__ = [
@@ -32,6 +32,7 @@ __all__ = [
     "iter_records",
     "document_record",
     "text_record",
+    "text_record_json",
     "RECORD_FIELDS",
     "SCHEMA_VERSION",
 ]

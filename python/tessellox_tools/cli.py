@@ -13,7 +13,7 @@ import sqlite3
 import sys
 import textwrap
 import time
-from typing import IO, Any, Callable, Counter, Deque, Iterator, List, Optional, Sequence, Tuple
+from typing import IO, Any, Callable, Counter, Deque, Iterator, List, Optional, Sequence, Tuple, overload
 
 import tessellox
 
@@ -22,7 +22,7 @@ from .pool import WorkerDied, default_jobs, run_ordered
 from .records import error_record
 from .split import DEFAULT_MAX_DOCUMENT_SIZE, DEFAULT_REGION_SIZE, STDIN, Origin, Region, input_size, iter_regions
 from .sqlite import SqliteWriter
-from .writers import JsonLinesWriter, MarkdownDirectoryWriter, ParquetWriter, parquet_table_path
+from .writers import MarkdownDirectoryWriter, ParquetWriter, parquet_table_path
 
 PROGRAM = "tessellox"
 SUMMARY_MESSAGES = 5
@@ -30,6 +30,8 @@ SUMMARY_SKIPPED = 5
 _SIZE_UNITS = {"": 1, "K": 1 << 10, "M": 1 << 20, "G": 1 << 30, "T": 1 << 40}
 MIN_REGION_SIZE = 256 << 10
 SQLITE_SUFFIXES = (".sqlite", ".sqlite3", ".db")
+# Records are written in blocks of this size, not a system call per line.
+OUTPUT_BUFFER_SIZE = 1 << 20
 
 # A tiny APS record: lets a template be checked before the first document.
 _TEMPLATE_PROBE = "PATN\nWKU  039302717\nTTL  Probe\n"
@@ -243,6 +245,31 @@ class _Progress:
             self._bar.close()
 
 
+@overload
+def _writable_name(name: str) -> str: ...
+
+
+@overload
+def _writable_name(name: None) -> None: ...
+
+
+def _writable_name(name: Optional[str]) -> Optional[str]:
+    """A file or member name as the outputs can hold it (UTF-8): the bytes of
+    a name that are not UTF-8, which Python keeps as lone surrogates, as
+    \\xNN escapes; any other name as it is."""
+    if name is None or name.isascii():
+        return name
+    try:
+        name.encode("utf-8")
+        return name
+    except UnicodeEncodeError:
+        pass
+    try:
+        return name.encode("utf-8", "surrogateescape").decode("utf-8", "backslashreplace")
+    except UnicodeEncodeError:  # a surrogate that stands for no byte
+        return name.encode("utf-8", "backslashreplace").decode("utf-8")
+
+
 def _plural(count: int, noun: str) -> str:
     return f"{count} {noun}" if count == 1 else f"{count} {noun}s"
 
@@ -313,7 +340,9 @@ def _run(
                 on_unreadable=on_unreadable,
             )
             for region in regions:
-                in_flight.append((index, region.file, region.member, region.first))
+                # Regions keep the names that open the files; origins get
+                # names that every output can be written with.
+                in_flight.append((index, _writable_name(region.file), _writable_name(region.member), region.first))
                 yield region
 
     documents = 0
@@ -467,11 +496,12 @@ def _command(arguments: _Arguments) -> int:
             parser.error(f"cannot tell the output format of {output}: name it *.jsonl, *.parquet or *.sqlite")
         if errors_path is not None and os.path.abspath(errors_path) == os.path.abspath(output):
             parser.error("--errors must not name the output file")
-        with open(output, "wb") as stream, contextlib.closing(_ErrorSink(errors_path)) as errors:
-            lines = JsonLinesWriter(stream)
+        with open(output, "wb", buffering=OUTPUT_BUFFER_SIZE) as stream, contextlib.closing(
+            _ErrorSink(errors_path)
+        ) as errors:
             joiner = work.JsonLineJoiner()
             return _run(
-                arguments, work.Task(work.JSONL), lambda origin, fields: lines.write_line(joiner.line(origin, fields)), errors
+                arguments, work.Task(work.JSONL), lambda origin, line: joiner.write(stream, origin, line), errors
             )
 
     stdout = sys.stdout.buffer
@@ -479,7 +509,7 @@ def _command(arguments: _Arguments) -> int:
         if command == work.RECORDS:
             joiner = work.JsonLineJoiner()
             status = _run(
-                arguments, work.Task(work.JSONL), lambda origin, fields: stdout.write(joiner.line(origin, fields)), errors
+                arguments, work.Task(work.JSONL), lambda origin, line: joiner.write(stdout, origin, line), errors
             )
         else:
 

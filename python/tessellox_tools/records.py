@@ -2,7 +2,10 @@
 
 `text_record` turns a document's text into a dict of plain Python values
 (str, int, None, lists, dicts), ready for JSON, Parquet, SQLite or a
-dataframe, in one native call. The schema is stable: fields are only ever
+dataframe, in one native call. `text_record_json` gives the same record as
+one line of JSON (the bytes of `json.dumps(record, ensure_ascii=False,
+separators=(",", ":"))` and a line feed) without building the dict, as the
+`records` command writes it. The schema is stable: fields are only ever
 added, at the end.
 
 Document record (`RECORD_FIELDS`, in this order):
@@ -59,11 +62,12 @@ has file, member, ordinal and the citation's fields, one row per citation;
 
 from __future__ import annotations
 
-from typing import Any, Dict, Iterable, Iterator, List, Optional, Tuple
+from typing import Any, Callable, Dict, Iterable, Iterator, List, Optional, Tuple, TypeVar
 
 import tessellox
 
 from ._records import text_record as text_record  # the public entry point of this module
+from ._records import text_record_json as text_record_json  # the same, as one JSON line
 from .split import DEFAULT_CHUNK_SIZE, DEFAULT_MAX_DOCUMENT_SIZE, Origin, RawDocument, iter_documents
 
 SCHEMA_VERSION = 2
@@ -98,6 +102,7 @@ STRING_LIST_FIELDS = LIST_FIELDS + ("cpc_classifications",)
 ERROR_FIELDS = ORIGIN_FIELDS + ("message",)
 
 Record = Dict[str, Any]
+T = TypeVar("T")
 
 
 def parse_raw(raw: RawDocument) -> tessellox.Document:
@@ -169,12 +174,28 @@ def failure_message(error: Exception) -> str:
 def raw_record(raw: RawDocument, origin: Optional[Origin] = None) -> Record:
     """The record of a document's bytes, read without decoding them into a
     str first; failures are those of `raw.text()` and `text_record`."""
+    return _of_bytes(text_record, raw, origin)
+
+
+def raw_record_json(raw: RawDocument, origin: Optional[Origin] = None) -> bytes:
+    """`raw_record` as one line of JSON, UTF-8 with its line feed: the bytes
+    of `json.dumps(record, ensure_ascii=False, separators=(",", ":"))`,
+    written natively from the record without building the dict."""
+    return _of_bytes(text_record_json, raw, origin)
+
+
+def _of_bytes(function: Callable[[bytes, Optional[Origin]], T], raw: RawDocument, origin: Optional[Origin]) -> T:
     if raw.failure is not None:
         raise ValueError(raw.failure)
     try:
-        return text_record(raw.data, origin)
+        return function(raw.data, origin)
     except UnicodeDecodeError as error:
-        raise ValueError(f"invalid UTF-8 at byte {error.start}: {error.reason}") from None
+        raise ValueError(invalid_utf8_message(error)) from None
+
+
+def invalid_utf8_message(error: UnicodeDecodeError) -> str:
+    """The failure of a document whose bytes are not UTF-8."""
+    return f"invalid UTF-8 at byte {error.start}: {error.reason}"
 
 
 def record_of(raw: RawDocument) -> Tuple[Optional[Record], Optional[str]]:

@@ -69,6 +69,8 @@ import zipfile
 import zlib
 from typing import IO, Any, Callable, Iterable, Iterator, List, NamedTuple, Optional, Tuple, Type, Union
 
+from ._records import xml_declaration_offsets
+
 DEFAULT_CHUNK_SIZE = 1 << 20
 DEFAULT_REGION_SIZE = 1 << 20
 DEFAULT_MAX_DOCUMENT_SIZE = 1 << 30
@@ -192,6 +194,13 @@ class Region(NamedTuple):
         if len(data) != self.end - self.start:
             raise OSError(f"{self.file} changed while being read")
         return data
+
+    def bounds(self) -> Tuple[bytes, List[Tuple[int, int]]]:
+        """The bytes of a region that was read (neither skipped nor
+        oversized) and where its documents lie in them: `documents`
+        without a copy of each."""
+        data = self.read()
+        return data, document_bounds(data, self.is_xml, self.first)
 
     def documents(self) -> List[Piece]:
         """The documents of the region; none for a skipped file."""
@@ -418,20 +427,31 @@ def split_bytes(
     """The documents of a run of whole documents that starts at offset
     `base`; `first` when it starts its file or member. A document larger
     than `limit` comes without its bytes."""
+    return [
+        Piece(base + start, end - start, data[start:end] if end - start <= limit else None)
+        for start, end in document_bounds(data, is_xml, first)
+    ]
+
+
+def document_bounds(data: bytes, is_xml: bool, first: bool) -> List[Tuple[int, int]]:
+    """Where the documents of a run of whole documents lie in it, [start,
+    end) each; `first` when the run starts its file or member (a byte order
+    mark there belongs to no document)."""
+    skip = 0
     if first and data.startswith(BOM):
-        data = data[len(BOM) :]
-        base += len(BOM)
+        skip = len(BOM)
+        data = data[skip:]
     starts = _starts(data, is_xml)
     bounds: List[Tuple[int, int]] = []
     lead_end = starts[0] if starts else len(data)
     if lead_end:
         lead = data[:lead_end]
         if _NOT_SPACE.search(lead) if is_xml else _has_aps_content(lead):
-            bounds.append((0, lead_end))
-    bounds.extend(zip(starts, starts[1:] + [len(data)]))
-    return [
-        Piece(base + start, end - start, data[start:end] if end - start <= limit else None) for start, end in bounds
-    ]
+            bounds.append((skip, skip + lead_end))
+    if skip:
+        starts = [start + skip for start in starts]
+    bounds.extend(zip(starts, starts[1:] + [skip + len(data)]))
+    return bounds
 
 
 def _starts(data: Buffer, is_xml: bool) -> List[int]:
@@ -445,24 +465,9 @@ def _starts(data: Buffer, is_xml: bool) -> List[int]:
 
 
 def _xml_starts(data: Buffer, position: int = 0) -> List[int]:
-    """Offsets of the declarations that start documents."""
-    starts: List[int] = []
-    length = len(data)
-    while True:
-        # "?" is rare in patent text, so searching for it (memchr-fast) beats
-        # searching for the whole declaration, whose letters are common.
-        question = data.find(b"?", position + 1)
-        if question < 0:
-            return starts
-        position = question
-        start = question - 1
-        if (
-            data[start] == _LESS_THAN
-            and data.startswith(b"xml", question + 1)
-            and question + 4 < length
-            and data[question + 4] in _XML_SPACE
-        ):
-            starts.append(start)
+    """Offsets of the declarations that start documents, at or after
+    `position` ("<?xml" and XML white space), found natively."""
+    return xml_declaration_offsets(data, position)
 
 
 def _has_aps_content(lead: bytes) -> bool:

@@ -3,33 +3,44 @@
 // command.
 #include "python/boundary.hpp"
 #include "python/records/record_dict.hpp"
+#include "python/records/record_json.hpp"
+#include "python/records/utf8.hpp"
 #include "records/record.hpp"
 
 namespace tessellox::python {
 namespace {
 
-bool check_origin(PyObject* origin) {
+bool check_origin(const char* function, PyObject* origin) {
   if (origin == nullptr || origin == Py_None) return true;
   if (PySequence_Check(origin) && !PyUnicode_Check(origin) && PySequence_Size(origin) == 4) return true;
   PyErr_Clear();
-  PyErr_SetString(PyExc_TypeError, "text_record() origin must be None or (file, member, ordinal, offset)");
+  PyErr_Format(PyExc_TypeError, "%s() origin must be None or (file, member, ordinal, offset)", function);
   return false;
-}
-
-bool is_ascii(const char* data, std::size_t size) noexcept {
-  unsigned char seen = 0;
-  for (std::size_t i = 0; i < size; ++i) seen |= static_cast<unsigned char>(data[i]);
-  return seen < 0x80;
 }
 
 // A document's UTF-8 bytes, read where they are: a caller holding the bytes
 // of a document need not decode them into a str first. Invalid UTF-8 raises
 // the UnicodeDecodeError that bytes.decode() would.
-bool bytes_source_text(PyObject* bytes, SourceText& text) {
+bool bytes_source_text(PyObject* bytes, SourceText& text, PyObject* start = nullptr, PyObject* end = nullptr) {
   char* data = nullptr;
   Py_ssize_t size = 0;
   if (PyBytes_AsStringAndSize(bytes, &data, &size) < 0) return false;
-  if (!is_ascii(data, static_cast<std::size_t>(size))) {
+  if (start != nullptr || end != nullptr) {
+    // The document is bytes[start:end] of a run of documents, read there.
+    Py_ssize_t first = 0;
+    Py_ssize_t last = size;
+    if (start != nullptr && start != Py_None && (first = PyLong_AsSsize_t(start)) == -1 && PyErr_Occurred()) return false;
+    if (end != nullptr && end != Py_None && (last = PyLong_AsSsize_t(end)) == -1 && PyErr_Occurred()) return false;
+    if (first < 0 || first > last || last > size) {
+      PyErr_Format(PyExc_ValueError, "start and end must give a range of the %zd bytes, not %zd to %zd", size, first,
+                   last);
+      return false;
+    }
+    data += first;
+    size = last - first;
+  }
+  if (!is_valid_utf8(std::string_view(data, static_cast<std::size_t>(size)))) {
+    // Python's decoder gives the error: its position and reason.
     PyObject* decoded = PyUnicode_DecodeUTF8(data, size, "strict");
     if (decoded == nullptr) return false;
     Py_DECREF(decoded);
@@ -42,22 +53,196 @@ bool bytes_source_text(PyObject* bytes, SourceText& text) {
   return true;
 }
 
+// The text argument of text_record and text_record_json: a str, or bytes.
+bool argument_source_text(PyObject* argument, SourceText& source) {
+  if (PyBytes_Check(argument)) return bytes_source_text(argument, source);
+  Utf8Argument text;
+  if (!text.convert("text", argument)) return false;
+  source = text.take_source_text();
+  return true;
+}
+
 PyObject* text_record(PyObject*, PyObject* args, PyObject* kwargs) {
   try {
     std::vector<PyObject*> values;
     if (!match_arguments("text_record", args, kwargs, {"text", "origin"}, 1, values)) return nullptr;
-    if (!check_origin(values[1])) return nullptr;
+    if (!check_origin("text_record", values[1])) return nullptr;
     SourceText source;
-    if (PyBytes_Check(values[0])) {
-      if (!bytes_source_text(values[0], source)) return nullptr;
-    } else {
-      Utf8Argument text;
-      if (!text.convert("text", values[0])) return nullptr;
-      source = text.take_source_text();
-    }
+    if (!argument_source_text(values[0], source)) return nullptr;
     auto recorded = parse_record(std::move(source));
     if (!recorded) return raise_value_error(recorded.error().message());
     return new_record_dict(recorded.value().record, values[1]);
+  } catch (...) {
+    return raise_from_current_exception();
+  }
+}
+
+// One line at a time is written here, with the GIL held; a line longer
+// than this does not keep its memory after the call.
+constexpr std::size_t kKeptLineCapacity = std::size_t{4} << 20;
+
+JsonBuffer& line_buffer() {
+  static JsonBuffer buffer;
+  return buffer;
+}
+
+bool append_origin_value(JsonBuffer& out, PyObject* value, bool is_text) {
+  if (value == Py_None) {
+    out.append("null");
+    return true;
+  }
+  if (is_text && PyUnicode_Check(value)) {
+    Py_ssize_t size = 0;
+    const char* text = PyUnicode_AsUTF8AndSize(value, &size);  // raises for a lone surrogate, as encoding would
+    if (text == nullptr) return false;
+    if (append_json_string(out, std::string_view(text, static_cast<std::size_t>(size)))) return true;
+    PyErr_SetString(PyExc_SystemError, "text_record_json() origin: str not encoded as UTF-8");
+    return false;
+  }
+  if (!is_text && PyLong_Check(value) && !PyBool_Check(value)) {
+    const long long number = PyLong_AsLongLong(value);
+    if (number == -1 && PyErr_Occurred()) return false;
+    append_json_int(out, number);
+    return true;
+  }
+  PyErr_SetString(PyExc_TypeError, is_text ? "text_record_json() origin: file and member must be str or None"
+                                           : "text_record_json() origin: ordinal and offset must be int or None");
+  return false;
+}
+
+// The four values of an origin, held for the call: taken before the line
+// buffer is touched, since a sequence's __getitem__ may be Python code that
+// calls text_record_json itself.
+class OriginValues {
+ public:
+  OriginValues() = default;
+  OriginValues(const OriginValues&) = delete;
+  OriginValues& operator=(const OriginValues&) = delete;
+  ~OriginValues() {
+    for (PyObject* value : values_) Py_XDECREF(value);
+  }
+
+  bool take(PyObject* origin) {
+    if (origin == nullptr || origin == Py_None) return true;
+    present_ = true;
+    for (Py_ssize_t index = 0; index < 4; ++index)
+      if ((values_[index] = PySequence_GetItem(origin, index)) == nullptr) return false;
+    return true;
+  }
+
+  // The origin's fields as the head of a record's JSON object, up to the
+  // comma before "source_format".
+  bool append_json(JsonBuffer& out) const {
+    if (!present_) {
+      out.append(R"({"file":null,"member":null,"ordinal":null,"offset":null,)");
+      return true;
+    }
+    static constexpr std::string_view kKeys[] = {R"({"file":)", R"(,"member":)", R"(,"ordinal":)", R"(,"offset":)"};
+    for (std::size_t index = 0; index < 4; ++index) {
+      out.append(kKeys[index]);
+      if (!append_origin_value(out, values_[index], index < 2)) return false;
+    }
+    out.append(',');
+    return true;
+  }
+
+ private:
+  bool present_ = false;
+  PyObject* values_[4] = {nullptr, nullptr, nullptr, nullptr};
+};
+
+// Raises the UnicodeDecodeError of a record value that is not UTF-8, as
+// text_record would in making a str of it.
+PyObject* raise_invalid_value(std::string_view value) {
+  PyObject* decoded = PyUnicode_DecodeUTF8(value.data(), static_cast<Py_ssize_t>(value.size()), "strict");
+  if (decoded == nullptr) return nullptr;
+  Py_DECREF(decoded);
+  PyErr_SetString(PyExc_SystemError, "text_record_json(): a record value failed the UTF-8 check yet decodes");
+  return nullptr;
+}
+
+PyObject* text_record_json(PyObject*, PyObject* args, PyObject* kwargs) {
+  try {
+    std::vector<PyObject*> values;
+    if (!match_arguments("text_record_json", args, kwargs, {"text", "origin", "start", "end"}, 1, values))
+      return nullptr;
+    if (!check_origin("text_record_json", values[1])) return nullptr;
+    const bool ranged = (values[2] != nullptr && values[2] != Py_None) || (values[3] != nullptr && values[3] != Py_None);
+    if (ranged && !PyBytes_Check(values[0])) {
+      PyErr_SetString(PyExc_TypeError, "text_record_json() takes start and end with bytes only");
+      return nullptr;
+    }
+    OriginValues origin;
+    if (!origin.take(values[1])) return nullptr;
+    JsonBuffer& out = line_buffer();
+    out.clear();
+    if (!origin.append_json(out)) return nullptr;
+    SourceText source;
+    if (ranged ? !bytes_source_text(values[0], source, values[2], values[3])
+               : !argument_source_text(values[0], source))
+      return nullptr;
+    auto recorded = parse_record(std::move(source));
+    if (!recorded) return raise_value_error(recorded.error().message);
+    std::string_view invalid;
+    if (!append_record_fields_json(out, recorded.value().record, invalid)) return raise_invalid_value(invalid);
+    out.append('\n');
+    const std::string_view line = out.view();
+    PyObject* bytes = PyBytes_FromStringAndSize(line.data(), static_cast<Py_ssize_t>(line.size()));
+    out.shrink_to(kKeptLineCapacity);
+    return bytes;
+  } catch (...) {
+    return raise_from_current_exception();
+  }
+}
+
+bool is_xml_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Offsets of "<?xml" followed by XML white space, at or after `position`:
+// where the documents of a run of documents start. "?" is rare in patent
+// text, so it is what is looked for.
+PyObject* xml_declaration_offsets(PyObject*, PyObject* args, PyObject* kwargs) {
+  try {
+    std::vector<PyObject*> values;
+    if (!match_arguments("xml_declaration_offsets", args, kwargs, {"data", "position"}, 1, values)) return nullptr;
+    const char* data = nullptr;
+    Py_ssize_t size = 0;
+    if (PyBytes_Check(values[0])) {
+      if (PyBytes_AsStringAndSize(values[0], const_cast<char**>(&data), &size) < 0) return nullptr;
+    } else if (PyByteArray_Check(values[0])) {
+      data = PyByteArray_AsString(values[0]);
+      size = PyByteArray_Size(values[0]);
+    } else {
+      PyErr_SetString(PyExc_TypeError, "xml_declaration_offsets() data must be bytes or bytearray");
+      return nullptr;
+    }
+    Py_ssize_t position = 0;
+    if (values[1] != nullptr) {
+      position = PyLong_AsSsize_t(values[1]);
+      if (position == -1 && PyErr_Occurred()) return nullptr;
+      if (position < 0) position = 0;
+    }
+    // Found before any Python object is made, which could run code that
+    // resizes a bytearray.
+    std::vector<std::size_t> found;
+    const std::string_view text(data, static_cast<std::size_t>(size));
+    for (std::size_t question = static_cast<std::size_t>(position) + 1; question < text.size(); ++question) {
+      question = text.find('?', question);
+      if (question == std::string_view::npos) break;
+      if (text[question - 1] == '<' && text.compare(question + 1, 3, "xml") == 0 && question + 4 < text.size() &&
+          is_xml_space(text[question + 4]))
+        found.push_back(question - 1);
+    }
+    PyObject* offsets = PyList_New(static_cast<Py_ssize_t>(found.size()));
+    if (offsets == nullptr) return nullptr;
+    for (std::size_t index = 0; index < found.size(); ++index) {
+      PyObject* offset = PyLong_FromSize_t(found[index]);
+      if (offset == nullptr) {
+        Py_DECREF(offsets);
+        return nullptr;
+      }
+      PyList_SetItem(offsets, static_cast<Py_ssize_t>(index), offset);
+    }
+    return offsets;
   } catch (...) {
     return raise_from_current_exception();
   }
@@ -69,11 +254,24 @@ PyMethodDef module_functions[] = {
      "Parse one document's text (a str, or its UTF-8 bytes) and return its record as a dict.\n\n"
      "ValueError with the message parse() gives for a document it cannot parse; for bytes that\n"
      "are not UTF-8, the UnicodeDecodeError of bytes.decode()."},
+    {"text_record_json", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(text_record_json)),
+     METH_VARARGS | METH_KEYWORDS,
+     "text_record_json(text, origin=None, start=None, end=None)\n--\n\n"
+     "The record of text_record(text, origin) as one line of JSON: UTF-8 bytes ending in a line feed,\n"
+     "the bytes of json.dumps(record, ensure_ascii=False, separators=(',', ':')) and a line feed.\n\n"
+     "The origin's file and member must be str or None, its ordinal and offset int or None.\n"
+     "With start or end, the document is text[start:end] of bytes holding many, read where it is\n"
+     "(positions of a UTF-8 error count from start). Raises as text_record does."},
+    {"xml_declaration_offsets", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(xml_declaration_offsets)),
+     METH_VARARGS | METH_KEYWORDS,
+     "xml_declaration_offsets(data, position=0)\n--\n\n"
+     "Offsets, at or after position, of the XML declarations in data (bytes or bytearray):\n"
+     "\"<?xml\" followed by XML white space."},
     {nullptr, nullptr, 0, nullptr},
 };
 
 PyModuleDef module_definition = {
-    PyModuleDef_HEAD_INIT, "_records", "Document records from text, in one call.", 0, module_functions,
+    PyModuleDef_HEAD_INIT, "_records", "Document records from text, in one call: as dicts or as JSON lines.", 0, module_functions,
     nullptr,               nullptr,    nullptr,                                      nullptr,
 };
 

@@ -273,3 +273,19 @@ def test_a_sequence_listing_is_named_apart_from_its_grant(tmp_path: Path) -> Non
     result = run_tool("markdown", str(week), "-o", str(tmp_path / "md"), "--jobs", "1")
     assert result.returncode == 0, result.stderr
     assert sorted(path.name for path in (tmp_path / "md").iterdir()) == ["US7521258B2-seq.md", "US7521258B2.md"]
+
+
+@pytest.mark.parametrize("output", ["out.jsonl", "out.sqlite"])
+def test_a_file_name_that_is_not_utf8_is_written_escaped(tmp_path: Path, output: str) -> None:
+    folder = tmp_path / "in"
+    folder.mkdir()
+    try:
+        (folder / "w\udcff.xml").write_text(grant_xml("08000001") + TRUNCATED_XML, encoding="utf-8")
+    except (UnicodeEncodeError, OSError):
+        pytest.skip("the file system takes only UTF-8 names")
+    result = run_tool("records", str(folder), "-o", str(tmp_path / output), "--jobs", "1")
+    assert result.returncode == 0, result.stderr
+    errors = [json.loads(line) for line in lines(tmp_path / "out.errors.jsonl")]
+    assert [error["file"] for error in errors] == [str(folder / "w\\xff.xml")]
+    if output.endswith(".jsonl"):
+        assert [json.loads(line)["file"] for line in lines(tmp_path / output)] == [str(folder / "w\\xff.xml")]

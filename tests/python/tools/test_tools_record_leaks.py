@@ -9,15 +9,22 @@ import sys
 import pytest
 from test_leaks import GOOD_SMALL, REAL, assert_flat, fresh_count, sanitized, texts
 
-from tessellox_tools.records import text_record
+from tessellox_tools.records import text_record, text_record_json
 
 ORIGIN = ("week.xml", None, 7, 1024)
 
 
 def call_text_record(i: int) -> None:
+    for function in (text_record, text_record_json):
+        try:
+            function(texts(i), ORIGIN if i % 2 else None)
+        except ValueError:
+            pass
+    text = texts(i)
+    data = b"<x>" + (text.encode() if isinstance(text, str) else text) + b"\xff"
     try:
-        text_record(texts(i), ORIGIN if i % 2 else None)
-    except ValueError:
+        text_record_json(data, ("f", "m", 1, 2) if i % 2 else (1, None, 1, 2), 3, len(data) - 1)
+    except (ValueError, TypeError):
         pass
     try:
         text_record(b"<x/>" if i % 3 else "PATN\n", 5)
@@ -49,6 +56,7 @@ def test_records_are_owned_by_the_caller_alone(text) -> None:
     before = sys.getrefcount(origin[0])
     for _ in range(100):
         text_record(text, origin)
+        text_record_json(text, origin)
     after = sys.getrefcount(origin[0])  # not inside assert: pytest's rewriting would hold the item
     assert after == before
     record = text_record(text, origin)
