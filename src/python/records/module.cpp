@@ -182,7 +182,7 @@ PyObject* text_record_json(PyObject*, PyObject* args, PyObject* kwargs) {
                : !argument_source_text(values[0], source))
       return nullptr;
     auto recorded = parse_record(std::move(source));
-    if (!recorded) return raise_value_error(recorded.error().message);
+    if (!recorded) return raise_value_error(recorded.error().message());
     std::string_view invalid;
     if (!append_record_fields_json(out, recorded.value().record, invalid)) return raise_invalid_value(invalid);
     out.append('\n');
