@@ -5,6 +5,8 @@
 #include <bit>
 #include <charconv>
 #include <new>
+#include <string_view>
+#include <utility>
 
 #include "python/records/utf8.hpp"
 
@@ -188,18 +190,19 @@ bool append_record_fields_json(JsonBuffer& out, const DocumentRecord& record, st
   const DerivedMetadata& derived = record.derived;
   RecordWriter json(out, invalid);
   json.raw("\"source_format\":").string(source_format_name(record.source_format));
-  json.raw(",\"publication_number\":").optional(derived.publication_number);
-  json.raw(",\"patent_number\":").optional(derived.patent_number);
-  json.raw(",\"application_number\":").optional(derived.application_number);
-  json.raw(",\"title\":").optional(derived.title);
-  json.raw(",\"filing_date\":").optional(derived.filing_date);
-  json.raw(",\"publication_date\":").optional(derived.publication_date);
-  json.raw(",\"priority_date\":").optional(derived.priority_date);
-  json.raw(",\"inventors\":").strings(derived.inventors);
-  json.raw(",\"applicants\":").strings(derived.applicants);
-  json.raw(",\"assignees\":").strings(derived.assignees);
-  json.raw(",\"ipc_classifications\":").strings(derived.ipc_classifications);
-  json.raw(",\"us_classifications\":").strings(derived.us_classifications);
+  // The fifteen fields in the record's order: seven optional strings, then five lists.
+  using Derived = DerivedMetadata;
+  static constexpr std::pair<std::string_view, OptString Derived::*> kOptionalFields[] = {
+      {",\"publication_number\":", &Derived::publication_number}, {",\"patent_number\":", &Derived::patent_number},
+      {",\"application_number\":", &Derived::application_number}, {",\"title\":", &Derived::title},
+      {",\"filing_date\":", &Derived::filing_date}, {",\"publication_date\":", &Derived::publication_date},
+      {",\"priority_date\":", &Derived::priority_date}};
+  static constexpr std::pair<std::string_view, List<std::string_view> Derived::*> kListFields[] = {
+      {",\"inventors\":", &Derived::inventors}, {",\"applicants\":", &Derived::applicants},
+      {",\"assignees\":", &Derived::assignees}, {",\"ipc_classifications\":", &Derived::ipc_classifications},
+      {",\"us_classifications\":", &Derived::us_classifications}};
+  for (const auto& [key, member] : kOptionalFields) json.raw(key).optional(derived.*member);
+  for (const auto& [key, member] : kListFields) json.raw(key).strings(derived.*member);
   json.raw(",\"abstract_text\":");
   if (record.abstract_text)
     json.string(*record.abstract_text);
