@@ -36,10 +36,10 @@ class Words {
 
  private:
   static constexpr std::array<std::string_view, 32> kWords = {
-      "the",      "golf",     "glove",   "finger",   "pocket",    "wherein", "said",       "member",
-      "means",    "coupled",  "to",      "a",        "circuit",   "signal",  "telephone",  "line",
-      "station",  "of",       "and",     "between",  "index",     "middle",  "receptacle", "first",
-      "second",   "portion",  "extends", "FIG.",     "invention", "device",  "comprising", "housing"};
+      "the",     "golf",    "glove",   "finger",  "pocket",    "wherein", "said",       "member",
+      "means",   "coupled", "to",      "a",       "circuit",   "signal",  "telephone",  "line",
+      "station", "of",      "and",     "between", "index",     "middle",  "receptacle", "first",
+      "second",  "portion", "extends", "FIG.",    "invention", "device",  "comprising", "housing"};
   std::uint64_t state_ = 0x2545F4914F6CDD1DULL;
 };
 
@@ -196,8 +196,9 @@ void xml_record(std::string& out, Words& words, unsigned serial) {
   out.append("<heading id=\"h-0003\" level=\"1\">DETAILED DESCRIPTION</heading>\n");
   for (unsigned i = 0; i < 15; ++i) xml_paragraph(out, words, paragraph++, 40 + words.below(160));
   out.append("<tables id=\"TABLE-US-00001\" num=\"00001\">\n<table frame=\"none\" colsep=\"0\" rowsep=\"0\">\n");
-  out.append("<tgroup align=\"left\" colsep=\"0\" rowsep=\"0\" cols=\"3\">\n<colspec colname=\"1\" colwidth=\"70pt\" "
-             "align=\"left\"/>\n<tbody valign=\"top\">\n");
+  out.append(
+      "<tgroup align=\"left\" colsep=\"0\" rowsep=\"0\" cols=\"3\">\n<colspec colname=\"1\" colwidth=\"70pt\" "
+      "align=\"left\"/>\n<tbody valign=\"top\">\n");
   for (unsigned row = 0; row < 8; ++row)
     out.append("<row>\n<entry>Normal</entry>\n<entry>4 1 5 5 4 3</entry>\n<entry>Blank</entry>\n</row>\n");
   out.append("</tbody>\n</tgroup>\n</table>\n</tables>\n");
@@ -226,9 +227,7 @@ std::string xml_text(std::size_t bytes) {
 
 using Clock = std::chrono::steady_clock;
 
-double seconds_since(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 double time_expat(const std::string& xml) {
   const auto start = Clock::now();

@@ -61,13 +61,13 @@ class Random {
   std::uint64_t state_;
 };
 
-constexpr std::string_view kNouns[] = {
-    "housing", "substrate", "layer",   "electrode", "controller", "sensor", "module",   "assembly",
-    "circuit", "signal",    "memory",  "interface", "actuator",   "valve",  "chamber",  "conduit",
-    "member",  "frame",     "bracket", "shaft",     "bearing",    "spring", "detector", "emitter"};
-constexpr std::string_view kAdjectives[] = {"first",  "second",   "upper",    "lower",      "inner",
-                                            "outer",  "lateral",  "central",  "adjacent",   "flexible",
-                                            "rigid",  "annular",  "planar",   "conductive", "optical"};
+constexpr std::string_view kNouns[] = {"housing",  "substrate", "layer",   "electrode", "controller", "sensor",
+                                       "module",   "assembly",  "circuit", "signal",    "memory",     "interface",
+                                       "actuator", "valve",     "chamber", "conduit",   "member",     "frame",
+                                       "bracket",  "shaft",     "bearing", "spring",    "detector",   "emitter"};
+constexpr std::string_view kAdjectives[] = {"first", "second",  "upper",   "lower",      "inner",
+                                            "outer", "lateral", "central", "adjacent",   "flexible",
+                                            "rigid", "annular", "planar",  "conductive", "optical"};
 constexpr std::string_view kVerbs[] = {"is coupled to", "engages",  "extends through", "is disposed on",
                                        "supports",      "receives", "surrounds",       "communicates with"};
 
@@ -327,9 +327,11 @@ bool report(std::string_view name, std::size_t size, const Measurement& m) {
   const double ratio = m.detect_seconds / m.expat_seconds;
   const bool met = m.expat_ok && ratio < kTarget;
   std::printf("%-44.44s %10zu %-22.22s %11.0f %11.1f %9.3f%% %9.4f %s\n", std::string(name).c_str(), size,
-              m.format.c_str(), bytes / kMegabyte / m.detect_seconds, bytes / kMegabyte / m.expat_seconds,
-              100 * ratio, 1e9 * m.detect_seconds / bytes,
-              !m.expat_ok ? "(expat rejects it)" : met ? "" : "MISSED");
+              m.format.c_str(), bytes / kMegabyte / m.detect_seconds, bytes / kMegabyte / m.expat_seconds, 100 * ratio,
+              1e9 * m.detect_seconds / bytes,
+              !m.expat_ok ? "(expat rejects it)"
+              : met       ? ""
+                          : "MISSED");
   return met || !m.expat_ok;
 }
 
@@ -430,8 +432,10 @@ int main(int argc, char** argv) {
         group.detect_seconds += m.detect_seconds;
         group.expat_seconds += m.expat_seconds;
         group.expat_ok &= m.expat_ok;
-        if (group.format.empty() || group.format == m.format) group.format = m.format;
-        else group.format = "(several)";
+        if (group.format.empty() || group.format == m.format)
+          group.format = m.format;
+        else
+          group.format = "(several)";
         group_bytes += input.text.size();
         ++group_count;
       }
@@ -442,9 +446,10 @@ int main(int argc, char** argv) {
       }
     }
     flush_group();
-    std::printf("all %zu documents that expat accepts: %.1f MB, detect %.0f MB/s, expat %.1f MB/s, detect/expat %.3f%%\n",
-                inputs.size(), bytes_total / kMegabyte, bytes_total / kMegabyte / detect_total,
-                bytes_total / kMegabyte / expat_total, 100 * detect_total / expat_total);
+    std::printf(
+        "all %zu documents that expat accepts: %.1f MB, detect %.0f MB/s, expat %.1f MB/s, detect/expat %.3f%%\n",
+        inputs.size(), bytes_total / kMegabyte, bytes_total / kMegabyte / detect_total,
+        bytes_total / kMegabyte / expat_total, 100 * detect_total / expat_total);
   }
   std::printf("\ntarget detect/expat < %.0f%%: %s\n", 100 * kTarget, all_met ? "met everywhere" : "MISSED somewhere");
   return all_met ? 0 : 1;

@@ -43,8 +43,23 @@ import re
 import sys
 from typing import Callable, Iterator, List, Optional, Sequence, Tuple
 
-from prose import (ADJECTIVES, CITIES, FAMILY_NAMES, GIVEN_NAMES, HEADINGS_DETAIL, IPC_SECTIONS, NOUNS,
-                   ORGANISATIONS, VERBS, PapDialect, Prose, St32Dialect, V4Dialect, cals_table, mathml, utf8_len)
+from prose import (
+    ADJECTIVES,
+    CITIES,
+    FAMILY_NAMES,
+    GIVEN_NAMES,
+    HEADINGS_DETAIL,
+    IPC_SECTIONS,
+    NOUNS,
+    ORGANISATIONS,
+    PapDialect,
+    Prose,
+    St32Dialect,
+    V4Dialect,
+    cals_table,
+    mathml,
+    utf8_len,
+)
 
 KINDS = ("grant", "application", "st32", "pap")
 
@@ -95,8 +110,9 @@ def escape(text: str) -> str:
     return re.sub(r"&(?![a-zA-Z]+;|#)", "&amp;", text)
 
 
-def grow(target: int, paragraph: Callable[[], str], last: Callable[[int], str],
-         overhead: Callable[[], int]) -> List[str]:
+def grow(
+    target: int, paragraph: Callable[[], str], last: Callable[[int], str], overhead: Callable[[], int]
+) -> List[str]:
     """Paragraphs until their UTF-8 size reaches `target`; the last one is cut to fit.
 
     `last(n)` writes a paragraph around n bytes of plain text, and `overhead()`
@@ -122,9 +138,18 @@ def grow(target: int, paragraph: Callable[[], str], last: Callable[[int], str],
 # ---------------------------------------------------------------------------
 
 V4_VERSIONS = {
-    "grant": ("us-patent-grant", "us-patent-grant-v45-2014-04-03.dtd", "v4.5 2014-04-03", "us-bibliographic-data-grant"),
-    "application": ("us-patent-application", "us-patent-application-v45-2021-08-30.dtd", "v4.5 2021-08-30",
-                    "us-bibliographic-data-application"),
+    "grant": (
+        "us-patent-grant",
+        "us-patent-grant-v45-2014-04-03.dtd",
+        "v4.5 2014-04-03",
+        "us-bibliographic-data-grant",
+    ),
+    "application": (
+        "us-patent-application",
+        "us-patent-application-v45-2021-08-30.dtd",
+        "v4.5 2021-08-30",
+        "us-bibliographic-data-application",
+    ),
 }
 
 
@@ -160,90 +185,142 @@ def v4_ipcr(rng: random.Random, date: str) -> str:
     )
 
 
-def v4_bibliographic(rng: random.Random, kind: str, size: int, n: dict, title: str, claim_count: int,
-                     figures: int) -> str:
+def v4_bibliographic(
+    rng: random.Random, kind: str, size: int, n: dict, title: str, claim_count: int, figures: int
+) -> str:
     grant = kind == "grant"
     element = V4_VERSIONS[kind][3]
     attributes = "" if grant else ' lang="EN" country="US"'
     out = [f"<{element}{attributes}>\n"]
     if grant:
-        out.append("<publication-reference>\n" + v4_document_id("US", n["grant_number"], "B2", n["date_publ"]) +
-                   "</publication-reference>\n")
+        out.append(
+            "<publication-reference>\n"
+            + v4_document_id("US", n["grant_number"], "B2", n["date_publ"])
+            + "</publication-reference>\n"
+        )
     else:
-        out.append("<publication-reference>\n" + v4_document_id("US", n["publication_number"], "A1", n["date_publ"]) +
-                   "</publication-reference>\n")
-    out.append('<application-reference appl-type="utility">\n' +
-               v4_document_id("US", n["application_number"], None, n["date_filed"]) + "</application-reference>\n")
+        out.append(
+            "<publication-reference>\n"
+            + v4_document_id("US", n["publication_number"], "A1", n["date_publ"])
+            + "</publication-reference>\n"
+        )
+    out.append(
+        '<application-reference appl-type="utility">\n'
+        + v4_document_id("US", n["application_number"], None, n["date_filed"])
+        + "</application-reference>\n"
+    )
     out.append(f"<us-application-series-code>{n['series']}</us-application-series-code>\n")
     if grant:
-        out.append(f"<us-term-of-grant>\n<us-term-extension>{rng.randrange(0, 900)}</us-term-extension>\n</us-term-of-grant>\n")
-    out.append('<priority-claims>\n<priority-claim sequence="01" kind="national">\n<country>JP</country>\n'
-               f"<doc-number>{n['year'] - 5}-{rng.randrange(100000, 999999)}</doc-number>\n<date>{n['date_priority']}</date>\n"
-               "</priority-claim>\n</priority-claims>\n")
+        out.append(
+            f"<us-term-of-grant>\n<us-term-extension>{rng.randrange(0, 900)}</us-term-extension>\n</us-term-of-grant>\n"
+        )
+    out.append(
+        '<priority-claims>\n<priority-claim sequence="01" kind="national">\n<country>JP</country>\n'
+        f"<doc-number>{n['year'] - 5}-{rng.randrange(100000, 999999)}</doc-number>\n<date>{n['date_priority']}</date>\n"
+        "</priority-claim>\n</priority-claims>\n"
+    )
     out.append("<classifications-ipcr>\n")
     for _ in range(scale(size, 100_000, 1, 8)):
         out.append(v4_ipcr(rng, n["date_publ"]))
     out.append("</classifications-ipcr>\n")
-    further = "".join(f"<further-classification>{rng.randrange(100, 999)}{rng.randrange(1, 999):3d}</further-classification>\n"
-                      for _ in range(scale(size, 100_000, 1, 6)))
-    out.append(f"<classification-national>\n<country>US</country>\n<main-classification>{rng.randrange(100, 999)} "
-               f"{rng.randrange(1, 99)}</main-classification>\n{further}</classification-national>\n")
+    further = "".join(
+        f"<further-classification>{rng.randrange(100, 999)}{rng.randrange(1, 999):3d}</further-classification>\n"
+        for _ in range(scale(size, 100_000, 1, 6))
+    )
+    out.append(
+        f"<classification-national>\n<country>US</country>\n<main-classification>{rng.randrange(100, 999)} "
+        f"{rng.randrange(1, 99)}</main-classification>\n{further}</classification-national>\n"
+    )
     out.append(f'<invention-title id="d2e{rng.randrange(40, 70)}">{title}</invention-title>\n')
     if grant:
         out.append("<us-references-cited>\n")
         for index in range(scale(size, 10_000, 2, 120)):
             name = rng.choice(FAMILY_NAMES)
-            out.append(f'<us-citation>\n<patcit num="{index + 1:05d}">\n' +
-                       v4_document_id("US", str(rng.randrange(4000000, 9999999)), "A", f"{rng.randrange(1980, 2015)}0{rng.randrange(1, 10)}00")
-                       .replace("</document-id>", f"<name>{name}</name>\n</document-id>") +
-                       f"</patcit>\n<category>cited by {rng.choice(('examiner', 'applicant'))}</category>\n</us-citation>\n")
-        out.append('<us-citation>\n<nplcit num="%05d">\n<othercit>%s et al.; &#x201c;%s&#x201d;; Journal of Applied %s; vol. %d; pp. %d-%d.</othercit>\n'
-                   "</nplcit>\n<category>cited by applicant</category>\n</us-citation>\n</us-references-cited>\n"
-                   % (scale(size, 10_000, 2, 120) + 1, rng.choice(FAMILY_NAMES), title, rng.choice(NOUNS).title(),
-                      rng.randrange(1, 99), rng.randrange(1, 500), rng.randrange(500, 999)))
+            out.append(
+                f'<us-citation>\n<patcit num="{index + 1:05d}">\n'
+                + v4_document_id(
+                    "US",
+                    str(rng.randrange(4000000, 9999999)),
+                    "A",
+                    f"{rng.randrange(1980, 2015)}0{rng.randrange(1, 10)}00",
+                ).replace("</document-id>", f"<name>{name}</name>\n</document-id>")
+                + f"</patcit>\n<category>cited by {rng.choice(('examiner', 'applicant'))}</category>\n</us-citation>\n"
+            )
+        out.append(
+            '<us-citation>\n<nplcit num="%05d">\n<othercit>%s et al.; &#x201c;%s&#x201d;; Journal of Applied %s; vol. %d; pp. %d-%d.</othercit>\n'
+            "</nplcit>\n<category>cited by applicant</category>\n</us-citation>\n</us-references-cited>\n"
+            % (
+                scale(size, 10_000, 2, 120) + 1,
+                rng.choice(FAMILY_NAMES),
+                title,
+                rng.choice(NOUNS).title(),
+                rng.randrange(1, 99),
+                rng.randrange(1, 500),
+                rng.randrange(500, 999),
+            )
+        )
         out.append(f"<number-of-claims>{claim_count}</number-of-claims>\n<us-exemplary-claim>1</us-exemplary-claim>\n")
-        out.append("<us-field-of-classification-search>\n<classification-national>\n<country>US</country>\n"
-                   f"<main-classification>{rng.randrange(100, 999)}</main-classification>\n</classification-national>\n"
-                   "</us-field-of-classification-search>\n")
-        out.append(f"<figures>\n<number-of-drawing-sheets>{max(1, figures // 2)}</number-of-drawing-sheets>\n"
-                   f"<number-of-figures>{figures}</number-of-figures>\n</figures>\n")
+        out.append(
+            "<us-field-of-classification-search>\n<classification-national>\n<country>US</country>\n"
+            f"<main-classification>{rng.randrange(100, 999)}</main-classification>\n</classification-national>\n"
+            "</us-field-of-classification-search>\n"
+        )
+        out.append(
+            f"<figures>\n<number-of-drawing-sheets>{max(1, figures // 2)}</number-of-drawing-sheets>\n"
+            f"<number-of-figures>{figures}</number-of-figures>\n</figures>\n"
+        )
     parent = f"{rng.randrange(10, 16)}{rng.randrange(0, 999999):06d}"
-    out.append("<us-related-documents>\n<continuation>\n<relation>\n<parent-doc>\n" +
-               v4_document_id("US", parent, None, n["date_priority"]) +
-               "<parent-grant-document>\n" + v4_document_id("US", str(rng.randrange(7000000, 9999999)), None, None) +
-               "</parent-grant-document>\n</parent-doc>\n<child-doc>\n" +
-               v4_document_id("US", n["application_number"], None, None) +
-               "</child-doc>\n</relation>\n</continuation>\n<related-publication>\n" +
-               v4_document_id("US", f"{n['year'] - 2}{rng.randrange(0, 999999):07d}", "A1", n["date_filed"]) +
-               "</related-publication>\n</us-related-documents>\n")
+    out.append(
+        "<us-related-documents>\n<continuation>\n<relation>\n<parent-doc>\n"
+        + v4_document_id("US", parent, None, n["date_priority"])
+        + "<parent-grant-document>\n"
+        + v4_document_id("US", str(rng.randrange(7000000, 9999999)), None, None)
+        + "</parent-grant-document>\n</parent-doc>\n<child-doc>\n"
+        + v4_document_id("US", n["application_number"], None, None)
+        + "</child-doc>\n</relation>\n</continuation>\n<related-publication>\n"
+        + v4_document_id("US", f"{n['year'] - 2}{rng.randrange(0, 999999):07d}", "A1", n["date_filed"])
+        + "</related-publication>\n</us-related-documents>\n"
+    )
     inventors = [person(rng) for _ in range(scale(size, 50_000, 1, 12))]
     organisation = rng.choice(ORGANISATIONS)
     org_city = rng.choice(CITIES)
     parties = ["<us-parties>\n<us-applicants>\n"]
-    parties.append('<us-applicant sequence="001" app-type="applicant" designation="us-only" '
-                   'applicant-authority-category="assignee">\n<addressbook>\n'
-                   f"<orgname>{organisation}</orgname>\n{v4_address(org_city)}</addressbook>\n"
-                   f"<residence>\n<country>{org_city[2]}</country>\n</residence>\n</us-applicant>\n</us-applicants>\n")
+    parties.append(
+        '<us-applicant sequence="001" app-type="applicant" designation="us-only" '
+        'applicant-authority-category="assignee">\n<addressbook>\n'
+        f"<orgname>{organisation}</orgname>\n{v4_address(org_city)}</addressbook>\n"
+        f"<residence>\n<country>{org_city[2]}</country>\n</residence>\n</us-applicant>\n</us-applicants>\n"
+    )
     parties.append("<inventors>\n")
     for index, (given, family, city) in enumerate(inventors):
-        parties.append(f'<inventor sequence="{index + 1:03d}" designation="us-only">\n<addressbook>\n'
-                       f"<last-name>{escape(family)}</last-name>\n<first-name>{given}</first-name>\n"
-                       f"{v4_address(city)}</addressbook>\n</inventor>\n")
-    parties.append("</inventors>\n<agents>\n<agent sequence=\"01\" rep-type=\"attorney\">\n<addressbook>\n"
-                   f"<orgname>{rng.choice(FAMILY_NAMES)} &amp; {rng.choice(FAMILY_NAMES)} LLP</orgname>\n"
-                   "<address>\n<country>unknown</country>\n</address>\n</addressbook>\n</agent>\n</agents>\n</us-parties>\n")
+        parties.append(
+            f'<inventor sequence="{index + 1:03d}" designation="us-only">\n<addressbook>\n'
+            f"<last-name>{escape(family)}</last-name>\n<first-name>{given}</first-name>\n"
+            f"{v4_address(city)}</addressbook>\n</inventor>\n"
+        )
+    parties.append(
+        '</inventors>\n<agents>\n<agent sequence="01" rep-type="attorney">\n<addressbook>\n'
+        f"<orgname>{rng.choice(FAMILY_NAMES)} &amp; {rng.choice(FAMILY_NAMES)} LLP</orgname>\n"
+        "<address>\n<country>unknown</country>\n</address>\n</addressbook>\n</agent>\n</agents>\n</us-parties>\n"
+    )
     out.extend(parties)
-    out.append("<assignees>\n<assignee>\n<addressbook>\n"
-               f"<orgname>{organisation}</orgname>\n<role>02</role>\n{v4_address(org_city)}</addressbook>\n</assignee>\n</assignees>\n")
+    out.append(
+        "<assignees>\n<assignee>\n<addressbook>\n"
+        f"<orgname>{organisation}</orgname>\n<role>02</role>\n{v4_address(org_city)}</addressbook>\n</assignee>\n</assignees>\n"
+    )
     if grant:
         given, family, _ = person(rng)
-        out.append("<examiners>\n<primary-examiner>\n"
-                   f"<last-name>{escape(family)}</last-name>\n<first-name>{given}</first-name>\n"
-                   f"<department>{rng.randrange(1600, 3700)}</department>\n</primary-examiner>\n</examiners>\n")
+        out.append(
+            "<examiners>\n<primary-examiner>\n"
+            f"<last-name>{escape(family)}</last-name>\n<first-name>{given}</first-name>\n"
+            f"<department>{rng.randrange(1600, 3700)}</department>\n</primary-examiner>\n</examiners>\n"
+        )
     else:
-        out.append("<pct-or-regional-filing-data>\n" +
-                   v4_document_id("WO", f"PCT/JP{n['year'] - 2}/{rng.randrange(10000, 99999):06d}", "00", n["date_filed"]) +
-                   f"<us-371c12-date><date>{n['date_filed']}</date></us-371c12-date>\n</pct-or-regional-filing-data>\n")
+        out.append(
+            "<pct-or-regional-filing-data>\n"
+            + v4_document_id("WO", f"PCT/JP{n['year'] - 2}/{rng.randrange(10000, 99999):06d}", "00", n["date_filed"])
+            + f"<us-371c12-date><date>{n['date_filed']}</date></us-371c12-date>\n</pct-or-regional-filing-data>\n"
+        )
     out.append(f"</{element}>\n")
     return "".join(out)
 
@@ -280,7 +357,9 @@ class V4Writer:
 
     def _maths(self) -> str:
         self.maths += 1
-        return self._p(f'\n<maths id="MATH-US-{self.maths:05d}" num="{self.maths:05d}">\n{mathml(self.rng)}\n</maths>\n')
+        return self._p(
+            f'\n<maths id="MATH-US-{self.maths:05d}" num="{self.maths:05d}">\n{mathml(self.rng)}\n</maths>\n'
+        )
 
     def _formula(self) -> str:
         rng = self.rng
@@ -289,12 +368,15 @@ class V4Writer:
             '<?in-line-formulae description="In-line Formulae" end="lead"?>'
             f"<in-line-formulae><formula-text>V=I&#xd7;R<sub>{rng.randrange(1, 9)}</sub>+C</formula-text></in-line-formulae>"
             '<?in-line-formulae description="In-line Formulae" end="tail"?>\n'
-            f"{self.prose.body(1)}")
+            f"{self.prose.body(1)}"
+        )
 
     def _list(self) -> str:
         self.lists += 1
-        items = "\n".join(f'<li id="ul{self.lists:04d}-{i + 1:04d}" num="0000">{self.prose.body(1)}</li>'
-                          for i in range(self.rng.randrange(2, 6)))
+        items = "\n".join(
+            f'<li id="ul{self.lists:04d}-{i + 1:04d}" num="0000">{self.prose.body(1)}</li>'
+            for i in range(self.rng.randrange(2, 6))
+        )
         return self._p(f'{self.prose.body(1)}\n<ul id="ul{self.lists:04d}" list-style="none">\n{items}\n</ul>\n')
 
     def description_paragraph(self) -> str:
@@ -323,14 +405,20 @@ class V4Writer:
             if number == 1 or rng.random() < 0.12:
                 independent = number
                 steps = "\n".join(f"<claim-text>{prose.body(1)[:-1]};</claim-text>" for _ in range(rng.randrange(2, 6)))
-                nested = "\n".join(f"<claim-text>{prose.body(1)[:-1]};</claim-text>" for _ in range(rng.randrange(1, 3)))
-                text = (f"<claim-text>{number}. A {rng.choice(NOUNS)} {rng.choice(('system', 'apparatus', 'method'))}, comprising:\n"
-                        f"{steps}\n<claim-text>a {rng.choice(NOUNS)} including:\n{nested}\n</claim-text>\n"
-                        f"<claim-text>{prose.body(1)}</claim-text>\n</claim-text>")
+                nested = "\n".join(
+                    f"<claim-text>{prose.body(1)[:-1]};</claim-text>" for _ in range(rng.randrange(1, 3))
+                )
+                text = (
+                    f"<claim-text>{number}. A {rng.choice(NOUNS)} {rng.choice(('system', 'apparatus', 'method'))}, comprising:\n"
+                    f"{steps}\n<claim-text>a {rng.choice(NOUNS)} including:\n{nested}\n</claim-text>\n"
+                    f"<claim-text>{prose.body(1)}</claim-text>\n</claim-text>"
+                )
             else:
                 target = rng.randrange(independent, number)
-                text = (f'<claim-text>{number}. The {rng.choice(NOUNS)} according to <claim-ref idref="CLM-{target:05d}">'
-                        f"claim {target}</claim-ref>, wherein {prose.body(rng.randrange(1, 3))}</claim-text>")
+                text = (
+                    f'<claim-text>{number}. The {rng.choice(NOUNS)} according to <claim-ref idref="CLM-{target:05d}">'
+                    f"claim {target}</claim-ref>, wherein {prose.body(rng.randrange(1, 3))}</claim-text>"
+                )
             claim = f'<claim id="CLM-{number:05d}" num="{number:05d}">\n{text}\n</claim>'
             out.append(claim)
             total += utf8_len(claim) + 1
@@ -341,22 +429,28 @@ class V4Writer:
         root, system_id, dtd_version, _ = V4_VERSIONS[self.kind]
         n = numbers(rng)
         title = prose.title()
-        file_name = (f"US{n['grant_number']}-{n['date_publ']}.XML" if self.kind == "grant"
-                     else f"US{n['publication_number']}A1-{n['date_publ']}.XML")
+        file_name = (
+            f"US{n['grant_number']}-{n['date_publ']}.XML"
+            if self.kind == "grant"
+            else f"US{n['publication_number']}A1-{n['date_publ']}.XML"
+        )
 
         abstract = f'<abstract id="abstract">\n{self._p(prose.body(lead_sentences(self.size, 5)))}\n</abstract>\n'
         drawings = "".join(
             f'<figure id="Fig-EMI-D{i:05d}" num="{i:05d}">\n<img id="EMI-D{i:05d}" he="231.56mm" wi="146.30mm" '
             f'file="{file_name[:-4]}-D{i:05d}.TIF" alt="embedded image" img-content="drawing" img-format="tif"/>\n</figure>\n'
-            for i in range(self.figures))
+            for i in range(self.figures)
+        )
         drawings = f'<drawings id="DRAWINGS">\n{drawings}</drawings>\n'
 
         lead = [
             '<?RELAPP description="Other Patent Relations" end="lead"?>',
             self._heading("CROSS-REFERENCE TO RELATED APPLICATIONS"),
-            self._p(f"This application is a continuation of U.S. application Ser. No. {n['series']}/{rng.randrange(100, 999)},"
-                    f"{rng.randrange(100, 999)}, filed {rng.choice(('Jan.', 'Mar.', 'Jun.', 'Oct.'))} {rng.randrange(1, 29)}, "
-                    f"{n['year'] - 3}, which is incorporated herein by reference."),
+            self._p(
+                f"This application is a continuation of U.S. application Ser. No. {n['series']}/{rng.randrange(100, 999)},"
+                f"{rng.randrange(100, 999)}, filed {rng.choice(('Jan.', 'Mar.', 'Jun.', 'Oct.'))} {rng.randrange(1, 29)}, "
+                f"{n['year'] - 3}, which is incorporated herein by reference."
+            ),
             '<?RELAPP description="Other Patent Relations" end="tail"?>',
             '<?BRFSUM description="Brief Summary" end="lead"?>',
             self._heading("TECHNICAL FIELD"),
@@ -372,8 +466,12 @@ class V4Writer:
             self._heading("BRIEF DESCRIPTION OF THE DRAWINGS"),
         ]
         for figure in range(1, self.figures + 1):
-            lead.append(self._p(f'<figref idref="DRAWINGS">FIG. {figure}</figref> is a {rng.choice(ADJECTIVES)} view of '
-                                f"{prose.noun_phrase()} according to an embodiment."))
+            lead.append(
+                self._p(
+                    f'<figref idref="DRAWINGS">FIG. {figure}</figref> is a {rng.choice(ADJECTIVES)} view of '
+                    f"{prose.noun_phrase()} according to an embodiment."
+                )
+            )
         lead += [
             "</description-of-drawings>",
             '<?brief-description-of-drawings description="Brief Description of Drawings" end="tail"?>',
@@ -389,18 +487,25 @@ class V4Writer:
         claims_text = "".join(c + "\n" for c in claims)
         bibliographic = v4_bibliographic(rng, self.kind, self.size, n, title, len(claims), self.figures)
 
-        head = (f'<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE {root} SYSTEM "{system_id}" [ ]>\n'
-                f'<{root} lang="EN" dtd-version="{dtd_version}" file="{file_name}" status="PRODUCTION" id="{root}" '
-                f'country="US" date-produced="{n["date_publ"]}" date-publ="{n["date_publ"]}">\n'
-                f"{bibliographic}{abstract}{drawings}<description id=\"description\">\n{lead_text}")
+        head = (
+            f'<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE {root} SYSTEM "{system_id}" [ ]>\n'
+            f'<{root} lang="EN" dtd-version="{dtd_version}" file="{file_name}" status="PRODUCTION" id="{root}" '
+            f'country="US" date-produced="{n["date_publ"]}" date-publ="{n["date_publ"]}">\n'
+            f'{bibliographic}{abstract}{drawings}<description id="description">\n{lead_text}'
+        )
         statement = "<us-claim-statement>What is claimed is:</us-claim-statement>\n" if self.kind == "grant" else ""
-        tail_open = ('<?DETDESC description="Detailed Description" end="tail"?>\n</description>\n'
-                     f'{statement}<claims id="claims">\n')
+        tail_open = (
+            '<?DETDESC description="Detailed Description" end="tail"?>\n</description>\n'
+            f'{statement}<claims id="claims">\n'
+        )
         tail_close = f"</claims>\n</{root}>\n"
         fixed = utf8_len(head) + utf8_len(tail_open) + utf8_len(claims_text) + utf8_len(tail_close)
-        body = grow(self.size - fixed, self.description_paragraph,
-                    lambda length: self._p(prose.filler(length)),
-                    lambda: len(self._p("", commit=False)))
+        body = grow(
+            self.size - fixed,
+            self.description_paragraph,
+            lambda length: self._p(prose.filler(length)),
+            lambda: len(self._p("", commit=False)),
+        )
         return finish((head, "\n".join(body), "\n" if body else "", tail_open, claims_text, tail_close), self.size)
 
 
@@ -430,15 +535,21 @@ class St32Writer:
     def _table(self) -> str:
         self.cwu += 1
         rng = self.rng
-        table = cals_table(rng, lambda text: f"<PTEXT><PDAT>{text}</PDAT></PTEXT>", rng.randrange(3, 10), rng.randrange(2, 5))
-        return self._para(f"{self.prose.body(1)}\n<CWU>\n<TABLE-US ID=\"TABLE-US-{self.cwu:05d}\">\n<TABLE-CALS>\n{table}\n"
-                          "</TABLE-CALS>\n</TABLE-US>\n</CWU>\n")
+        table = cals_table(
+            rng, lambda text: f"<PTEXT><PDAT>{text}</PDAT></PTEXT>", rng.randrange(3, 10), rng.randrange(2, 5)
+        )
+        return self._para(
+            f'{self.prose.body(1)}\n<CWU>\n<TABLE-US ID="TABLE-US-{self.cwu:05d}">\n<TABLE-CALS>\n{table}\n'
+            "</TABLE-CALS>\n</TABLE-US>\n</CWU>\n"
+        )
 
     def _maths(self) -> str:
         self.cwu += 1
         math = mathml(self.rng).replace(' overflow="scroll"', "")
-        return self._para(f'{self.prose.body(1)}\n<CWU>\n<MATH-US ID="MATH-US-{self.cwu:05d}">\n<MATHML>\n'
-                          f"{math}\n</MATHML>\n</MATH-US>\n</CWU>\n")
+        return self._para(
+            f'{self.prose.body(1)}\n<CWU>\n<MATH-US ID="MATH-US-{self.cwu:05d}">\n<MATHML>\n'
+            f"{math}\n</MATHML>\n</MATH-US>\n</CWU>\n"
+        )
 
     def description_paragraph(self) -> str:
         rng = self.rng
@@ -461,13 +572,16 @@ class St32Writer:
             number += 1
             if number == 1 or rng.random() < 0.12:
                 independent = number
-                steps = "\n".join(f'<CLMSTEP LVL="2"><PTEXT>{prose.body(1)}</PTEXT></CLMSTEP>'
-                                  for _ in range(rng.randrange(2, 6)))
-                text = (self._para(f"<PDAT>{number}. A {rng.choice(NOUNS)} comprising:</PDAT>") + "\n" + steps)
+                steps = "\n".join(
+                    f'<CLMSTEP LVL="2"><PTEXT>{prose.body(1)}</PTEXT></CLMSTEP>' for _ in range(rng.randrange(2, 6))
+                )
+                text = self._para(f"<PDAT>{number}. A {rng.choice(NOUNS)} comprising:</PDAT>") + "\n" + steps
             else:
                 target = rng.randrange(independent, number)
-                text = self._para(f"<PDAT>{number}. The {rng.choice(NOUNS)} of </PDAT><CLREF ID=\"CLM-{target:05d}\">"
-                                  f"<PDAT>claim {target}</PDAT></CLREF><PDAT>, wherein </PDAT>{prose.body(rng.randrange(1, 3))}")
+                text = self._para(
+                    f'<PDAT>{number}. The {rng.choice(NOUNS)} of </PDAT><CLREF ID="CLM-{target:05d}">'
+                    f"<PDAT>claim {target}</PDAT></CLREF><PDAT>, wherein </PDAT>{prose.body(rng.randrange(1, 3))}"
+                )
             claim = f'<CLM ID="CLM-{number:05d}">\n{text}\n</CLM>'
             out.append(claim)
             total += utf8_len(claim) + 1
@@ -478,31 +592,57 @@ class St32Writer:
         n = numbers(rng)
         number = n["grant_number"]
         stem = f"US{number}-{n['date_publ']}"
-        entities = "".join(f'<!ENTITY {stem}-D{i:05d}.TIF SYSTEM "{stem}-D{i:05d}.TIF" NDATA TIF>\n'
-                           for i in range(self.figures))
+        entities = "".join(
+            f'<!ENTITY {stem}-D{i:05d}.TIF SYSTEM "{stem}-D{i:05d}.TIF" NDATA TIF>\n' for i in range(self.figures)
+        )
         inventors = [person(rng) for _ in range(scale(self.size, 50_000, 1, 12))]
         citations = "".join(
             f"<B561>\n<PCIT>\n<DOC><DNUM><PDAT>{rng.randrange(3000000, 6200000)}</PDAT></DNUM>\n"
             f"<DATE><PDAT>{rng.randrange(1975, 2001)}0{rng.randrange(1, 10)}00</PDAT></DATE>\n<KIND><PDAT>A</PDAT></KIND>\n</DOC>\n"
             f"<PARTY-US>\n<NAM><SNM><STEXT><PDAT>{escape(rng.choice(FAMILY_NAMES))}</PDAT></STEXT></SNM></NAM>\n</PARTY-US>\n"
             f"<PNC><PDAT>{rng.randrange(100, 999)} {rng.randrange(1, 999)}</PDAT></PNC></PCIT><CITED-BY-EXAMINER/>\n</B561>\n"
-            for _ in range(scale(self.size, 10_000, 2, 100)))
+            for _ in range(scale(self.size, 10_000, 2, 100))
+        )
         parties = "".join(
             f"<B721>\n<PARTY-US>\n<NAM><FNM><PDAT>{given}</PDAT></FNM><SNM><STEXT><PDAT>{escape(family)}</PDAT></STEXT></SNM></NAM>\n"
             f"<ADR>\n<CITY><PDAT>{city[0]}</PDAT></CITY>\n<CTRY><PDAT>{city[2]}</PDAT></CTRY>\n</ADR>\n</PARTY-US>\n</B721>\n"
-            for given, family, city in inventors)
-        further = "".join(f"<B522><PDAT>{rng.randrange(100, 999)}{rng.randrange(1, 999):3d}</PDAT></B522>\n"
-                          for _ in range(scale(self.size, 100_000, 1, 8)))
+            for given, family, city in inventors
+        )
+        further = "".join(
+            f"<B522><PDAT>{rng.randrange(100, 999)}{rng.randrange(1, 999):3d}</PDAT></B522>\n"
+            for _ in range(scale(self.size, 100_000, 1, 8))
+        )
         title = prose.title()
         abstract = f"<SDOAB>\n<BTEXT>\n{self._para(prose.body(lead_sentences(self.size, 5)))}\n</BTEXT>\n</SDOAB>\n"
-        lead = ["<SDODE>", "<BRFSUM>", "<BTEXT>", self._heading("BACKGROUND OF THE INVENTION"),
-                self._para(prose.body(lead_sentences(self.size, 3))), self._para(prose.body(lead_sentences(self.size, 5))), self._heading("SUMMARY OF THE INVENTION"),
-                self._para(prose.body(lead_sentences(self.size, 6))), "</BTEXT>", "</BRFSUM>", "<DRWDESC>", "<BTEXT>",
-                self._heading("BRIEF DESCRIPTION OF THE DRAWINGS")]
+        lead = [
+            "<SDODE>",
+            "<BRFSUM>",
+            "<BTEXT>",
+            self._heading("BACKGROUND OF THE INVENTION"),
+            self._para(prose.body(lead_sentences(self.size, 3))),
+            self._para(prose.body(lead_sentences(self.size, 5))),
+            self._heading("SUMMARY OF THE INVENTION"),
+            self._para(prose.body(lead_sentences(self.size, 6))),
+            "</BTEXT>",
+            "</BRFSUM>",
+            "<DRWDESC>",
+            "<BTEXT>",
+            self._heading("BRIEF DESCRIPTION OF THE DRAWINGS"),
+        ]
         for figure in range(1, self.figures + 1):
-            lead.append(self._para(f'<FGREF ID="DRAWINGS"><PDAT>FIG. {figure}</PDAT></FGREF><PDAT> is a '
-                                   f"{rng.choice(ADJECTIVES)} view of {prose.noun_phrase()};</PDAT>"))
-        lead += ["</BTEXT>", "</DRWDESC>", "<DETDESC>", "<BTEXT>", self._heading("DETAILED DESCRIPTION OF THE PREFERRED EMBODIMENTS")]
+            lead.append(
+                self._para(
+                    f'<FGREF ID="DRAWINGS"><PDAT>FIG. {figure}</PDAT></FGREF><PDAT> is a '
+                    f"{rng.choice(ADJECTIVES)} view of {prose.noun_phrase()};</PDAT>"
+                )
+            )
+        lead += [
+            "</BTEXT>",
+            "</DRWDESC>",
+            "<DETDESC>",
+            "<BTEXT>",
+            self._heading("DETAILED DESCRIPTION OF THE PREFERRED EMBODIMENTS"),
+        ]
         lead_text = "\n".join(lead) + "\n"
         bibliographic_estimate = 2500 + len(citations) + 300 * len(inventors)
         fixed_estimate = bibliographic_estimate + utf8_len(abstract) + utf8_len(lead_text) + 100 * self.figures
@@ -528,17 +668,24 @@ class St32Writer:
             f"<ADR><CITY><PDAT>Tokyo</PDAT></CITY><CTRY><PDAT>JP</PDAT></CTRY></ADR>\n</PARTY-US>\n</B731>\n"
             "<B732US>\n<PDAT>03</PDAT>\n</B732US>\n</B730>\n<B740>\n<B741>\n<PARTY-US>\n"
             f"<NAM><ONM><STEXT><PDAT>{rng.choice(FAMILY_NAMES)} &amp; {rng.choice(FAMILY_NAMES)}, P.C.</PDAT></STEXT></ONM></NAM>\n"
-            "</PARTY-US>\n</B741>\n</B740>\n</B700>\n</SDOBI>\n")
-        head = (f'<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE PATDOC SYSTEM "ST32-US-Grant-025xml.dtd" [\n{entities}]>\n'
-                f'<PATDOC DTD="2.5" STATUS="Build 20020101">\n{bibliographic}{abstract}{lead_text}')
-        tail_open = f'</BTEXT>\n</DETDESC>\n</SDODE>\n<SDOCL>\n{self._heading("What is claimed is:")}\n<CL>\n'
-        drawings = "".join(f'<EMI ID="EMI-D{i:05d}" ALT="embedded image" FILE="{stem}-D{i:05d}.TIF"/>\n'
-                           for i in range(self.figures))
+            "</PARTY-US>\n</B741>\n</B740>\n</B700>\n</SDOBI>\n"
+        )
+        head = (
+            f'<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE PATDOC SYSTEM "ST32-US-Grant-025xml.dtd" [\n{entities}]>\n'
+            f'<PATDOC DTD="2.5" STATUS="Build 20020101">\n{bibliographic}{abstract}{lead_text}'
+        )
+        tail_open = f"</BTEXT>\n</DETDESC>\n</SDODE>\n<SDOCL>\n{self._heading('What is claimed is:')}\n<CL>\n"
+        drawings = "".join(
+            f'<EMI ID="EMI-D{i:05d}" ALT="embedded image" FILE="{stem}-D{i:05d}.TIF"/>\n' for i in range(self.figures)
+        )
         tail_close = f'</CL>\n</SDOCL>\n<SDODR ID="DRAWINGS">\n{drawings}</SDODR>\n</PATDOC>\n'
         fixed = utf8_len(head) + utf8_len(tail_open) + utf8_len(claims_text) + utf8_len(tail_close)
-        body = grow(self.size - fixed, self.description_paragraph,
-                    lambda length: self._para(f"<PDAT>{prose.filler(length)}</PDAT>"),
-                    lambda: len(self._para("<PDAT></PDAT>", commit=False)))
+        body = grow(
+            self.size - fixed,
+            self.description_paragraph,
+            lambda length: self._para(f"<PDAT>{prose.filler(length)}</PDAT>"),
+            lambda: len(self._para("<PDAT></PDAT>", commit=False)),
+        )
         return finish((head, "\n".join(body), "\n" if body else "", tail_open, claims_text, tail_close), self.size)
 
 
@@ -564,7 +711,7 @@ class PapWriter:
     def _paragraph(self, body: str, commit: bool = True) -> str:
         number = self.paragraph_number + 1
         self.paragraph_number += commit
-        return (f'<paragraph id="P-{number:05d}" lvl="0"><number>&lsqb;{number:04d}&rsqb;</number> {body}</paragraph>')
+        return f'<paragraph id="P-{number:05d}" lvl="0"><number>&lsqb;{number:04d}&rsqb;</number> {body}</paragraph>'
 
     @staticmethod
     def _heading(text: str) -> str:
@@ -574,13 +721,18 @@ class PapWriter:
         self.tables += 1
         rng = self.rng
         table = cals_table(rng, lambda text: text, rng.randrange(3, 10), rng.randrange(2, 5)).replace(
-            '<table frame="none" colsep="0" rowsep="0">', '<table frame="none" colsep="0" rowsep="0" pgwide="1">')
-        return self._paragraph(f"{self.prose.body(1)}\n<table-cwu id=\"TABLE-US-{self.tables:05d}\">\n"
-                               f"<number>{self.tables}</number>\n{table}\n</table-cwu>\n")
+            '<table frame="none" colsep="0" rowsep="0">', '<table frame="none" colsep="0" rowsep="0" pgwide="1">'
+        )
+        return self._paragraph(
+            f'{self.prose.body(1)}\n<table-cwu id="TABLE-US-{self.tables:05d}">\n'
+            f"<number>{self.tables}</number>\n{table}\n</table-cwu>\n"
+        )
 
     def _formula(self) -> str:
-        return self._paragraph(f"{self.prose.body(1)} <in-line-formula>Min&minus;20 nm&lt;t&lt;Min&plus;20 nm "
-                               f"&emsp;&emsp;({self.rng.choice('abc')}) </in-line-formula>")
+        return self._paragraph(
+            f"{self.prose.body(1)} <in-line-formula>Min&minus;20 nm&lt;t&lt;Min&plus;20 nm "
+            f"&emsp;&emsp;({self.rng.choice('abc')}) </in-line-formula>"
+        )
 
     def description_paragraph(self) -> str:
         rng = self.rng
@@ -603,14 +755,18 @@ class PapWriter:
             number += 1
             if number == 1 or rng.random() < 0.12:
                 independent = number
-                steps = "\n".join(f'<claim-text>{prose.body(1)[:-1]};</claim-text>' for _ in range(rng.randrange(2, 6)))
-                text = (f"<claim-text><highlight><bold>{number}</bold></highlight>. A {rng.choice(NOUNS)} comprising: "
-                        f"</claim-text>\n{steps}")
+                steps = "\n".join(f"<claim-text>{prose.body(1)[:-1]};</claim-text>" for _ in range(rng.randrange(2, 6)))
+                text = (
+                    f"<claim-text><highlight><bold>{number}</bold></highlight>. A {rng.choice(NOUNS)} comprising: "
+                    f"</claim-text>\n{steps}"
+                )
             else:
                 target = rng.randrange(independent, number)
-                text = (f"<claim-text><highlight><bold>{number}</bold></highlight>. The {rng.choice(NOUNS)} according to "
-                        f'<dependent-claim-reference depends_on="CLM-{target:05d}"><claim-text>claim {target}</claim-text>'
-                        f"</dependent-claim-reference>, wherein {prose.body(rng.randrange(1, 3))} </claim-text>")
+                text = (
+                    f"<claim-text><highlight><bold>{number}</bold></highlight>. The {rng.choice(NOUNS)} according to "
+                    f'<dependent-claim-reference depends_on="CLM-{target:05d}"><claim-text>claim {target}</claim-text>'
+                    f"</dependent-claim-reference>, wherein {prose.body(rng.randrange(1, 3))} </claim-text>"
+                )
             claim = f'<claim id="CLM-{number:05d}">\n{text}\n</claim>'
             out.append(claim)
             total += utf8_len(claim) + 1
@@ -621,19 +777,27 @@ class PapWriter:
         n = numbers(rng)
         number = n["publication_number"]
         stem = f"US{number}A1-{n['date_publ']}"
-        entities = "".join(f'<!ENTITY {stem}-D{i:05d}.TIF SYSTEM "{stem}-D{i:05d}.TIF" NDATA TIF>\n'
-                           for i in range(1, self.figures + 1))
+        entities = "".join(
+            f'<!ENTITY {stem}-D{i:05d}.TIF SYSTEM "{stem}-D{i:05d}.TIF" NDATA TIF>\n'
+            for i in range(1, self.figures + 1)
+        )
         inventors = [person(rng) for _ in range(scale(self.size, 50_000, 1, 12))]
 
         def inventor(element: str, given: str, family: str, city: Tuple[str, Optional[str], str]) -> str:
-            return (f"<{element}>\n<name>\n<given-name>{given}</given-name>\n<family-name>{escape(family)}</family-name>\n</name>\n"
-                    f"<residence>\n<residence-non-us>\n<city>{city[0]}</city>\n<country-code>{city[2]}</country-code>\n"
-                    f"</residence-non-us>\n</residence>\n<authority-applicant>INV</authority-applicant>\n</{element}>\n")
+            return (
+                f"<{element}>\n<name>\n<given-name>{given}</given-name>\n<family-name>{escape(family)}</family-name>\n</name>\n"
+                f"<residence>\n<residence-non-us>\n<city>{city[0]}</city>\n<country-code>{city[2]}</country-code>\n"
+                f"</residence-non-us>\n</residence>\n<authority-applicant>INV</authority-applicant>\n</{element}>\n"
+            )
 
-        people = "".join(inventor("first-named-inventor" if i == 0 else "inventor", *p) for i, p in enumerate(inventors))
-        secondary = "".join(f"<classification-us-secondary>\n<uspc>\n<class>{rng.randrange(100, 999)}</class>\n"
-                            f"<subclass>{rng.randrange(1, 999):03d}000</subclass>\n</uspc>\n</classification-us-secondary>\n"
-                            for _ in range(scale(self.size, 100_000, 1, 6)))
+        people = "".join(
+            inventor("first-named-inventor" if i == 0 else "inventor", *p) for i, p in enumerate(inventors)
+        )
+        secondary = "".join(
+            f"<classification-us-secondary>\n<uspc>\n<class>{rng.randrange(100, 999)}</class>\n"
+            f"<subclass>{rng.randrange(1, 999):03d}000</subclass>\n</uspc>\n</classification-us-secondary>\n"
+            for _ in range(scale(self.size, 100_000, 1, 6))
+        )
         title = prose.title()
         bibliographic = (
             "<subdoc-bibliographic-information>\n<document-id>\n"
@@ -661,40 +825,76 @@ class PapWriter:
             f"<name-1>{rng.choice(FAMILY_NAMES).upper()} &amp; {rng.choice(FAMILY_NAMES).upper()}, L.L.P.</name-1>\n<name-2></name-2>\n"
             "<address>\n<address-1>1421 Prince Street, Suite 210</address-1>\n<city>Alexandria</city>\n<state>VA</state>\n"
             "<postalcode>22314-2805</postalcode>\n<country>\n<country-code>US</country-code>\n</country>\n</address>\n"
-            "</correspondence-address>\n</subdoc-bibliographic-information>\n")
-        abstract = (f'<subdoc-abstract>\n<paragraph id="A-00001" lvl="0">{prose.body(lead_sentences(self.size, 5))} </paragraph>\n</subdoc-abstract>\n')
-        lead = ["<subdoc-description>", "<cross-reference-to-related-applications>",
-                self._heading("CROSS REFERENCE TO RELATED APPLICATION "),
-                self._paragraph(f"This is a continuation application of PCT International Application of "
-                                f"PCT/JP00/{rng.randrange(10000, 99999)} filed on Apr. 4, 2000. "),
-                "</cross-reference-to-related-applications>", "<summary-of-invention>", "<section>",
-                self._heading("TECHNICAL FIELD "), self._paragraph(prose.body(lead_sentences(self.size, 3))), "</section>", "<section>",
-                self._heading("BACKGROUND ART "), self._paragraph(prose.body(lead_sentences(self.size, 5))), self._paragraph(prose.body(lead_sentences(self.size, 4))),
-                "</section>", "</summary-of-invention>", "<brief-description-of-drawings>", "<section>",
-                self._heading("BRIEF DESCRIPTION OF THE DRAWINGS ")]
+            "</correspondence-address>\n</subdoc-bibliographic-information>\n"
+        )
+        abstract = f'<subdoc-abstract>\n<paragraph id="A-00001" lvl="0">{prose.body(lead_sentences(self.size, 5))} </paragraph>\n</subdoc-abstract>\n'
+        lead = [
+            "<subdoc-description>",
+            "<cross-reference-to-related-applications>",
+            self._heading("CROSS REFERENCE TO RELATED APPLICATION "),
+            self._paragraph(
+                f"This is a continuation application of PCT International Application of "
+                f"PCT/JP00/{rng.randrange(10000, 99999)} filed on Apr. 4, 2000. "
+            ),
+            "</cross-reference-to-related-applications>",
+            "<summary-of-invention>",
+            "<section>",
+            self._heading("TECHNICAL FIELD "),
+            self._paragraph(prose.body(lead_sentences(self.size, 3))),
+            "</section>",
+            "<section>",
+            self._heading("BACKGROUND ART "),
+            self._paragraph(prose.body(lead_sentences(self.size, 5))),
+            self._paragraph(prose.body(lead_sentences(self.size, 4))),
+            "</section>",
+            "</summary-of-invention>",
+            "<brief-description-of-drawings>",
+            "<section>",
+            self._heading("BRIEF DESCRIPTION OF THE DRAWINGS "),
+        ]
         for figure in range(1, self.figures + 1):
-            lead.append(self._paragraph(f'<cross-reference target="DRAWINGS">FIG. {figure}</cross-reference> shows '
-                                        f"{prose.noun_phrase()}. "))
-        lead += ["</section>", "</brief-description-of-drawings>", "<detailed-description>", "<section>",
-                 self._heading("BEST MODE FOR CARRYING OUT THE INVENTION ")]
+            lead.append(
+                self._paragraph(
+                    f'<cross-reference target="DRAWINGS">FIG. {figure}</cross-reference> shows {prose.noun_phrase()}. '
+                )
+            )
+        lead += [
+            "</section>",
+            "</brief-description-of-drawings>",
+            "<detailed-description>",
+            "<section>",
+            self._heading("BEST MODE FOR CARRYING OUT THE INVENTION "),
+        ]
         lead_text = "\n".join(lead) + "\n"
         fixed_estimate = utf8_len(bibliographic) + utf8_len(abstract) + utf8_len(lead_text) + 150 * self.figures + 600
         claims = self.claims(Budget(self.size, fixed_estimate).claims)
         claims_text = "".join(c + "\n" for c in claims)
-        head = (f'<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE patent-application-publication SYSTEM '
-                f'"{PAP_SYSTEM_IDS[self.version]}" [\n{entities}]>\n<patent-application-publication>\n'
-                f"{bibliographic}{abstract}{lead_text}")
-        tail_open = ("</section>\n</detailed-description>\n</subdoc-description>\n<subdoc-claims>\n"
-                     f"{self._heading('What is claimed is: ')}\n")
-        figures = "".join(f'<figure id="figure-D{i:05d}">\n<image id="EMI-D{i:05d}" file="{stem}-D{i:05d}.TIF" '
-                          f'imf="TIFF" ti="DR"/>\n</figure>\n' for i in range(1, self.figures + 1))
-        tail_close = (f'</subdoc-claims>\n<subdoc-drawings id="DRAWINGS">\n<heading lvl="0" align="CENTER">Drawings</heading>\n'
-                      f"<representative-figure>1</representative-figure>\n{figures}</subdoc-drawings>\n"
-                      "</patent-application-publication>\n")
+        head = (
+            f'<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE patent-application-publication SYSTEM '
+            f'"{PAP_SYSTEM_IDS[self.version]}" [\n{entities}]>\n<patent-application-publication>\n'
+            f"{bibliographic}{abstract}{lead_text}"
+        )
+        tail_open = (
+            "</section>\n</detailed-description>\n</subdoc-description>\n<subdoc-claims>\n"
+            f"{self._heading('What is claimed is: ')}\n"
+        )
+        figures = "".join(
+            f'<figure id="figure-D{i:05d}">\n<image id="EMI-D{i:05d}" file="{stem}-D{i:05d}.TIF" '
+            f'imf="TIFF" ti="DR"/>\n</figure>\n'
+            for i in range(1, self.figures + 1)
+        )
+        tail_close = (
+            f'</subdoc-claims>\n<subdoc-drawings id="DRAWINGS">\n<heading lvl="0" align="CENTER">Drawings</heading>\n'
+            f"<representative-figure>1</representative-figure>\n{figures}</subdoc-drawings>\n"
+            "</patent-application-publication>\n"
+        )
         fixed = utf8_len(head) + utf8_len(tail_open) + utf8_len(claims_text) + utf8_len(tail_close)
-        body = grow(self.size - fixed, self.description_paragraph,
-                    lambda length: self._paragraph(prose.filler(length)),
-                    lambda: len(self._paragraph("", commit=False)))
+        body = grow(
+            self.size - fixed,
+            self.description_paragraph,
+            lambda length: self._paragraph(prose.filler(length)),
+            lambda: len(self._paragraph("", commit=False)),
+        )
         return finish((head, "\n".join(body), "\n" if body else "", tail_open, claims_text, tail_close), self.size)
 
 
@@ -714,8 +914,9 @@ def generate_document(kind: str, size: int, seed: int = 0, pap_version: str = "1
     raise ValueError(f"unknown kind {kind!r}; expected one of {', '.join(KINDS)} ")
 
 
-def generate_corpus(kind: str, total: int, min_size: int, max_size: int, seed: int = 0,
-                    pap_version: str = "1.5") -> Iterator[str]:
+def generate_corpus(
+    kind: str, total: int, min_size: int, max_size: int, seed: int = 0, pap_version: str = "1.5"
+) -> Iterator[str]:
     """Documents of sizes drawn uniformly from [min_size, max_size] until their sizes sum to `total`.
 
     `kind` may also be "v4" (v4.5 grants and applications in equal shares) or
@@ -740,7 +941,7 @@ def generate_corpus(kind: str, total: int, min_size: int, max_size: int, seed: i
 
 
 _SIZE = re.compile(r"^\s*([0-9]+(?:\.[0-9]+)?)\s*([KMG]i?B|B)?\s*$", re.IGNORECASE)
-_UNITS = {"b": 1, "kb": 1000, "mb": 1000 ** 2, "gb": 1000 ** 3, "kib": 1024, "mib": 1024 ** 2, "gib": 1024 ** 3}
+_UNITS = {"b": 1, "kb": 1000, "mb": 1000**2, "gb": 1000**3, "kib": 1024, "mib": 1024**2, "gib": 1024**3}
 
 
 def parse_size(text: str) -> int:

@@ -126,10 +126,22 @@ def run_reference(document: Document) -> None:
 
 
 def read_getters(parsed) -> None:
-    _ = (parsed.publication_number, parsed.patent_number, parsed.application_number, parsed.title,
-     parsed.filing_date, parsed.publication_date, parsed.priority_date, parsed.inventors,
-     parsed.applicants, parsed.assignees, parsed.ipc_classifications, parsed.us_classifications,
-     parsed.source_format, parsed.abstract_text)
+    _ = (
+        parsed.publication_number,
+        parsed.patent_number,
+        parsed.application_number,
+        parsed.title,
+        parsed.filing_date,
+        parsed.publication_date,
+        parsed.priority_date,
+        parsed.inventors,
+        parsed.applicants,
+        parsed.assignees,
+        parsed.ipc_classifications,
+        parsed.us_classifications,
+        parsed.source_format,
+        parsed.abstract_text,
+    )
     for claim in parsed.claims:
         _ = claim.number, claim.text
 
@@ -227,12 +239,20 @@ class Report:
 
 def throughput_line(name: str, timings: "Timings", size: int) -> str:
     median, best = timings.median(name), timings.best(name)
-    return (f"  {name:<20} {median * 1000:10.1f} ms  {size / MB / median:8.1f} MB/s"
-            f"   (best {best * 1000:.1f} ms, {size / MB / best:.1f} MB/s)")
+    return (
+        f"  {name:<20} {median * 1000:10.1f} ms  {size / MB / median:8.1f} MB/s"
+        f"   (best {best * 1000:.1f} ms, {size / MB / best:.1f} MB/s)"
+    )
 
 
-def compare(report: Report, workload: str, documents: Sequence[Document], repeat: int,
-            names: Sequence[str], targets: Dict[Tuple[str, str], float]) -> Dict[str, float]:
+def compare(
+    report: Report,
+    workload: str,
+    documents: Sequence[Document],
+    repeat: int,
+    names: Sequence[str],
+    targets: Dict[Tuple[str, str], float],
+) -> Dict[str, float]:
     size = sum(len(document.data) for document in documents)
     print(f"\n{workload}: {len(documents)} documents, {size / MB:.2f} MB, {repeat} repetitions", flush=True)
     timings = measure(documents, names, repeat)
@@ -245,8 +265,7 @@ def compare(report: Report, workload: str, documents: Sequence[Document], repeat
         for theirs in ("expat bare", "lxml tree", "lxml reference"):
             if theirs in medians and (ours, theirs) in targets:
                 label = "parse+getters" if ours == "tessellox parse" else "parse_to_markdown"
-                report.ratio(workload, f"{label} vs {theirs}", medians[theirs] / medians[ours],
-                             targets[(ours, theirs)])
+                report.ratio(workload, f"{label} vs {theirs}", medians[theirs] / medians[ours], targets[(ours, theirs)])
     return medians
 
 
@@ -295,20 +314,24 @@ def bench_families(report: Report, repeat: int) -> None:
             continue
         every.extend(documents)
         # The reference extraction reads version 4 documents only.
-        family_names = names if folders and folders[0].startswith("v4") else \
-            [name for name in names if name != "lxml reference"]
+        family_names = (
+            names if folders and folders[0].startswith("v4") else [name for name in names if name != "lxml reference"]
+        )
         compare(report, label, documents, repeat, family_names, FAMILY_TARGETS)
     if every:
         targets = dict(FAMILY_TARGETS)
         targets[("tessellox parse", "expat bare")] = 1.2
-        compare(report, "all real documents", every, repeat,
-                [name for name in names if name != "lxml reference"], targets)
+        compare(
+            report, "all real documents", every, repeat, [name for name in names if name != "lxml reference"], targets
+        )
 
 
 def bench_corpus(report: Report, repeat: int, corpus_mb: float, seed: int) -> None:
     start = time.perf_counter()
-    documents = [Document(f"corpus#{i + 1}", text) for i, text in enumerate(
-        generate.generate_corpus("v4", int(corpus_mb * MB), 100_000, 500_000, seed))]
+    documents = [
+        Document(f"corpus#{i + 1}", text)
+        for i, text in enumerate(generate.generate_corpus("v4", int(corpus_mb * MB), 100_000, 500_000, seed))
+    ]
     print(f"\n(generated the corpus in {time.perf_counter() - start:.1f} s)")
     compare(report, f"generated v4 corpus {corpus_mb:g} MB", documents, repeat, list(COMPETITORS), V4_TARGETS)
 
@@ -316,8 +339,11 @@ def bench_corpus(report: Report, repeat: int, corpus_mb: float, seed: int) -> No
 def bench_older(report: Report, repeat: int) -> None:
     names = ["expat bare", "tessellox parse", "tessellox markdown"]
     targets = {("tessellox parse", "expat bare"): 0.6}
-    for label, folders, bulk in (("pap samples", ("pap",), ()), ("st32 samples", ("st32",), ()),
-                                 ("st32 bulk (100 documents)", (), ("pg020507-100docs-st32.xml",))):
+    for label, folders, bulk in (
+        ("pap samples", ("pap",), ()),
+        ("st32 samples", ("st32",), ()),
+        ("st32 bulk (100 documents)", (), ("pg020507-100docs-st32.xml",)),
+    ):
         documents = sample_documents(folders, bulk)
         if not documents:
             report.notes.append(f"{label}: samples missing")
@@ -346,14 +372,21 @@ def bench_sizes(report: Report, repeat: int, sizes: Sequence[int], seed: int) ->
         row = {name: total / MB / medians[name] for name in names}
         for name in rates:
             rates[name].append(row[name])
-        print(f"  {size_label(size):>10} {row['expat bare']:11.1f} {row['tessellox parse']:11.1f} "
-              f"{row['tessellox markdown']:14.1f} {medians['expat bare'] / medians['tessellox parse']:11.2f}x", flush=True)
+        print(
+            f"  {size_label(size):>10} {row['expat bare']:11.1f} {row['tessellox parse']:11.1f} "
+            f"{row['tessellox markdown']:14.1f} {medians['expat bare'] / medians['tessellox parse']:11.2f}x",
+            flush=True,
+        )
         del text, document
         gc.collect()
     for name, values in rates.items():
         flatness = min(values) / max(values)
-        report.ratio("sizes " + "-".join(size_label(s) for s in (sizes[0], sizes[-1])),
-                     f"{name.split()[1]} slowest/fastest MB/s", flatness, 0.5)
+        report.ratio(
+            "sizes " + "-".join(size_label(s) for s in (sizes[0], sizes[-1])),
+            f"{name.split()[1]} slowest/fastest MB/s",
+            flatness,
+            0.5,
+        )
     report.notes.append("sizes: flat means the slowest size keeps at least half the fastest size's throughput")
 
 
@@ -420,7 +453,7 @@ def bench_twin(report: Report, repeat: int) -> None:
     UTF-8 costs."""
     text = repeated_grant(20 * MB)
     start = text.index(">", text.index("<p ", text.index("<description"))) + 1
-    twin = text[:start] + "\u00e9" + text[start + 1:]
+    twin = text[:start] + "\u00e9" + text[start + 1 :]
 
     def best(document: str) -> float:
         times = []
@@ -431,8 +464,10 @@ def bench_twin(report: Report, repeat: int) -> None:
         return min(times)
 
     ascii_time, twin_time = best(text), best(twin)
-    print(f"\nparse() of a {len(text) / MB:.0f} MB grant: ASCII {ascii_time * 1000:.1f} ms, "
-          f"with one non-ASCII character {twin_time * 1000:.1f} ms")
+    print(
+        f"\nparse() of a {len(text) / MB:.0f} MB grant: ASCII {ascii_time * 1000:.1f} ms, "
+        f"with one non-ASCII character {twin_time * 1000:.1f} ms"
+    )
     report.ratio("ASCII twin", "one non-ASCII character: time / ASCII time", twin_time / ascii_time, None)
 
 
@@ -442,10 +477,14 @@ def bench_memory(report: Report, sizes: Sequence[int], seed: int) -> None:
     print("   kept: resident memory after the call and malloc_trim(0), above the size before the call)")
     print(f"  {'document':>14} {'call':>9} {'peak':>10} {'peak/size':>9} {'kept':>10} {'kept/size':>9}")
     env = dict(os.environ)
-    env["PYTHONPATH"] = os.pathsep.join(p for p in [str(Path(tessellox.__file__).parent), env.get("PYTHONPATH", "")] if p)
+    env["PYTHONPATH"] = os.pathsep.join(
+        p for p in [str(Path(tessellox.__file__).parent), env.get("PYTHONPATH", "")] if p
+    )
     with tempfile.TemporaryDirectory(prefix="tessellox-memory-") as folder:
-        documents = [(f"grant {size_label(size)}", lambda size=size: generate.generate_document("grant", size, seed))
-                     for size in sizes]
+        documents = [
+            (f"grant {size_label(size)}", lambda size=size: generate.generate_document("grant", size, seed))
+            for size in sizes
+        ]
         documents.append(("real grant 20MB", lambda: repeated_grant(20 * MB)))
         for label, make in documents:
             path = os.path.join(folder, "document.xml")
@@ -453,8 +492,13 @@ def bench_memory(report: Report, sizes: Sequence[int], seed: int) -> None:
             size = os.path.getsize(path)
 
             def child(mode: str, path: str = path) -> Tuple[int, int, int, int]:
-                output = subprocess.run([sys.executable, "-c", MEMORY_CHILD, path, mode], env=env,
-                                        check=True, capture_output=True, text=True).stdout.split()
+                output = subprocess.run(
+                    [sys.executable, "-c", MEMORY_CHILD, path, mode],
+                    env=env,
+                    check=True,
+                    capture_output=True,
+                    text=True,
+                ).stdout.split()
                 return int(output[0]), int(output[1]), int(output[2]), int(output[3])
 
             load_only = child("load")
@@ -464,8 +508,11 @@ def bench_memory(report: Report, sizes: Sequence[int], seed: int) -> None:
                 # else the peak above a child that only loads.
                 above = own_peak - before if own_peak >= 0 else peak - load_only[0]
                 kept = after - before
-                print(f"  {label:>14} {mode:>9} {above / MB:8.1f}MB {above / size:8.2f}x "
-                      f"{kept / MB:8.1f}MB {kept / size:8.2f}x", flush=True)
+                print(
+                    f"  {label:>14} {mode:>9} {above / MB:8.1f}MB {above / size:8.2f}x "
+                    f"{kept / MB:8.1f}MB {kept / size:8.2f}x",
+                    flush=True,
+                )
                 report.ratio(f"memory {label}", f"{mode}: peak / size", above / size, peak_target, at_most=True)
                 if kept_target is not None:
                     report.ratio(f"memory {label}", f"{mode}: kept / size", kept / size, kept_target, at_most=True)
@@ -474,8 +521,11 @@ def bench_memory(report: Report, sizes: Sequence[int], seed: int) -> None:
 
 def main(argv: Optional[Sequence[str]] = None) -> int:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--quick", action="store_true",
-                        help="a subset: 10 MB corpus, sizes up to 10 MB, memory at 1 and 10 MB, 3 repetitions")
+    parser.add_argument(
+        "--quick",
+        action="store_true",
+        help="a subset: 10 MB corpus, sizes up to 10 MB, memory at 1 and 10 MB, 3 repetitions",
+    )
     parser.add_argument("--only", nargs="+", choices=("families", "real", "corpus", "older", "sizes", "memory", "twin"))
     parser.add_argument("--repeat", type=int, help="repetitions per figure (default 7, quick 3)")
     parser.add_argument("--corpus-mb", type=float, help="size of the generated corpus (default 50, quick 10)")
@@ -489,8 +539,10 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     only = set(args.only or ("families", "real", "corpus", "older", "sizes", "memory", "twin"))
 
     print(f"tessellox {tessellox.__version__} from {tessellox.__file__}")
-    print(f"lxml {'.'.join(map(str, etree.LXML_VERSION))}, libxml2 {'.'.join(map(str, etree.LIBXML_VERSION))}, "
-          f"{xml.parsers.expat.EXPAT_VERSION}, Python {sys.version.split()[0]}")
+    print(
+        f"lxml {'.'.join(map(str, etree.LXML_VERSION))}, libxml2 {'.'.join(map(str, etree.LIBXML_VERSION))}, "
+        f"{xml.parsers.expat.EXPAT_VERSION}, Python {sys.version.split()[0]}"
+    )
     report = Report()
     if "families" in only:
         bench_families(report, repeat)
@@ -510,13 +562,23 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
 
     command = f"PYTHONPATH={os.environ.get('PYTHONPATH', '<dir of tessellox module>')} python3 bench/parse_bench.py"
     print("\nReproduce:")
-    print(f"  {command}{' --quick' if args.quick else ''} --repeat {repeat} --seed {args.seed}"
-          f"{'' if args.only is None else ' --only ' + ' '.join(args.only)}")
-    for workload, extra in (("families", ""), ("real", ""), ("corpus", f" --corpus-mb {corpus_mb:g}"), ("older", ""),
-                            ("sizes", ""), ("memory", "")):
+    print(
+        f"  {command}{' --quick' if args.quick else ''} --repeat {repeat} --seed {args.seed}"
+        f"{'' if args.only is None else ' --only ' + ' '.join(args.only)}"
+    )
+    for workload, extra in (
+        ("families", ""),
+        ("real", ""),
+        ("corpus", f" --corpus-mb {corpus_mb:g}"),
+        ("older", ""),
+        ("sizes", ""),
+        ("memory", ""),
+    ):
         if workload in only:
-            print(f"  {command} --only {workload} --repeat {repeat} --seed {args.seed}{extra}"
-                  f"{' --quick' if args.quick and workload in ('sizes', 'memory') else ''}")
+            print(
+                f"  {command} --only {workload} --repeat {repeat} --seed {args.seed}{extra}"
+                f"{' --quick' if args.quick and workload in ('sizes', 'memory') else ''}"
+            )
     return 0
 
 

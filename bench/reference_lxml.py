@@ -90,22 +90,52 @@ def extract(data: bytes) -> Dict[str, object]:
     dates += bib.xpath("us-related-documents//parent-doc/document-id/date/text()")
     fields["priority_date"] = min(dates) if dates else None
 
-    fields["inventors"] = unique([person_name(book) for book in bib.xpath(
-        "(us-parties|parties)/inventors/inventor/addressbook"
-        " | parties/applicants/applicant[@app-type='applicant-inventor']/addressbook")])
-    fields["applicants"] = unique([person_name(book) for book in bib.xpath(
-        "us-parties/us-applicants/us-applicant/addressbook | parties/applicants/applicant/addressbook")])
-    fields["assignees"] = unique([person_name(book) if book.tag == "addressbook" else book.text.strip()
-                                  for book in bib.xpath("assignees/assignee/addressbook | assignees/assignee/orgname")])
+    fields["inventors"] = unique(
+        [
+            person_name(book)
+            for book in bib.xpath(
+                "(us-parties|parties)/inventors/inventor/addressbook"
+                " | parties/applicants/applicant[@app-type='applicant-inventor']/addressbook"
+            )
+        ]
+    )
+    fields["applicants"] = unique(
+        [
+            person_name(book)
+            for book in bib.xpath(
+                "us-parties/us-applicants/us-applicant/addressbook | parties/applicants/applicant/addressbook"
+            )
+        ]
+    )
+    fields["assignees"] = unique(
+        [
+            person_name(book) if book.tag == "addressbook" else book.text.strip()
+            for book in bib.xpath("assignees/assignee/addressbook | assignees/assignee/orgname")
+        ]
+    )
 
-    fields["ipc_classifications"] = unique([
-        "".join(ipcr.findtext(part) or "" for part in ("section", "class", "subclass", "main-group"))
-        + "/" + (ipcr.findtext("subgroup") or "")
-        for ipcr in bib.iterfind("classifications-ipcr/classification-ipcr")
-    ] + [value.strip() for value in bib.xpath(
-        "classification-ipc/main-classification/text() | classification-ipc/further-classification/text()")])
-    fields["us_classifications"] = unique([value.strip() for value in bib.xpath(
-        "classification-national/main-classification/text() | classification-national/further-classification/text()")])
+    fields["ipc_classifications"] = unique(
+        [
+            "".join(ipcr.findtext(part) or "" for part in ("section", "class", "subclass", "main-group"))
+            + "/"
+            + (ipcr.findtext("subgroup") or "")
+            for ipcr in bib.iterfind("classifications-ipcr/classification-ipcr")
+        ]
+        + [
+            value.strip()
+            for value in bib.xpath(
+                "classification-ipc/main-classification/text() | classification-ipc/further-classification/text()"
+            )
+        ]
+    )
+    fields["us_classifications"] = unique(
+        [
+            value.strip()
+            for value in bib.xpath(
+                "classification-national/main-classification/text() | classification-national/further-classification/text()"
+            )
+        ]
+    )
 
     paragraphs = [text_of(p) for p in root.iterfind("abstract/p")]
     abstract = "\n\n".join(p for p in paragraphs if p and p.strip())

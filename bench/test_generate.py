@@ -9,7 +9,6 @@ import xml.parsers.expat
 from pathlib import Path
 
 import pytest
-
 import tessellox
 
 REPO = Path(__file__).resolve().parents[1]
@@ -25,6 +24,7 @@ def split_bulk(text: str):
         starts.append(position)
         position = text.find("<?xml", position + 1)
     return [text[start:end] for start, end in zip(starts, starts[1:] + [len(text)])]
+
 
 EXPECTED_FORMAT = {
     "grant": "UsptoGrantV45",
@@ -60,11 +60,33 @@ def test_document_detects_parses_and_has_its_size(kind, size):
 
 def test_v4_grant_carries_the_constructs_of_real_documents():
     text = generate.generate_document("grant", 400_000, seed=2)
-    for construct in ('<?BRFSUM description="Brief Summary" end="lead"?>', 'end="tail"?>',
-                      "<!DOCTYPE us-patent-grant SYSTEM \"us-patent-grant-v45", 'dtd-version="v4.5 ',
-                      "<heading ", '<p id="p-', "<b>", "<i>", "<sub>", "<sup>", "<figref", "<tables ", "<maths ",
-                      "<claim-ref idref=", "<claim-text>a ", "&lsqb;", "&rsqb;", "&ldquo;", "&rdquo;", "&deg;",
-                      "&mdash;", "<us-related-documents>", "<classifications-ipcr>", "<assignees>", "<inventors>"):
+    for construct in (
+        '<?BRFSUM description="Brief Summary" end="lead"?>',
+        'end="tail"?>',
+        '<!DOCTYPE us-patent-grant SYSTEM "us-patent-grant-v45',
+        'dtd-version="v4.5 ',
+        "<heading ",
+        '<p id="p-',
+        "<b>",
+        "<i>",
+        "<sub>",
+        "<sup>",
+        "<figref",
+        "<tables ",
+        "<maths ",
+        "<claim-ref idref=",
+        "<claim-text>a ",
+        "&lsqb;",
+        "&rsqb;",
+        "&ldquo;",
+        "&rdquo;",
+        "&deg;",
+        "&mdash;",
+        "<us-related-documents>",
+        "<classifications-ipcr>",
+        "<assignees>",
+        "<inventors>",
+    ):
         assert construct in text, construct
 
 
@@ -102,10 +124,36 @@ def test_corpus_reaches_its_total_with_documents_in_range():
 
 
 def test_corpus_files_and_bulk_file(tmp_path):
-    generate.main(["corpus", "--kind", "v4", "--total", "600KB", "--min-size", "100KB", "--max-size", "200KB",
-                   "--out-dir", str(tmp_path / "docs")])
-    generate.main(["corpus", "--kind", "v4", "--total", "600KB", "--min-size", "100KB", "--max-size", "200KB",
-                   "--bulk", str(tmp_path / "bulk.xml")])
+    generate.main(
+        [
+            "corpus",
+            "--kind",
+            "v4",
+            "--total",
+            "600KB",
+            "--min-size",
+            "100KB",
+            "--max-size",
+            "200KB",
+            "--out-dir",
+            str(tmp_path / "docs"),
+        ]
+    )
+    generate.main(
+        [
+            "corpus",
+            "--kind",
+            "v4",
+            "--total",
+            "600KB",
+            "--min-size",
+            "100KB",
+            "--max-size",
+            "200KB",
+            "--bulk",
+            str(tmp_path / "bulk.xml"),
+        ]
+    )
     files = sorted((tmp_path / "docs").iterdir())
     bulk = (tmp_path / "bulk.xml").read_bytes().decode("utf-8")
     assert [path.read_bytes().decode("utf-8") for path in files] == split_bulk(bulk)
@@ -113,8 +161,9 @@ def test_corpus_files_and_bulk_file(tmp_path):
         assert tessellox.parse(text).source_format in ("UsptoGrantV45", "UsptoApplicationV45")
 
 
-@pytest.mark.parametrize("text, size", [("10KB", 10_000), ("1.5MB", 1_500_000), ("64KiB", 65_536),
-                                        ("123", 123), ("2 mb", 2_000_000)])
+@pytest.mark.parametrize(
+    "text, size", [("10KB", 10_000), ("1.5MB", 1_500_000), ("64KiB", 65_536), ("123", 123), ("2 mb", 2_000_000)]
+)
 def test_parse_size(text, size):
     assert generate.parse_size(text) == size
 
@@ -126,22 +175,67 @@ def test_reference_extraction_agrees_on_the_plain_fields():
     text = generate.generate_document("grant", 150_000, seed=8)
     ours = tessellox.parse(text)
     theirs = reference_lxml.extract(text.encode("utf-8"))
-    for field in ("patent_number", "publication_number", "application_number", "title", "filing_date",
-                  "publication_date", "inventors", "applicants", "assignees", "ipc_classifications",
-                  "us_classifications"):
+    for field in (
+        "patent_number",
+        "publication_number",
+        "application_number",
+        "title",
+        "filing_date",
+        "publication_date",
+        "inventors",
+        "applicants",
+        "assignees",
+        "ipc_classifications",
+        "us_classifications",
+    ):
         assert getattr(ours, field) == theirs[field], field
     assert len(ours.claims) == len(theirs["claims"])
 
 
-@pytest.mark.parametrize("kind, constructs", [
-    ("st32", ("<SDOBI>", "<B110><DNUM><PDAT>", "<PTEXT><PDAT>", "<HIL><BOLD><PDAT>", '<FGREF ID="DRAWINGS">',
-              "<CLREF ID=", "<CLMSTEP", "<TABLE-CALS>", "<MATHML>", "&ldquo;", "<SDODR")),
-    ("pap", ("<subdoc-bibliographic-information>", "<title-of-invention>", "<highlight><bold>",
-             '<cross-reference target="DRAWINGS">', "<dependent-claim-reference depends_on=", "<table-cwu",
-             "<in-line-formula>", "&lsqb;", "<subdoc-drawings")),
-    ("application", ("<us-bibliographic-data-application", "<pct-or-regional-filing-data>",
-                     '<?DETDESC description="Detailed Description" end="lead"?>', "<claim-ref idref=")),
-])
+@pytest.mark.parametrize(
+    "kind, constructs",
+    [
+        (
+            "st32",
+            (
+                "<SDOBI>",
+                "<B110><DNUM><PDAT>",
+                "<PTEXT><PDAT>",
+                "<HIL><BOLD><PDAT>",
+                '<FGREF ID="DRAWINGS">',
+                "<CLREF ID=",
+                "<CLMSTEP",
+                "<TABLE-CALS>",
+                "<MATHML>",
+                "&ldquo;",
+                "<SDODR",
+            ),
+        ),
+        (
+            "pap",
+            (
+                "<subdoc-bibliographic-information>",
+                "<title-of-invention>",
+                "<highlight><bold>",
+                '<cross-reference target="DRAWINGS">',
+                "<dependent-claim-reference depends_on=",
+                "<table-cwu",
+                "<in-line-formula>",
+                "&lsqb;",
+                "<subdoc-drawings",
+            ),
+        ),
+        (
+            "application",
+            (
+                "<us-bibliographic-data-application",
+                "<pct-or-regional-filing-data>",
+                '<?DETDESC description="Detailed Description" end="lead"?>',
+                "<claim-ref idref=",
+            ),
+        ),
+    ],
+)
 def test_older_generations_and_applications_carry_their_markup(kind, constructs):
     text = generate.generate_document(kind, 400_000, seed=6)
     for construct in constructs:
@@ -155,13 +249,16 @@ def test_target_below_the_fixed_parts_still_gives_a_whole_document():
         assert len(tessellox.parse(text).claims) >= 3
 
 
-@pytest.mark.parametrize("call, error", [
-    (lambda: generate.generate_document("patent", 10_000), ValueError),
-    (lambda: generate.generate_document("pap", 10_000, pap_version="1.7"), ValueError),
-    (lambda: list(generate.generate_corpus("grant", 1_000_000, 300_000, 200_000)), ValueError),
-    (lambda: generate.parse_size("ten KB"), argparse.ArgumentTypeError),
-    (lambda: generate.parse_size("10 TB"), argparse.ArgumentTypeError),
-])
+@pytest.mark.parametrize(
+    "call, error",
+    [
+        (lambda: generate.generate_document("patent", 10_000), ValueError),
+        (lambda: generate.generate_document("pap", 10_000, pap_version="1.7"), ValueError),
+        (lambda: list(generate.generate_corpus("grant", 1_000_000, 300_000, 200_000)), ValueError),
+        (lambda: generate.parse_size("ten KB"), argparse.ArgumentTypeError),
+        (lambda: generate.parse_size("10 TB"), argparse.ArgumentTypeError),
+    ],
+)
 def test_bad_requests_are_refused(call, error):
     with pytest.raises(error):
         call()
@@ -191,18 +288,22 @@ GRANT_TEMPLATE = """<?xml version="1.0" encoding="UTF-8"?>
 """
 
 
-@pytest.mark.parametrize("number, kind, application, series, patent, publication, application_number", [
-    ("08927118", "B2", "123456", "09", "US8927118B2", None, "09123456"),
-    ("RE038000", "E", "12345678", "10", "USRE038000E", None, "12345678"),
-    ("20150075015", "A1", "123456", "9A", None, "US20150075015A1", "123456"),
-    ("0000000", "S", "654321", "29", "US0S", None, "29654321"),
-])
+@pytest.mark.parametrize(
+    "number, kind, application, series, patent, publication, application_number",
+    [
+        ("08927118", "B2", "123456", "09", "US8927118B2", None, "09123456"),
+        ("RE038000", "E", "12345678", "10", "USRE038000E", None, "12345678"),
+        ("20150075015", "A1", "123456", "9A", None, "US20150075015A1", "123456"),
+        ("0000000", "S", "654321", "29", "US0S", None, "29654321"),
+    ],
+)
 def test_reference_numbers(number, kind, application, series, patent, publication, application_number):
     pytest.importorskip("lxml")
     import reference_lxml
 
-    fields = reference_lxml.extract(GRANT_TEMPLATE.format(
-        number=number, kind=kind, application=application, series=series).encode("utf-8"))
+    fields = reference_lxml.extract(
+        GRANT_TEMPLATE.format(number=number, kind=kind, application=application, series=series).encode("utf-8")
+    )
     assert fields["patent_number"] == patent
     assert fields["publication_number"] == publication
     assert fields["application_number"] == application_number
@@ -212,8 +313,9 @@ def test_reference_decodes_undeclared_entities_and_skips_empty_claims():
     pytest.importorskip("lxml")
     import reference_lxml
 
-    fields = reference_lxml.extract(GRANT_TEMPLATE.format(
-        number="1", kind="B1", application="1", series="1").encode("utf-8"))
+    fields = reference_lxml.extract(
+        GRANT_TEMPLATE.format(number="1", kind="B1", application="1", series="1").encode("utf-8")
+    )
     assert fields["title"] == "Quoted \u201ctitle\u201d & more"
     assert fields["abstract_text"] == "First \u00b0 part."
     assert [number for number, _ in fields["claims"]] == [1, 2]
@@ -241,10 +343,15 @@ def test_measure_hands_every_document_to_every_competitor_each_round():
     assert firsts == {"first", "second"}
 
 
-@pytest.mark.parametrize("value, target, at_most, verdict", [
-    (0.61, 0.6, False, "met"), (0.59, 0.6, False, "MISSED"),
-    (2.9, 3.0, True, "met"), (3.1, 3.0, True, "MISSED"),
-])
+@pytest.mark.parametrize(
+    "value, target, at_most, verdict",
+    [
+        (0.61, 0.6, False, "met"),
+        (0.59, 0.6, False, "MISSED"),
+        (2.9, 3.0, True, "met"),
+        (3.1, 3.0, True, "MISSED"),
+    ],
+)
 def test_report_verdicts(value, target, at_most, verdict):
     pytest.importorskip("lxml")
     import parse_bench

@@ -69,7 +69,6 @@ def loops(paths: Sequence[str]) -> Tuple[List[Tuple[str, Callable[[], None]]], i
     import xml.parsers.expat
 
     import tessellox
-
     from tessellox_tools.split import iter_documents
 
     blobs = [raw.data for raw in iter_documents(paths)]
@@ -282,10 +281,14 @@ def main() -> int:
         print(f"1. bulk samples x{arguments.repeat}: {size / 1e6:.1f} MB")
         for (name, _), (seconds, _) in zip(baselines, timed):
             print(f"   {name:<17} {size / seconds / 1e6:8.1f} MB/s  ({seconds:.2f} s)")
-        print(f"   records --jobs 1  {size / tool_seconds / 1e6:8.1f} MB/s  ({tool_seconds:.2f} s, {tool_cpu:.2f} s CPU)")
+        print(
+            f"   records --jobs 1  {size / tool_seconds / 1e6:8.1f} MB/s  ({tool_seconds:.2f} s, {tool_cpu:.2f} s CPU)"
+        )
         print(f"   ratio             {loop_seconds / tool_seconds:8.2f}")
-        print(f"   without the start {loop_seconds / (tool_seconds - start_seconds):8.2f}  "
-              f"(target >= 0.80; the same command on an empty file: {start_seconds:.2f} s)")
+        print(
+            f"   without the start {loop_seconds / (tool_seconds - start_seconds):8.2f}  "
+            f"(target >= 0.80; the same command on an empty file: {start_seconds:.2f} s)"
+        )
         for (name, _), (seconds, _) in zip(baselines[1:], timed[1:-2]):
             print(f"   tool vs {name:<9} {seconds / tool_seconds:8.2f}")
         print("   where the command's time goes, stage by stage in one process:")
@@ -304,7 +307,9 @@ def main() -> int:
         seconds = {"1": runs[0], "2": runs[1]}
         print(f"2. generated corpus: {corpus_size / 1e6:.1f} MB")
         for jobs, (elapsed, cpu) in seconds.items():
-            print(f"   records --jobs {jobs}  {corpus_size / elapsed / 1e6:8.1f} MB/s  ({elapsed:.2f} s, {cpu:.2f} s CPU)")
+            print(
+                f"   records --jobs {jobs}  {corpus_size / elapsed / 1e6:8.1f} MB/s  ({elapsed:.2f} s, {cpu:.2f} s CPU)"
+            )
         seconds_1, seconds_2 = seconds["1"][0], seconds["2"][0]
         print(f"   speed-up          {seconds_1 / seconds_2:8.2f}  (target >= 1.80)")
         print(f"load average after: {load_average()}")

@@ -37,7 +37,9 @@
 namespace {
 
 // The documents outlive every parse, as a caller's text does: no copy.
-tessellox::SourceText borrowed(std::string_view text) { return tessellox::SourceText::borrowed(text, nullptr, nullptr); }
+tessellox::SourceText borrowed(std::string_view text) {
+  return tessellox::SourceText::borrowed(text, nullptr, nullptr);
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -176,7 +178,8 @@ int main(int argc, char** argv) {
   std::vector<Stage> stages = {
       {"expat bare", expat_bare},
       {"arena tree", [](std::string_view text) { return tessellox::xml::parse_tree(text).ok(); }},
-      {"parse", [&kept](std::string_view text) {
+      {"parse",
+       [&kept](std::string_view text) {
          kept.push_back(tessellox::parse_source(borrowed(text)));
          return kept.back().ok();
        }},

@@ -19,7 +19,6 @@ void for_each_item(const BibliographicInformation* block, Visit&& visit) {
     if (const Item* typed = std::get_if<Item>(&item)) visit(*typed);
 }
 
-
 template <typename PartyGroup>
 std::vector<std::string> party_names(const BibliographicInformation* block, PartyKind kind) {
   std::vector<std::string> names;
@@ -130,8 +129,7 @@ std::string format_document_number(const DocumentId& id) {
   std::string_view number = id.doc_number;
   if (is_grant_kind_code(id.kind_code) && is_ascii_digits(number)) {
     const std::size_t first_significant = number.find_first_not_of('0');
-    number = first_significant == std::string_view::npos ? std::string_view("0")
-                                                         : number.substr(first_significant);
+    number = first_significant == std::string_view::npos ? std::string_view("0") : number.substr(first_significant);
   }
   std::string formatted;
   formatted.reserve(country.size() + number.size() + (id.kind_code ? id.kind_code->size() : 0));
@@ -184,9 +182,8 @@ std::vector<PriorityLink> priority_chain(const BibliographicInformation* block) 
     for (const ContinuityItem& item : continuity.entries) {
       const auto* entry = std::get_if<ContinuityEntry>(&item);
       if (entry == nullptr) continue;
-      chain.push_back(PriorityLink{entry->relation_name ? *entry->relation_name : "unknown",
-                                   entry->parent_doc_number, entry->parent_document_date,
-                                   entry->child_doc_number});
+      chain.push_back(PriorityLink{entry->relation_name ? *entry->relation_name : "unknown", entry->parent_doc_number,
+                                   entry->parent_document_date, entry->child_doc_number});
     }
   });
   return chain;
@@ -195,8 +192,7 @@ std::vector<PriorityLink> priority_chain(const BibliographicInformation* block) 
 OptString earliest_priority_date(const std::vector<PriorityLink>& chain) {
   const std::string_view* earliest = nullptr;
   for (const PriorityLink& link : chain)
-    if (link.parent_date && (earliest == nullptr || *link.parent_date < *earliest))
-      earliest = &*link.parent_date;
+    if (link.parent_date && (earliest == nullptr || *link.parent_date < *earliest)) earliest = &*link.parent_date;
   return earliest != nullptr ? OptString(*earliest) : std::nullopt;
 }
 

@@ -6,15 +6,12 @@ namespace tessellox {
 
 std::string DetectError::message() const {
   switch (kind) {
-    case Kind::MalformedXml:
-      return "malformed XML";
+    case Kind::MalformedXml: return "malformed XML";
     case Kind::UnsupportedRoot:
       if (root_name == "table") return "supplemental XML root '" + root_name + "'";
       return "unsupported XML root '" + root_name + "'";
-    case Kind::UnknownXmlFormat:
-      return "unknown XML format";
-    case Kind::ConflictingVersionMarkers:
-      return "conflicting XML version markers";
+    case Kind::UnknownXmlFormat: return "unknown XML format";
+    case Kind::ConflictingVersionMarkers: return "conflicting XML version markers";
   }
   return "malformed XML";
 }

@@ -21,10 +21,9 @@ constexpr FormatHandler kAps{&parse_aps, &serialize_aps};
 constexpr FormatHandler kSequence{&parse_sequence_listing, nullptr};
 
 constexpr std::array<FormatHandler, kSourceFormatCount> kHandlers = {
-    kPap,           kPap,           kV4Application, kV4Application, kV4Application,
-    kV4Application, kV4Application, kV4Application, kV4Application, kSt32,
-    kV4Grant,       kV4Grant,       kV4Grant,       kV4Grant,       kV4Grant,
-    kV4Grant,       kV4Grant,       kV4Grant,       kAps,           kSequence,
+    kPap,           kPap,           kV4Application, kV4Application, kV4Application, kV4Application, kV4Application,
+    kV4Application, kV4Application, kSt32,          kV4Grant,       kV4Grant,       kV4Grant,       kV4Grant,
+    kV4Grant,       kV4Grant,       kV4Grant,       kV4Grant,       kAps,           kSequence,
 };
 
 }  // namespace

@@ -6,10 +6,10 @@ namespace tessellox {
 
 namespace {
 constexpr std::array<std::string_view, kSourceFormatCount> kFormatNames = {
-    "UsptoApplicationV15", "UsptoApplicationV16", "UsptoApplicationV40", "UsptoApplicationV41",
-    "UsptoApplicationV42", "UsptoApplicationV43", "UsptoApplicationV44", "UsptoApplicationV45",
-    "UsptoApplicationV46", "UsptoGrantV25",       "UsptoGrantV40",       "UsptoGrantV41",
-    "UsptoGrantV42",       "UsptoGrantV43",       "UsptoGrantV44",       "UsptoGrantV45",
+    "UsptoApplicationV15", "UsptoApplicationV16", "UsptoApplicationV40",    "UsptoApplicationV41",
+    "UsptoApplicationV42", "UsptoApplicationV43", "UsptoApplicationV44",    "UsptoApplicationV45",
+    "UsptoApplicationV46", "UsptoGrantV25",       "UsptoGrantV40",          "UsptoGrantV41",
+    "UsptoGrantV42",       "UsptoGrantV43",       "UsptoGrantV44",          "UsptoGrantV45",
     "UsptoGrantV46",       "UsptoGrantV47",       "UsptoGrantApsGreenBook", "UsptoSequenceCwu",
 };
 
@@ -18,8 +18,10 @@ static_assert(sizeof(Attribute) % alignof(RawXml) == 0, "children follow attribu
 static_assert(sizeof(InlineNode) == 16, "inline nodes stay compact");
 static_assert(sizeof(Attribute) == 24, "attributes stay compact");
 static_assert(std::variant_size_v<BibliographicItem> == 10);
-static_assert(std::is_same_v<std::variant_alternative_t<bibliographic_tag::kDocumentId, BibliographicItem>, DocumentId>);
-static_assert(std::is_same_v<std::variant_alternative_t<bibliographic_tag::kApplicants, BibliographicItem>, Applicants>);
+static_assert(
+    std::is_same_v<std::variant_alternative_t<bibliographic_tag::kDocumentId, BibliographicItem>, DocumentId>);
+static_assert(
+    std::is_same_v<std::variant_alternative_t<bibliographic_tag::kApplicants, BibliographicItem>, Applicants>);
 static_assert(std::is_same_v<std::variant_alternative_t<bibliographic_tag::kAssignees, BibliographicItem>, Assignees>);
 static_assert(std::is_same_v<std::variant_alternative_t<bibliographic_tag::kRawXml, BibliographicItem>, RawXml>);
 }  // namespace

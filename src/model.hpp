@@ -137,7 +137,8 @@ class RawXml {
   static constexpr std::size_t block_bytes(std::size_t attribute_count, std::size_t child_count) noexcept {
     return attribute_count * sizeof(Attribute) + child_count * sizeof(RawXml);
   }
-  static constexpr std::size_t kBlockAlignment = alignof(Attribute) > alignof(void*) ? alignof(Attribute) : alignof(void*);
+  static constexpr std::size_t kBlockAlignment = alignof(Attribute) > alignof(void*) ? alignof(Attribute)
+                                                                                     : alignof(void*);
 
   // An element named as written ("m:sub": the prefix is the text before the
   // first ':'), whose block (see block_bytes) holds its attributes and then
@@ -475,9 +476,8 @@ struct CorrespondenceAddress {
 };
 
 // The variant index is the item's fixed tag (0 to 9).
-using BibliographicItem =
-    std::variant<DocumentId, PublicationFilingType, DomesticFilingData, TechnicalInformation,
-                 ContinuityData, Applicants, Assignees, Inventors, CorrespondenceAddress, RawXml>;
+using BibliographicItem = std::variant<DocumentId, PublicationFilingType, DomesticFilingData, TechnicalInformation,
+                                       ContinuityData, Applicants, Assignees, Inventors, CorrespondenceAddress, RawXml>;
 
 namespace bibliographic_tag {
 inline constexpr std::size_t kDocumentId = 0;

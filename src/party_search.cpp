@@ -30,8 +30,7 @@ const RawXml* first_element_named(const RawXml& root, std::string_view name) {
     pending.pop_back();
     if (!node->is_element()) continue;
     if (node->name() == name) return node;
-    for (auto child = node->children().rbegin(); child != node->children().rend(); ++child)
-      pending.push_back(&*child);
+    for (auto child = node->children().rbegin(); child != node->children().rend(); ++child) pending.push_back(&*child);
   }
   return nullptr;
 }
@@ -50,8 +49,7 @@ std::optional<std::string> element_text(const RawXml& element) {
       joined.append(node->text());
       continue;
     }
-    for (auto child = node->children().rbegin(); child != node->children().rend(); ++child)
-      pending.push_back(&*child);
+    for (auto child = node->children().rbegin(); child != node->children().rend(); ++child) pending.push_back(&*child);
   }
   const std::string_view trimmed = trim(joined);
   if (trimmed.empty()) return std::nullopt;
@@ -70,8 +68,7 @@ std::optional<std::string> either_child_text(const RawXml& element, std::string_
 }
 
 // The present parts joined by one space; no value when that is blank.
-std::optional<std::string> join_name(std::optional<std::string> first,
-                                     const std::optional<std::string>& last) {
+std::optional<std::string> join_name(std::optional<std::string> first, const std::optional<std::string>& last) {
   std::string name = first ? std::move(*first) : std::string();
   if (last) {
     if (first) name.push_back(' ');
@@ -114,8 +111,7 @@ std::optional<std::string> party_name(const RawXml& party) {
   return nam_name(party);
 }
 
-constexpr std::array<std::string_view, 4> kInventorElements{"B721", "inventor", "us-inventor",
-                                                            "first-named-inventor"};
+constexpr std::array<std::string_view, 4> kInventorElements{"B721", "inventor", "us-inventor", "first-named-inventor"};
 constexpr std::array<std::string_view, 2> kApplicantElements{"applicant", "us-applicant"};
 constexpr std::array<std::string_view, 1> kAssigneeElements{"assignee"};
 
@@ -136,8 +132,7 @@ bool is_party_element(const RawXml& node, PartyKind kind) noexcept {
 
 }  // namespace
 
-void search_party_names(const BibliographicInformation& block, PartyKind kind,
-                        std::vector<std::string>& names) {
+void search_party_names(const BibliographicInformation& block, PartyKind kind, std::vector<std::string>& names) {
   std::vector<const RawXml*> pending;
   for (const BibliographicItem& item : block.items) {
     const RawXml* root = std::get_if<RawXml>(&item);

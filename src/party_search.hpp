@@ -13,7 +13,6 @@ enum class PartyKind : unsigned char { Applicant, Assignee, Inventor };
 
 // Searches the block's RawXml items depth-first for the party elements of
 // `kind` and appends each one's name; the caller removes repeated names.
-void search_party_names(const BibliographicInformation& block, PartyKind kind,
-                        std::vector<std::string>& names);
+void search_party_names(const BibliographicInformation& block, PartyKind kind, std::vector<std::string>& names);
 
 }  // namespace tessellox

@@ -25,7 +25,7 @@ class SourceText {
     view_ = std::string_view(owned_.get(), text.size());
   }
   SourceText(const std::string& text) : SourceText(std::string_view(text)) {}  // NOLINT
-  SourceText(const char* text) : SourceText(std::string_view(text)) {}        // NOLINT
+  SourceText(const char* text) : SourceText(std::string_view(text)) {}         // NOLINT
 
   // `text` stays where it is; `release(owner)` runs when the text is dropped.
   static SourceText borrowed(std::string_view text, void* owner, Release release) noexcept {

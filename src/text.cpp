@@ -9,11 +9,15 @@ bool is_unicode_white_space(char32_t c) noexcept {
   if (c <= 0x20) return c == 0x20 || (c >= 0x09 && c <= 0x0D);
   if (c < 0x85) return false;
   switch (c) {
-    case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029:
-    case 0x202F: case 0x205F: case 0x3000:
-      return true;
-    default:
-      return c >= 0x2000 && c <= 0x200A;
+    case 0x85:
+    case 0xA0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000: return true;
+    default: return c >= 0x2000 && c <= 0x200A;
   }
 }
 
@@ -35,10 +39,14 @@ std::size_t leading_white_space_length(std::string_view text) noexcept {
   if (text.empty()) return 0;
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t length = 0;
-  if (p[0] < 0x80) length = 1;
-  else if ((p[0] & 0xE0) == 0xC0) length = 2;
-  else if ((p[0] & 0xF0) == 0xE0) length = 3;
-  else return 0;  // no white space lies outside the first three UTF-8 lengths
+  if (p[0] < 0x80)
+    length = 1;
+  else if ((p[0] & 0xE0) == 0xC0)
+    length = 2;
+  else if ((p[0] & 0xF0) == 0xE0)
+    length = 3;
+  else
+    return 0;  // no white space lies outside the first three UTF-8 lengths
   if (length > text.size()) return 0;
   for (std::size_t i = 1; i < length; ++i)
     if (!is_utf8_continuation(text[i])) return 0;

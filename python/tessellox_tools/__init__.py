@@ -18,7 +18,16 @@ process pool), `dask` (Dask bags and dataframes), `cli` (the command).
 __path__ = __import__("pkgutil").extend_path(__path__, __name__)
 
 from .records import RECORD_FIELDS, SCHEMA_VERSION, document_record, iter_records, text_record, text_record_json
-from .split import Origin, RawDocument, Region, Source, iter_documents, iter_regions, iter_source_documents, iter_sources
+from .split import (
+    Origin,
+    RawDocument,
+    Region,
+    Source,
+    iter_documents,
+    iter_regions,
+    iter_source_documents,
+    iter_sources,
+)
 
 __all__ = [
     "Origin",

@@ -496,9 +496,10 @@ def _command(arguments: _Arguments) -> int:
             parser.error(f"cannot tell the output format of {output}: name it *.jsonl, *.parquet or *.sqlite")
         if errors_path is not None and os.path.abspath(errors_path) == os.path.abspath(output):
             parser.error("--errors must not name the output file")
-        with open(output, "wb", buffering=OUTPUT_BUFFER_SIZE) as stream, contextlib.closing(
-            _ErrorSink(errors_path)
-        ) as errors:
+        with (
+            open(output, "wb", buffering=OUTPUT_BUFFER_SIZE) as stream,
+            contextlib.closing(_ErrorSink(errors_path)) as errors,
+        ):
             joiner = work.JsonLineJoiner()
             return _run(
                 arguments, work.Task(work.JSONL), lambda origin, line: joiner.write(stream, origin, line), errors

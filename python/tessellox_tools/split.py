@@ -57,11 +57,10 @@ size limit of one document, never by the file.
 from __future__ import annotations
 
 import gzip
-import itertools
 import os
 import re
-import stat
 import shutil
+import stat
 import sys
 import tarfile
 import tempfile
@@ -622,12 +621,18 @@ class _Reading:
             yield from self._tar_regions(whole, file, member, depth)
         else:
             yield from _stream_regions(
-                _read_chunks(whole, self.chunk_size), file, member, self.region_size, self.limit  # type: ignore[arg-type]
+                _read_chunks(whole, self.chunk_size),
+                file,
+                member,
+                self.region_size,
+                self.limit,  # type: ignore[arg-type]
             )
 
     def _member_regions(self, stream: Any, file: str, member: str, depth: int) -> Iterator[Region]:
         if _has_suffix(member, DOCUMENT_SUFFIXES):
-            yield from _stream_regions(_read_chunks(stream, self.chunk_size), file, member, self.region_size, self.limit)
+            yield from _stream_regions(
+                _read_chunks(stream, self.chunk_size), file, member, self.region_size, self.limit
+            )
         else:
             yield from self.stream_regions(stream, file, member, depth + 1)
 

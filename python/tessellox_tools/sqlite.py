@@ -113,7 +113,9 @@ class SqliteWriter:
             for record in self._pending:
                 key = self._key(record)
                 keyed: Dict[str, Any] = dict(zip(_KEY, key))
-                row = tuple(keyed[name] if name in keyed else _value(name, record[name]) for name in DOCUMENT_TABLE_FIELDS)
+                row = tuple(
+                    keyed[name] if name in keyed else _value(name, record[name]) for name in DOCUMENT_TABLE_FIELDS
+                )
                 cursor.execute(documents, row)
                 if cursor.rowcount == 0:  # already in the database
                     self.present += 1

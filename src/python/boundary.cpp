@@ -40,9 +40,8 @@ void raise_type_error(const std::string& message) { PyErr_SetString(PyExc_TypeEr
 
 }  // namespace
 
-bool match_arguments(const char* function, PyObject* args, PyObject* kwargs,
-                     const std::vector<const char*>& names, std::size_t required,
-                     std::vector<PyObject*>& values) {
+bool match_arguments(const char* function, PyObject* args, PyObject* kwargs, const std::vector<const char*>& names,
+                     std::size_t required, std::vector<PyObject*>& values) {
   const std::string name = std::string(function) + "()";
   values.assign(names.size(), nullptr);
   const Py_ssize_t positional_count = args ? PyTuple_Size(args) : 0;
@@ -53,8 +52,7 @@ bool match_arguments(const char* function, PyObject* args, PyObject* kwargs,
     if (required == names.size()) {
       message += plural(names.size(), "positional argument", "positional arguments");
     } else {
-      message += "from " + std::to_string(required) + " to " + std::to_string(names.size()) +
-                 " positional arguments";
+      message += "from " + std::to_string(required) + " to " + std::to_string(names.size()) + " positional arguments";
     }
     message += " but " + std::to_string(given) + (given == 1 ? " was" : " were") + " given";
     raise_type_error(message);
@@ -95,8 +93,8 @@ bool match_arguments(const char* function, PyObject* args, PyObject* kwargs,
     if (!values[i]) missing.push_back(names[i]);
   if (!missing.empty()) {
     raise_type_error(name + " missing " +
-                     plural(missing.size(), "required positional argument", "required positional arguments") +
-                     ": " + quoted_list(missing));
+                     plural(missing.size(), "required positional argument", "required positional arguments") + ": " +
+                     quoted_list(missing));
     return false;
   }
   return true;
@@ -240,11 +238,11 @@ char32_t next_code_point(std::string_view text, std::size_t& i) noexcept {
 }
 
 bool is_printable(char32_t c) noexcept {
-  if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return false;  // control characters
+  if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return false;                    // control characters
   if (c == 0xAD || c == 0x061C || c == 0x180E || c == 0xFEFF) return false;  // invisible format characters
   if ((c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x206F)) return false;
   if ((c >= 0xFFF9 && c <= 0xFFFB) || (c & 0xFFFE) == 0xFFFE) return false;  // annotations, noncharacters
-  if (c >= 0xE0000 && c <= 0xE007F) return false;  // tags
+  if (c >= 0xE0000 && c <= 0xE007F) return false;                            // tags
   return true;
 }
 

@@ -27,9 +27,8 @@ ModuleTypes& module_types() noexcept;
 // Matches positional and keyword arguments to `names` (the first `required`
 // of them required, the rest defaulting to nullptr). Raises TypeError with
 // CPython's wording for `function` on a mismatch and returns false.
-bool match_arguments(const char* function, PyObject* args, PyObject* kwargs,
-                     const std::vector<const char*>& names, std::size_t required,
-                     std::vector<PyObject*>& values);
+bool match_arguments(const char* function, PyObject* args, PyObject* kwargs, const std::vector<const char*>& names,
+                     std::size_t required, std::vector<PyObject*>& values);
 
 // The UTF-8 bytes of a str argument. An ASCII str is its own UTF-8: it is
 // read where CPython holds it, and a reference to the str keeps it alive.
@@ -52,8 +51,8 @@ class Utf8Argument {
  private:
   bool encode_in_pieces(PyObject* text);
 
-  PyObject* owner_ = nullptr;          // the str (ASCII) or bytes (a lone surrogate's error path) viewed
-  std::unique_ptr<char[]> encoded_;    // ours, for the rest
+  PyObject* owner_ = nullptr;        // the str (ASCII) or bytes (a lone surrogate's error path) viewed
+  std::unique_ptr<char[]> encoded_;  // ours, for the rest
   std::string_view view_;
 };
 

@@ -9,8 +9,7 @@ namespace tessellox::python {
 namespace {
 
 struct ClaimObject {
-  PyObject_HEAD
-  Claim* record;
+  PyObject_HEAD Claim* record;
 };
 
 Claim& record_of(PyObject* self) { return *reinterpret_cast<ClaimObject*>(self)->record; }
@@ -38,8 +37,8 @@ PyObject* claim_repr(PyObject* self) {
       while (cut < text.size() && is_utf8_continuation(text[cut])) ++cut;
       ++characters;
     }
-    std::string repr = "Claim(number=" + std::to_string(claim.number) + ", text=" +
-                       quoted_debug_string(text.substr(0, cut));
+    std::string repr =
+        "Claim(number=" + std::to_string(claim.number) + ", text=" + quoted_debug_string(text.substr(0, cut));
     if (cut < text.size()) repr += "\xE2\x80\xA6";  // U+2026
     repr += ")";
     return new_str(repr);
@@ -64,11 +63,7 @@ PyType_Slot claim_slots[] = {
 };
 
 PyType_Spec claim_spec = {
-    "tessellox.Claim",
-    sizeof(ClaimObject),
-    0,
-    Py_TPFLAGS_DEFAULT,
-    claim_slots,
+    "tessellox.Claim", sizeof(ClaimObject), 0, Py_TPFLAGS_DEFAULT, claim_slots,
 };
 
 }  // namespace

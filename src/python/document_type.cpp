@@ -11,8 +11,7 @@ namespace tessellox::python {
 namespace {
 
 struct DocumentObject {
-  PyObject_HEAD
-  Document* record;
+  PyObject_HEAD Document* record;
 };
 
 const Document& record_of(PyObject* self) { return *reinterpret_cast<DocumentObject*>(self)->record; }
@@ -22,12 +21,12 @@ void document_dealloc(PyObject* self) {
   free_instance(self);
 }
 
-template <OptString DerivedMetadata::*Field>
+template <OptString DerivedMetadata::* Field>
 PyObject* optional_getter(PyObject* self, void*) {
   return new_optional_str(record_of(self).derived.*Field);
 }
 
-template <List<std::string_view> DerivedMetadata::*Field>
+template <List<std::string_view> DerivedMetadata::* Field>
 PyObject* list_getter(PyObject* self, void*) {
   try {
     return new_str_list(record_of(self).derived.*Field);
@@ -89,8 +88,8 @@ PyGetSetDef document_getset[] = {
      "Publication number of a published application, such as US20050001234A1.", nullptr},
     {"patent_number", optional_getter<&DerivedMetadata::patent_number>, nullptr,
      "Patent number of a grant, such as US7000001B2.", nullptr},
-    {"application_number", optional_getter<&DerivedMetadata::application_number>, nullptr,
-     "Application number.", nullptr},
+    {"application_number", optional_getter<&DerivedMetadata::application_number>, nullptr, "Application number.",
+     nullptr},
     {"title", optional_getter<&DerivedMetadata::title>, nullptr, "Title of the invention.", nullptr},
     {"filing_date", optional_getter<&DerivedMetadata::filing_date>, nullptr, "Filing date, as written.", nullptr},
     {"publication_date", optional_getter<&DerivedMetadata::publication_date>, nullptr,
@@ -100,10 +99,10 @@ PyGetSetDef document_getset[] = {
     {"inventors", list_getter<&DerivedMetadata::inventors>, nullptr, "Inventor names.", nullptr},
     {"applicants", list_getter<&DerivedMetadata::applicants>, nullptr, "Applicant names.", nullptr},
     {"assignees", list_getter<&DerivedMetadata::assignees>, nullptr, "Assignee names.", nullptr},
-    {"ipc_classifications", list_getter<&DerivedMetadata::ipc_classifications>, nullptr,
-     "IPC classification codes.", nullptr},
-    {"us_classifications", list_getter<&DerivedMetadata::us_classifications>, nullptr,
-     "US classification codes.", nullptr},
+    {"ipc_classifications", list_getter<&DerivedMetadata::ipc_classifications>, nullptr, "IPC classification codes.",
+     nullptr},
+    {"us_classifications", list_getter<&DerivedMetadata::us_classifications>, nullptr, "US classification codes.",
+     nullptr},
     {"source_format", source_format_getter, nullptr, "Name of the detected source format.", nullptr},
     {"abstract_text", abstract_text_getter, nullptr, "Plain text of the abstract.", nullptr},
     {"claims", claims_getter, nullptr, "The claims, numbered by position.", nullptr},
@@ -131,11 +130,7 @@ PyType_Slot document_slots[] = {
 };
 
 PyType_Spec document_spec = {
-    "tessellox.Document",
-    sizeof(DocumentObject),
-    0,
-    Py_TPFLAGS_DEFAULT,
-    document_slots,
+    "tessellox.Document", sizeof(DocumentObject), 0, Py_TPFLAGS_DEFAULT, document_slots,
 };
 
 }  // namespace

@@ -21,12 +21,18 @@ void for_each_captured(const BibliographicInformation* block, Visit&& visit) {
       if (const auto* raw = std::get_if<RawXml>(&entry)) visit(*raw);
   };
   for (const BibliographicItem& item : block->items) {
-    if (const auto* raw = std::get_if<RawXml>(&item)) visit(*raw);
-    else if (const auto* filing = std::get_if<DomesticFilingData>(&item)) entries(filing->entries);
-    else if (const auto* technical = std::get_if<TechnicalInformation>(&item)) entries(technical->entries);
-    else if (const auto* continuity = std::get_if<ContinuityData>(&item)) entries(continuity->entries);
-    else if (const auto* inventors = std::get_if<Inventors>(&item)) entries(inventors->entries);
-    else if (const auto* address = std::get_if<CorrespondenceAddress>(&item)) entries(address->entries);
+    if (const auto* raw = std::get_if<RawXml>(&item))
+      visit(*raw);
+    else if (const auto* filing = std::get_if<DomesticFilingData>(&item))
+      entries(filing->entries);
+    else if (const auto* technical = std::get_if<TechnicalInformation>(&item))
+      entries(technical->entries);
+    else if (const auto* continuity = std::get_if<ContinuityData>(&item))
+      entries(continuity->entries);
+    else if (const auto* inventors = std::get_if<Inventors>(&item))
+      entries(inventors->entries);
+    else if (const auto* address = std::get_if<CorrespondenceAddress>(&item))
+      entries(address->entries);
   }
 }
 
@@ -40,18 +46,12 @@ Target target_of(std::string_view name) noexcept {
       if (name == "B300") return Target::Priority;
       if (name == "B561" || name == "B562") return Target::Citation;
       return Target::None;
-    case 8:
-      return name == "citation" ? Target::Citation : Target::None;
-    case 11:
-      return name == "us-citation" ? Target::Citation : Target::None;
-    case 14:
-      return name == "priority-claim" ? Target::Priority : Target::None;
-    case 19:
-      return name == "classifications-cpc" ? Target::Cpc : Target::None;
-    case 21:
-      return name == "foreign-priority-data" ? Target::Priority : Target::None;
-    default:
-      return Target::None;
+    case 8: return name == "citation" ? Target::Citation : Target::None;
+    case 11: return name == "us-citation" ? Target::Citation : Target::None;
+    case 14: return name == "priority-claim" ? Target::Priority : Target::None;
+    case 19: return name == "classifications-cpc" ? Target::Cpc : Target::None;
+    case 21: return name == "foreign-priority-data" ? Target::Priority : Target::None;
+    default: return Target::None;
   }
 }
 
@@ -228,18 +228,13 @@ CapturedFields read_captured_fields(const BibliographicInformation* block, Arena
   for_each_captured(block, [&](const RawXml& captured) {
     find_targets(captured, [&](Target target, const RawXml& node) {
       switch (target) {
-        case Target::Cpc:
-          add_cpc_codes(node);
-          break;
-        case Target::Priority:
-          fields.foreign_priority.push_back(foreign_priority(node, arena));
-          break;
+        case Target::Cpc: add_cpc_codes(node); break;
+        case Target::Priority: fields.foreign_priority.push_back(foreign_priority(node, arena)); break;
         case Target::Citation:
           fields.citations.push_back(node.name().starts_with('B') ? st32_citation(node, arena)
                                                                   : v4_citation(node, arena));
           break;
-        case Target::None:
-          break;
+        case Target::None: break;
       }
     });
   });

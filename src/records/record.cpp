@@ -72,8 +72,8 @@ DocumentRecord derive_record(SourceDocument& document, std::span<const ApsField>
   const BibliographicInformation* block = first_bibliographic(document);
   const DocumentId* id = first_document_id(block);
   record.kind_code = record.derived.publication_kind;
-  record.document_type = document_type(document.source_format, record.kind_code,
-                                       id != nullptr ? id->doc_number : std::string_view());
+  record.document_type =
+      document_type(document.source_format, record.kind_code, id != nullptr ? id->doc_number : std::string_view());
   Arena& arena = document.arena;
   if (document.source_format == SourceFormat::UsptoGrantApsGreenBook) {
     record.foreign_priority = aps_foreign_priority(aps_fields, arena);

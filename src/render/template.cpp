@@ -12,21 +12,15 @@ namespace tessellox {
 namespace {
 
 // Placeholder names in section order: the index is the section's.
-constexpr std::array<std::string_view, 5> kSectionNames = {"frontmatter", "title", "abstract", "description",
-                                                           "claims"};
+constexpr std::array<std::string_view, 5> kSectionNames = {"frontmatter", "title", "abstract", "description", "claims"};
 
 std::string& section_text(RenderedSections& sections, std::uint8_t index) noexcept {
   switch (index) {
-    case 0:
-      return sections.frontmatter;
-    case 1:
-      return sections.title;
-    case 2:
-      return sections.abstract;
-    case 3:
-      return sections.description;
-    default:
-      return sections.claims;
+    case 0: return sections.frontmatter;
+    case 1: return sections.title;
+    case 2: return sections.abstract;
+    case 3: return sections.description;
+    default: return sections.claims;
   }
 }
 

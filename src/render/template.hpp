@@ -19,8 +19,8 @@ struct TemplateSegment {
   enum class Kind : unsigned char { Literal, Placeholder };
 
   Kind kind = Kind::Literal;
-  std::string literal;          // Literal: non-empty text
-  std::uint8_t section = 0;     // Placeholder: 0 frontmatter ... 4 claims
+  std::string literal;       // Literal: non-empty text
+  std::uint8_t section = 0;  // Placeholder: 0 frontmatter ... 4 claims
 };
 
 inline constexpr std::string_view kDefaultTemplate =

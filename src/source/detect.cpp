@@ -17,13 +17,13 @@ namespace {
 // ---------------------------------------------------------------------------
 
 enum MarkerString : unsigned {
-  kPapV15,          // pap-v15-2001-01-31.dtd
-  kPapV16,          // pap-v16
-  kSt32Dtd,         // ST32-US-Grant-025xml.dtd
-  kDtd25,           // DTD="2.5"
-  kApplicationV40,  // us-patent-application-v40 ... v46 (7 strings)
-  kGrantV40 = kApplicationV40 + 7,  // us-patent-grant-v40 ... v47 (8 strings)
-  kDtdVersion40 = kGrantV40 + 8,    // dtd-version="v4.0 ... v4.7 (8 strings)
+  kPapV15,                                   // pap-v15-2001-01-31.dtd
+  kPapV16,                                   // pap-v16
+  kSt32Dtd,                                  // ST32-US-Grant-025xml.dtd
+  kDtd25,                                    // DTD="2.5"
+  kApplicationV40,                           // us-patent-application-v40 ... v46 (7 strings)
+  kGrantV40 = kApplicationV40 + 7,           // us-patent-grant-v40 ... v47 (8 strings)
+  kDtdVersion40 = kGrantV40 + 8,             // dtd-version="v4.0 ... v4.7 (8 strings)
   kDtdVersionNoPoint40 = kDtdVersion40 + 8,  // dtd-version="v40
   kDoctypeApplication,                       // <!DOCTYPE us-patent-application
   kDoctypeGrant,                             // <!DOCTYPE us-patent-grant
@@ -79,8 +79,7 @@ MarkerSet markers_at(std::string_view rest) noexcept {
         if (starts_with(name, "PATDOC")) found |= bit(kDoctypePatdoc);
       }
       break;
-    default:
-      break;
+    default: break;
   }
   return found;
 }
@@ -95,12 +94,12 @@ struct Anchor {
   unsigned distance;
 };
 constexpr std::array<Anchor, 6> kAnchors = {{
-    {'p', '1', 5},    // pap-v1
-    {'S', '-', 4},    // ST32-
-    {'D', '"', 4},    // DTD="
-    {'u', '-', 9},    // us-patent-
-    {'d', '4', 14},   // dtd-version="v4
-    {'<', '!', 1},    // <!DOCTYPE: '<' is everywhere in XML, '!' after it rarely
+    {'p', '1', 5},   // pap-v1
+    {'S', '-', 4},   // ST32-
+    {'D', '"', 4},   // DTD="
+    {'u', '-', 9},   // us-patent-
+    {'d', '4', 14},  // dtd-version="v4
+    {'<', '!', 1},   // <!DOCTYPE: '<' is everywhere in XML, '!' after it rarely
 }};
 constexpr unsigned kLongestAnchorDistance = 14;
 

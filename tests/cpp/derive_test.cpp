@@ -58,16 +58,15 @@ class DocumentNumber : public ::testing::TestWithParam<NumberCase> {};
 
 TEST_P(DocumentNumber, Formats) { EXPECT_EQ(format_document_number(GetParam().id), GetParam().expected); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Numbers, DocumentNumber,
-    ::testing::Values(NumberCase{document_id("20050001234", "A1", "US"), "US20050001234A1"},
-                      NumberCase{document_id("07000001", "B2"), "US7000001B2"},
-                      NumberCase{document_id("06123456", "B1"), "US6123456B1"},
-                      NumberCase{document_id("RE38000", "E", "US"), "USRE38000E"},
-                      NumberCase{document_id("", "B2", "US"), "US0B2"},
-                      NumberCase{document_id("0000", "S"), "US0S"},
-                      NumberCase{document_id("0070", "A1"), "US0070A1"},
-                      NumberCase{document_id("0123", std::nullopt, "JP"), "JP0123"}));
+INSTANTIATE_TEST_SUITE_P(Numbers, DocumentNumber,
+                         ::testing::Values(NumberCase{document_id("20050001234", "A1", "US"), "US20050001234A1"},
+                                           NumberCase{document_id("07000001", "B2"), "US7000001B2"},
+                                           NumberCase{document_id("06123456", "B1"), "US6123456B1"},
+                                           NumberCase{document_id("RE38000", "E", "US"), "USRE38000E"},
+                                           NumberCase{document_id("", "B2", "US"), "US0B2"},
+                                           NumberCase{document_id("0000", "S"), "US0S"},
+                                           NumberCase{document_id("0070", "A1"), "US0070A1"},
+                                           NumberCase{document_id("0123", std::nullopt, "JP"), "JP0123"}));
 
 TEST(DeriveMetadata, GrantIdGivesPatentNumberOnlyAndCopiesTheIdFields) {
   DocumentId id = document_id("06123456", "B1");
@@ -96,8 +95,8 @@ TEST(DeriveMetadata, EmptyDocumentGivesNothing) {
   EXPECT_TRUE(derived.applicants.empty() && derived.assignees.empty() && derived.inventors.empty());
   EXPECT_TRUE(derived.ipc_classifications.empty() && derived.us_classifications.empty());
   EXPECT_FALSE(derived.publication_number || derived.patent_number || derived.publication_date ||
-               derived.application_number || derived.filing_date || derived.title ||
-               derived.priority_date || derived.publication_doc_number);
+               derived.application_number || derived.filing_date || derived.title || derived.priority_date ||
+               derived.publication_doc_number);
 }
 
 TEST(DeriveMetadata, ReadsTheFirstBibliographicPartOnly) {
@@ -143,21 +142,19 @@ TEST_P(ApplicationNumberRule, JoinsShortDigitNumbersToADigitSeries) {
   EXPECT_EQ(derive_metadata(document).application_number, GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Numbers, ApplicationNumberRule,
-                         ::testing::Values(ApplicationCase{"09", "123456", "09123456"},
-                                           ApplicationCase{"9A", "123456", "123456"},
-                                           ApplicationCase{std::nullopt, "123456", "123456"},
-                                           ApplicationCase{"09", "12345678", "12345678"},
-                                           ApplicationCase{"09", " 123456\n", "09123456"},
-                                           ApplicationCase{" 09", "123456", "123456"},
-                                           ApplicationCase{"09", " PCT/US99/01 ", "PCT/US99/01"}));
+INSTANTIATE_TEST_SUITE_P(
+    Numbers, ApplicationNumberRule,
+    ::testing::Values(ApplicationCase{"09", "123456", "09123456"}, ApplicationCase{"9A", "123456", "123456"},
+                      ApplicationCase{std::nullopt, "123456", "123456"}, ApplicationCase{"09", "12345678", "12345678"},
+                      ApplicationCase{"09", " 123456\n", "09123456"}, ApplicationCase{" 09", "123456", "123456"},
+                      ApplicationCase{"09", " PCT/US99/01 ", "PCT/US99/01"}));
 
 TEST(ApplicationNumberRule, FirstItemWithANumberDecidesWithItsOwnSeries) {
   Arena arena;
   SourceDocument document = document_with({
       DomesticFilingData{{}, list(arena, SeriesCode{"08"}, ApplicationNumber{{}, "utility", std::nullopt})},
-      DomesticFilingData{{}, list(arena, ApplicationNumber{{}, std::nullopt, "123"},
-                                  ApplicationNumber{{}, std::nullopt, "9"})},
+      DomesticFilingData{
+          {}, list(arena, ApplicationNumber{{}, std::nullopt, "123"}, ApplicationNumber{{}, std::nullopt, "9"})},
       DomesticFilingData{{}, list(arena, SeriesCode{"10"}, ApplicationNumber{{}, std::nullopt, "456"})},
   });
   EXPECT_EQ(derive_metadata(document).application_number, "123");
@@ -168,11 +165,13 @@ TEST(ApplicationNumberRule, FirstItemWithANumberDecidesWithItsOwnSeries) {
 TEST(Parties, TypedNamesInOrderWithoutExactDuplicates) {
   Arena arena;
   const BibliographicInformation block{
-      {}, list(arena,
-               Applicants{{}, list(arena, PartyRecord{{}, "Acme Corp"}, PartyRecord{{}, std::nullopt},
-                                   PartyRecord{{}, "Acme Corp."})},
-               Applicants{{}, list(arena, PartyRecord{{}, "Acme Corp"}, PartyRecord{{}, "Beta"})},
-               Assignees{{}, list(arena, PartyRecord{{}, "Gamma"})})};
+      {},
+      list(arena,
+           Applicants{
+               {},
+               list(arena, PartyRecord{{}, "Acme Corp"}, PartyRecord{{}, std::nullopt}, PartyRecord{{}, "Acme Corp."})},
+           Applicants{{}, list(arena, PartyRecord{{}, "Acme Corp"}, PartyRecord{{}, "Beta"})},
+           Assignees{{}, list(arena, PartyRecord{{}, "Gamma"})})};
   EXPECT_EQ(applicant_names(&block), (Names{"Acme Corp", "Acme Corp.", "Beta"}));
   EXPECT_EQ(assignee_names(&block), (Names{"Gamma"}));
 }
@@ -187,10 +186,11 @@ TEST(Parties, InventorNamesJoinPresentPartsAndSkipBlankOnes) {
   duplicate.given_name = "Ada ";
   duplicate.family_name = "Lovelace";
   const BibliographicInformation block{
-      {}, list(arena,
-               Inventors{{}, list(arena, both, raw_element(arena, "inventor", {leaf(arena, "orgname", "Raw")}),
-                                  family_only)},
-               Inventors{{}, list(arena, blank, duplicate)})};
+      {},
+      list(arena,
+           Inventors{{},
+                     list(arena, both, raw_element(arena, "inventor", {leaf(arena, "orgname", "Raw")}), family_only)},
+           Inventors{{}, list(arena, blank, duplicate)})};
   EXPECT_EQ(inventor_names(&block), (Names{"Ada Lovelace", "Babbage", "Ada  Lovelace"}));
 }
 
@@ -221,45 +221,44 @@ RawXml leaf(std::string_view name, std::string_view value) { return leaf(test::t
 INSTANTIATE_TEST_SUITE_P(
     Sources, PartyFallback,
     ::testing::Values(
-        FallbackCase{"addressbook_orgname_first",
-                     element("assignee", {leaf("orgname", "Direct"),
-                                          element("addressbook", {leaf("last-name", "Person")}),
-                                          element("addressbook", {leaf("orgname", " Acme &amp; Co ")})}),
-                     "Acme & Co"},
+        FallbackCase{
+            "addressbook_orgname_first",
+            element("assignee", {leaf("orgname", "Direct"), element("addressbook", {leaf("last-name", "Person")}),
+                                 element("addressbook", {leaf("orgname", " Acme &amp; Co ")})}),
+            "Acme & Co"},
         FallbackCase{"blank_addressbook_orgname_falls_through",
                      element("assignee", {element("addressbook", {leaf("orgname", " "), leaf("first-name", "Jo")}),
                                           leaf("organization-name", "Org Name")}),
                      "Org Name"},
         FallbackCase{"orgname_child", element("assignee", {leaf("orgname", "Plain Org")}), "Plain Org"},
         FallbackCase{"text_below_is_joined",
-                     element("assignee", {element("orgname", {raw_text(" Big"), element("b", {raw_text(" Co")}),
-                                                              raw_text(" ")})}),
+                     element("assignee",
+                             {element("orgname", {raw_text(" Big"), element("b", {raw_text(" Co")}), raw_text(" ")})}),
                      "Big Co"},
         FallbackCase{"person_in_nested_addressbook",
                      element("assignee", {element("wrap", {element("addressbook", {leaf("first-name", " "),
-                                                                                    leaf("given-name", "Given"),
-                                                                                    leaf("last-name", "Family")})})}),
+                                                                                   leaf("given-name", "Given"),
+                                                                                   leaf("last-name", "Family")})})}),
                      "Given Family"},
         FallbackCase{"person_under_name", element("assignee", {element("name", {leaf("family-name", "Solo")})}),
                      "Solo"},
         FallbackCase{"nam_organisation",
                      element("assignee", {leaf("X", "x"), element("B731", {element("NAM", {leaf("ONM", "Aps Org")})})}),
                      "Aps Org"},
-        FallbackCase{"nam_person",
-                     element("assignee", {element("NAM", {leaf("FNM", "John"), leaf("SNM", "Doe")})}), "John Doe"},
+        FallbackCase{"nam_person", element("assignee", {element("NAM", {leaf("FNM", "John"), leaf("SNM", "Doe")})}),
+                     "John Doe"},
         FallbackCase{"nothing_usable", element("assignee", {leaf("city", "Paris")}), nullptr}),
     [](const ::testing::TestParamInfo<FallbackCase>& info) { return std::string(info.param.label); });
 
 TEST(PartyFallback, SearchesOnlyWhenTypedNamesAreMissingAndTakesOneNamePerParty) {
   // A party element is not searched further: the nested assignee adds nothing.
   Arena arena;
-  const RawXml raw = raw_element(
-      arena, "assignees",
-      {raw_element(arena, "assignee",
-                   {leaf(arena, "orgname", "Outer"),
-                    raw_element(arena, "assignee", {leaf(arena, "orgname", "Inner")})}),
-       raw_element(arena, "assignee", {leaf(arena, "orgname", "Outer")}),
-       raw_element(arena, "assignee", {leaf(arena, "orgname", "Second")})});
+  const RawXml raw = raw_element(arena, "assignees",
+                                 {raw_element(arena, "assignee",
+                                              {leaf(arena, "orgname", "Outer"),
+                                               raw_element(arena, "assignee", {leaf(arena, "orgname", "Inner")})}),
+                                  raw_element(arena, "assignee", {leaf(arena, "orgname", "Outer")}),
+                                  raw_element(arena, "assignee", {leaf(arena, "orgname", "Second")})});
   const BibliographicInformation untyped{{},
                                          list(arena, Assignees{{}, list(arena, PartyRecord{{}, std::nullopt})}, raw)};
   EXPECT_EQ(assignee_names(&untyped), (Names{"Outer", "Second"}));
@@ -271,14 +270,16 @@ TEST(PartyFallback, SearchesOnlyWhenTypedNamesAreMissingAndTakesOneNamePerParty)
 TEST(PartyFallback, EachListUsesItsOwnElementNames) {
   Arena arena;
   const BibliographicInformation block{
-      {}, list(arena,
-               raw_element(arena, "us-parties",
-                           {raw_element(arena, "us-applicant", {leaf(arena, "orgname", "App")}),
-                            raw_element(arena, "us-inventor",
-                                        {raw_element(arena, "addressbook", {leaf(arena, "first-name", "Given"),
-                                                                            leaf(arena, "last-name", "Family")})}),
-                            raw_element(arena, "first-named-inventor", {leaf(arena, "orgname", "First")})}),
-               raw_element(arena, "B721", {raw_element(arena, "NAM", {leaf(arena, "SNM", "Aps")})}))};
+      {},
+      list(arena,
+           raw_element(
+               arena, "us-parties",
+               {raw_element(arena, "us-applicant", {leaf(arena, "orgname", "App")}),
+                raw_element(arena, "us-inventor",
+                            {raw_element(arena, "addressbook",
+                                         {leaf(arena, "first-name", "Given"), leaf(arena, "last-name", "Family")})}),
+                raw_element(arena, "first-named-inventor", {leaf(arena, "orgname", "First")})}),
+           raw_element(arena, "B721", {raw_element(arena, "NAM", {leaf(arena, "SNM", "Aps")})}))};
   EXPECT_EQ(applicant_names(&block), (Names{"App"}));
   EXPECT_EQ(inventor_names(&block), (Names{"Given Family", "First", "Aps"}));
   EXPECT_TRUE(assignee_names(&block).empty());
@@ -288,11 +289,15 @@ TEST(PartyFallback, EachListUsesItsOwnElementNames) {
 
 TEST(Classifications, MainThenFurtherWithoutDuplicatesPerKind) {
   Arena arena;
-  const BibliographicInformation block{{}, list(arena,
-      TechnicalInformation{{}, list(arena, ClassificationIpc{{}, "H01L 21/00", list(arena, "G06F 1/00", "H01L 21/00")},
-                                    ClassificationUs{{}, "257/100", {}})},
-      TechnicalInformation{{}, list(arena, ClassificationIpc{{}, std::nullopt, list(arena, "A61K 9/00", "G06F 1/00")},
-                                    ClassificationUs{{}, "257/100", list(arena, "438/1")})})};
+  const BibliographicInformation block{
+      {},
+      list(arena,
+           TechnicalInformation{{},
+                                list(arena, ClassificationIpc{{}, "H01L 21/00", list(arena, "G06F 1/00", "H01L 21/00")},
+                                     ClassificationUs{{}, "257/100", {}})},
+           TechnicalInformation{{},
+                                list(arena, ClassificationIpc{{}, std::nullopt, list(arena, "A61K 9/00", "G06F 1/00")},
+                                     ClassificationUs{{}, "257/100", list(arena, "438/1")})})};
   EXPECT_EQ(ipc_classifications(&block), (Names{"H01L 21/00", "G06F 1/00", "A61K 9/00"}));
   EXPECT_EQ(us_classifications(&block), (Names{"257/100", "438/1"}));
 }
@@ -303,9 +308,12 @@ ContinuityEntry continuity(OptString relation, OptString parent_date, OptString 
 
 TEST(PriorityChain, KeepsEntriesInOrderAndNamesMissingRelationsUnknown) {
   Arena arena;
-  const BibliographicInformation block{{}, list(arena,
-      ContinuityData{{}, list(arena, continuity("continuation", "20010105", "09/123"), raw_element(arena, "junk"))},
-      ContinuityData{{}, list(arena, continuity(std::nullopt, "19991231"))})};
+  const BibliographicInformation block{
+      {},
+      list(
+          arena,
+          ContinuityData{{}, list(arena, continuity("continuation", "20010105", "09/123"), raw_element(arena, "junk"))},
+          ContinuityData{{}, list(arena, continuity(std::nullopt, "19991231"))})};
   const std::vector<PriorityLink> chain = priority_chain(&block);
   ASSERT_EQ(chain.size(), 2u);
   EXPECT_EQ(chain[0].relationship, "continuation");
@@ -330,11 +338,13 @@ TEST(AbstractText, JoinsNonBlankParagraphsOfTheFirstAbstractWithText) {
   SourceDocument document;
   Arena& arena = document.arena;
   EXPECT_FALSE(abstract_text(document));
-  document.parts.push_back(arena, Abstract{{}, list(arena, paragraph(arena, " "),
-                                                   raw_element(arena, "p", {raw_text("raw")}), paragraph(arena, ""))});
+  document.parts.push_back(arena, Abstract{{},
+                                           list(arena, paragraph(arena, " "),
+                                                raw_element(arena, "p", {raw_text("raw")}), paragraph(arena, ""))});
   EXPECT_FALSE(abstract_text(document));
-  document.parts.push_back(arena, Abstract{{}, list(arena, paragraph(arena, " One "), paragraph(arena, "\n"),
-                                                   paragraph(arena, "Two&amp;"))});
+  document.parts.push_back(
+      arena,
+      Abstract{{}, list(arena, paragraph(arena, " One "), paragraph(arena, "\n"), paragraph(arena, "Two&amp;"))});
   document.parts.push_back(arena, Abstract{{}, list(arena, paragraph(arena, "Later"))});
   EXPECT_EQ(abstract_text(document), " One \n\nTwo&");
 }
@@ -345,9 +355,9 @@ TEST(Claims, NumbersNonBlankClaimsAcrossPartsAndTrimsThem) {
   Claims first;
   first.entries.push_back(arena,
                           Heading{{}, InlineContent(arena, {text("What is claimed is:")}), std::nullopt, std::nullopt});
-  first.entries.push_back(arena, claim(arena, {text(" 1. Water, H"),
-                                                InlineNode(arena, raw_element(arena, "sub", {raw_text("2")})),
-                                                text("O. ")}));
+  first.entries.push_back(
+      arena,
+      claim(arena, {text(" 1. Water, H"), InlineNode(arena, raw_element(arena, "sub", {raw_text("2")})), text("O. ")}));
   first.entries.push_back(arena, claim(arena, {text(" \n "), claim_text(arena, {})}));
   first.entries.push_back(arena, raw_element(arena, "claim", {raw_text("raw")}));
   Claims second;

@@ -4,9 +4,9 @@
 // long as the records (string literals always are).
 #pragma once
 
-#include <new>
 #include <cstddef>
 #include <initializer_list>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -95,7 +95,8 @@ inline RawXml raw_element(Arena& arena, std::string_view name, std::initializer_
   char* block = static_cast<char*>(
       arena.allocate(RawXml::block_bytes(attributes.size(), children.size()) + 1, RawXml::kBlockAlignment));
   char* cursor = block;
-  for (const Attribute& attribute : attributes) cursor = reinterpret_cast<char*>(::new (cursor) Attribute(attribute) + 1);
+  for (const Attribute& attribute : attributes)
+    cursor = reinterpret_cast<char*>(::new (cursor) Attribute(attribute) + 1);
   for (const RawXml& child : children) cursor = reinterpret_cast<char*>(::new (cursor) RawXml(child) + 1);
   const std::string qualified = prefix ? std::string(*prefix) + ":" + std::string(name) : std::string(name);
   return RawXml::make_element(arena.copy(qualified), block, attributes.size(), children.size());

@@ -58,15 +58,15 @@ std::string build_document(const ManyEntriesCase& c) {
 const ManyEntriesCase kManyEntriesCases[] = {
     {"v4_further_ipc",
      [](std::size_t i) { return "<further-classification>C" + std::to_string(i) + "</further-classification>"; },
-     GRANT_HEAD "<classification-ipc><main-classification>M</main-classification>",
-     "</classification-ipc>" GRANT_TAIL},
+     GRANT_HEAD "<classification-ipc><main-classification>M</main-classification>", "</classification-ipc>" GRANT_TAIL},
     {"v4_national",
      [](std::size_t i) { return "<further-classification>" + std::to_string(i) + "/1</further-classification>"; },
      GRANT_HEAD "<classification-national><main-classification>1/1</main-classification>",
      "</classification-national>" GRANT_TAIL},
     {"v4_applicants",
      [](std::size_t i) {
-       return "<us-applicant><addressbook><orgname>Org " + std::to_string(i) + "</orgname></addressbook></us-applicant>";
+       return "<us-applicant><addressbook><orgname>Org " + std::to_string(i) +
+              "</orgname></addressbook></us-applicant>";
      },
      GRANT_HEAD "<us-parties><us-applicants>", "</us-applicants></us-parties>" GRANT_TAIL},
     {"v4_assignees",

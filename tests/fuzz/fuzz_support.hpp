@@ -126,10 +126,9 @@ inline void parse_and_exercise(ParseResult (*parse)(SourceText, SourceFormat), s
 
 // The template rules written out plainly, as an oracle for parse and fill:
 // the filled text, or the error the template must give.
-inline Result<std::string, TemplateError> reference_template(std::string_view text,
-                                                             const RenderedSections& sections) {
-  const std::string* by_index[] = {&sections.frontmatter, &sections.title, &sections.abstract,
-                                   &sections.description, &sections.claims};
+inline Result<std::string, TemplateError> reference_template(std::string_view text, const RenderedSections& sections) {
+  const std::string* by_index[] = {&sections.frontmatter, &sections.title, &sections.abstract, &sections.description,
+                                   &sections.claims};
   constexpr std::string_view kNames[] = {"frontmatter", "title", "abstract", "description", "claims"};
   std::string joined;
   std::size_t position = 0;

@@ -4,7 +4,6 @@ import gc
 import sys
 
 import pytest
-
 import tessellox
 from conftest import EXAMPLES, read_text
 
@@ -87,7 +86,11 @@ def test_getters_build_new_objects_each_time(grant):
 def test_two_parses_are_independent_and_equal(grant_xml):
     a, b = tessellox.parse(grant_xml), tessellox.parse(grant_xml)
     assert a is not b
-    assert (a.patent_number, a.title, [c.text for c in a.claims]) == (b.patent_number, b.title, [c.text for c in b.claims])
+    assert (a.patent_number, a.title, [c.text for c in a.claims]) == (
+        b.patent_number,
+        b.title,
+        [c.text for c in b.claims],
+    )
 
 
 def test_document_repr(grant):

@@ -12,17 +12,15 @@ import socket
 import subprocess
 import sys
 import textwrap
-import time
 from pathlib import Path
 
 import pytest
-
 import tessellox
 from conftest import EXAMPLES, read_text
 
 GIB = 1024 * 1024 * 1024
 
-TITLE = "Caf\u00e9 \u2014 na\u00efve \u65e5\u672c \U0001F600 \u00a9"
+TITLE = "Caf\u00e9 \u2014 na\u00efve \u65e5\u672c \U0001f600 \u00a9"
 
 
 def grant(body="", *, prolog='<?xml version="1.0" encoding="UTF-8"?>\n', title="A title", abstract="An abstract."):
@@ -96,20 +94,22 @@ def exercise(document):
 
 # The same bomb under every XML root that detection accepts.
 ROOTS = [
-    ('us-patent-grant', 'dtd-version="v4.5 2014-04-03"'),
-    ('us-patent-application', 'dtd-version="v4.6 2021-08-30"'),
-    ('patent-application-publication', 'note="pap-v16"'),
-    ('PATDOC', 'DTD="2.5"'),
-    ('sequence-cwu', 'id="SEQLST-1"'),
+    ("us-patent-grant", 'dtd-version="v4.5 2014-04-03"'),
+    ("us-patent-application", 'dtd-version="v4.6 2021-08-30"'),
+    ("patent-application-publication", 'note="pap-v16"'),
+    ("PATDOC", 'DTD="2.5"'),
+    ("sequence-cwu", 'id="SEQLST-1"'),
 ]
 
 
 def billion_laughs(root, attributes, *, in_attribute=False):
-    levels = ['<!ENTITY lol0 "lol">'] + [
-        f'<!ENTITY lol{i} "{("&lol%d;" % (i - 1)) * 10}">' for i in range(1, 10)
-    ]
+    levels = ['<!ENTITY lol0 "lol">'] + [f'<!ENTITY lol{i} "{("&lol%d;" % (i - 1)) * 10}">' for i in range(1, 10)]
     use = '<p a="&lol9;"/>' if in_attribute else "<p>&lol9;</p>"
-    return f'<?xml version="1.0"?>\n<!DOCTYPE {root} [\n' + "\n".join(levels) + f"\n]>\n<{root} {attributes}>{use}</{root}>"
+    return (
+        f'<?xml version="1.0"?>\n<!DOCTYPE {root} [\n'
+        + "\n".join(levels)
+        + f"\n]>\n<{root} {attributes}>{use}</{root}>"
+    )
 
 
 def quadratic_blowup(root, attributes, *, in_attribute=False):
@@ -199,7 +199,9 @@ def external_entity_documents(paths, port):
         # An external DTD alone, and a reference in an attribute value (not well formed).
         documents.append(grant(prolog=f'<!DOCTYPE us-patent-grant SYSTEM "{dtd_url}">\n'))
         documents.append(grant(prolog=f'<!DOCTYPE us-patent-grant SYSTEM "{file_url}">\n'))
-        documents.append(grant(prolog=f'<!DOCTYPE us-patent-grant [<!ENTITY f SYSTEM "{file_url}">]>', title='<b a="&f;">x</b>'))
+        documents.append(
+            grant(prolog=f'<!DOCTYPE us-patent-grant [<!ENTITY f SYSTEM "{file_url}">]>', title='<b a="&f;">x</b>')
+        )
     return documents
 
 
@@ -366,7 +368,10 @@ def test_many_distinct_names_are_processed_in_linear_time():
 # ---------------------------------------------------------------------------
 
 
-@pytest.mark.parametrize("encoding", ["UTF-8", "UTF-16", "utf-16le", "ISO-8859-1", "US-ASCII", "windows-1252", "EBCDIC-CP-US", "no-such-encoding"])
+@pytest.mark.parametrize(
+    "encoding",
+    ["UTF-8", "UTF-16", "utf-16le", "ISO-8859-1", "US-ASCII", "windows-1252", "EBCDIC-CP-US", "no-such-encoding"],
+)
 def test_declared_encoding_is_ignored(encoding):
     text = grant(prolog=f'<?xml version="1.0" encoding="{encoding}"?>\n', title=TITLE, abstract=TITLE)
     document = tessellox.parse(text)
@@ -433,7 +438,7 @@ def test_non_ascii_survives_exactly_in_aps():
 @pytest.mark.parametrize("character", ["e", "\u00e9", "\u20ac", "\U0001d11e"])
 @pytest.mark.parametrize("length", [1, 16383, 16384, 16385, 40000])
 def test_text_of_every_utf8_width_survives_exactly(character, length):
-    title = ("\u00e9" + character * length)[:length + 1]
+    title = ("\u00e9" + character * length)[: length + 1]
     assert tessellox.parse(grant(title=title)).title == title
 
 

@@ -11,13 +11,29 @@ import subprocess
 from pathlib import Path
 
 import pytest
-
 from conftest import REPO
 
 # Output and process exit, as the C library and libstdc++ spell them.
 FORBIDDEN_REFERENCES = {
-    "printf", "__printf_chk", "vprintf", "fprintf", "__fprintf_chk", "vfprintf", "puts", "putchar", "perror",
-    "stdout", "stderr", "_ZSt4cout", "_ZSt4cerr", "_ZSt4clog", "abort", "exit", "_exit", "_Exit", "quick_exit",
+    "printf",
+    "__printf_chk",
+    "vprintf",
+    "fprintf",
+    "__fprintf_chk",
+    "vfprintf",
+    "puts",
+    "putchar",
+    "perror",
+    "stdout",
+    "stderr",
+    "_ZSt4cout",
+    "_ZSt4cerr",
+    "_ZSt4clog",
+    "abort",
+    "exit",
+    "_exit",
+    "_Exit",
+    "quick_exit",
 }
 
 
@@ -48,8 +64,9 @@ def core_archive(tmp_path_factory):
     )
     if configure.returncode != 0:
         pytest.skip(f"cannot configure the core: {configure.stderr[-500:]}")
-    subprocess.run(["cmake", "--build", str(build), "--target", "tessellox_core", "-j", "2"], check=True,
-                   capture_output=True)
+    subprocess.run(
+        ["cmake", "--build", str(build), "--target", "tessellox_core", "-j", "2"], check=True, capture_output=True
+    )
     return build / "libtessellox_core.a"
 
 

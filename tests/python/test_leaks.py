@@ -10,7 +10,6 @@ import os
 import sys
 
 import pytest
-
 import tessellox
 from conftest import EXAMPLES, read_text
 
@@ -64,9 +63,21 @@ GOOD_SMALL = [SMALL_GRANT, SMALL_APS, SMALL_PAP, SMALL_ST32, SMALL_SEQUENCE]
 REAL = [read_text(path) for path in sorted(EXAMPLES.iterdir()) if path.is_file()]
 
 GETTERS = [
-    "publication_number", "patent_number", "application_number", "title", "filing_date", "publication_date",
-    "priority_date", "inventors", "applicants", "assignees", "ipc_classifications", "us_classifications",
-    "source_format", "abstract_text", "claims",
+    "publication_number",
+    "patent_number",
+    "application_number",
+    "title",
+    "filing_date",
+    "publication_date",
+    "priority_date",
+    "inventors",
+    "applicants",
+    "assignees",
+    "ipc_classifications",
+    "us_classifications",
+    "source_format",
+    "abstract_text",
+    "claims",
 ]
 
 TEMPLATES = [None, "{{title}}\n\n{{claims}}", "{{ abstract }}{{frontmatter}}", "{{nope}}", "{{title", ""]

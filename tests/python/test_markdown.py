@@ -4,7 +4,6 @@ their argument handling and the template behaviour seen from Python."""
 import importlib.util
 
 import pytest
-
 import tessellox
 from conftest import EXAMPLES, REPO, SHARED_DATA, manifest_rows, read_text, split_bulk
 
@@ -125,8 +124,9 @@ def test_template_none_is_the_default_template():
 def test_default_layout_of_a_document_without_description():
     front_matter = tessellox.parse_to_markdown(WIDGET, "{{frontmatter}}")
     assert front_matter.startswith("---\nfiling_date: null\n") and front_matter.endswith("\nassignees: []\n---")
-    assert tessellox.parse_to_markdown(WIDGET) == "\n\n".join([front_matter, WIDGET_TITLE, WIDGET_ABSTRACT,
-                                                                 WIDGET_CLAIMS])
+    assert tessellox.parse_to_markdown(WIDGET) == "\n\n".join(
+        [front_matter, WIDGET_TITLE, WIDGET_ABSTRACT, WIDGET_CLAIMS]
+    )
 
 
 def test_template_may_be_a_str_subclass():
@@ -153,15 +153,26 @@ def test_template_of_the_wrong_type_raises_type_error_naming_template(entry, tem
 @pytest.mark.parametrize(
     "call, message",
     [
-        (lambda document: document.to_markdown("{{title}}", "x"),
-         "Document.to_markdown() takes from 0 to 1 positional arguments but 2 were given"),
-        (lambda document: document.to_markdown(xml=WIDGET), "Document.to_markdown() got an unexpected keyword argument 'xml'"),
-        (lambda document: document.to_markdown("{{title}}", template="{{title}}"),
-         "Document.to_markdown() got multiple values for argument 'template'"),
-        (lambda document: tessellox.parse_to_markdown(WIDGET, xml=WIDGET),
-         "parse_to_markdown() got multiple values for argument 'xml'"),
-        (lambda document: tessellox.parse_to_markdown(WIDGET, style="{{title}}"),
-         "parse_to_markdown() got an unexpected keyword argument 'style'"),
+        (
+            lambda document: document.to_markdown("{{title}}", "x"),
+            "Document.to_markdown() takes from 0 to 1 positional arguments but 2 were given",
+        ),
+        (
+            lambda document: document.to_markdown(xml=WIDGET),
+            "Document.to_markdown() got an unexpected keyword argument 'xml'",
+        ),
+        (
+            lambda document: document.to_markdown("{{title}}", template="{{title}}"),
+            "Document.to_markdown() got multiple values for argument 'template'",
+        ),
+        (
+            lambda document: tessellox.parse_to_markdown(WIDGET, xml=WIDGET),
+            "parse_to_markdown() got multiple values for argument 'xml'",
+        ),
+        (
+            lambda document: tessellox.parse_to_markdown(WIDGET, style="{{title}}"),
+            "parse_to_markdown() got an unexpected keyword argument 'style'",
+        ),
     ],
 )
 def test_wrong_arguments_of_the_markdown_entry_points(call, message):
@@ -192,8 +203,10 @@ def test_wrong_arguments_of_the_markdown_entry_points(call, message):
     ],
 )
 def test_template_errors_raise_value_error_with_the_message(template, message):
-    for render in (lambda: tessellox.parse_to_markdown(WIDGET, template),
-                   lambda: tessellox.parse(WIDGET).to_markdown(template=template)):
+    for render in (
+        lambda: tessellox.parse_to_markdown(WIDGET, template),
+        lambda: tessellox.parse(WIDGET).to_markdown(template=template),
+    ):
         with pytest.raises(ValueError) as raised:
             render()
         assert raised.value.args == (message,)

@@ -9,9 +9,8 @@ import sys
 from pathlib import Path
 
 import pytest
-
 import tessellox
-from conftest import REPO, manifest_rows, read_text, SHARED_DATA
+from conftest import REPO, SHARED_DATA, manifest_rows, read_text
 
 GRANT_HEAD = '<?xml version="1.0"?>\n<us-patent-grant dtd-version="v4.5 2014-04-03">'
 
@@ -31,7 +30,11 @@ def test_version_has_one_source():
     "function, signature, doc",
     [
         (tessellox.parse, "(xml)", "Parse USPTO patent XML into a structured [`Document`]."),
-        (tessellox.parse_to_markdown, "(xml, template=None)", "Parse USPTO patent XML and render Markdown in one call."),
+        (
+            tessellox.parse_to_markdown,
+            "(xml, template=None)",
+            "Parse USPTO patent XML and render Markdown in one call.",
+        ),
         (tessellox.detect_format, "(xml)", "Detect the USPTO source format of `xml` without a full parse."),
     ],
 )
@@ -56,9 +59,21 @@ def test_class_docs_and_method_signature():
 def test_document_properties_in_order():
     names = [name for name, value in vars(tessellox.Document).items() if inspect.isdatadescriptor(value)]
     assert names == [
-        "publication_number", "patent_number", "application_number", "title", "filing_date",
-        "publication_date", "priority_date", "inventors", "applicants", "assignees",
-        "ipc_classifications", "us_classifications", "source_format", "abstract_text", "claims",
+        "publication_number",
+        "patent_number",
+        "application_number",
+        "title",
+        "filing_date",
+        "publication_date",
+        "priority_date",
+        "inventors",
+        "applicants",
+        "assignees",
+        "ipc_classifications",
+        "us_classifications",
+        "source_format",
+        "abstract_text",
+        "claims",
     ]
 
 
@@ -75,18 +90,26 @@ def test_classes_have_no_constructor(cls):
         (lambda: tessellox.parse(), "parse() missing 1 required positional argument: 'xml'"),
         (lambda: tessellox.detect_format(), "detect_format() missing 1 required positional argument: 'xml'"),
         (lambda: tessellox.parse("a", "b"), "parse() takes 1 positional argument but 2 were given"),
-        (lambda: tessellox.parse_to_markdown("a", None, "c"),
-         "parse_to_markdown() takes from 1 to 2 positional arguments but 3 were given"),
-        (lambda: tessellox.parse_to_markdown(template="x"),
-         "parse_to_markdown() missing 1 required positional argument: 'xml'"),
+        (
+            lambda: tessellox.parse_to_markdown("a", None, "c"),
+            "parse_to_markdown() takes from 1 to 2 positional arguments but 3 were given",
+        ),
+        (
+            lambda: tessellox.parse_to_markdown(template="x"),
+            "parse_to_markdown() missing 1 required positional argument: 'xml'",
+        ),
         (lambda: tessellox.parse(xml="a", other=1), "parse() got an unexpected keyword argument 'other'"),
         (lambda: tessellox.detect_format("a", xml="b"), "detect_format() got multiple values for argument 'xml'"),
         (lambda: tessellox.parse(b"<x/>"), "argument 'xml': 'bytes' object cannot be converted to 'PyString'"),
         (lambda: tessellox.detect_format(None), "argument 'xml': 'NoneType' object cannot be converted to 'PyString'"),
-        (lambda: tessellox.parse_to_markdown("<x/>", 5),
-         "argument 'template': 'int' object cannot be converted to 'PyString'"),
-        (lambda: tessellox.parse_to_markdown(xml="<x/>", template=b"{{title}}"),
-         "argument 'template': 'bytes' object cannot be converted to 'PyString'"),
+        (
+            lambda: tessellox.parse_to_markdown("<x/>", 5),
+            "argument 'template': 'int' object cannot be converted to 'PyString'",
+        ),
+        (
+            lambda: tessellox.parse_to_markdown(xml="<x/>", template=b"{{title}}"),
+            "argument 'template': 'bytes' object cannot be converted to 'PyString'",
+        ),
     ],
 )
 def test_argument_errors_use_cpython_wording(call, message):
@@ -195,7 +218,19 @@ def test_installed_package_passes_mypy_strict(tmp_path):
     usage = Path(__file__).with_name("typing_usage.py")
     env = {key: value for key, value in os.environ.items() if key not in ("MYPYPATH", "PYTHONPATH")}
     result = subprocess.run(
-        [sys.executable, "-m", "mypy", "--strict", "--no-incremental", "--cache-dir", str(tmp_path / "cache"), str(usage)],
-        capture_output=True, text=True, env=env, cwd=tmp_path,
+        [
+            sys.executable,
+            "-m",
+            "mypy",
+            "--strict",
+            "--no-incremental",
+            "--cache-dir",
+            str(tmp_path / "cache"),
+            str(usage),
+        ],
+        capture_output=True,
+        text=True,
+        env=env,
+        cwd=tmp_path,
     )
     assert result.returncode == 0, result.stdout + result.stderr

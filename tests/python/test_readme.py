@@ -4,7 +4,6 @@ import re
 import subprocess
 
 import pytest
-
 from conftest import REPO
 
 NEEDS_SPARK = ("pyspark",)  # shown, not run here
@@ -27,5 +26,7 @@ def test_readme_has_examples():
 
 def test_zero_fuzz_seconds_skips_fuzzing():
     # libFuzzer would read a time limit of 0 as none and run for ever.
-    result = subprocess.run(["bash", str(REPO / "scripts" / "fuzz.sh"), "0"], capture_output=True, text=True, timeout=60)
+    result = subprocess.run(
+        ["bash", str(REPO / "scripts" / "fuzz.sh"), "0"], capture_output=True, text=True, timeout=60
+    )
     assert result.returncode == 0 and "fuzzing skipped" in result.stderr

@@ -43,11 +43,23 @@ def outcome(call):
 def document_values(text):
     document = tessellox.parse(text)
     return (
-        document.publication_number, document.patent_number, document.application_number, document.title,
-        document.filing_date, document.publication_date, document.priority_date, document.inventors,
-        document.applicants, document.assignees, document.ipc_classifications, document.us_classifications,
-        document.source_format, document.abstract_text, [(c.number, c.text, repr(c)) for c in document.claims],
-        repr(document), [outcome(lambda t=template: document.to_markdown(t)) for template in TEMPLATES],
+        document.publication_number,
+        document.patent_number,
+        document.application_number,
+        document.title,
+        document.filing_date,
+        document.publication_date,
+        document.priority_date,
+        document.inventors,
+        document.applicants,
+        document.assignees,
+        document.ipc_classifications,
+        document.us_classifications,
+        document.source_format,
+        document.abstract_text,
+        [(c.number, c.text, repr(c)) for c in document.claims],
+        repr(document),
+        [outcome(lambda t=template: document.to_markdown(t)) for template in TEMPLATES],
     )
 
 

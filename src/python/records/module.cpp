@@ -29,7 +29,8 @@ bool bytes_source_text(PyObject* bytes, SourceText& text, PyObject* start = null
     // The document is bytes[start:end] of a run of documents, read there.
     Py_ssize_t first = 0;
     Py_ssize_t last = size;
-    if (start != nullptr && start != Py_None && (first = PyLong_AsSsize_t(start)) == -1 && PyErr_Occurred()) return false;
+    if (start != nullptr && start != Py_None && (first = PyLong_AsSsize_t(start)) == -1 && PyErr_Occurred())
+      return false;
     if (end != nullptr && end != Py_None && (last = PyLong_AsSsize_t(end)) == -1 && PyErr_Occurred()) return false;
     if (first < 0 || first > last || last > size) {
       PyErr_Format(PyExc_ValueError, "start and end must give a range of the %zd bytes, not %zd to %zd", size, first,
@@ -167,7 +168,8 @@ PyObject* text_record_json(PyObject*, PyObject* args, PyObject* kwargs) {
     if (!match_arguments("text_record_json", args, kwargs, {"text", "origin", "start", "end"}, 1, values))
       return nullptr;
     if (!check_origin("text_record_json", values[1])) return nullptr;
-    const bool ranged = (values[2] != nullptr && values[2] != Py_None) || (values[3] != nullptr && values[3] != Py_None);
+    const bool ranged =
+        (values[2] != nullptr && values[2] != Py_None) || (values[3] != nullptr && values[3] != Py_None);
     if (ranged && !PyBytes_Check(values[0])) {
       PyErr_SetString(PyExc_TypeError, "text_record_json() takes start and end with bytes only");
       return nullptr;
@@ -178,8 +180,7 @@ PyObject* text_record_json(PyObject*, PyObject* args, PyObject* kwargs) {
     out.clear();
     if (!origin.append_json(out)) return nullptr;
     SourceText source;
-    if (ranged ? !bytes_source_text(values[0], source, values[2], values[3])
-               : !argument_source_text(values[0], source))
+    if (ranged ? !bytes_source_text(values[0], source, values[2], values[3]) : !argument_source_text(values[0], source))
       return nullptr;
     auto recorded = parse_record(std::move(source));
     if (!recorded) return raise_value_error(recorded.error().message());
@@ -271,8 +272,15 @@ PyMethodDef module_functions[] = {
 };
 
 PyModuleDef module_definition = {
-    PyModuleDef_HEAD_INIT, "_records", "Document records from text, in one call: as dicts or as JSON lines.", 0, module_functions,
-    nullptr,               nullptr,    nullptr,                                      nullptr,
+    PyModuleDef_HEAD_INIT,
+    "_records",
+    "Document records from text, in one call: as dicts or as JSON lines.",
+    0,
+    module_functions,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 }  // namespace

@@ -19,7 +19,7 @@ enum Key : std::size_t {
 #define TESSELLOX_ENUM(name) k_##name,
   TESSELLOX_RECORD_KEYS(TESSELLOX_ENUM)
 #undef TESSELLOX_ENUM
-  kKeyCount
+      kKeyCount
 };
 
 constexpr std::array<const char*, kKeyCount> kKeyNames = {
@@ -38,14 +38,34 @@ std::array<PyObject*, kKeyCount> keys{};
 enum Shape : std::size_t { kRecordShape, kClaimShape, kPriorityShape, kCitationShape, kShapeCount };
 std::array<PyObject*, kShapeCount> shapes{};
 
-constexpr std::array<Key, 25> kRecordKeys = {
-    k_file, k_member, k_ordinal, k_offset, k_source_format, k_publication_number, k_patent_number,
-    k_application_number, k_title, k_filing_date, k_publication_date, k_priority_date, k_inventors, k_applicants,
-    k_assignees, k_ipc_classifications, k_us_classifications, k_abstract_text, k_claims, k_kind_code,
-    k_document_type, k_cpc_classifications, k_foreign_priority, k_earliest_priority_date, k_citations};
+constexpr std::array<Key, 25> kRecordKeys = {k_file,
+                                             k_member,
+                                             k_ordinal,
+                                             k_offset,
+                                             k_source_format,
+                                             k_publication_number,
+                                             k_patent_number,
+                                             k_application_number,
+                                             k_title,
+                                             k_filing_date,
+                                             k_publication_date,
+                                             k_priority_date,
+                                             k_inventors,
+                                             k_applicants,
+                                             k_assignees,
+                                             k_ipc_classifications,
+                                             k_us_classifications,
+                                             k_abstract_text,
+                                             k_claims,
+                                             k_kind_code,
+                                             k_document_type,
+                                             k_cpc_classifications,
+                                             k_foreign_priority,
+                                             k_earliest_priority_date,
+                                             k_citations};
 constexpr std::array<Key, 3> kClaimKeys = {k_number, k_text, k_depends_on};
 constexpr std::array<Key, 3> kPriorityKeys = {k_country, k_number, k_date};
-constexpr std::array<Key, 8> kCitationKeys = {k_kind, k_country, k_number, k_kind_code,
+constexpr std::array<Key, 8> kCitationKeys = {k_kind, k_country, k_number,   k_kind_code,
                                               k_date, k_name,    k_category, k_text};
 
 template <std::size_t Count>

@@ -26,7 +26,9 @@ namespace {
 
 // Whether a byte is one a JSON string cannot hold as it is ('"', '\\', a C0
 // control) or starts or continues a non-ASCII character, which is checked.
-constexpr bool needs_attention(unsigned char byte) noexcept { return byte < 0x20 || byte == '"' || byte == '\\' || byte >= 0x80; }
+constexpr bool needs_attention(unsigned char byte) noexcept {
+  return byte < 0x20 || byte == '"' || byte == '\\' || byte >= 0x80;
+}
 
 // The high bit of each byte of `word` that needs attention, exact for the
 // lowest such byte (a borrow only runs upwards from a byte that matched).
@@ -193,13 +195,18 @@ bool append_record_fields_json(JsonBuffer& out, const DocumentRecord& record, st
   // The fifteen fields in the record's order: seven optional strings, then five lists.
   using Derived = DerivedMetadata;
   static constexpr std::pair<std::string_view, OptString Derived::*> kOptionalFields[] = {
-      {",\"publication_number\":", &Derived::publication_number}, {",\"patent_number\":", &Derived::patent_number},
-      {",\"application_number\":", &Derived::application_number}, {",\"title\":", &Derived::title},
-      {",\"filing_date\":", &Derived::filing_date}, {",\"publication_date\":", &Derived::publication_date},
+      {",\"publication_number\":", &Derived::publication_number},
+      {",\"patent_number\":", &Derived::patent_number},
+      {",\"application_number\":", &Derived::application_number},
+      {",\"title\":", &Derived::title},
+      {",\"filing_date\":", &Derived::filing_date},
+      {",\"publication_date\":", &Derived::publication_date},
       {",\"priority_date\":", &Derived::priority_date}};
   static constexpr std::pair<std::string_view, List<std::string_view> Derived::*> kListFields[] = {
-      {",\"inventors\":", &Derived::inventors}, {",\"applicants\":", &Derived::applicants},
-      {",\"assignees\":", &Derived::assignees}, {",\"ipc_classifications\":", &Derived::ipc_classifications},
+      {",\"inventors\":", &Derived::inventors},
+      {",\"applicants\":", &Derived::applicants},
+      {",\"assignees\":", &Derived::assignees},
+      {",\"ipc_classifications\":", &Derived::ipc_classifications},
       {",\"us_classifications\":", &Derived::us_classifications}};
   for (const auto& [key, member] : kOptionalFields) json.raw(key).optional(derived.*member);
   for (const auto& [key, member] : kListFields) json.raw(key).strings(derived.*member);

@@ -32,8 +32,8 @@ class ClaimTextWriter {
         }
         // A claim text starts a line: sibling claim texts of the claim itself
         // stay at the claim's own depth, nested ones go two spaces deeper.
-        const bool opens_line = claim_level ? !out_.empty() && out_.back() != '\n'
-                                            : out_.size() > content_start && out_.back() != '\n';
+        const bool opens_line =
+            claim_level ? !out_.empty() && out_.back() != '\n' : out_.size() > content_start && out_.back() != '\n';
         if (opens_line && !drop_blank_line_end()) out_ += '\n';
         write(element.content, claim_level ? depth : depth + 2, false);
       }

@@ -109,12 +109,8 @@ void append_inline(const InlineContent& nodes, bool marks, std::string& out) {
         append_inline(element.content, marks, out);
         if (marks) out += '*';
         break;
-      case InlineKind::FigureReference:
-        append_inline(element.content, false, out);
-        break;
-      default:
-        append_inline(element.content, marks, out);
-        break;
+      case InlineKind::FigureReference: append_inline(element.content, false, out); break;
+      default: append_inline(element.content, marks, out); break;
     }
   }
 }
@@ -133,8 +129,10 @@ class BodyRenderer {
     BlockWriter block(section);
     block.add_line(kAbstractHeading);
     for (const AbstractEntry& entry : abstract.entries) {
-      if (const auto* paragraph = std::get_if<Paragraph>(&entry)) add_paragraph(*paragraph, block);
-      else add_raw_item(std::get<RawXml>(entry), block);
+      if (const auto* paragraph = std::get_if<Paragraph>(&entry))
+        add_paragraph(*paragraph, block);
+      else
+        add_raw_item(std::get<RawXml>(entry), block);
     }
   }
 
@@ -144,14 +142,18 @@ class BodyRenderer {
       if (const auto* cross_reference = std::get_if<Section>(&entry)) {
         block.add_line(kCrossReferenceHeading);
         for (const SectionBlock& child : cross_reference->blocks) {
-          if (const auto* paragraph = std::get_if<Paragraph>(&child)) add_paragraph(*paragraph, block);
-          else if (const auto* raw = std::get_if<RawXml>(&child)) add_raw_item(*raw, block);
+          if (const auto* paragraph = std::get_if<Paragraph>(&child))
+            add_paragraph(*paragraph, block);
+          else if (const auto* raw = std::get_if<RawXml>(&child))
+            add_raw_item(*raw, block);
         }
       } else if (const auto* part = std::get_if<DescriptionPart>(&entry)) {
         block.add_line(description_part_heading(part->kind));
         for (const DescriptionPartItem& item : part->items) {
-          if (const auto* section_item = std::get_if<Section>(&item)) add_section(*section_item, block);
-          else add_raw_item(std::get<RawXml>(item), block);
+          if (const auto* section_item = std::get_if<Section>(&item))
+            add_section(*section_item, block);
+          else
+            add_raw_item(std::get<RawXml>(item), block);
         }
       } else {
         add_raw_item(std::get<RawXml>(entry), block);

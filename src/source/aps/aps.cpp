@@ -31,8 +31,8 @@ InlineContent text_content(std::string_view text, Arena& arena) {
 }
 
 InlineNode claim_text(const ApsField& field, Arena& arena) {
-  return InlineNode(arena, InlineElement{InlineKind::ClaimText, {}, std::nullopt,
-                                         text_content(aps_value(field, arena), arena)});
+  return InlineNode(
+      arena, InlineElement{InlineKind::ClaimText, {}, std::nullopt, text_content(aps_value(field, arena), arena)});
 }
 
 OptLevel paragraph_level(std::string_view tag) noexcept {
@@ -201,12 +201,18 @@ class RecordBuilder {
   void add_patent_field(const ApsField& field) {
     const std::string_view tag = field.tag;
     const ApsField** slot = nullptr;
-    if (tag == "WKU") slot = &wku_;
-    else if (tag == "ISD") slot = &isd_;
-    else if (tag == "APN") slot = &apn_;
-    else if (tag == "APT") slot = &apt_;
-    else if (tag == "APD") slot = &apd_;
-    else if (tag == "TTL") slot = &ttl_;
+    if (tag == "WKU")
+      slot = &wku_;
+    else if (tag == "ISD")
+      slot = &isd_;
+    else if (tag == "APN")
+      slot = &apn_;
+    else if (tag == "APT")
+      slot = &apt_;
+    else if (tag == "APD")
+      slot = &apd_;
+    else if (tag == "TTL")
+      slot = &ttl_;
     if (slot != nullptr && *slot == nullptr) *slot = &field;
   }
 
@@ -217,9 +223,12 @@ class RecordBuilder {
       inventor_.emplace();
       set_inventor_name(*inventor_, aps_value(field, arena_));
     } else if (inventor_) {
-      if (tag == "CTY") inventor_->city = aps_value(field, arena_);
-      else if (tag == "STA") inventor_->state = aps_value(field, arena_);
-      else if (tag == "CNT") inventor_->country_code = aps_value(field, arena_);
+      if (tag == "CTY")
+        inventor_->city = aps_value(field, arena_);
+      else if (tag == "STA")
+        inventor_->state = aps_value(field, arena_);
+      else if (tag == "CNT")
+        inventor_->country_code = aps_value(field, arena_);
     }
   }
 
@@ -232,9 +241,12 @@ class RecordBuilder {
 
   void add_classification_field(const ApsField& field) {
     if (field.empty()) return;
-    if (field.tag == "ICL") ipc_.push_back(arena_.copy(collapse_white_space(aps_value(field, arena_))));
-    else if (field.tag == "OCL") us_original_.push_back(&field);
-    else if (field.tag == "XCL") us_cross_.push_back(&field);
+    if (field.tag == "ICL")
+      ipc_.push_back(arena_.copy(collapse_white_space(aps_value(field, arena_))));
+    else if (field.tag == "OCL")
+      us_original_.push_back(&field);
+    else if (field.tag == "XCL")
+      us_cross_.push_back(&field);
   }
 
   void add_claim_field(const ApsField& field) {
@@ -286,17 +298,19 @@ class RecordBuilder {
     us.further_classifications.reserve(arena_, us_original_.size() + us_cross_.size());
     for (const auto* list : {&us_original_, &us_cross_}) {
       for (const ApsField* field : *list) {
-        if (!us.main_classification) us.main_classification = aps_value(*field, arena_);
-        else us.further_classifications.push_back(arena_, aps_value(*field, arena_));
+        if (!us.main_classification)
+          us.main_classification = aps_value(*field, arena_);
+        else
+          us.further_classifications.push_back(arena_, aps_value(*field, arena_));
       }
     }
     return us;
   }
 
   Description take_description() {
-    static constexpr std::array<DescriptionPartKind, 3> kKinds = {
-        DescriptionPartKind::SummaryOfInvention, DescriptionPartKind::BriefDescriptionOfDrawings,
-        DescriptionPartKind::DetailedDescription};
+    static constexpr std::array<DescriptionPartKind, 3> kKinds = {DescriptionPartKind::SummaryOfInvention,
+                                                                  DescriptionPartKind::BriefDescriptionOfDrawings,
+                                                                  DescriptionPartKind::DetailedDescription};
     Description description;
     for (std::size_t i = 0; i < kKinds.size(); ++i) {
       if (!description_parts_[i].present) continue;

@@ -195,9 +195,7 @@ std::vector<ApsField> cut_aps_fields(std::string_view text) {
   for (; more; more = lines.next(line)) {
     const ClassifiedLine classified = classify(line);
     switch (classified.kind) {
-      case LineKind::Header:
-        section = classified.section;
-        break;
+      case LineKind::Header: section = classified.section; break;
       case LineKind::Field: {
         close_field();
         const std::string_view head = trim_line_end(text_of(line));

@@ -16,8 +16,26 @@ namespace tessellox {
 // The twenty section headers. A field belongs to the header in force when its
 // line was read ("PATN" before the first one).
 enum class ApsSection : std::uint8_t {
-  Patn, Invt, Assg, Clas, Abst, Bsum, Drwd, Detd, Clms, Dclm,
-  Prir, Reis, Rlap, Parn, Uref, Fref, Oref, Lrep, Pcta, Govt,
+  Patn,
+  Invt,
+  Assg,
+  Clas,
+  Abst,
+  Bsum,
+  Drwd,
+  Detd,
+  Clms,
+  Dclm,
+  Prir,
+  Reis,
+  Rlap,
+  Parn,
+  Uref,
+  Fref,
+  Oref,
+  Lrep,
+  Pcta,
+  Govt,
 };
 
 inline constexpr std::size_t kApsSectionCount = 20;

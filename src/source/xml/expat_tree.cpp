@@ -46,7 +46,8 @@ class ExpatTreeBuilder {
     XML_SetElementHandler(parser_, &On<const XML_Char*, const XML_Char**>::call<&ExpatTreeBuilder::start_element>,
                           &On<const XML_Char*>::call<&ExpatTreeBuilder::end_element>);
     XML_SetCharacterDataHandler(parser_, &On<const XML_Char*, int>::call<&ExpatTreeBuilder::character_data>);
-    XML_SetCdataSectionHandler(parser_, &On<>::call<&ExpatTreeBuilder::start_cdata>, &On<>::call<&ExpatTreeBuilder::end_cdata>);
+    XML_SetCdataSectionHandler(parser_, &On<>::call<&ExpatTreeBuilder::start_cdata>,
+                               &On<>::call<&ExpatTreeBuilder::end_cdata>);
     XML_SetCommentHandler(parser_, &On<const XML_Char*>::call<&ExpatTreeBuilder::comment>);
     XML_SetProcessingInstructionHandler(
         parser_, &On<const XML_Char*, const XML_Char*>::call<&ExpatTreeBuilder::processing_instruction>);
@@ -54,10 +55,10 @@ class ExpatTreeBuilder {
     XML_SetExternalEntityRefHandler(parser_, &ExpatTreeBuilder::on_external_entity);
     XML_SetEntityDeclHandler(parser_, &ExpatTreeBuilder::on_entity_declaration);
     XML_SetDoctypeDeclHandler(
-        parser_,
-        &On<const XML_Char*, const XML_Char*, const XML_Char*, int>::call<&ExpatTreeBuilder::start_doctype>,
+        parser_, &On<const XML_Char*, const XML_Char*, const XML_Char*, int>::call<&ExpatTreeBuilder::start_doctype>,
         &On<>::call<&ExpatTreeBuilder::end_doctype>);
-    XML_SetXmlDeclHandler(parser_, &On<const XML_Char*, const XML_Char*, int>::call<&ExpatTreeBuilder::xml_declaration>);
+    XML_SetXmlDeclHandler(parser_,
+                          &On<const XML_Char*, const XML_Char*, int>::call<&ExpatTreeBuilder::xml_declaration>);
   }
 
   // Ends the open text node, if any: its bytes move from the scratch buffer to the arena.
@@ -370,8 +371,7 @@ Result<Tree, ParseError> parse_tree_with_expat(std::string_view text) {
   std::size_t offset = 0;
   XML_Status status = XML_STATUS_OK;
   do {
-    const std::size_t length =
-        text.size() - offset < kParseChunkBytes ? text.size() - offset : kParseChunkBytes;
+    const std::size_t length = text.size() - offset < kParseChunkBytes ? text.size() - offset : kParseChunkBytes;
     const bool last = offset + length == text.size();
     status = XML_Parse(parser.get(), text.data() + offset, static_cast<int>(length), last ? XML_TRUE : XML_FALSE);
     offset += length;

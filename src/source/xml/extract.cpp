@@ -79,9 +79,7 @@ void append_text_content(NodeRef node, std::string& out) {
   if (node.is_null()) return;
   switch (node.kind()) {
     case NodeKind::Text:
-    case NodeKind::CData:
-      out.append(node.value());
-      return;
+    case NodeKind::CData: out.append(node.value()); return;
     case NodeKind::EntityReference:
       if (node.has_replacement()) out.append(node.value());
       return;
@@ -89,8 +87,7 @@ void append_text_content(NodeRef node, std::string& out) {
     case NodeKind::Document:
       for (NodeRef child : node.children()) append_text_content(child, out);
       return;
-    default:
-      return;
+    default: return;
   }
 }
 
@@ -214,9 +211,7 @@ void append_captured_text(NodeRef node, std::string& out) {
   if (node.is_null()) return;
   switch (node.kind()) {
     case NodeKind::Text:
-    case NodeKind::CData:
-      out.append(node.value());
-      break;
+    case NodeKind::CData: out.append(node.value()); break;
     case NodeKind::Comment:
       out.reserve(out.size() + node.value().size() + 7);
       out += "<!--";
@@ -241,13 +236,9 @@ void append_captured_text(NodeRef node, std::string& out) {
         out += ';';
       }
       break;
-    case NodeKind::DocumentType:
-      append_document_type(node.tree(), out);
-      break;
+    case NodeKind::DocumentType: append_document_type(node.tree(), out); break;
     case NodeKind::Element:
-    case NodeKind::Document:
-      append_text_content(node, out);
-      break;
+    case NodeKind::Document: append_text_content(node, out); break;
   }
 }
 
@@ -272,7 +263,8 @@ RawXml capture_node(NodeRef node, Arena& arena) {
     ::new (static_cast<void*>(block + i * sizeof(Attribute))) Attribute(model_attribute(node.attribute(i)));
   auto* children = reinterpret_cast<RawXml*>(block + attribute_count * sizeof(Attribute));
   std::size_t filled = 0;
-  for (NodeRef child : node.children()) ::new (static_cast<void*>(children + filled++)) RawXml(capture_node(child, arena));
+  for (NodeRef child : node.children())
+    ::new (static_cast<void*>(children + filled++)) RawXml(capture_node(child, arena));
   return RawXml::make_element(node.qualified_name(), block, attribute_count, children_total);
 }
 
@@ -306,8 +298,7 @@ std::optional<InlineKind> inline_kind(std::string_view name) noexcept {
     case 'd':
       if (name == "dependent-claim-reference") return InlineKind::DependentClaimReference;
       break;
-    default:
-      break;
+    default: break;
   }
   return std::nullopt;
 }
@@ -330,11 +321,8 @@ bool append_inline_text(NodeRef child, InlineContent& out, Arena& arena) {
     case NodeKind::CData:
       if (!is_droppable_white_space(child.value())) out.push_back(arena, Text{child.value()});
       return true;
-    case NodeKind::EntityReference:
-      out.push_back(arena, Text{captured_text(child, arena)});
-      return true;
-    default:
-      return false;
+    case NodeKind::EntityReference: out.push_back(arena, Text{captured_text(child, arena)}); return true;
+    default: return false;
   }
 }
 
@@ -342,16 +330,14 @@ namespace {
 
 OptString reference_target(NodeRef element, InlineKind kind) {
   switch (kind) {
-    case InlineKind::CrossReference:
-      return attribute_string(element, "target");
+    case InlineKind::CrossReference: return attribute_string(element, "target");
     case InlineKind::FigureReference:
       if (OptString idref = attribute_value(element, "idref")) return idref;
       return attribute_string(element, "target");
     case InlineKind::DependentClaimReference:
       if (OptString depends_on = attribute_value(element, "depends_on")) return depends_on;
       return attribute_string(element, "idref");
-    default:
-      return std::nullopt;
+    default: return std::nullopt;
   }
 }
 
@@ -373,11 +359,8 @@ void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
           out.push_back(arena, InlineNode(arena, capture_node(child, arena)));
         }
         break;
-      case NodeKind::ProcessingInstruction:
-        out.push_back(arena, InlineNode(arena, capture_node(child, arena)));
-        break;
-      default:
-        break;
+      case NodeKind::ProcessingInstruction: out.push_back(arena, InlineNode(arena, capture_node(child, arena))); break;
+      default: break;
     }
   }
 }

@@ -173,7 +173,8 @@ bool apply_child_rule(const ChildRule<Build>& rule, std::string_view name, NodeR
 template <class Entry, class... Builds>
 void convert_child(NodeRef child, List<Entry>& entries, Arena& arena, const ChildRule<Builds>&... rules) {
   const std::string_view name = child.local_name();
-  if (!(apply_child_rule(rules, name, child, entries, arena) || ...)) entries.emplace_back(arena, capture_node(child, arena));
+  if (!(apply_child_rule(rules, name, child, entries, arena) || ...))
+    entries.emplace_back(arena, capture_node(child, arena));
 }
 
 template <class Entry, class... Builds>

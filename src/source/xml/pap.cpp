@@ -60,24 +60,26 @@ OptLevel lvl(NodeRef element) noexcept { return xml::level_attribute(element, "l
 // ---------------------------------------------------------------------------
 
 constexpr std::pair<std::string_view, InlineKind> kInlineNames[] = {
-    {"bold", InlineKind::Bold},     {"italic", InlineKind::Italic},         {"highlight", InlineKind::Highlight},
-    {"number", InlineKind::Number}, {"claim-text", InlineKind::ClaimText}, {"cross-reference", InlineKind::CrossReference},
-    {"figref", InlineKind::FigureReference}, {"dependent-claim-reference", InlineKind::DependentClaimReference},
+    {"bold", InlineKind::Bold},
+    {"italic", InlineKind::Italic},
+    {"highlight", InlineKind::Highlight},
+    {"number", InlineKind::Number},
+    {"claim-text", InlineKind::ClaimText},
+    {"cross-reference", InlineKind::CrossReference},
+    {"figref", InlineKind::FigureReference},
+    {"dependent-claim-reference", InlineKind::DependentClaimReference},
 };
 
 std::optional<InlineKind> inline_kind(std::string_view name) noexcept { return xml::kind_named(name, kInlineNames); }
 
 OptString reference_target(NodeRef element, InlineKind kind) {
   switch (kind) {
-    case InlineKind::CrossReference:
-      return xml::attribute_string(element, "target");
+    case InlineKind::CrossReference: return xml::attribute_string(element, "target");
     case InlineKind::FigureReference:
       if (OptString idref = xml::attribute_string(element, "idref")) return idref;
       return xml::attribute_string(element, "target");
-    case InlineKind::DependentClaimReference:
-      return xml::attribute_string(element, "depends_on");
-    default:
-      return std::nullopt;
+    case InlineKind::DependentClaimReference: return xml::attribute_string(element, "depends_on");
+    default: return std::nullopt;
   }
 }
 
@@ -255,7 +257,8 @@ Address address(NodeRef element, Arena& arena) {
   record.attributes = xml::copy_attributes(element, arena);
   for (NodeRef child : xml::child_elements(element)) {
     // Blank lines stay, so line numbers keep their positions.
-    if (child.local_name().starts_with("address-")) record.address_lines.push_back(arena, xml::trimmed_text(child, arena));
+    if (child.local_name().starts_with("address-"))
+      record.address_lines.push_back(arena, xml::trimmed_text(child, arena));
   }
   record.city = xml::child_text(element, "city", arena);
   record.state = xml::child_text(element, "state", arena);

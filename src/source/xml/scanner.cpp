@@ -68,8 +68,9 @@ inline const char* find_text_stop(const char* p, const char* end) noexcept {
     // A signed compare below ' ' catches the controls and every byte >= 0x80 at once.
     const __m128i low = _mm_cmplt_epi8(bytes, space);
     const __m128i allowed = _mm_or_si128(_mm_cmpeq_epi8(bytes, tab), _mm_cmpeq_epi8(bytes, line_feed));
-    const __m128i markup = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, less_than), _mm_cmpeq_epi8(bytes, ampersand)),
-                                        _mm_cmpeq_epi8(bytes, bracket));
+    const __m128i markup =
+        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, less_than), _mm_cmpeq_epi8(bytes, ampersand)),
+                     _mm_cmpeq_epi8(bytes, bracket));
     const int mask = _mm_movemask_epi8(_mm_or_si128(markup, _mm_andnot_si128(allowed, low)));
     if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
     p += 16;
@@ -92,14 +93,14 @@ inline const char* skip_multibyte_character(const char* p, const char* end) noex
   }
   if (c >= 0xE0 && c <= 0xEF) {
     if (left < 3 || (s[1] & 0xC0) != 0x80 || (s[2] & 0xC0) != 0x80) return nullptr;
-    if (c == 0xE0 && s[1] < 0xA0) return nullptr;   // overlong
-    if (c == 0xED && s[1] >= 0xA0) return nullptr;  // surrogate
+    if (c == 0xE0 && s[1] < 0xA0) return nullptr;                   // overlong
+    if (c == 0xED && s[1] >= 0xA0) return nullptr;                  // surrogate
     if (c == 0xEF && s[1] == 0xBF && s[2] >= 0xBE) return nullptr;  // U+FFFE, U+FFFF
     return p + 3;
   }
   if (c >= 0xF0 && c <= 0xF4) {
     if (left < 4 || (s[1] & 0xC0) != 0x80 || (s[2] & 0xC0) != 0x80 || (s[3] & 0xC0) != 0x80) return nullptr;
-    if (c == 0xF0 && s[1] < 0x90) return nullptr;  // overlong
+    if (c == 0xF0 && s[1] < 0x90) return nullptr;   // overlong
     if (c == 0xF4 && s[1] >= 0x90) return nullptr;  // beyond U+10FFFF
     return p + 4;
   }
@@ -500,8 +501,7 @@ class Scanner {
     p_ += 4;  // <!--
     const char* start = p_;
     for (;;) {
-      const char* dash =
-          static_cast<const char*>(std::memchr(p_, '-', static_cast<std::size_t>(end_ - p_)));
+      const char* dash = static_cast<const char*>(std::memchr(p_, '-', static_cast<std::size_t>(end_ - p_)));
       if (dash == nullptr || end_ - dash < 3) return false;
       if (dash[1] != '-') {
         p_ = dash + 1;

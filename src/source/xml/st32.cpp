@@ -75,9 +75,7 @@ void append_pdat_text(NodeRef node, std::string& out) {
   for (NodeRef child : node.children()) {
     switch (child.kind()) {
       case NodeKind::Text:
-      case NodeKind::CData:
-        out.append(child.value());
-        break;
+      case NodeKind::CData: out.append(child.value()); break;
       case NodeKind::EntityReference:
         if (child.has_replacement()) {
           out.append(child.value());
@@ -87,9 +85,7 @@ void append_pdat_text(NodeRef node, std::string& out) {
           out += ';';
         }
         break;
-      case NodeKind::Element:
-        append_pdat_text(child, out);
-        break;
+      case NodeKind::Element: append_pdat_text(child, out); break;
       default:  // comments and processing instructions carry no text
         break;
     }
@@ -147,9 +143,7 @@ void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
   for (NodeRef child : element.children()) {
     if (xml::append_inline_text(child, out, arena)) continue;
     switch (child.kind()) {
-      case NodeKind::Element:
-        append_inline_element(child, child.local_name(), out, arena);
-        break;
+      case NodeKind::Element: append_inline_element(child, child.local_name(), out, arena); break;
       default:  // comments and processing instructions
         break;
     }

@@ -34,14 +34,14 @@ inline constexpr std::size_t kMaxNodes = 10000000;
 inline constexpr std::size_t kParseChunkBytes = std::size_t{64} << 20;
 
 enum class NodeKind : std::uint8_t {
-  Document,               // the tree's top node: prolog nodes and the root element
-  DocumentType,           // the <!DOCTYPE ...> declaration (details on the Tree)
+  Document,      // the tree's top node: prolog nodes and the root element
+  DocumentType,  // the <!DOCTYPE ...> declaration (details on the Tree)
   Element,
-  Text,                   // character data outside CDATA sections, adjacent pieces merged
-  CData,                  // the content of one CDATA section
+  Text,   // character data outside CDATA sections, adjacent pieces merged
+  CData,  // the content of one CDATA section
   Comment,
   ProcessingInstruction,
-  EntityReference,        // a reference the parser did not expand
+  EntityReference,  // a reference the parser did not expand
 };
 
 using NodeIndex = std::uint32_t;

@@ -147,7 +147,6 @@ ClassificationIpc classifications_ipcr(NodeRef element, Arena& arena) {
   return ipc;
 }
 
-
 // The organisation or person name of an applicant or assignee, read from its
 // addressbook. Version 4.0 assignees carry `orgname` directly, without an
 // addressbook; their names are read from the party element itself.
@@ -166,7 +165,8 @@ OptString party_name(NodeRef party, Arena& arena) {
   return arena.copy(joined);
 }
 
-List<PartyRecord> party_records(NodeRef group, std::string_view accepted, std::string_view also_accepted, Arena& arena) {
+List<PartyRecord> party_records(NodeRef group, std::string_view accepted, std::string_view also_accepted,
+                                Arena& arena) {
   List<PartyRecord> parties;
   for (NodeRef child : xml::child_elements(group)) {
     const std::string_view name = child.local_name();
@@ -305,16 +305,10 @@ class DescriptionBuilder {
     for (NodeRef child : xml::significant_child_nodes(element)) {
       if (!counting_) release.reached(child);
       switch (child.kind()) {
-        case NodeKind::Element:
-          element_child(child);
-          break;
-        case NodeKind::ProcessingInstruction:
-          instruction(child);
-          break;
+        case NodeKind::Element: element_child(child); break;
+        case NodeKind::ProcessingInstruction: instruction(child); break;
         case NodeKind::Text:
-        case NodeKind::CData:
-          append_loose(child);
-          break;
+        case NodeKind::CData: append_loose(child); break;
         default:  // comments and entity references
           break;
       }

@@ -44,10 +44,10 @@ TEST(ParseRecord, FailsWithTheParsersMessageAndReadsApsReferences) {
   ASSERT_FALSE(failed);
   EXPECT_EQ(failed.error().message().rfind("source detection failed: ", 0), 0u);
 
-  const auto recorded = parse_record(SourceText(
-      "PATN\nWKU  039302717\nTTL  Probe\nPRIR\nCNT  GBX\nAPD  19720301\nAPN  12345/72\nUREF\nPNO  2379430\n"
-      "ISD  19450700\nNAM  Frost\nUREF\nPNO  2782422\nFREF\nPNO  1234567\nISD  19700100\nCNT  DEX\nOREF\n"
-      "PAL  Smith, Widgets, 1970.\nPAL  Jones, Gadgets.\n"));
+  const auto recorded = parse_record(
+      SourceText("PATN\nWKU  039302717\nTTL  Probe\nPRIR\nCNT  GBX\nAPD  19720301\nAPN  12345/72\nUREF\nPNO  2379430\n"
+                 "ISD  19450700\nNAM  Frost\nUREF\nPNO  2782422\nFREF\nPNO  1234567\nISD  19700100\nCNT  DEX\nOREF\n"
+                 "PAL  Smith, Widgets, 1970.\nPAL  Jones, Gadgets.\n"));
   ASSERT_TRUE(recorded);
   const DocumentRecord& record = recorded.value().record;
   ASSERT_EQ(record.citations.size(), 5u);

@@ -31,19 +31,18 @@ TEST_P(TemplateParseError, ReportsTheFirstFault) {
 constexpr auto kUnknown = TemplateError::Kind::UnknownPlaceholder;
 constexpr auto kUnterminated = TemplateError::Kind::UnterminatedPlaceholder;
 
-INSTANTIATE_TEST_SUITE_P(Cases, TemplateParseError,
-                         ::testing::Values(ErrorCase{"{{}}", kUnknown, ""},
-                                           ErrorCase{"x {{  summary \n}} y", kUnknown, "summary"},
-                                           ErrorCase{"{{Title}}", kUnknown, "Title"},
-                                           ErrorCase{"{{{title}}}", kUnknown, "{title"},
-                                           ErrorCase{"{{ti}tle}}", kUnknown, "ti}tle"},
-                                           ErrorCase{"{{title}}{{claims", kUnterminated, ""},
-                                           ErrorCase{"text {{", kUnterminated, ""},
-                                           ErrorCase{"{{}", kUnterminated, ""},
-                                           ErrorCase{"{{bad}} then {{", kUnknown, "bad"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TemplateParseError,
+    ::testing::Values(ErrorCase{"{{}}", kUnknown, ""}, ErrorCase{"x {{  summary \n}} y", kUnknown, "summary"},
+                      ErrorCase{"{{Title}}", kUnknown, "Title"}, ErrorCase{"{{{title}}}", kUnknown, "{title"},
+                      ErrorCase{"{{ti}tle}}", kUnknown, "ti}tle"}, ErrorCase{"{{title}}{{claims", kUnterminated, ""},
+                      ErrorCase{"text {{", kUnterminated, ""}, ErrorCase{"{{}", kUnterminated, ""},
+                      ErrorCase{"{{bad}} then {{", kUnknown, "bad"}));
 
 TEST(ParseTemplate, SplitsLiteralsAndPlaceholders) {
-  const auto parsed = parse_template("a {{ title }}b}} {c}{{\xC2\xA0" "claims\t}}");
+  const auto parsed = parse_template(
+      "a {{ title }}b}} {c}{{\xC2\xA0"
+      "claims\t}}");
   ASSERT_TRUE(parsed.ok());
   const auto& segments = parsed.value();
   ASSERT_EQ(segments.size(), 4u);
@@ -62,8 +61,7 @@ TEST(ParseTemplate, SplitsLiteralsAndPlaceholders) {
   const auto default_template = parse_template(kDefaultTemplate);
   ASSERT_TRUE(default_template.ok());
   ASSERT_EQ(default_template.value().size(), 10u);
-  for (std::uint8_t index = 0; index < 5; ++index)
-    EXPECT_EQ(default_template.value()[2 * index].section, index);
+  for (std::uint8_t index = 0; index < 5; ++index) EXPECT_EQ(default_template.value()[2 * index].section, index);
 }
 
 RenderedSections sample_sections() {

@@ -29,13 +29,13 @@ class Detect : public ::testing::TestWithParam<DetectCase> {};
 
 TEST_P(Detect, GivesTheExpectedOutcome) { EXPECT_EQ(outcome(GetParam().text), GetParam().expected); }
 
-const std::string kGrant45 = "<?xml version=\"1.0\"?>\n<us-patent-grant dtd-version=\"v4.5 2014-04-03\">x</us-patent-grant>";
+const std::string kGrant45 =
+    "<?xml version=\"1.0\"?>\n<us-patent-grant dtd-version=\"v4.5 2014-04-03\">x</us-patent-grant>";
 
 INSTANTIATE_TEST_SUITE_P(
     InputShapes, Detect,
     ::testing::Values(
-        DetectCase{"empty", "", "ERR malformed XML"},
-        DetectCase{"blank lines", "  \n\r\n \t ", "ERR malformed XML"},
+        DetectCase{"empty", "", "ERR malformed XML"}, DetectCase{"blank lines", "  \n\r\n \t ", "ERR malformed XML"},
         DetectCase{"aps header", "HHHHHHHHHHAPS1234\nPATN\n", "UsptoGrantApsGreenBook"},
         DetectCase{"aps header after blank lines", "\n  \nHHHHHT APS1\n", "UsptoGrantApsGreenBook"},
         DetectCase{"indented aps header is not aps", " HHHHHHHHHHAPS1\n", "ERR malformed XML"},
@@ -73,19 +73,23 @@ INSTANTIATE_TEST_SUITE_P(
                    "UsptoApplicationV40"},
         DetectCase{"application dtd-version v4.7 is no marker", "<us-patent-application dtd-version=\"v4.7\"/>",
                    "ERR unknown XML format"},
-        DetectCase{"dtd-version counts only for the root's kind",
-                   "<us-patent-application dtd-version=\"v4.2\">us-patent-grant dtd-version=\"v40</us-patent-application>",
-                   "UsptoApplicationV42"},
-        DetectCase{"grant name marker in an application", "<us-patent-application>us-patent-grant-v42</us-patent-application>",
+        DetectCase{
+            "dtd-version counts only for the root's kind",
+            "<us-patent-application dtd-version=\"v4.2\">us-patent-grant dtd-version=\"v40</us-patent-application>",
+            "UsptoApplicationV42"},
+        DetectCase{"grant name marker in an application",
+                   "<us-patent-application>us-patent-grant-v42</us-patent-application>",
                    "ERR conflicting XML version markers"},
         DetectCase{"patdoc", "<PATDOC DTD=\"2.5\"></PATDOC>", "UsptoGrantV25"},
         DetectCase{"patdoc by system id", "<!DOCTYPE PATDOC SYSTEM \"ST32-US-Grant-025xml.dtd\"><PATDOC/>",
                    "UsptoGrantV25"},
-        DetectCase{"pap v1.5", "<!DOCTYPE patent-application-publication SYSTEM \"pap-v15-2001-01-31.dtd\">"
-                               "<patent-application-publication/>",
+        DetectCase{"pap v1.5",
+                   "<!DOCTYPE patent-application-publication SYSTEM \"pap-v15-2001-01-31.dtd\">"
+                   "<patent-application-publication/>",
                    "UsptoApplicationV15"},
-        DetectCase{"pap v1.6", "<!DOCTYPE patent-application-publication SYSTEM \"pap-v16-2002-01-01.dtd\">"
-                               "<patent-application-publication/>",
+        DetectCase{"pap v1.6",
+                   "<!DOCTYPE patent-application-publication SYSTEM \"pap-v16-2002-01-01.dtd\">"
+                   "<patent-application-publication/>",
                    "UsptoApplicationV16"},
         DetectCase{"sequence listing ignores markers", "<sequence-cwu>pap-v16 us-patent-grant-v45</sequence-cwu>",
                    "UsptoSequenceCwu"},

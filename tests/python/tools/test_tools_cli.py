@@ -3,7 +3,6 @@
 from __future__ import annotations
 
 import csv
-import io
 import json
 import tarfile
 import zipfile
@@ -27,7 +26,11 @@ def test_detect_reports_every_document_of_the_bulk_samples() -> None:
     assert result.returncode == 0, result.stderr
     rows = [line.split("\t") for line in result.stdout.decode().splitlines()]
     counts = Counter(Path(row[0]).name for row in rows)
-    assert counts == {"ipg050104-small-v40.xml": 25, "ipgb20221025-biblio-v47.xml": 11, "pg020507-100docs-st32.xml": 100}
+    assert counts == {
+        "ipg050104-small-v40.xml": 25,
+        "ipgb20221025-biblio-v47.xml": 11,
+        "pg020507-100docs-st32.xml": 100,
+    }
     expected = manifest_formats()
     assert all(row[4] == expected[Path(row[0]).name] for row in rows)
     assert [(row[1], row[2]) for row in rows[:2]] == [("-", "1"), ("-", "2")]
@@ -135,7 +138,9 @@ def test_unreadable_input_gives_status_1_after_reading_the_rest(tmp_path: Path) 
         ([], "usage: tessellox [-h]"),
     ],
 )
-def test_wrong_arguments_give_status_2_and_the_usage_of_their_command(tmp_path: Path, arguments: List[str], usage: str) -> None:
+def test_wrong_arguments_give_status_2_and_the_usage_of_their_command(
+    tmp_path: Path, arguments: List[str], usage: str
+) -> None:
     result = run_tool(*arguments, cwd=tmp_path)
     assert result.returncode == 2
     assert result.stderr.decode().startswith(usage)
@@ -162,7 +167,9 @@ def test_standard_input_plain_and_zipped(tmp_path: Path) -> None:
         ("-", None, 1, "US8000001B2"),
         ("-", None, 2, "US8000002B2"),
     ]
-    assert [(r["member"], r["offset"]) for r in zipped_records] == [(r["member"] or "ipg.xml", r["offset"]) for r in plain_records]
+    assert [(r["member"], r["offset"]) for r in zipped_records] == [
+        (r["member"] or "ipg.xml", r["offset"]) for r in plain_records
+    ]
 
 
 def test_detect_failures_keep_their_line_and_go_to_stderr(tmp_path: Path) -> None:
@@ -170,7 +177,10 @@ def test_detect_failures_keep_their_line_and_go_to_stderr(tmp_path: Path) -> Non
     week.write_bytes(grant_xml("08000001").encode() + b"<?xml version='1.0'?><other-root/>")
     result = run_tool("detect", str(week), "--jobs", "1")
     assert result.returncode == 0
-    assert result.stdout.decode().splitlines() == [f"{week}\t-\t1\t0\tUsptoGrantV45", f"{week}\t-\t2\t{len(grant_xml('08000001'))}\t-"]
+    assert result.stdout.decode().splitlines() == [
+        f"{week}\t-\t1\t0\tUsptoGrantV45",
+        f"{week}\t-\t2\t{len(grant_xml('08000001'))}\t-",
+    ]
     assert f"tessellox: {week} document 2 at byte" in result.stderr.decode()
 
 
@@ -205,11 +215,15 @@ def test_skipped_files_are_named_and_an_input_without_documents_fails(tmp_path: 
     nested = tmp_path / "nested.zip"
     with zipfile.ZipFile(nested, "w") as archive:
         archive.writestr("images.zip", images.read_bytes())
-    result = run_tool("records", str(folder), str(images), str(nested), "-o", str(tmp_path / "out.jsonl"), "--jobs", "2")
+    result = run_tool(
+        "records", str(folder), str(images), str(nested), "-o", str(tmp_path / "out.jsonl"), "--jobs", "2"
+    )
     assert result.returncode == 1, result.stderr
     stderr = result.stderr.decode()
-    assert f"tessellox: 1 document (" in stderr
-    assert f"3 files skipped: {folder / 'notes.pdf'}, {images}!figure.tif, {nested}!images.zip!figure.tif; see " in stderr
+    assert "tessellox: 1 document (" in stderr
+    assert (
+        f"3 files skipped: {folder / 'notes.pdf'}, {images}!figure.tif, {nested}!images.zip!figure.tif; see " in stderr
+    )
     assert f"tessellox: no document in {images}\n" in stderr and f"tessellox: no document in {nested}\n" in stderr
     errors = [json.loads(line) for line in lines(tmp_path / "out.errors.jsonl")]
     assert [(e["file"], e["member"], e["ordinal"], e["offset"]) for e in errors] == [
@@ -233,7 +247,10 @@ def test_gzip_and_tar_inputs_give_the_documents_of_the_plain_file(tmp_path: Path
     for name in ("ipg.xml", "week.tar.gz", "ipg.xml.gz"):
         result = run_tool("records", str(tmp_path / name))
         assert result.returncode == 0, result.stderr
-        assert [json.loads(line)["patent_number"] for line in result.stdout.decode().splitlines()] == ["US8000001B2", "US8000002B2"]
+        assert [json.loads(line)["patent_number"] for line in result.stdout.decode().splitlines()] == [
+            "US8000001B2",
+            "US8000002B2",
+        ]
 
 
 @pytest.mark.skipif(not Path("/proc/self/status").exists(), reason="reads the peak memory from /proc")
@@ -256,14 +273,19 @@ def test_a_document_bomb_fails_alone_within_the_size_limit(tmp_path: Path) -> No
         "print(int(re.search(r'VmHWM:\\s*(\\d+)', status_text).group(1)) // 1024, status)\n"
     )
     output = tmp_path / "out.jsonl"
-    result = run_tool("-c", script, "records", str(bomb), "-o", str(output), "--jobs", "1", "--max-document-size", "1M", module=False)
+    result = run_tool(
+        "-c", script, "records", str(bomb), "-o", str(output), "--jobs", "1", "--max-document-size", "1M", module=False
+    )
     peak_mb, status = map(int, result.stdout.split())
     assert status == 0, result.stderr
     assert peak_mb < 100, f"peak memory {peak_mb} MB"
     assert [json.loads(line)["patent_number"] for line in lines(output)] == ["US8000001B2", "US8000002B2"]
     (error,) = [json.loads(line) for line in lines(tmp_path / "out.errors.jsonl")]
     assert (error["member"], error["ordinal"], error["offset"]) == ("ipg.xml", 2, len(grant_xml("08000001")))
-    assert error["message"].startswith("document of 16777") and "size limit of 1048576 bytes (--max-document-size)" in error["message"]
+    assert (
+        error["message"].startswith("document of 16777")
+        and "size limit of 1048576 bytes (--max-document-size)" in error["message"]
+    )
 
 
 def test_a_sequence_listing_is_named_apart_from_its_grant(tmp_path: Path) -> None:

@@ -18,9 +18,10 @@ from tessellox_tools.records import CLAIM_TABLE_FIELDS, DOCUMENT_TABLE_FIELDS, i
 
 @pytest.fixture(scope="module")
 def client():
-    with distributed.LocalCluster(
-        processes=True, n_workers=2, threads_per_worker=1, dashboard_address=":0"
-    ) as cluster, distributed.Client(cluster) as dask_client:
+    with (
+        distributed.LocalCluster(processes=True, n_workers=2, threads_per_worker=1, dashboard_address=":0") as cluster,
+        distributed.Client(cluster) as dask_client,
+    ):
         yield dask_client
 
 

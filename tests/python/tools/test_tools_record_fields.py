@@ -5,14 +5,12 @@ source elements of every real document, and the fifteen against
 from __future__ import annotations
 
 import re
-from pathlib import Path
 from typing import Any, Dict, List, Tuple
 
 import pytest
 import tessellox
-from tools_helpers import DATA
-
 from tessellox_tools.records import DOCUMENT_FIELDS, RECORD_FIELDS, document_record, text_record
+from tools_helpers import DATA
 
 
 def real_documents() -> List[Tuple[str, str]]:
@@ -87,7 +85,10 @@ def source_cpc_codes(text: str) -> int:
     codes = set()
     for block in re.findall(r"<classifications-cpc>(.*?)</classifications-cpc>", text, re.S):
         for classification in re.findall(r"<classification-cpc>(.*?)</classification-cpc>", block, re.S):
-            parts = [re.search(rf"<{name}>\s*(.*?)\s*</{name}>", classification) for name in ("section", "class", "subclass", "main-group", "subgroup")]
+            parts = [
+                re.search(rf"<{name}>\s*(.*?)\s*</{name}>", classification)
+                for name in ("section", "class", "subclass", "main-group", "subgroup")
+            ]
             codes.add(tuple(part.group(1) for part in parts if part))
     return len(codes)
 
@@ -148,8 +149,16 @@ PINNED = [
             "document_type": "utility",
             "foreign_priority": [{"country": "IT", "number": "BO2008A0338", "date": "20080528"}],
             "earliest_priority_date": "20080528",
-            "citations[1]": {"kind": "patent", "country": "US", "number": "6561814", "kind_code": "B2", "date": "20030500",
-                             "name": "Tilbury et al.", "category": "cited by examiner", "text": None},
+            "citations[1]": {
+                "kind": "patent",
+                "country": "US",
+                "number": "6561814",
+                "kind_code": "B2",
+                "date": "20030500",
+                "name": "Tilbury et al.",
+                "category": "cited by examiner",
+                "text": None,
+            },
             "claims[1]['depends_on']": [1],
         },
     ),
@@ -160,21 +169,43 @@ PINNED = [
     ("v4-grant/USD0631641-v42.xml", {"kind_code": "S1", "document_type": "design"}),
     (
         "pap/US20010000943A1.xml",
-        {"foreign_priority": [{"country": "JP", "number": "11-097727", "date": "19990405"}], "document_type": "application"},
+        {
+            "foreign_priority": [{"country": "JP", "number": "11-097727", "date": "19990405"}],
+            "document_type": "application",
+        },
     ),
     (
         "st32/US06337117.xml",
         {
             "foreign_priority[0]": {"country": "JP", "number": "10-186098", "date": "19980701"},
-            "citations[0]": {"kind": "patent", "country": "US", "number": "5422489", "kind_code": "A", "date": "19950600",
-                             "name": "Bhargava", "category": "cited by examiner", "text": None},
+            "citations[0]": {
+                "kind": "patent",
+                "country": "US",
+                "number": "5422489",
+                "kind_code": "A",
+                "date": "19950600",
+                "name": "Bhargava",
+                "category": "cited by examiner",
+                "text": None,
+            },
             "earliest_priority_date": "19980701",
         },
     ),
     (
         "aps/US03932709.aps.txt",
-        {"citations[0]": {"kind": "patent", "country": "US", "number": "3518629", "kind_code": None, "date": "19700600",
-                          "name": "Frankel", "category": None, "text": None}, "document_type": "utility"},
+        {
+            "citations[0]": {
+                "kind": "patent",
+                "country": "US",
+                "number": "3518629",
+                "kind_code": None,
+                "date": "19700600",
+                "name": "Frankel",
+                "category": None,
+                "text": None,
+            },
+            "document_type": "utility",
+        },
     ),
     ("seqcwu/US07521258-seq.xml", {"document_type": "sequence-listing", "citations": []}),
 ]

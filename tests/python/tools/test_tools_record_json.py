@@ -8,11 +8,10 @@ import json
 from typing import Any, Dict, List, Tuple
 
 import pytest
-from tools_helpers import DATA, TRUNCATED_XML, grant_xml
-
 from tessellox_tools.records import text_record, text_record_json
 from tessellox_tools.split import Origin, iter_documents
 from tessellox_tools.work import JsonLineJoiner
+from tools_helpers import DATA, TRUNCATED_XML, grant_xml
 
 # Values that need every kind of escape, and characters that need none
 # (DEL, U+0085, U+2028, non-BMP); APS text keeps raw control characters.
@@ -100,8 +99,8 @@ def test_utf8_check_agrees_with_the_decoder(sequence: bytes) -> None:
         before = b"\xff<?xml "
         around = before + data + b"\xe2"
 
-        def ranged(data: bytes) -> bytes:
-            return text_record_json(around, None, len(before), len(before) + len(data))
+        def ranged(data: bytes, around: bytes = around, start: int = len(before)) -> bytes:
+            return text_record_json(around, None, start, start + len(data))
 
         try:
             data.decode("utf-8")
@@ -109,7 +108,11 @@ def test_utf8_check_agrees_with_the_decoder(sequence: bytes) -> None:
             for function in (text_record, text_record_json, ranged):
                 with pytest.raises(UnicodeDecodeError) as raised:
                     function(data)
-                assert (raised.value.start, raised.value.end, raised.value.reason) == (error.start, error.end, error.reason)
+                assert (raised.value.start, raised.value.end, raised.value.reason) == (
+                    error.start,
+                    error.end,
+                    error.reason,
+                )
             continue
         try:
             expected = python_line(text_record(data))

@@ -7,9 +7,8 @@ import json
 import sys
 
 import pytest
-from test_leaks import GOOD_SMALL, REAL, assert_flat, fresh_count, sanitized, texts
-
 from tessellox_tools.records import text_record, text_record_json
+from test_leaks import GOOD_SMALL, REAL, assert_flat, fresh_count, sanitized, texts
 
 ORIGIN = ("week.xml", None, 7, 1024)
 

@@ -7,13 +7,11 @@ from pathlib import Path
 
 import pytest
 import tessellox
-from tools_helpers import TRUNCATED_XML, grant_xml, need_bulk
-
 from tessellox_tools.records import (
     CLAIM_TABLE_FIELDS,
+    DOCUMENT_FIELDS,
     DOCUMENT_TABLE_FIELDS,
     ERROR_FIELDS,
-    DOCUMENT_FIELDS,
     RECORD_FIELDS,
     iter_records,
     text_record,
@@ -21,12 +19,18 @@ from tessellox_tools.records import (
 from tessellox_tools.split import Origin, Region
 from tessellox_tools.work import JSONL, MARKDOWN, RECORDS, JsonLineJoiner, Task, full_record, json_line, process_region
 from tessellox_tools.writers import MarkdownDirectoryWriter, ParquetWriter, parquet_claims_path
+from tools_helpers import TRUNCATED_XML, grant_xml, need_bulk
 
 
 def write_week(tmp_path: Path) -> Path:
     week = tmp_path / "week.xml"
     week.write_bytes(
-        (grant_xml("08000001", "Ünïcode title", "A claim with “quotes”.") + TRUNCATED_XML + "\n" + grant_xml("08000002")).encode()
+        (
+            grant_xml("08000001", "Ünïcode title", "A claim with “quotes”.")
+            + TRUNCATED_XML
+            + "\n"
+            + grant_xml("08000002")
+        ).encode()
     )
     return week
 
@@ -52,7 +56,7 @@ def test_region_failures_stay_with_their_document_and_joined_lines_equal_records
         grant_xml("08000001").encode(),
         b"<?xml version='1.0'?><a>\xff</a>\n",
         TRUNCATED_XML.encode(),
-        grant_xml("08000002", "Gadget \\ \"quoted\"").encode(),
+        grant_xml("08000002", 'Gadget \\ "quoted"').encode(),
     ]
     week = tmp_path / "week.xml"
     week.write_bytes(b"".join(pieces))
@@ -69,7 +73,9 @@ def test_region_failures_stay_with_their_document_and_joined_lines_equal_records
     assert JsonLineJoiner().line(origin, outcomes[3][3]) == expected
     _, fields = process_region(Task(RECORDS), Region("f", "m", 0, len(pieces[0]), True, True, pieces[0]))
     assert full_record(Origin("f", "m", 1, 0), fields[0][3]) == text_record(pieces[0].decode(), Origin("f", "m", 1, 0))
-    _, markdown = process_region(Task(MARKDOWN, "{{title}}|{{claims}}"), Region("f", None, 0, len(pieces[0]), True, True, pieces[0]))
+    _, markdown = process_region(
+        Task(MARKDOWN, "{{title}}|{{claims}}"), Region("f", None, 0, len(pieces[0]), True, True, pieces[0])
+    )
     assert markdown[0][3][0] == "US8000001B2"
     assert markdown[0][3][1].decode().startswith("# Widget|")
 
@@ -83,10 +89,19 @@ def test_unreadable_region_is_reported_not_raised(tmp_path: Path) -> None:
     "documents, expected",
     [
         ([("US1B2", "a.xml", 1)], ["US1B2.md"]),
-        ([("US1B2", "a.xml", 1), ("US1B2", "a.xml", 2), ("US1B2", "b.xml", 1)], ["US1B2.md", "US1B2-2.md", "US1B2-3.md"]),
+        (
+            [("US1B2", "a.xml", 1), ("US1B2", "a.xml", 2), ("US1B2", "b.xml", 1)],
+            ["US1B2.md", "US1B2-2.md", "US1B2-3.md"],
+        ),
         # A real number that looks like a suffixed duplicate does not collide.
-        ([("US1B2", "a.xml", 1), ("US1B2", "a.xml", 2), ("US1B2-2", "a.xml", 3)], ["US1B2.md", "US1B2-2.md", "US1B2-2-2.md"]),
-        ([(None, "dir/ipg050104.xml", 7), (None, "dir/ipg050104.xml", 7)], ["unnumbered-ipg050104-7.md", "unnumbered-ipg050104-7-2.md"]),
+        (
+            [("US1B2", "a.xml", 1), ("US1B2", "a.xml", 2), ("US1B2-2", "a.xml", 3)],
+            ["US1B2.md", "US1B2-2.md", "US1B2-2-2.md"],
+        ),
+        (
+            [(None, "dir/ipg050104.xml", 7), (None, "dir/ipg050104.xml", 7)],
+            ["unnumbered-ipg050104-7.md", "unnumbered-ipg050104-7-2.md"],
+        ),
         ([(None, "-", 3)], ["unnumbered-stdin-3.md"]),
         ([(None, "w.zip!ipg1.xml", 2)], ["unnumbered-ipg1-2.md"]),
         ([("US 12/34", "a.xml", 1), ("../x", "a.xml", 2)], ["US_12_34.md", "_x.md"]),
@@ -117,7 +132,14 @@ def test_parquet_tables_hold_documents_and_claims(tmp_path: Path) -> None:
     assert claims.column_names == list(CLAIM_TABLE_FIELDS)
     assert documents.to_pylist() == [{k: r[k] for k in DOCUMENT_TABLE_FIELDS} for r in records]
     assert claims.to_pylist() == [
-        {"file": r["file"], "member": None, "ordinal": r["ordinal"], "number": c["number"], "text": c["text"], "depends_on": []}
+        {
+            "file": r["file"],
+            "member": None,
+            "ordinal": r["ordinal"],
+            "number": c["number"],
+            "text": c["text"],
+            "depends_on": [],
+        }
         for r in records
         for c in r["claims"]
     ]

@@ -13,8 +13,6 @@ from pathlib import Path
 from typing import Iterator, List, Tuple
 
 import pytest
-from tools_helpers import need_bulk
-
 from tessellox_tools import split
 from tessellox_tools.split import (
     Origin,
@@ -28,6 +26,7 @@ from tessellox_tools.split import (
     split_chunks,
     split_stream,
 )
+from tools_helpers import need_bulk
 
 D1 = b'<?xml version="1.0"?>\n<a>one</a>\n'
 D2 = b'<?xml version="1.0" encoding="UTF-8"?>\n<b>two</b>\n'
@@ -56,8 +55,16 @@ CASES: List[Tuple[str, bytes, List[Tuple[int, bytes]]]] = [
         D1.replace(b"\n", b"\r\n") + D2.replace(b"\n", b"\r\n"),
         [(0, D1.replace(b"\n", b"\r\n")), (len(D1) + 2, D2.replace(b"\n", b"\r\n"))],
     ),
-    ("truncated last document", D1 + b'<?xml version="1.0"?>\n<b>tw', [(0, D1), (len(D1), b'<?xml version="1.0"?>\n<b>tw')]),
-    ("other processing instructions stay inside", b'<?xml version="1.0"?><?xml-stylesheet href="s"?><a/>', [(0, b'<?xml version="1.0"?><?xml-stylesheet href="s"?><a/>')]),
+    (
+        "truncated last document",
+        D1 + b'<?xml version="1.0"?>\n<b>tw',
+        [(0, D1), (len(D1), b'<?xml version="1.0"?>\n<b>tw')],
+    ),
+    (
+        "other processing instructions stay inside",
+        b'<?xml version="1.0"?><?xml-stylesheet href="s"?><a/>',
+        [(0, b'<?xml version="1.0"?><?xml-stylesheet href="s"?><a/>')],
+    ),
     (
         "question marks and other instructions do not split",
         b'<?xml version="1.0"?><a>Why?<?BRFSUM description="x"?>??<?xml-x?></a>' + D1,
@@ -67,7 +74,11 @@ CASES: List[Tuple[str, bytes, List[Tuple[int, bytes]]]] = [
     ("document without declaration", b"<a>no prolog</a>\n", [(0, b"<a>no prolog</a>\n")]),
     ("blank text before the first declaration dropped", b"\n\n" + D1, [(2, D1)]),
     ("other text before the first declaration kept", b"<junk/>\n" + D1, [(0, b"<junk/>\n"), (8, D1)]),
-    ("a banner before the first declaration is a piece of its own", b"junk\n" + D1 + D2, [(0, b"junk\n"), (5, D1), (5 + len(D1), D2)]),
+    (
+        "a banner before the first declaration is a piece of its own",
+        b"junk\n" + D1 + D2,
+        [(0, b"junk\n"), (5, D1), (5 + len(D1), D2)],
+    ),
     ("xml after aps records is split as xml", R1 + D1 + D2, [(0, R1), (len(R1), D1), (len(R1 + D1), D2)]),
     (
         "a PATN line inside xml after aps does not split",
@@ -83,7 +94,11 @@ CASES: List[Tuple[str, bytes, List[Tuple[int, bytes]]]] = [
         [(len(HEADER) + 1, b"PATN  \r\nWKU  1\r\n"), (len(HEADER) + 17, b"PATN\r\nWKU  2")],
     ),
     ("aps PATN not alone on its line does not split", R1 + b"PATNX\n TTL PATN\n", [(0, R1 + b"PATNX\n TTL PATN\n")]),
-    ("aps other text before the first record kept", HEADER + b"WKU  0\n" + R1, [(0, HEADER + b"WKU  0\n"), (len(HEADER) + 7, R1)]),
+    (
+        "aps other text before the first record kept",
+        HEADER + b"WKU  0\n" + R1,
+        [(0, HEADER + b"WKU  0\n"), (len(HEADER) + 7, R1)],
+    ),
     ("aps blank lines before the first record dropped", b"\n" + HEADER + b"\n" + R1, [(len(HEADER) + 2, R1)]),
     ("aps record without PATN line", b"WKU  039302717\nTTL  x\n", [(0, b"WKU  039302717\nTTL  x\n")]),
 ]
@@ -228,7 +243,10 @@ def test_split_stream_reads_a_file_like_object() -> None:
     assert documents == [RawDocument(Origin("f", None, 1, 0), D1), RawDocument(Origin("f", None, 2, len(D1)), D2)]
 
 
-@pytest.mark.parametrize("name, count", [("ipg050104-small-v40.xml", 25), ("ipgb20221025-biblio-v47.xml", 11), ("pg020507-100docs-st32.xml", 100)])
+@pytest.mark.parametrize(
+    "name, count",
+    [("ipg050104-small-v40.xml", 25), ("ipgb20221025-biblio-v47.xml", 11), ("pg020507-100docs-st32.xml", 100)],
+)
 def test_bulk_samples_split_alike_through_files_streams_and_regions(name: str, count: int) -> None:
     path = need_bulk() / name
     data = path.read_bytes()
@@ -294,7 +312,12 @@ ARCHIVES = [
         [("inner.zip!ipg.xml", 0), ("inner.zip!ipg.xml", len(D1)), ("ipg.xml.gz", 0)],
         ["inner.zip!figure.tif"],
     ),
-    ("tar in zip", _zip([("week.tgz", _tar(WEEK, "w:gz"))]), [("week.tgz!ipg.xml", 0), ("week.tgz!ipg.xml", len(D1))], ["week.tgz!figure.tif"]),
+    (
+        "tar in zip",
+        _zip([("week.tgz", _tar(WEEK, "w:gz"))]),
+        [("week.tgz!ipg.xml", 0), ("week.tgz!ipg.xml", len(D1))],
+        ["week.tgz!figure.tif"],
+    ),
 ]
 
 
@@ -332,9 +355,15 @@ def test_a_document_over_the_size_limit_fails_alone_and_is_never_held(
     monkeypatch.setattr("sys.stdin", io.TextIOWrapper(io.BytesIO(data)))
     monkeypatch.setattr(split, "_PROBE_SIZE", 64)
     read = list(iter_documents(paths, chunk_size=chunk_size, region_size=100, max_document_size=4096))
-    assert [(d.origin.ordinal, d.origin.offset, d.data) for d in read if d.failure is None] == [(1, 0, D1), (3, len(D1 + BIG), D2)]
+    assert [(d.origin.ordinal, d.origin.offset, d.data) for d in read if d.failure is None] == [
+        (1, 0, D1),
+        (3, len(D1 + BIG), D2),
+    ]
     failed = [d for d in read if d.failure is not None]
-    assert [(d.origin.ordinal, d.origin.offset, d.data) for d in failed] == [(2, len(D1), b""), (4, len(D1 + BIG + D2), b"")]
+    assert [(d.origin.ordinal, d.origin.offset, d.data) for d in failed] == [
+        (2, len(D1), b""),
+        (4, len(D1 + BIG + D2), b""),
+    ]
     assert failed[0].failure == (
         f"document of {len(BIG)} bytes is larger than the size limit of 4096 bytes "
         "(--max-document-size); skipped to the next document"

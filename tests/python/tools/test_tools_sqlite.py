@@ -9,9 +9,8 @@ import sqlite3
 from pathlib import Path
 
 import pytest
-from tools_helpers import DATA, need_bulk, run_tool
-
 from tessellox_tools.records import CITATION_TABLE_FIELDS, DOCUMENT_TABLE_FIELDS, iter_records
+from tools_helpers import DATA, need_bulk, run_tool
 
 
 def counts(database: Path) -> dict:
@@ -53,7 +52,9 @@ def test_sqlite_tables_join_and_a_second_run_adds_nothing_twice(tmp_path: Path) 
         )
         assert cited == {r["patent_number"]: len(r["citations"]) for r in records}
         depends = connection.execute("SELECT depends_on FROM claims WHERE number = 2 ORDER BY ordinal").fetchall()
-        assert [json.loads(row[0]) for row in depends] == [r["claims"][1]["depends_on"] for r in records if len(r["claims"]) > 1]
+        assert [json.loads(row[0]) for row in depends] == [
+            r["claims"][1]["depends_on"] for r in records if len(r["claims"]) > 1
+        ]
 
     again = run_tool("records", *inputs, "-o", str(database), "--jobs", "1")
     assert again.returncode == 0, again.stderr

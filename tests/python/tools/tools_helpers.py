@@ -31,7 +31,9 @@ def grant_xml(number: str, title: str = "Widget", claim: str = "A widget.") -> s
 
 
 # Well formed up to where it stops: a truncated last document of a weekly file.
-TRUNCATED_XML = '<?xml version="1.0" encoding="UTF-8"?>\n<us-patent-grant lang="EN" dtd-version="v4.5 2014-04-03">\n<us-bib'
+TRUNCATED_XML = (
+    '<?xml version="1.0" encoding="UTF-8"?>\n<us-patent-grant lang="EN" dtd-version="v4.5 2014-04-03">\n<us-bib'
+)
 
 
 def need_bulk() -> Path:

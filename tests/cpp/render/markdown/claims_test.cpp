@@ -54,8 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {claim_text({text("1. A"), claim_text({claim_text({text("deep")}), text(" tail")})})},
                 "1. A\n    deep tail"},
         RawCase{"references and marks add nothing",
-                {claim_text({text("2. The tool of "),
-                             element(InlineKind::DependentClaimReference, {text("claim 1")}),
+                {claim_text({text("2. The tool of "), element(InlineKind::DependentClaimReference, {text("claim 1")}),
                              element(InlineKind::Bold, {text(", wherein")})})},
                 "2. The tool of claim 1, wherein"},
         RawCase{"empty claim", {}, ""},
@@ -95,15 +94,10 @@ TEST_P(ClaimLineCleanUp, Cleans) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ClaimLineCleanUp,
-    ::testing::Values(CleanUpCase{"a  b\t c", "a b c"},
-                      CleanUpCase{"  indented   words  \n", "  indented words"},
-                      CleanUpCase{"line\r\nnext\r\n", "line\nnext"},
-                      CleanUpCase{"one\n\n  \ntwo", "one\n\n\ntwo"},
-                      CleanUpCase{"one\n \n\t\n\n", "one"},
-                      CleanUpCase{"", ""},
-                      CleanUpCase{" \n", ""},
-                      CleanUpCase{"\n  x", "\n  x"},
-                      CleanUpCase{"\t  tabbed first", "tabbed first"},
+    ::testing::Values(CleanUpCase{"a  b\t c", "a b c"}, CleanUpCase{"  indented   words  \n", "  indented words"},
+                      CleanUpCase{"line\r\nnext\r\n", "line\nnext"}, CleanUpCase{"one\n\n  \ntwo", "one\n\n\ntwo"},
+                      CleanUpCase{"one\n \n\t\n\n", "one"}, CleanUpCase{"", ""}, CleanUpCase{" \n", ""},
+                      CleanUpCase{"\n  x", "\n  x"}, CleanUpCase{"\t  tabbed first", "tabbed first"},
                       CleanUpCase{"  \xC2\xA0x \xE2\x80\x83 y\xC2\xA0", "  x y"},
                       CleanUpCase{"caf\xC3\xA9  \xE2\x80\x94 ok", "caf\xC3\xA9 \xE2\x80\x94 ok"}));
 

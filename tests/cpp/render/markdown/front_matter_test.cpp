@@ -52,12 +52,15 @@ TEST(FrontMatter, FullBlockInFixedOrderWithValuesUnquoted) {
   const SourceDocument document = document_with({
       DocumentId{"07000001", "B2", "20060103", std::nullopt},
       DocumentId{"20050001234", "A1", "20050101", "US"},
-      DomesticFilingData{{}, list(arena, SeriesCode{"09"}, ApplicationNumber{{}, std::nullopt, "09812345"},
-                                  FilingDate{" 2001: \"x\""})},
-      TechnicalInformation{{}, list(arena, ClassificationIpc{{}, "H01L 21/00", list(arena, "H01L 21/00")},
-                                    ClassificationUs{{}, "257/100", list(arena, "438/1")})},
-      ContinuityData{{}, list(arena, ContinuityEntry{{}, "08/000123", "19990101", " 09/812345 ", "division"},
-                              ContinuityEntry{{}, std::nullopt, "19980505", std::nullopt, std::nullopt})},
+      DomesticFilingData{
+          {},
+          list(arena, SeriesCode{"09"}, ApplicationNumber{{}, std::nullopt, "09812345"}, FilingDate{" 2001: \"x\""})},
+      TechnicalInformation{{},
+                           list(arena, ClassificationIpc{{}, "H01L 21/00", list(arena, "H01L 21/00")},
+                                ClassificationUs{{}, "257/100", list(arena, "438/1")})},
+      ContinuityData{{},
+                     list(arena, ContinuityEntry{{}, "08/000123", "19990101", " 09/812345 ", "division"},
+                          ContinuityEntry{{}, std::nullopt, "19980505", std::nullopt, std::nullopt})},
       Inventors{{}, list(arena, inventor)},
       Applicants{{}, list(arena, PartyRecord{{}, "Acme: Inc"})},
       RawXml{},  // no assignee anywhere
@@ -93,8 +96,9 @@ TEST(FrontMatter, FullBlockInFixedOrderWithValuesUnquoted) {
 }
 
 TEST(FrontMatter, FirstIdDecidesBetweenPublicationAndPatentNumber) {
-  const std::string publication = render_front_matter(document_with({
-      DocumentId{"20050001234", "S1", std::nullopt, std::nullopt}, DocumentId{"1", "B1", std::nullopt, std::nullopt}}));
+  const std::string publication =
+      render_front_matter(document_with({DocumentId{"20050001234", "S1", std::nullopt, std::nullopt},
+                                         DocumentId{"1", "B1", std::nullopt, std::nullopt}}));
   EXPECT_EQ(line_of(publication, "publication_number"), "publication_number: US20050001234S1");
   EXPECT_EQ(line_of(publication, "patent_number"), "patent_number: null");
   EXPECT_EQ(line_of(publication, "publication_date"), "publication_date: null");
@@ -105,10 +109,9 @@ TEST(FrontMatter, FirstIdDecidesBetweenPublicationAndPatentNumber) {
 
 TEST(FrontMatter, InventorsFromAnUnrecognisedElement) {
   Arena arena;
-  const RawXml addressbook =
-      test::raw_element(arena, "addressbook",
-                        {test::raw_element(arena, "first-name", {test::raw_text("Given")}),
-                         test::raw_element(arena, "last-name", {test::raw_text("Family")})});
+  const RawXml addressbook = test::raw_element(arena, "addressbook",
+                                               {test::raw_element(arena, "first-name", {test::raw_text("Given")}),
+                                                test::raw_element(arena, "last-name", {test::raw_text("Family")})});
   const RawXml inventor = test::raw_element(arena, "us-inventor", {addressbook});
   EXPECT_NE(render_front_matter(document_with({inventor})).find("inventors:\n  - Given Family\napplicants: []"),
             std::string::npos);
@@ -160,17 +163,17 @@ TEST_P(ChainNumber, IsNormalisedOnBothNumberLines) {
   Arena arena;
   const std::string front_matter = render_front_matter(document_with(
       {ContinuityData{{}, list(arena, ContinuityEntry{{}, GetParam().number, std::nullopt, GetParam().number, "x"})}}));
-  EXPECT_EQ(line_of(front_matter, "    parent_doc_number"), std::string("    parent_doc_number: ") + GetParam().expected);
+  EXPECT_EQ(line_of(front_matter, "    parent_doc_number"),
+            std::string("    parent_doc_number: ") + GetParam().expected);
   EXPECT_EQ(line_of(front_matter, "    child_doc_number"), std::string("    child_doc_number: ") + GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, ChainNumber,
                          ::testing::Values(ChainNumberCase{" 09/123,456 ", "09/123,456"},
-                                           ChainNumberCase{"08/000123", "8000123"},
-                                           ChainNumberCase{"00/000", "0"}, ChainNumberCase{"00/0120", "120"},
-                                           ChainNumberCase{"/123", "/123"}, ChainNumberCase{"123/", "123/"},
-                                           ChainNumberCase{"1/2/3", "1/2/3"}, ChainNumberCase{"0012", "0012"},
-                                           ChainNumberCase{"  ", ""}));
+                                           ChainNumberCase{"08/000123", "8000123"}, ChainNumberCase{"00/000", "0"},
+                                           ChainNumberCase{"00/0120", "120"}, ChainNumberCase{"/123", "/123"},
+                                           ChainNumberCase{"123/", "123/"}, ChainNumberCase{"1/2/3", "1/2/3"},
+                                           ChainNumberCase{"0012", "0012"}, ChainNumberCase{"  ", ""}));
 
 }  // namespace
 }  // namespace tessellox

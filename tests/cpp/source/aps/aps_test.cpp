@@ -146,12 +146,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(WkuCase{"039305431", "3930543", "B1"}, WkuCase{"D02456781", "D245678", "S"},
                       WkuCase{"RE0284561", "RE28456", "E"}, WkuCase{"PP0081231", "PP8123", std::nullopt},
                       WkuCase{"P00123451", "P12345", std::nullopt}, WkuCase{"0000000001", "0", "B1"},
-                      WkuCase{"H00012341", "H1234", "B1"},        // any other letters
-                      WkuCase{"d02456781", "d245678", "B1"},      // prefixes are case-sensitive
-                      WkuCase{"RE", "RE0", "E"},                  // no number at all
-                      WkuCase{"5", "5", "B1"},                    // a single character is no check character
-                      WkuCase{"03-93-0543X", "3930543", "B1"},    // only digits survive
-                      WkuCase{"0393054\u00e9", "393054", "B1"},   // the check character may be multi-byte
+                      WkuCase{"H00012341", "H1234", "B1"},       // any other letters
+                      WkuCase{"d02456781", "d245678", "B1"},     // prefixes are case-sensitive
+                      WkuCase{"RE", "RE0", "E"},                 // no number at all
+                      WkuCase{"5", "5", "B1"},                   // a single character is no check character
+                      WkuCase{"03-93-0543X", "3930543", "B1"},   // only digits survive
+                      WkuCase{"0393054\u00e9", "393054", "B1"},  // the check character may be multi-byte
                       WkuCase{"039305431\u3000", "3930543", "B1"}));
 
 struct ApplicationCase {
@@ -385,22 +385,26 @@ struct ClaimsCase {
 
 class ClaimsBuilding : public ::testing::TestWithParam<ClaimsCase> {};
 
-TEST_P(ClaimsBuilding, GivesTheClaims) { EXPECT_EQ(claim_texts(parse_ok(kWku + GetParam().fields)), GetParam().claims); }
+TEST_P(ClaimsBuilding, GivesTheClaims) {
+  EXPECT_EQ(claim_texts(parse_ok(kWku + GetParam().fields)), GetParam().claims);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ClaimsBuilding,
     ::testing::Values(
-        ClaimsCase{"NumStartsClaims", "CLMS\nSTM  What is claimed is:\nNUM  1.\nPAR  1. A.\nPA1  b.\nNUM  2.\nPAR  2. C.\n",
+        ClaimsCase{"NumStartsClaims",
+                   "CLMS\nSTM  What is claimed is:\nNUM  1.\nPAR  1. A.\nPA1  b.\nNUM  2.\nPAR  2. C.\n",
                    {"[1. A.][b.]", "[2. C.]"}},
         ClaimsCase{"TextBeforeFirstNum", "CLMS\nPAR  lead\nNUM  1.\nPAR  one\n", {"[lead]", "[one]"}},
         ClaimsCase{"NumsInARowGiveNoEmptyClaim", "CLMS\nNUM  1.\nNUM  2.\nPAR\nNUM  3.\nPAR  x\n", {"[x]"}},
         ClaimsCase{"OnlyStatement", "CLMS\nSTM  What is claimed is:\n", {}},
         ClaimsCase{"TablesAreNotFenced", "CLMS\nNUM  1.\nTBL  a\n     b\n", {"[a\nb]"}},
-        ClaimsCase{"DesignClaimFollows", "DCLM\nPAR  The ornamental design.\nPAR\nPA1  as shown.\nCLMS\nNUM  1.\nPAR  x\n",
+        ClaimsCase{"DesignClaimFollows",
+                   "DCLM\nPAR  The ornamental design.\nPAR\nPA1  as shown.\nCLMS\nNUM  1.\nPAR  x\n",
                    {"[x]", "[The ornamental design.][as shown.]"}},
         ClaimsCase{"EmptyDesignClaim", "DCLM\nPAR\n", {}},
-        ClaimsCase{"TwoRecordsCollectClaims", "CLMS\nNUM  1.\nPAR  a\nPATN\nWKU  1\nCLMS\nNUM  1.\nPAR  b\n",
-                   {"[a]", "[b]"}}),
+        ClaimsCase{
+            "TwoRecordsCollectClaims", "CLMS\nNUM  1.\nPAR  a\nPATN\nWKU  1\nCLMS\nNUM  1.\nPAR  b\n", {"[a]", "[b]"}}),
     [](const ::testing::TestParamInfo<ClaimsCase>& info) { return std::string(info.param.name); });
 
 TEST(ApsRecord, ClaimsPartAbsentWithoutClaims) {
@@ -443,7 +447,8 @@ INSTANTIATE_TEST_SUITE_P(
     Messages, ApsFailure,
     ::testing::Values(FailureCase{"Empty", "", messages::kApsNoTaggedFields},
                       FailureCase{"HeadersOnly", "HHHHHT APS1\nPATN\n\n", messages::kApsNoTaggedFields},
-                      FailureCase{"SectionsAndContinuations", "     stray\nPATN\nINVT\n  \n", messages::kApsNoTaggedFields},
+                      FailureCase{"SectionsAndContinuations", "     stray\nPATN\nINVT\n  \n",
+                                  messages::kApsNoTaggedFields},
                       FailureCase{"NoWku", "TTL  Golf glove\n", messages::kApsMissingWku},
                       FailureCase{"FirstWkuEmpty", "WKU\nWKU  039305431\n", messages::kApsMissingWku},
                       FailureCase{"WkuOutsidePatn", "INVT\nWKU  039305431\n", messages::kApsMissingWku}),
@@ -499,8 +504,7 @@ TEST_P(ApsSample, ReadsTheRecord) {
 
   EXPECT_EQ(find_item<DocumentId>(document)->doc_number, GetParam().doc_number);
   EXPECT_EQ(find_item<DocumentId>(document)->kind_code, "B1");
-  EXPECT_EQ(std::get<TitleOfInvention>(find_item<TechnicalInformation>(document)->entries[0]).text,
-            GetParam().title);
+  EXPECT_EQ(std::get<TitleOfInvention>(find_item<TechnicalInformation>(document)->entries[0]).text, GetParam().title);
 
   const std::size_t numbered = count_claim_numbers(text);
   EXPECT_GT(numbered, 0u);
@@ -519,10 +523,14 @@ TEST_P(ApsSample, ReadsTheRecord) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ApsSample,
-                         ::testing::Values(SampleCase{"US03932709.aps.txt", "3932709", "Electronic business telephone",
+                         ::testing::Values(SampleCase{"US03932709.aps.txt",
+                                                      "3932709",
+                                                      "Electronic business telephone",
                                                       {{"Hoff", "Don G."}, {"Young", "Patrick"}}},
-                                           SampleCase{"pftaps19760106-sample-US03930271.aps.txt", "3930271",
-                                                      "Golf glove", {{"Kahng", "He Chung"}}}));
+                                           SampleCase{"pftaps19760106-sample-US03930271.aps.txt",
+                                                      "3930271",
+                                                      "Golf glove",
+                                                      {{"Kahng", "He Chung"}}}));
 
 }  // namespace
 }  // namespace tessellox

@@ -90,15 +90,16 @@ TEST_P(Level, ReadsLevelThenLvl) {
   EXPECT_EQ(level(doc.root()), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, Level,
-    testing::Values(LevelCase{"level='+3'", 3u}, LevelCase{"level='3a' lvl='2'", std::nullopt},
-                    LevelCase{"lvl='2'", 2u}, LevelCase{"lvl='2' level='7'", 7u},
-                    LevelCase{"level='4294967295'", 4294967295u}, LevelCase{"level='4294967296'", std::nullopt},
-                    LevelCase{"level='99999999999999999999'", std::nullopt}, LevelCase{"level=''", std::nullopt},
-                    LevelCase{"level='+'", std::nullopt}, LevelCase{"level='-'", std::nullopt},
-                    LevelCase{"level='-1'", std::nullopt}, LevelCase{"level='++1'", std::nullopt},
-                    LevelCase{"level=' 1'", std::nullopt}, LevelCase{"level='007'", 7u}, LevelCase{"", std::nullopt}));
+INSTANTIATE_TEST_SUITE_P(Values, Level,
+                         testing::Values(LevelCase{"level='+3'", 3u}, LevelCase{"level='3a' lvl='2'", std::nullopt},
+                                         LevelCase{"lvl='2'", 2u}, LevelCase{"lvl='2' level='7'", 7u},
+                                         LevelCase{"level='4294967295'", 4294967295u},
+                                         LevelCase{"level='4294967296'", std::nullopt},
+                                         LevelCase{"level='99999999999999999999'", std::nullopt},
+                                         LevelCase{"level=''", std::nullopt}, LevelCase{"level='+'", std::nullopt},
+                                         LevelCase{"level='-'", std::nullopt}, LevelCase{"level='-1'", std::nullopt},
+                                         LevelCase{"level='++1'", std::nullopt}, LevelCase{"level=' 1'", std::nullopt},
+                                         LevelCase{"level='007'", 7u}, LevelCase{"", std::nullopt}));
 
 struct CaptureCase {
   const char* document;
@@ -197,16 +198,16 @@ TEST_P(InlineTargets, ComeFromTheirAttributesInPreferenceOrder) {
   EXPECT_EQ(element_of(content[0]).target, GetParam().target);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Attributes, InlineTargets,
-    testing::Values(TargetCase{"<figref idref='F1' target='T'>1</figref>", "F1"},
-                    TargetCase{"<figref target='T'>1</figref>", "T"},
-                    TargetCase{"<figref idref=''>1</figref>", ""}, TargetCase{"<figref>1</figref>", std::nullopt},
-                    TargetCase{"<claim-ref idref='CLM-1'>1</claim-ref>", "CLM-1"},
-                    TargetCase{"<claim-ref depends_on='D' idref='I'>1</claim-ref>", "D"},
-                    TargetCase{"<dependent-claim-reference depends_on='D'/>", "D"},
-                    TargetCase{"<cross-reference target='DRAWINGS' idref='no'/>", "DRAWINGS"},
-                    TargetCase{"<cross-reference idref='no'/>", std::nullopt}));
+INSTANTIATE_TEST_SUITE_P(Attributes, InlineTargets,
+                         testing::Values(TargetCase{"<figref idref='F1' target='T'>1</figref>", "F1"},
+                                         TargetCase{"<figref target='T'>1</figref>", "T"},
+                                         TargetCase{"<figref idref=''>1</figref>", ""},
+                                         TargetCase{"<figref>1</figref>", std::nullopt},
+                                         TargetCase{"<claim-ref idref='CLM-1'>1</claim-ref>", "CLM-1"},
+                                         TargetCase{"<claim-ref depends_on='D' idref='I'>1</claim-ref>", "D"},
+                                         TargetCase{"<dependent-claim-reference depends_on='D'/>", "D"},
+                                         TargetCase{"<cross-reference target='DRAWINGS' idref='no'/>", "DRAWINGS"},
+                                         TargetCase{"<cross-reference idref='no'/>", std::nullopt}));
 
 TEST(InlineContent, SpaceBetweenInlineElementsOnOneLineSurvives) {
   Arena arena;
@@ -286,8 +287,9 @@ TEST(BodyRecords, HeadingParagraphClaimAndFigure) {
 
 TEST(DocumentIdentity, MissingAndBlankChildren) {
   Arena arena;
-  const Parsed full("<document-id><country>US</country><doc-number> 0123 </doc-number><kind>B2</kind>"
-                    "<date>20060606</date></document-id>");
+  const Parsed full(
+      "<document-id><country>US</country><doc-number> 0123 </doc-number><kind>B2</kind>"
+      "<date>20060606</date></document-id>");
   const DocumentId id = document_identity(full.root(), arena);
   EXPECT_EQ(id.doc_number, "0123");
   EXPECT_EQ(id.kind_code, "B2");

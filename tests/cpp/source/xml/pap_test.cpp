@@ -30,8 +30,8 @@ std::string root(std::string_view body) {
 }
 
 SourceDocument parse_bibliographic(std::string_view items) {
-  return parse_ok(root("<subdoc-bibliographic-information>" + std::string(items) +
-                       "</subdoc-bibliographic-information>"));
+  return parse_ok(
+      root("<subdoc-bibliographic-information>" + std::string(items) + "</subdoc-bibliographic-information>"));
 }
 
 // ---------------------------------------------------------------------------
@@ -46,12 +46,15 @@ TEST(PapFrontEnd, FailuresCarryTheirVariantAndMessage) {
     std::string_view message;
   };
   const Case cases[] = {
-      {"<us-patent-grant/>", SourceFormat::UsptoApplicationV15, ParseError::Kind::Structure, messages::kPapRootRequired},
+      {"<us-patent-grant/>", SourceFormat::UsptoApplicationV15, ParseError::Kind::Structure,
+       messages::kPapRootRequired},
       // The version 1.6 handler reports the same message.
       {"<PATDOC/>", SourceFormat::UsptoApplicationV16, ParseError::Kind::Structure, messages::kPapRootRequired},
       {"<?xml version=\"1.0\"?><!-- nothing -->", SourceFormat::UsptoApplicationV15, ParseError::Kind::Xml, {}},
-      {"<patent-application-publication><a></patent-application-publication>", SourceFormat::UsptoApplicationV15,
-       ParseError::Kind::Xml, {}},
+      {"<patent-application-publication><a></patent-application-publication>",
+       SourceFormat::UsptoApplicationV15,
+       ParseError::Kind::Xml,
+       {}},
   };
   for (const Case& c : cases) {
     const ParseResult result = parse_pap(c.text, c.format);
@@ -78,9 +81,9 @@ TEST(PapFrontEnd, EmptyRootKeepsPrologAttributesAndFormat) {
 }
 
 TEST(PapFrontEnd, OneRootPartPerChildElementWithUnknownOnesCaptured) {
-  const SourceDocument document = parse_ok(root(
-      "\n<subdoc-bibliographic-information/>\n<!-- c --><?pi x?>\n<subdoc-abstract/>"
-      "<subdoc-description/><subdoc-claims/><subdoc-drawings/><subdoc-sequence-list id=\"s\"/>\n"));
+  const SourceDocument document =
+      parse_ok(root("\n<subdoc-bibliographic-information/>\n<!-- c --><?pi x?>\n<subdoc-abstract/>"
+                    "<subdoc-description/><subdoc-claims/><subdoc-drawings/><subdoc-sequence-list id=\"s\"/>\n"));
   ASSERT_EQ(document.parts.size(), 6u);
   EXPECT_TRUE(std::holds_alternative<BibliographicInformation>(document.parts[0]));
   EXPECT_TRUE(std::holds_alternative<Abstract>(document.parts[1]));
@@ -177,8 +180,8 @@ class PapContinuity : public ::testing::TestWithParam<ContinuityCase> {};
 
 TEST_P(PapContinuity, ParentNumberAndDateComeFromTheParent) {
   const ContinuityCase& c = GetParam();
-  const std::string entry = "<" + std::string(c.name) + " kind=\"x\">" + std::string(c.body) + "</" +
-                            std::string(c.name) + ">";
+  const std::string entry =
+      "<" + std::string(c.name) + " kind=\"x\">" + std::string(c.body) + "</" + std::string(c.name) + ">";
   const SourceDocument document = parse_bibliographic("<continuity-data>" + entry + "</continuity-data>");
   const auto* data = first_item<ContinuityData>(document);
   ASSERT_NE(data, nullptr);
@@ -204,25 +207,25 @@ constexpr std::string_view kWrappedContinuation =
 
 INSTANTIATE_TEST_SUITE_P(
     Entries, PapContinuity,
-    ::testing::Values(
-        ContinuityCase{"division-of", kChildThenParent, "09126808", "19980731"},
-        ContinuityCase{"continuation-of", kChildThenParent, "09126808", "19980731"},
-        ContinuityCase{"continuation-in-part-of", kChildThenParent, "09126808", "19980731"},
-        ContinuityCase{"a-371-of-international", kChildThenParent, "09126808", "19980731"},
-        // The wrapper form: the parent sits deeper, inside the nested entry.
-        ContinuityCase{"continuations", kWrappedContinuation, "PCT/JP00/02182", "20000404"},
-        // Without a parent element the whole entry is searched.
-        ContinuityCase{"continuation-of",
-                       "<document-id><doc-number>08000001</doc-number><document-date>19950101</document-date>"
-                       "</document-id>",
-                       "08000001", "19950101"},
-        // A parent with no date gives no date, even when the child has one.
-        ContinuityCase{"division-of",
-                       "<parent-child><child><document-id><document-date>20001201</document-date>"
-                       "</document-id></child><parent><document-id><doc-number>09126808</doc-number>"
-                       "</document-id></parent></parent-child>",
-                       "09126808", std::nullopt},
-        ContinuityCase{"continuation-of", "", std::nullopt, std::nullopt}),
+    ::testing::Values(ContinuityCase{"division-of", kChildThenParent, "09126808", "19980731"},
+                      ContinuityCase{"continuation-of", kChildThenParent, "09126808", "19980731"},
+                      ContinuityCase{"continuation-in-part-of", kChildThenParent, "09126808", "19980731"},
+                      ContinuityCase{"a-371-of-international", kChildThenParent, "09126808", "19980731"},
+                      // The wrapper form: the parent sits deeper, inside the nested entry.
+                      ContinuityCase{"continuations", kWrappedContinuation, "PCT/JP00/02182", "20000404"},
+                      // Without a parent element the whole entry is searched.
+                      ContinuityCase{
+                          "continuation-of",
+                          "<document-id><doc-number>08000001</doc-number><document-date>19950101</document-date>"
+                          "</document-id>",
+                          "08000001", "19950101"},
+                      // A parent with no date gives no date, even when the child has one.
+                      ContinuityCase{"division-of",
+                                     "<parent-child><child><document-id><document-date>20001201</document-date>"
+                                     "</document-id></child><parent><document-id><doc-number>09126808</doc-number>"
+                                     "</document-id></parent></parent-child>",
+                                     "09126808", std::nullopt},
+                      ContinuityCase{"continuation-of", "", std::nullopt, std::nullopt}),
     [](const ::testing::TestParamInfo<ContinuityCase>& info) {
       std::string name(info.param.name);
       for (char& c : name) {
@@ -298,15 +301,20 @@ TEST(PapLevel, OnlyLvlIsReadAsAnUnsigned32BitNumber) {
     OptLevel expected;
   };
   const Case cases[] = {
-      {"lvl=\"+2\"", 2u},          {"lvl=\"0\"", 0u},  {"lvl=\"4294967295\"", 4294967295u},
-      {"lvl=\"-1\"", std::nullopt}, {"lvl=\"\"", std::nullopt}, {"lvl=\"4294967296\"", std::nullopt},
-      {"lvl=\"+\"", std::nullopt},  {"lvl=\"2a\"", std::nullopt},
+      {"lvl=\"+2\"", 2u},
+      {"lvl=\"0\"", 0u},
+      {"lvl=\"4294967295\"", 4294967295u},
+      {"lvl=\"-1\"", std::nullopt},
+      {"lvl=\"\"", std::nullopt},
+      {"lvl=\"4294967296\"", std::nullopt},
+      {"lvl=\"+\"", std::nullopt},
+      {"lvl=\"2a\"", std::nullopt},
       {"level=\"3\"", std::nullopt},  // the version 4 attribute is not this generation's
       {"level=\"x\" lvl=\"5\"", 5u},
   };
   for (const Case& c : cases) {
-    const SourceDocument document = parse_ok(
-        root("<subdoc-abstract><paragraph " + std::string(c.attributes) + ">t</paragraph></subdoc-abstract>"));
+    const SourceDocument document =
+        parse_ok(root("<subdoc-abstract><paragraph " + std::string(c.attributes) + ">t</paragraph></subdoc-abstract>"));
     const auto* abstract = first_part<Abstract>(document);
     ASSERT_NE(abstract, nullptr);
     EXPECT_EQ(std::get<Paragraph>(at(abstract->entries, 0)).lvl, c.expected) << c.attributes;
@@ -324,9 +332,8 @@ void PrintTo(const InlineCase& c, std::ostream* os) { *os << c.content; }
 class PapInline : public ::testing::TestWithParam<InlineCase> {};
 
 TEST_P(PapInline, ClaimContentBecomesInlineNodes) {
-  const SourceDocument document =
-      parse_ok(root("<subdoc-claims><claim id=\"CLM-1\">" + std::string(GetParam().content) +
-                    "</claim></subdoc-claims>"));
+  const SourceDocument document = parse_ok(
+      root("<subdoc-claims><claim id=\"CLM-1\">" + std::string(GetParam().content) + "</claim></subdoc-claims>"));
   const auto* claims = first_part<Claims>(document);
   ASSERT_NE(claims, nullptr);
   EXPECT_EQ(dump(std::get<ClaimElement>(at(claims->entries, 0)).content), GetParam().expected);
@@ -373,16 +380,16 @@ INSTANTIATE_TEST_SUITE_P(
 // ---------------------------------------------------------------------------
 
 TEST(PapDescription, CrossReferenceIsASectionAndPartsHoldSections) {
-  const SourceDocument document = parse_ok(root(
-      "<subdoc-description>"
-      "<cross-reference-to-related-applications><heading lvl=\"1\">CROSS-REFERENCE</heading>"
-      "<paragraph id=\"P-1\" lvl=\"0\"><number>1.</number> Related.</paragraph><table/>"
-      "</cross-reference-to-related-applications>"
-      "<summary-of-invention a=\"1\"><section><heading align=\"CENTER\">BACKGROUND</heading>"
-      "<paragraph id=\"P-2\">Text</paragraph></section><paragraph>loose</paragraph></summary-of-invention>"
-      "<brief-description-of-drawings><section><paragraph>FIG. 1</paragraph></section>"
-      "</brief-description-of-drawings>"
-      "<detailed-description/><federal-research-statement/></subdoc-description>"));
+  const SourceDocument document = parse_ok(
+      root("<subdoc-description>"
+           "<cross-reference-to-related-applications><heading lvl=\"1\">CROSS-REFERENCE</heading>"
+           "<paragraph id=\"P-1\" lvl=\"0\"><number>1.</number> Related.</paragraph><table/>"
+           "</cross-reference-to-related-applications>"
+           "<summary-of-invention a=\"1\"><section><heading align=\"CENTER\">BACKGROUND</heading>"
+           "<paragraph id=\"P-2\">Text</paragraph></section><paragraph>loose</paragraph></summary-of-invention>"
+           "<brief-description-of-drawings><section><paragraph>FIG. 1</paragraph></section>"
+           "</brief-description-of-drawings>"
+           "<detailed-description/><federal-research-statement/></subdoc-description>"));
   const auto* description = first_part<Description>(document);
   ASSERT_NE(description, nullptr);
   ASSERT_EQ(description->entries.size(), 5u);
@@ -414,13 +421,13 @@ TEST(PapDescription, CrossReferenceIsASectionAndPartsHoldSections) {
 }
 
 TEST(PapClaimsAndDrawings, EntriesMirrorTheirElements) {
-  const SourceDocument document = parse_ok(root(
-      "<subdoc-claims><heading lvl=\"1\">What is claimed is: </heading>"
-      "<claim id=\"CLM-00001\"><claim-text>1. A thing.</claim-text></claim><claim/><note/></subdoc-claims>"
-      "<subdoc-drawings id=\"DRAWINGS\"><heading lvl=\"0\" align=\"CENTER\">Drawings</heading>"
-      "<representative-figure> 1 </representative-figure>"
-      "<figure id=\"figure-D00001\"><image id=\"EMI-D00001\" file=\"D1.TIF\" imf=\"TIFF\" ti=\"DR\"/>"
-      "<img file=\"x\"/></figure><page/></subdoc-drawings>"));
+  const SourceDocument document = parse_ok(
+      root("<subdoc-claims><heading lvl=\"1\">What is claimed is: </heading>"
+           "<claim id=\"CLM-00001\"><claim-text>1. A thing.</claim-text></claim><claim/><note/></subdoc-claims>"
+           "<subdoc-drawings id=\"DRAWINGS\"><heading lvl=\"0\" align=\"CENTER\">Drawings</heading>"
+           "<representative-figure> 1 </representative-figure>"
+           "<figure id=\"figure-D00001\"><image id=\"EMI-D00001\" file=\"D1.TIF\" imf=\"TIFF\" ti=\"DR\"/>"
+           "<img file=\"x\"/></figure><page/></subdoc-drawings>"));
   const auto* claims = first_part<Claims>(document);
   ASSERT_NE(claims, nullptr);
   ASSERT_EQ(claims->entries.size(), 4u);
@@ -479,8 +486,7 @@ TEST_P(PapSample, ParsesWithItsNumberDateTitleAndClaims) {
   EXPECT_EQ(claim_count, test::count_occurrences(*text, "<claim "));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, PapSample,
-                         ::testing::Values("pap/US20010000002A1.xml", "pap/US20010000943A1.xml"));
+INSTANTIATE_TEST_SUITE_P(Files, PapSample, ::testing::Values("pap/US20010000002A1.xml", "pap/US20010000943A1.xml"));
 
 TEST(PapSampleDetails, DivisionalNamesItsParentAndEntitiesSurvive) {
   const std::optional<std::string> text = test::read_sample("pap/US20010000002A1.xml");

@@ -184,8 +184,8 @@ TEST(ScannerAgainstExpat, EveryRealDocument) {
   std::printf("real documents: %.1f%% of the %zu well-formed ones declined\n",
               well_formed == 0 ? 0.0 : 100.0 * static_cast<double>(tally.declined) / static_cast<double>(well_formed),
               well_formed);
-  EXPECT_TRUE(tally.differences.empty()) << tally.differences.size() << " documents differ:"
-                                         << tally.listed_differences();
+  EXPECT_TRUE(tally.differences.empty()) << tally.differences.size()
+                                         << " documents differ:" << tally.listed_differences();
 }
 
 // Declining is for what the scanner does not handle; no real document needs that.
@@ -255,8 +255,10 @@ constexpr Case kCases[] = {
     {"UndeclaredEntityNotStandalone", "<?xml version='1.0' standalone='no'?><r>&foo;</r>", true},
     {"UndeclaredEntityBesideSubset", "<!DOCTYPE r [<!ENTITY a 'x'>]><r>&a;&b;</r>", true},
     // The internal subset
-    {"UnparsedEntities", "<!DOCTYPE r [<!ENTITY img SYSTEM \"f.tif\" NDATA TIF>\n<!ENTITY m SYSTEM 'm.mol' NDATA MOL>]>"
-                         "<r><figure file='img'/></r>", true},
+    {"UnparsedEntities",
+     "<!DOCTYPE r [<!ENTITY img SYSTEM \"f.tif\" NDATA TIF>\n<!ENTITY m SYSTEM 'm.mol' NDATA MOL>]>"
+     "<r><figure file='img'/></r>",
+     true},
     {"ReferenceToUnparsedEntity", "<!DOCTYPE r [<!ENTITY img SYSTEM 'f.tif' NDATA TIF>]><r>&img;</r>", false},
     {"PlainTextEntity", "<!DOCTYPE r [<!ENTITY e 'plain text'>]><r>a&e;b<x a='[&e;]'/></r>", true},
     {"ExternalParsedEntityReferenced", "<!DOCTYPE r [<!ENTITY e SYSTEM 'e.xml'>]><r>&e;</r>", true},

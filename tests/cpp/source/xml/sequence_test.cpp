@@ -74,10 +74,9 @@ TEST(SequenceListing, ReferenceWithoutDocumentIdIsCapturedAndEachReferenceCounts
   EXPECT_EQ(std::get<RawXml>(without.parts[0]).name(), "publication-reference");
   EXPECT_TRUE(parts_of<BibliographicInformation>(without).empty());
 
-  const SourceDocument twice =
-      parse_ok("<sequence-cwu>" + std::string(kReference) +
-               "<publication-reference><document-id><doc-number>2</doc-number></document-id>"
-               "</publication-reference></sequence-cwu>");
+  const SourceDocument twice = parse_ok("<sequence-cwu>" + std::string(kReference) +
+                                        "<publication-reference><document-id><doc-number>2</doc-number></document-id>"
+                                        "</publication-reference></sequence-cwu>");
   const auto blocks = parts_of<BibliographicInformation>(twice);
   ASSERT_EQ(blocks.size(), 2u);
   EXPECT_EQ(std::get<DocumentId>(at(blocks[0]->items, 0)).doc_number, "07521048");

@@ -34,7 +34,9 @@ const BibliographicInformation& bibliographic(const SourceDocument& document) {
   return information == nullptr ? kNone : *information;
 }
 
-SourceDocument parse_sdobi(std::string_view items) { return parse_ok(patdoc("<SDOBI>" + std::string(items) + "</SDOBI>")); }
+SourceDocument parse_sdobi(std::string_view items) {
+  return parse_ok(patdoc("<SDOBI>" + std::string(items) + "</SDOBI>"));
+}
 
 // ---------------------------------------------------------------------------
 // Front end and root parts
@@ -95,8 +97,8 @@ TEST(St32Bibliographic, ApplicationNumbersLoseLeadingZerosOnlyWhenAllDigits) {
   const std::pair<std::string_view, std::string_view> cases[] = {
       {"08123456", "8123456"}, {"000", "0"}, {"08/123,456", "08/123,456"}, {" 0042 ", "42"}, {"123", "123"}};
   for (const auto& [written, expected] : cases) {
-    const SourceDocument document = parse_sdobi("<B200><B210><DNUM><PDAT>" + std::string(written) +
-                                                "</PDAT></DNUM></B210></B200>");
+    const SourceDocument document =
+        parse_sdobi("<B200><B210><DNUM><PDAT>" + std::string(written) + "</PDAT></DNUM></B210></B200>");
     const auto* filing = first_item<DomesticFilingData>(document);
     ASSERT_NE(filing, nullptr);
     ASSERT_EQ(filing->entries.size(), 1u) << written;
@@ -144,8 +146,7 @@ TEST(St32Bibliographic, TechnicalItemComesFirstThenCapturedB500Children) {
 }
 
 TEST(St32Bibliographic, B500WithoutTechnicalEntriesAddsOnlyCapturedItems) {
-  const SourceDocument document =
-      parse_sdobi("<B100/><B500><B540><STEXT><PDAT> </PDAT></STEXT></B540><B560/></B500>");
+  const SourceDocument document = parse_sdobi("<B100/><B500><B540><STEXT><PDAT> </PDAT></STEXT></B540><B560/></B500>");
   const auto& items = bibliographic(document).items;
   ASSERT_EQ(items.size(), 2u);
   EXPECT_TRUE(std::holds_alternative<DocumentId>(items[0]));
@@ -197,17 +198,20 @@ std::string party(std::string_view name_content) {
 }
 
 TEST(St32Bibliographic, InventorsTravelAsApplicantsAndNamesPreferTheOrganisation) {
-  const SourceDocument document = parse_sdobi(
-      "<B700><B740><B741>" + party("<ONM><STEXT><PDAT>Agent</PDAT></STEXT></ONM>") + "</B741></B740>"
-      "<B730 W=\"1\"><B731>" + party("<ONM><STEXT><PDAT>Mitsubishi</PDAT></STEXT></ONM>") +
-      "</B731><B732US><PDAT>03</PDAT></B732US></B730>"
-      "<B720><B721 ID=\"i1\">" + party("<FNM><PDAT>ALPHA</PDAT></FNM><SNM><STEXT><PDAT>OMEGA</PDAT></STEXT></SNM>") +
-      "</B721><B721>" +
-      party("<FNM><PDAT>A</PDAT></FNM><SNM><STEXT><PDAT>B</PDAT></STEXT></SNM><ONM><STEXT><PDAT>Org</PDAT>"
-            "</STEXT></ONM>") +
-      "</B721><B721>" + party("<SNM><STEXT><PDAT>Solo</PDAT></STEXT></SNM>") + "</B721><B721>" +
-      party("<FNM><PDAT>Given</PDAT></FNM><SNM><PDAT>NotInStext</PDAT></SNM>") + "</B721><B721/><B722/></B720>"
-      "</B700>");
+  const SourceDocument document =
+      parse_sdobi("<B700><B740><B741>" + party("<ONM><STEXT><PDAT>Agent</PDAT></STEXT></ONM>") +
+                  "</B741></B740>"
+                  "<B730 W=\"1\"><B731>" +
+                  party("<ONM><STEXT><PDAT>Mitsubishi</PDAT></STEXT></ONM>") +
+                  "</B731><B732US><PDAT>03</PDAT></B732US></B730>"
+                  "<B720><B721 ID=\"i1\">" +
+                  party("<FNM><PDAT>ALPHA</PDAT></FNM><SNM><STEXT><PDAT>OMEGA</PDAT></STEXT></SNM>") + "</B721><B721>" +
+                  party("<FNM><PDAT>A</PDAT></FNM><SNM><STEXT><PDAT>B</PDAT></STEXT></SNM><ONM><STEXT><PDAT>Org</PDAT>"
+                        "</STEXT></ONM>") +
+                  "</B721><B721>" + party("<SNM><STEXT><PDAT>Solo</PDAT></STEXT></SNM>") + "</B721><B721>" +
+                  party("<FNM><PDAT>Given</PDAT></FNM><SNM><PDAT>NotInStext</PDAT></SNM>") +
+                  "</B721><B721/><B722/></B720>"
+                  "</B700>");
   const auto& items = bibliographic(document).items;
   ASSERT_EQ(items.size(), 2u);
   // Applicants first, whatever the element order.
@@ -246,9 +250,8 @@ void PrintTo(const InlineCase& c, std::ostream* os) { *os << c.para_content; }
 class St32Inline : public ::testing::TestWithParam<InlineCase> {};
 
 TEST_P(St32Inline, ParagraphContentBecomesInlineNodes) {
-  const SourceDocument document =
-      parse_ok(patdoc("<SDOAB><BTEXT><PARA ID=\"P-1\" LVL=\"0\">" + std::string(GetParam().para_content) +
-                      "</PARA></BTEXT></SDOAB>"));
+  const SourceDocument document = parse_ok(patdoc("<SDOAB><BTEXT><PARA ID=\"P-1\" LVL=\"0\">" +
+                                                  std::string(GetParam().para_content) + "</PARA></BTEXT></SDOAB>"));
   const auto* abstract = first_part<Abstract>(document);
   ASSERT_NE(abstract, nullptr);
   ASSERT_EQ(abstract->entries.size(), 1u);
@@ -263,13 +266,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Entities only the external DTD declares keep their reference spelling.
         InlineCase{"QuotesSurvive", "<PTEXT><PDAT>&ldquo;widget&rdquo;</PDAT></PTEXT>", "'&ldquo;widget&rdquo;'"},
         InlineCase{"DegreesSurvive", "<PTEXT><PDAT>90&deg;C</PDAT></PTEXT>", "'90&deg;C'"},
-        InlineCase{"ParagraphNumbersSurvive", "<PTEXT><PDAT>&lsqb;0012&rsqb;</PDAT></PTEXT>",
-                   "'&lsqb;0012&rsqb;'"},
+        InlineCase{"ParagraphNumbersSurvive", "<PTEXT><PDAT>&lsqb;0012&rsqb;</PDAT></PTEXT>", "'&lsqb;0012&rsqb;'"},
         InlineCase{"LoneEntityIsNotBlank", "<PTEXT><PDAT> &mdash; </PDAT></PTEXT>", "' &mdash; '"},
         InlineCase{"PredefinedEntityExpanded", "<PTEXT><PDAT>A &amp; B</PDAT></PTEXT>", "'A & B'"},
         InlineCase{"MarkupInsidePdatIsFlattened",
-                   "<PTEXT><PDAT>H<SB>2</SB>O<!-- c --><?pi x?>&deg;<![CDATA[<>]]></PDAT></PTEXT>",
-                   "'H2O&deg;<>'"},
+                   "<PTEXT><PDAT>H<SB>2</SB>O<!-- c --><?pi x?>&deg;<![CDATA[<>]]></PDAT></PTEXT>", "'H2O&deg;<>'"},
         InlineCase{"EntityOutsidePdat", "<PTEXT>&plusmn;<PDAT>5</PDAT></PTEXT>", "'&plusmn;' '5'"},
         InlineCase{"SpaceBetweenElementsKept",
                    "<PTEXT><BOLD><PDAT>a</PDAT></BOLD> <ITALIC><PDAT>b</PDAT></ITALIC></PTEXT>",
@@ -287,8 +288,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "'10' highlight(<SP>)"},
         InlineCase{"PtextIsPreferredToStext", "<STEXT><PDAT>s</PDAT></STEXT><PTEXT><PDAT>p</PDAT></PTEXT>", "'p'"},
         InlineCase{"StextWhenNoPtext", "<PDAT>own</PDAT><STEXT><PDAT>s</PDAT></STEXT>", "'s'"},
-        InlineCase{"ElementItselfWithoutContainer", "<PDAT>own</PDAT><BOLD><PDAT>b</PDAT></BOLD>",
-                   "'own' bold('b')"}),
+        InlineCase{"ElementItselfWithoutContainer", "<PDAT>own</PDAT><BOLD><PDAT>b</PDAT></BOLD>", "'own' bold('b')"}),
     [](const ::testing::TestParamInfo<InlineCase>& info) { return std::string(info.param.label); });
 
 // ---------------------------------------------------------------------------
@@ -296,8 +296,8 @@ INSTANTIATE_TEST_SUITE_P(
 // ---------------------------------------------------------------------------
 
 TEST(St32Body, AbstractUsesBtextOrTheElementItselfAndLvlAlone) {
-  const SourceDocument document = parse_ok(patdoc(
-      "<SDOAB><PARA ID=\"P-1\" LVL=\"+3\"><PDAT>x</PDAT></PARA><PARA lvl=\"2\" LVL=\"3a\"/><TABLE/></SDOAB>"));
+  const SourceDocument document = parse_ok(
+      patdoc("<SDOAB><PARA ID=\"P-1\" LVL=\"+3\"><PDAT>x</PDAT></PARA><PARA lvl=\"2\" LVL=\"3a\"/><TABLE/></SDOAB>"));
   const auto* abstract = first_part<Abstract>(document);
   ASSERT_NE(abstract, nullptr);
   ASSERT_EQ(abstract->entries.size(), 3u);
@@ -310,11 +310,11 @@ TEST(St32Body, AbstractUsesBtextOrTheElementItselfAndLvlAlone) {
 }
 
 TEST(St32Body, DescriptionSectionsOpenAtEachHeading) {
-  const SourceDocument document = parse_ok(patdoc(
-      "<SDODE><BRFSUM><BTEXT><TABLE-US/><PARA ID=\"P-1\"><PTEXT><PDAT>intro</PDAT></PTEXT></PARA><MATH-US/>"
-      "<H LVL=\"1\"><STEXT><PDAT>SUMMARY</PDAT></STEXT></H><PARA ID=\"P-2\"><PTEXT><PDAT>s</PDAT></PTEXT></PARA>"
-      "<H LVL=\"1\"><STEXT><PDAT>EMPTY</PDAT></STEXT></H></BTEXT></BRFSUM>"
-      "<DRWDESC><PARA><PDAT>FIG. 1</PDAT></PARA></DRWDESC><DETDESC A=\"1\"/><CWU/></SDODE>"));
+  const SourceDocument document = parse_ok(
+      patdoc("<SDODE><BRFSUM><BTEXT><TABLE-US/><PARA ID=\"P-1\"><PTEXT><PDAT>intro</PDAT></PTEXT></PARA><MATH-US/>"
+             "<H LVL=\"1\"><STEXT><PDAT>SUMMARY</PDAT></STEXT></H><PARA ID=\"P-2\"><PTEXT><PDAT>s</PDAT></PTEXT></PARA>"
+             "<H LVL=\"1\"><STEXT><PDAT>EMPTY</PDAT></STEXT></H></BTEXT></BRFSUM>"
+             "<DRWDESC><PARA><PDAT>FIG. 1</PDAT></PARA></DRWDESC><DETDESC A=\"1\"/><CWU/></SDODE>"));
   const auto* description = first_part<Description>(document);
   ASSERT_NE(description, nullptr);
   ASSERT_EQ(description->entries.size(), 4u);
@@ -348,12 +348,12 @@ TEST(St32Body, DescriptionSectionsOpenAtEachHeading) {
 }
 
 TEST(St32Body, ClaimsFlattenClGroupsAndEachParaOrStepIsClaimText) {
-  const SourceDocument document = parse_ok(patdoc(
-      "<SDOCL><H LVL=\"1\"><STEXT><PDAT>What is claimed is: </PDAT></STEXT></H>"
-      "<CL><CLM ID=\"CLM-00001\">loose<PARA ID=\"P-9\" LVL=\"0\"><PTEXT><PDAT>1. A device comprising:</PDAT>"
-      "</PTEXT></PARA><CLMSTEP LVL=\"2\"><PTEXT><PDAT>a part of </PDAT><CLREF ID=\"CLM-1\"><PDAT>claim 1</PDAT>"
-      "</CLREF></PTEXT></CLMSTEP><TABLE/></CLM><NOTE/><CLM ID=\"CLM-00002\"/></CL>"
-      "<CLM ID=\"CLM-00003\"><PARA><PDAT>3. Own.</PDAT></PARA></CLM><OTHER/></SDOCL>"));
+  const SourceDocument document = parse_ok(
+      patdoc("<SDOCL><H LVL=\"1\"><STEXT><PDAT>What is claimed is: </PDAT></STEXT></H>"
+             "<CL><CLM ID=\"CLM-00001\">loose<PARA ID=\"P-9\" LVL=\"0\"><PTEXT><PDAT>1. A device comprising:</PDAT>"
+             "</PTEXT></PARA><CLMSTEP LVL=\"2\"><PTEXT><PDAT>a part of </PDAT><CLREF ID=\"CLM-1\"><PDAT>claim 1</PDAT>"
+             "</CLREF></PTEXT></CLMSTEP><TABLE/></CLM><NOTE/><CLM ID=\"CLM-00002\"/></CL>"
+             "<CLM ID=\"CLM-00003\"><PARA><PDAT>3. Own.</PDAT></PARA></CLM><OTHER/></SDOCL>"));
   const auto* claims = first_part<Claims>(document);
   ASSERT_NE(claims, nullptr);
   ASSERT_EQ(claims->entries.size(), 6u);

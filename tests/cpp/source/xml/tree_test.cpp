@@ -45,8 +45,8 @@ TEST(TreeStructure, ChildCountsMatchTheLinks) {
 }
 
 TEST(TreeStructure, KindsNamesAndValuesOfEveryNode) {
-  const Tree tree = parse_ok(
-      "<!--before--><r a='1'>x<![CDATA[<y>]]><![CDATA[]]><?pi some data?><?bare?><!--c--><e/></r><?after?>");
+  const Tree tree =
+      parse_ok("<!--before--><r a='1'>x<![CDATA[<y>]]><![CDATA[]]><?pi some data?><?bare?><!--c--><e/></r><?after?>");
   const std::vector<NodeRef> top = children_of(tree.document());
   ASSERT_EQ(top.size(), 3u);
   EXPECT_EQ(top[0].kind(), NodeKind::Comment);
@@ -178,8 +178,10 @@ INSTANTIATE_TEST_SUITE_P(Declarations, DeclaredEncoding, testing::Values("ISO-88
 
 TEST(DocumentType, NameIdentifiersAndVerbatimInternalSubset) {
   const std::string subset = "\n<!ENTITY e 'v'> <!-- ] in a comment -->\n";
-  const std::string text = "<?xml version='1.0'?>\n<!DOCTYPE us-patent-grant PUBLIC \"-//USPTO//DTD X//EN\" "
-                           "'x.dtd' [" + subset + "]  >\n<us-patent-grant/>";
+  const std::string text =
+      "<?xml version='1.0'?>\n<!DOCTYPE us-patent-grant PUBLIC \"-//USPTO//DTD X//EN\" "
+      "'x.dtd' [" +
+      subset + "]  >\n<us-patent-grant/>";
   const Tree tree = parse_ok(text);
   const std::optional<DocumentTypeInfo> info = tree.document_type_info();
   ASSERT_TRUE(info.has_value());
@@ -231,15 +233,15 @@ TEST_P(Malformed, FailsWithExpatsDescriptionAndPosition) {
   EXPECT_EQ(parse_failure(GetParam().text), GetParam().message);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Documents, Malformed,
-    testing::Values(MalformedCase{"", "no element found at line 1, column 1"},
-                    MalformedCase{"<a><b></a>", "mismatched tag at line 1, column 9"},
-                    MalformedCase{"<a>\n  <p>x</maths></p></a>", "mismatched tag at line 2, column 9"},
-                    MalformedCase{"<a/><b/>", "junk after document element at line 1, column 5"},
-                    MalformedCase{"<a x='1' x='2'/>", "duplicate attribute at line 1, column 10"},
-                    MalformedCase{"<?xml version='1.0' standalone='yes'?><a>&lsqb;</a>",
-                                  "undefined entity at line 1, column 42"}));
+INSTANTIATE_TEST_SUITE_P(Documents, Malformed,
+                         testing::Values(MalformedCase{"", "no element found at line 1, column 1"},
+                                         MalformedCase{"<a><b></a>", "mismatched tag at line 1, column 9"},
+                                         MalformedCase{"<a>\n  <p>x</maths></p></a>",
+                                                       "mismatched tag at line 2, column 9"},
+                                         MalformedCase{"<a/><b/>", "junk after document element at line 1, column 5"},
+                                         MalformedCase{"<a x='1' x='2'/>", "duplicate attribute at line 1, column 10"},
+                                         MalformedCase{"<?xml version='1.0' standalone='yes'?><a>&lsqb;</a>",
+                                                       "undefined entity at line 1, column 42"}));
 
 TEST(Malformed, NulByteInsideTheText) {
   EXPECT_EQ(parse_failure(std::string_view("<a>\0</a>", 8)), "not well-formed (invalid token) at line 1, column 4");
@@ -283,10 +285,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "XML element has more than the limit of 256 attributes"},
         LimitCase{"ElementName", "<" + std::string(50000, 'n') + "/>", "<" + std::string(50001, 'n') + "/>",
                   "XML name longer than the limit of 50000 bytes"},
-        LimitCase{"AttributeName", "<e " + std::string(50000, 'n') + "=''/>",
-                  "<e " + std::string(50001, 'n') + "=''/>", "XML name longer than the limit of 50000 bytes"},
-        LimitCase{"Text", "<e>" + std::string(10485760, 't') + "</e>",
-                  "<e>" + std::string(10485761, 't') + "</e>", "XML text longer than the limit of 10485760 bytes"},
+        LimitCase{"AttributeName", "<e " + std::string(50000, 'n') + "=''/>", "<e " + std::string(50001, 'n') + "=''/>",
+                  "XML name longer than the limit of 50000 bytes"},
+        LimitCase{"Text", "<e>" + std::string(10485760, 't') + "</e>", "<e>" + std::string(10485761, 't') + "</e>",
+                  "XML text longer than the limit of 10485760 bytes"},
         LimitCase{"TextOverManyLines", "<e>" + std::string(10485760, '\n') + "</e>",
                   "<e>" + std::string(10485759, '\n') + "&amp;&amp;</e>",
                   "XML text longer than the limit of 10485760 bytes"},

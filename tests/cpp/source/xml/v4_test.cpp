@@ -166,19 +166,22 @@ TEST(V4Bibliographic, ConsecutiveTechnicalEntriesShareOneItem) {
   EXPECT_EQ(std::get<TitleOfInvention>(second.entries[0]).text, "");
 }
 
-std::string ipcr(std::string_view parts) { return "<classification-ipcr>" + std::string(parts) + "</classification-ipcr>"; }
+std::string ipcr(std::string_view parts) {
+  return "<classification-ipcr>" + std::string(parts) + "</classification-ipcr>";
+}
 
 TEST(V4Bibliographic, IpcrCodesAreFormattedAndIncompleteOnesLeftOut) {
-  const std::string full1 =
-      ipcr("<ipc-version-indicator><date>20060101</date></ipc-version-indicator><section>H</section>"
-           "<class>01</class><subclass>L</subclass><main-group>21</main-group><subgroup>02</subgroup>");
+  const std::string full1 = ipcr(
+      "<ipc-version-indicator><date>20060101</date></ipc-version-indicator><section>H</section>"
+      "<class>01</class><subclass>L</subclass><main-group>21</main-group><subgroup>02</subgroup>");
   const std::string incomplete =
       ipcr("<section>G</section><class>06</class><subclass>F</subclass><main-group>17</main-group>");
   const std::string full2 = ipcr(
       "<subgroup>48</subgroup><section> G </section><class>01</class><subclass>S</subclass><main-group>7</main-group>");
-  const auto items = bibliographic_items(
-      "<classifications-ipcr a=\"1\">" + full1 + incomplete + full2 + "<other/></classifications-ipcr>\n"
-      "<classifications-ipcr>" + incomplete + "</classifications-ipcr>");
+  const auto items = bibliographic_items("<classifications-ipcr a=\"1\">" + full1 + incomplete + full2 +
+                                         "<other/></classifications-ipcr>\n"
+                                         "<classifications-ipcr>" +
+                                         incomplete + "</classifications-ipcr>");
   ASSERT_EQ(tags(items), (std::vector<std::size_t>{3}));
   const TechnicalInformation& technical = std::get<TechnicalInformation>(items[0]);
   ASSERT_EQ(technical.entries.size(), 2u);
@@ -375,9 +378,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         DescriptionCase{"NoInstructions", "\n<heading>A</heading>\n<p>1</p>\n<p>2</p>\n", "P2[S3]"},
         DescriptionCase{"ParagraphsBeforeHeading", "<p>0</p><heading>A</heading><p>1</p>", "P2[S1S2]"},
-        DescriptionCase{"EmptySummaryBetweenInstructions",
-                        "<?BRFSUM description=\"Brief Summary\" end=\"lead\"?><?BRFSUM description=\"x\" end=\"tail\"?>",
-                        "RP0[]R"},
+        DescriptionCase{
+            "EmptySummaryBetweenInstructions",
+            "<?BRFSUM description=\"Brief Summary\" end=\"lead\"?><?BRFSUM description=\"x\" end=\"tail\"?>", "RP0[]R"},
         DescriptionCase{"CapitalTargets",
                         "<?RELAPP description=\"Other Patent Relations\" end=\"lead\"?><heading>C</heading><p>x</p>"
                         "<?RELAPP description=\"Other Patent Relations\" end=\"tail\"?>"
@@ -391,8 +394,8 @@ INSTANTIATE_TEST_SUITE_P(
                         "RP2[S2]RRP0[S2]RRP1[S3]RRP2[S2]R"},
         DescriptionCase{"UnknownInstructionInsideAndOutsideParts",
                         "<?other a?><p>x</p><?other b?><heading>h</heading><?other c?>", "RP2[S2S2]"},
-        DescriptionCase{"UnknownInstructionInPartWithoutGroup",
-                        "<?summary-of-invention x?><?other b?><table/>", "RP0[RR]"},
+        DescriptionCase{"UnknownInstructionInPartWithoutGroup", "<?summary-of-invention x?><?other b?><table/>",
+                        "RP0[RR]"},
         DescriptionCase{"DrawingsDescriptionJoinsAnOpenSummary",
                         "<?brfsum x?><p>s</p><description-of-drawings><p>d</p><heading>h</heading><table/>"
                         "<!--c--></description-of-drawings>",
@@ -400,8 +403,8 @@ INSTANTIATE_TEST_SUITE_P(
         DescriptionCase{"DrawingsDescriptionOpensKindOne",
                         "<description-of-drawings>\n<table/>\n<p>d</p></description-of-drawings><p>after</p>",
                         "P1[RS2]"},
-        DescriptionCase{"LooseNodesOutsideParts",
-                        "text<table/><!--dropped-->&lsqb;<?detailed-description x?>more", "RRRP2[R]"},
+        DescriptionCase{"LooseNodesOutsideParts", "text<table/><!--dropped-->&lsqb;<?detailed-description x?>more",
+                        "RRRP2[R]"},
         DescriptionCase{"TailClosesWhateverIsOpen", "<p>x</p><?anything end=\"tail\"?><p>y</p>", "P2[S1]RP2[S1]"}),
     [](const testing::TestParamInfo<DescriptionCase>& info) { return std::string(info.param.name); });
 
