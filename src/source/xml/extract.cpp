@@ -446,7 +446,7 @@ Result<NodeRef, ParseError> checked_root(const Tree& tree, std::string_view root
   return root;
 }
 
-void capture_prolog(const Tree& tree, SourceDocument& document) {
+void capture_prolog(std::string_view text, const Tree& tree, SourceDocument& document) {
   if (const std::optional<DocumentTypeInfo> info = tree.document_type_info()) {
     document.doctype_name = info->name;
     document.doctype_public_id = info->public_id;
@@ -454,8 +454,10 @@ void capture_prolog(const Tree& tree, SourceDocument& document) {
     document.doctype_internal_subset = info->internal_subset;
   }
   document.xml_version = tree.xml_version();
-  document.xml_encoding = tree.xml_encoding();
-  document.xml_standalone = tree.xml_standalone();
+  if (text.starts_with("<?xml")) {
+    document.xml_encoding = tree.xml_encoding();
+    document.xml_standalone = tree.xml_standalone();
+  }
 }
 
 }  // namespace tessellox::xml

@@ -231,8 +231,10 @@ Result<NodeRef, ParseError> checked_root(const Tree& tree, std::string_view root
 
 // The seven prolog strings, as the parser recorded them on the tree: version,
 // encoding and standalone from the XML declaration, and the document type's
-// name, identifiers and internal subset.
-void capture_prolog(const Tree& tree, SourceDocument& document);
+// name, identifiers and internal subset. Only a declaration at the very start
+// of `text` gives encoding and standalone (after a byte order mark they stay
+// absent); the version is the one the parser recorded either way.
+void capture_prolog(std::string_view text, const Tree& tree, SourceDocument& document);
 
 // For a converter that walks siblings forward: each time it reaches the
 // next sibling, the nodes before it (earlier siblings and their subtrees,
@@ -269,7 +271,7 @@ ParseResult run_front_end(SourceText text, std::string_view root_name, std::stri
   document.arena = tree.release_arena();
   document.root_attributes = copy_attributes(root.value(), document.arena);
   std::forward<Converter>(convert)(root.value(), document);
-  capture_prolog(tree, document);
+  capture_prolog(text.view(), tree, document);
   document.source_format = format;
   document.text = std::move(text);
   return document;

@@ -364,8 +364,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "ISO-8859-1", "no"},
         PrologCase{"<?xml version = \"1.1\"\tstandalone = 'yes' ?><us-patent-grant/>", "1.1", std::nullopt, "yes"},
         PrologCase{"<us-patent-grant/>", "1.0", std::nullopt, std::nullopt},
-        PrologCase{"<?xml-stylesheet href='s.xsl' encoding='x'?><us-patent-grant/>", "1.0", std::nullopt,
-                   std::nullopt}));
+        PrologCase{"<?xml-stylesheet href='s.xsl' encoding='x'?><us-patent-grant/>", "1.0", std::nullopt, std::nullopt},
+        // Only a declaration at the very start gives encoding and standalone.
+        PrologCase{"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?><us-patent-grant/>", "1.0",
+                   std::nullopt, std::nullopt}));
 
 TEST(Prolog, DocumentTypeFieldsAndInternalSubset) {
   const ParseResult result = front_end(
