@@ -36,7 +36,7 @@ ParseResult parse_source(SourceText text) {
   auto detected = detect_source_format(text.view());
   if (!detected) return ParseError::detection(detected.error());
   const SourceFormat format = detected.value();
-  return format_handler(format).parse(std::move(text), format);
+  return format_handler(format).parse(std::move(text), format, ParseScope::Document);
 }
 
 }  // namespace tessellox

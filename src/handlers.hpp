@@ -14,7 +14,7 @@ namespace tessellox {
 
 struct FormatHandler {
   // Parses the whole text; the document keeps the text and stores `format`.
-  ParseResult (*parse)(SourceText text, SourceFormat format);
+  ParseResult (*parse)(SourceText text, SourceFormat format, ParseScope scope);
   // Writes a document back in the handler's format; absent (nullptr) for the
   // formats that offer no serialisation.
   Result<std::string, ParseError> (*serialize)(const SourceDocument& document);

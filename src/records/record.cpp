@@ -95,7 +95,7 @@ Result<RecordedDocument, ParseError> parse_record(SourceText text) {
   std::vector<ApsField> fields;
   ParseResult parsed = format == SourceFormat::UsptoGrantApsGreenBook
                            ? parse_aps_keeping_fields(std::move(text), format, fields)
-                           : format_handler(format).parse(std::move(text), format);
+                           : format_handler(format).parse(std::move(text), format, ParseScope::Record);
   if (!parsed) return std::move(parsed.error());
   RecordedDocument recorded{std::move(parsed.value()), {}};
   recorded.record = derive_record(recorded.document, fields);

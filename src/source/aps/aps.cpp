@@ -343,7 +343,7 @@ class RecordBuilder {
 
 }  // namespace
 
-ParseResult parse_aps(SourceText text, SourceFormat format) {
+ParseResult parse_aps(SourceText text, SourceFormat format, ParseScope) {
   std::vector<ApsField> fields;
   return parse_aps_keeping_fields(std::move(text), format, fields);
 }

@@ -10,7 +10,7 @@
 
 namespace tessellox {
 
-ParseResult parse_aps(SourceText text, SourceFormat format);
+ParseResult parse_aps(SourceText text, SourceFormat format, ParseScope scope = ParseScope::Document);
 // The same, keeping the fields the text was cut into (views into the text,
 // which the document holds) for readers of the fields the model leaves out.
 ParseResult parse_aps_keeping_fields(SourceText text, SourceFormat format, std::vector<ApsField>& fields);

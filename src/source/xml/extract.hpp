@@ -119,6 +119,14 @@ InlineContent inline_content(NodeRef element, Arena& arena);
 // between elements, is dropped); false, and nothing appended, for other kinds.
 bool append_inline_text(NodeRef child, InlineContent& out, Arena& arena);
 
+// The builder of a description for `scope`: `build` for a whole document, one
+// that leaves the description empty for a record.
+using DescriptionBuild = Description (*)(NodeRef element, Arena& arena);
+inline Description empty_description(NodeRef, Arena&) noexcept { return Description(); }
+inline DescriptionBuild description_for(ParseScope scope, DescriptionBuild build) noexcept {
+  return scope == ParseScope::Record ? &empty_description : build;
+}
+
 // Inline content by a generation's own rules: `append(element, content, arena)`
 // appends the nodes for `element`'s children, into a list sized for them all.
 template <class Append>

@@ -341,12 +341,13 @@ Drawings drawings_part(NodeRef element, Arena& arena) {
 
 // Both versions share one converter; only the stored format differs, and the
 // wrong-root message names version 1.5 for either.
-ParseResult parse_pap(SourceText text, SourceFormat format) {
-  return xml::convert_root_parts(
-      std::move(text), "patent-application-publication", messages::kPapRootRequired, format,
-      xml::ChildRule{"subdoc-bibliographic-information", bibliographic_information},
-      xml::ChildRule{"subdoc-abstract", abstract_part}, xml::ChildRule{"subdoc-description", description_part},
-      xml::ChildRule{"subdoc-claims", claims_part}, xml::ChildRule{"subdoc-drawings", drawings_part});
+ParseResult parse_pap(SourceText text, SourceFormat format, ParseScope scope) {
+  return xml::convert_root_parts(std::move(text), "patent-application-publication", messages::kPapRootRequired, format,
+                                 xml::ChildRule{"subdoc-bibliographic-information", bibliographic_information},
+                                 xml::ChildRule{"subdoc-abstract", abstract_part},
+                                 xml::ChildRule{"subdoc-description", xml::description_for(scope, description_part)},
+                                 xml::ChildRule{"subdoc-claims", claims_part},
+                                 xml::ChildRule{"subdoc-drawings", drawings_part});
 }
 
 }  // namespace tessellox

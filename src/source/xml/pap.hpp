@@ -6,6 +6,6 @@
 
 namespace tessellox {
 
-ParseResult parse_pap(SourceText text, SourceFormat format);
+ParseResult parse_pap(SourceText text, SourceFormat format, ParseScope scope = ParseScope::Document);
 
 }  // namespace tessellox

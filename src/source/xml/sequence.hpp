@@ -6,6 +6,6 @@
 
 namespace tessellox {
 
-ParseResult parse_sequence_listing(SourceText text, SourceFormat format);
+ParseResult parse_sequence_listing(SourceText text, SourceFormat format, ParseScope scope = ParseScope::Document);
 
 }  // namespace tessellox

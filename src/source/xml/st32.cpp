@@ -440,10 +440,11 @@ Drawings drawings_part(NodeRef element, Arena& arena) {
 
 }  // namespace
 
-ParseResult parse_st32(SourceText text, SourceFormat format) {
+ParseResult parse_st32(SourceText text, SourceFormat format, ParseScope scope) {
   return xml::convert_root_parts(std::move(text), "PATDOC", messages::kSt32RootRequired, format,
                                  xml::ChildRule{"SDOBI", bibliographic_information},
-                                 xml::ChildRule{"SDOAB", abstract_part}, xml::ChildRule{"SDODE", description_part},
+                                 xml::ChildRule{"SDOAB", abstract_part},
+                                 xml::ChildRule{"SDODE", xml::description_for(scope, description_part)},
                                  xml::ChildRule{"SDOCL", claims_part}, xml::ChildRule{"SDODR", drawings_part});
 }
 

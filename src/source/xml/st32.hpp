@@ -6,6 +6,6 @@
 
 namespace tessellox {
 
-ParseResult parse_st32(SourceText text, SourceFormat format);
+ParseResult parse_st32(SourceText text, SourceFormat format, ParseScope scope = ParseScope::Document);
 
 }  // namespace tessellox

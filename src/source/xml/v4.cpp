@@ -489,20 +489,22 @@ class DescriptionBuilder {
 
 Description description_part(NodeRef element, Arena& arena) { return DescriptionBuilder(arena).build(element); }
 
-ParseResult parse_v4(SourceText text, SourceFormat format, const FamilyNames& family) {
+ParseResult parse_v4(SourceText text, SourceFormat format, ParseScope scope, const FamilyNames& family) {
   return xml::convert_root_parts(std::move(text), family.root, family.wrong_root_message, format,
                                  xml::ChildRule{family.bibliographic, bibliographic_information},
                                  xml::ChildRule{"abstract", abstract_part},
-                                 xml::ChildRule{"description", description_part}, xml::ChildRule{"claims", claims_part},
-                                 xml::ChildRule{"drawings", drawings_part});
+                                 xml::ChildRule{"description", xml::description_for(scope, description_part)},
+                                 xml::ChildRule{"claims", claims_part}, xml::ChildRule{"drawings", drawings_part});
 }
 
 }  // namespace
 
-ParseResult parse_v4_grant(SourceText text, SourceFormat format) { return parse_v4(std::move(text), format, kGrant); }
+ParseResult parse_v4_grant(SourceText text, SourceFormat format, ParseScope scope) {
+  return parse_v4(std::move(text), format, scope, kGrant);
+}
 
-ParseResult parse_v4_application(SourceText text, SourceFormat format) {
-  return parse_v4(std::move(text), format, kApplication);
+ParseResult parse_v4_application(SourceText text, SourceFormat format, ParseScope scope) {
+  return parse_v4(std::move(text), format, scope, kApplication);
 }
 
 }  // namespace tessellox
