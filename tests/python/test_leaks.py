@@ -6,6 +6,7 @@ the bundled examples are mixed in at a lower rate.
 """
 
 import gc
+import inspect
 import os
 import sys
 
@@ -62,23 +63,8 @@ FAILING = [
 GOOD_SMALL = [SMALL_GRANT, SMALL_APS, SMALL_PAP, SMALL_ST32, SMALL_SEQUENCE]
 REAL = [read_text(path) for path in sorted(EXAMPLES.iterdir()) if path.is_file()]
 
-GETTERS = [
-    "publication_number",
-    "patent_number",
-    "application_number",
-    "title",
-    "filing_date",
-    "publication_date",
-    "priority_date",
-    "inventors",
-    "applicants",
-    "assignees",
-    "ipc_classifications",
-    "us_classifications",
-    "source_format",
-    "abstract_text",
-    "claims",
-]
+# Every property of a Document, in the order the class lists them.
+GETTERS = [name for name, value in vars(tessellox.Document).items() if inspect.isdatadescriptor(value)]
 
 TEMPLATES = [None, "{{title}}\n\n{{claims}}", "{{ abstract }}{{frontmatter}}", "{{nope}}", "{{title", ""]
 
