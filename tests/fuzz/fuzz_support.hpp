@@ -111,10 +111,10 @@ inline void exercise_document(SourceDocument& document, bool input_is_utf8) {
 }
 
 // Parses with one parser and exercises what parses; a failure must carry a message.
-inline void parse_and_exercise(ParseResult (*parse)(SourceText, SourceFormat), std::string_view text,
+inline void parse_and_exercise(ParseResult (*parse)(SourceText, SourceFormat, ParseScope), std::string_view text,
                                SourceFormat format) {
   const bool input_is_utf8 = is_valid_utf8(text);
-  ParseResult result = parse(text, format);
+  ParseResult result = parse(text, format, ParseScope::Document);
   if (!result) {
     require(!result.error().message().empty());
     require_utf8(input_is_utf8, result.error().message());
