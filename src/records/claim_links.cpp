@@ -136,7 +136,11 @@ std::vector<ClaimRecord> claim_records(const SourceDocument& document) {
     for (const Reference& reference : references[i]) {
       const auto resolved = reference.target ? numbers_by_id.find(*reference.target) : numbers_by_id.end();
       if (resolved != numbers_by_id.end()) {
-        if (std::find(record.depends_on.begin(), record.depends_on.end(), resolved->second) == record.depends_on.end())
+        // Only an earlier claim can be depended on: a target naming this
+        // claim or a later one (a fault of the document) is left out, which
+        // also keeps the dependencies free of cycles.
+        if (resolved->second < record.number &&
+            std::find(record.depends_on.begin(), record.depends_on.end(), resolved->second) == record.depends_on.end())
           record.depends_on.push_back(resolved->second);
         continue;
       }

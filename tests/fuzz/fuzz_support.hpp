@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,8 +59,12 @@ inline bool is_valid_utf8(std::string_view text) noexcept {
   return true;
 }
 
-inline void require(bool condition) {
-  if (!condition) __builtin_trap();
+// Names the broken check before trapping, so a finding's log says which
+// invariant failed without a debugger.
+inline void require(bool condition, const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
+  if (condition) return;
+  std::fprintf(stderr, "fuzz check failed at %s:%d\n", file, line);
+  __builtin_trap();
 }
 
 inline void require_utf8(bool input_is_utf8, std::string_view text) {

@@ -62,5 +62,21 @@ TEST(ParseRecord, FailsWithTheParsersMessageAndReadsApsReferences) {
   EXPECT_EQ(record.earliest_priority_date, "19720301");
 }
 
+TEST(ParseRecord, DependsOnlyOnEarlierClaimsWhateverTheReferencesTarget) {
+  // Claim 1 names a later claim, claim 2 itself, claim 3 an earlier one.
+  const auto recorded = parse_record(SourceText(
+      R"(<us-patent-grant dtd-version="v4.5 2014-04-03"><us-bibliographic-data-grant/><claims>)"
+      R"(<claim id="c1"><claim-text>1. As in <claim-ref idref="c2">claim 2</claim-ref>.</claim-text></claim>)"
+      R"(<claim id="c2"><claim-text>2. As in <claim-ref idref="c2">claim 2</claim-ref>.</claim-text></claim>)"
+      R"(<claim id="c3"><claim-text>3. As in <claim-ref idref="c3">claim 3</claim-ref>, )"
+      R"(<claim-ref idref="c1">claim 1</claim-ref>.</claim-text></claim></claims></us-patent-grant>)"));
+  ASSERT_TRUE(recorded);
+  const std::vector<ClaimRecord>& claims = recorded.value().record.claims;
+  ASSERT_EQ(claims.size(), 3u);
+  EXPECT_TRUE(claims[0].depends_on.empty());
+  EXPECT_TRUE(claims[1].depends_on.empty());
+  EXPECT_EQ(claims[2].depends_on, std::vector<std::uint32_t>{1});
+}
+
 }  // namespace
 }  // namespace tessellox
