@@ -24,7 +24,7 @@ void collect_references(const InlineContent& content, std::vector<Reference>& ou
     const auto* element = node.get_if<InlineElement>();
     if (element == nullptr) continue;
     if (element->kind == InlineKind::DependentClaimReference) {
-      out.push_back(Reference{element->target, plain_text(element->content)});
+      out.push_back(Reference{element->target(), plain_text(element->content)});
     } else {
       collect_references(element->content, out);
     }

@@ -36,7 +36,9 @@ TEST(BibliographicItem, VariantIndexIsTheFixedTag) {
 // answers for exactly one kind, and a copy, shallow, answers the same values.
 TEST(InlineNode, HoldsOneKindAndCopiesAnswerTheSame) {
   Arena arena;
-  const InlineElement bold{InlineKind::Bold, {}, std::nullopt, InlineContent(arena, {InlineNode(Text{"x"})})};
+  InlineElement bold;
+  bold.kind = InlineKind::Bold;
+  bold.content = InlineContent(arena, {InlineNode(Text{"x"})});
   const std::vector<InlineNode> nodes = {InlineNode(Text{"plain"}), InlineNode(arena, bold),
                                          InlineNode(arena, RawXml::make_text("<!--c-->"))};
   for (std::size_t kind = 0; kind < nodes.size(); ++kind) {

@@ -22,7 +22,8 @@ TEST(PlainText, FlattensContainersMapsTextAndWritesRawElementsAsMarkup) {
                            {raw_text("2&amp;lt;")}, "m");
   InlineElement reference;
   reference.kind = InlineKind::CrossReference;
-  reference.target = "FIG1";
+  reference.attributes = list(arena, Attribute("target", "FIG1"));
+  reference.take_target_from("target");
   reference.content = list(arena, text("FIG. 1"));
   const InlineContent content =
       list(arena, text("H"), sub, text("O &lsqb;"), reference,

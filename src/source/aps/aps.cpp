@@ -31,8 +31,10 @@ InlineContent text_content(std::string_view text, Arena& arena) {
 }
 
 InlineNode claim_text(const ApsField& field, Arena& arena) {
-  return InlineNode(
-      arena, InlineElement{InlineKind::ClaimText, {}, std::nullopt, text_content(aps_value(field, arena), arena)});
+  InlineElement element;
+  element.kind = InlineKind::ClaimText;
+  element.content = text_content(aps_value(field, arena), arena);
+  return InlineNode(arena, element);
 }
 
 OptLevel paragraph_level(std::string_view tag) noexcept {

@@ -328,16 +328,16 @@ bool append_inline_text(NodeRef child, InlineContent& out, Arena& arena) {
 
 namespace {
 
-OptString reference_target(NodeRef element, InlineKind kind) {
-  switch (kind) {
-    case InlineKind::CrossReference: return attribute_string(element, "target");
+void take_reference_target(InlineElement& element) noexcept {
+  switch (element.kind) {
+    case InlineKind::CrossReference: element.take_target_from("target"); break;
     case InlineKind::FigureReference:
-      if (OptString idref = attribute_value(element, "idref")) return idref;
-      return attribute_string(element, "target");
+      if (!element.take_target_from("idref")) element.take_target_from("target");
+      break;
     case InlineKind::DependentClaimReference:
-      if (OptString depends_on = attribute_value(element, "depends_on")) return depends_on;
-      return attribute_string(element, "idref");
-    default: return std::nullopt;
+      if (!element.take_target_from("depends_on")) element.take_target_from("idref");
+      break;
+    default: break;
   }
 }
 
@@ -353,7 +353,7 @@ void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
           InlineElement& inline_element = out.emplace_back(arena).emplace<InlineElement>(arena);
           inline_element.kind = *kind;
           inline_element.attributes = copy_attributes(child, arena);
-          inline_element.target = reference_target(child, *kind);
+          take_reference_target(inline_element);
           append_inline_content(child, inline_element.content, arena);
         } else {
           out.push_back(arena, InlineNode(arena, capture_node(child, arena)));

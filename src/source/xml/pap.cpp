@@ -72,14 +72,14 @@ constexpr std::pair<std::string_view, InlineKind> kInlineNames[] = {
 
 std::optional<InlineKind> inline_kind(std::string_view name) noexcept { return xml::kind_named(name, kInlineNames); }
 
-OptString reference_target(NodeRef element, InlineKind kind) {
-  switch (kind) {
-    case InlineKind::CrossReference: return xml::attribute_string(element, "target");
+void take_reference_target(InlineElement& element) noexcept {
+  switch (element.kind) {
+    case InlineKind::CrossReference: element.take_target_from("target"); break;
     case InlineKind::FigureReference:
-      if (OptString idref = xml::attribute_string(element, "idref")) return idref;
-      return xml::attribute_string(element, "target");
-    case InlineKind::DependentClaimReference: return xml::attribute_string(element, "depends_on");
-    default: return std::nullopt;
+      if (!element.take_target_from("idref")) element.take_target_from("target");
+      break;
+    case InlineKind::DependentClaimReference: element.take_target_from("depends_on"); break;
+    default: break;
   }
 }
 
@@ -92,7 +92,7 @@ void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
           InlineElement inline_element;
           inline_element.kind = *kind;
           inline_element.attributes = xml::copy_attributes(child, arena);
-          inline_element.target = reference_target(child, *kind);
+          take_reference_target(inline_element);
           inline_element.content.reserve(arena, xml::child_count(child));
           append_inline_content(child, inline_element.content, arena);
           out.push_back(arena, InlineNode(arena, inline_element));

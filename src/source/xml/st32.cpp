@@ -132,7 +132,7 @@ void append_inline_element(NodeRef element, std::string_view name, InlineContent
   inline_element.kind = *kind;
   inline_element.attributes = xml::copy_attributes(element, arena);
   if (*kind == InlineKind::FigureReference || *kind == InlineKind::DependentClaimReference) {
-    inline_element.target = xml::attribute_string(element, "ID");
+    inline_element.take_target_from("ID");
   }
   inline_element.content.reserve(arena, xml::child_count(element));
   append_inline_content(element, inline_element.content, arena);

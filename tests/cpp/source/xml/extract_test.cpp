@@ -169,7 +169,7 @@ TEST_P(InlineAliases, MapToTheirKindWithNestedContentAndAttributes) {
   ASSERT_EQ(element.content.size(), 2u);
   EXPECT_EQ(text_of(element.content[0]).text, "x");
   EXPECT_EQ(element_of(element.content[1]).kind, InlineKind::Bold);
-  EXPECT_FALSE(element.target.has_value());
+  EXPECT_FALSE(element.target().has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -195,7 +195,7 @@ TEST_P(InlineTargets, ComeFromTheirAttributesInPreferenceOrder) {
   const Parsed doc(std::string("<p>") + GetParam().element + "</p>");
   const InlineContent content = inline_content(doc.root(), arena);
   ASSERT_EQ(content.size(), 1u);
-  EXPECT_EQ(element_of(content[0]).target, GetParam().target);
+  EXPECT_EQ(element_of(content[0]).target(), GetParam().target);
 }
 
 INSTANTIATE_TEST_SUITE_P(Attributes, InlineTargets,
@@ -270,7 +270,7 @@ TEST(BodyRecords, HeadingParagraphClaimAndFigure) {
   ASSERT_EQ(claim.content.size(), 1u);
   const InlineElement& claim_text = element_of(claim.content[0]);
   EXPECT_EQ(claim_text.kind, InlineKind::ClaimText);
-  EXPECT_EQ(element_of(claim_text.content[1]).target, "CLM-2");
+  EXPECT_EQ(element_of(claim_text.content[1]).target(), "CLM-2");
 
   const Figure figure = build_figure(nodes[3], arena);
   EXPECT_EQ(figure.id, "Fig-1");

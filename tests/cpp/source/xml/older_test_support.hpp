@@ -72,7 +72,7 @@ inline std::string dump(const InlineContent& content) {
       out.append("'").append(text->text).append("'");
     } else if (const auto* element = node.get_if<InlineElement>()) {
       out += inline_kind_name(element->kind);
-      if (element->target) out.append("@").append(*element->target);
+      if (const OptString target = element->target()) out.append("@").append(*target);
       out += "(" + dump(element->content) + ")";
     } else {
       const auto& raw = node.get<RawXml>();

@@ -321,7 +321,7 @@ TEST(V4Parts, AbstractClaimsAndDrawings) {
   EXPECT_EQ(second.id, "CLM-00002");
   EXPECT_EQ(second.attributes.size(), 2u);
   const InlineElement& claim_text = at(second.content, 0).get<InlineElement>();
-  EXPECT_EQ(at(claim_text.content, 1).get<InlineElement>().target, "CLM-00001");
+  EXPECT_EQ(at(claim_text.content, 1).get<InlineElement>().target(), "CLM-00001");
   EXPECT_TRUE(std::holds_alternative<ClaimElement>(claims.entries[3]));
   EXPECT_EQ(std::get<RawXml>(claims.entries[4]).name(), "claim-statement");
 
@@ -424,7 +424,7 @@ TEST(V4Description, BlocksKeepTheirContent) {
   EXPECT_EQ(std::get<Heading>(section.blocks[0]).lvl, 1u);
   const Paragraph& paragraph = std::get<Paragraph>(section.blocks[1]);
   EXPECT_EQ(paragraph.id, "p-1");
-  EXPECT_EQ(at(paragraph.content, 1).get<InlineElement>().target, "DRAWINGS");
+  EXPECT_EQ(at(paragraph.content, 1).get<InlineElement>().target(), "DRAWINGS");
 }
 
 // ---------------------------------------------------------------------------
