@@ -13,7 +13,8 @@ constexpr std::array<std::string_view, kSourceFormatCount> kFormatNames = {
     "UsptoGrantV46",       "UsptoGrantV47",       "UsptoGrantApsGreenBook", "UsptoSequenceCwu",
 };
 
-static_assert(sizeof(RawXml) == 32, "captured nodes stay compact");
+static_assert(sizeof(RawXml) == 24, "captured nodes stay compact");
+static_assert(sizeof(InlineElement) == 40, "inline elements stay compact");
 static_assert(sizeof(Attribute) % alignof(RawXml) == 0, "children follow attributes in one block");
 static_assert(sizeof(InlineNode) == 16, "inline nodes stay compact");
 static_assert(sizeof(Attribute) == 24, "attributes stay compact");

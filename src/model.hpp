@@ -111,9 +111,10 @@ using Attributes = List<Attribute>;
 // Element form: name, prefix, attributes, children. Text form: `text` alone
 // (character data as it stood, or a comment, processing instruction, entity
 // reference or document type written in its XML form). Captures are the bulk
-// of many documents' models, so a record is kept to 32 bytes: its strings are
-// views, and its attributes and children share one block that lives as long
-// as it (in the document's arena), the children right after the attributes.
+// of many documents' models, so a record is kept to 24 bytes: its strings are
+// views, its attributes and children share one block that lives as long as
+// it (in the document's arena), the children right after the attributes, and
+// the prefix is found again in the name when asked for.
 //
 // A captured tree is as deep as the XML it was taken from, which the front
 // end bounds at xml::kMaxDepth; a model built by other means has no such
@@ -128,7 +129,7 @@ class RawXml {
   static RawXml make_text(std::string_view text) noexcept {
     RawXml node;
     node.data_ = text.data() != nullptr ? text.data() : "";
-    node.length_ = static_cast<std::uint32_t>(text.size());
+    node.count_ = static_cast<std::uint32_t>(text.size());
     return node;
   }
 
@@ -146,52 +147,54 @@ class RawXml {
   static RawXml make_element(std::string_view qualified_name, const void* block, std::size_t attribute_count,
                              std::size_t child_count) noexcept {
     RawXml node;
-    node.kind_ = Kind::Element;
     node.data_ = qualified_name.data() != nullptr ? qualified_name.data() : "";
-    node.length_ = static_cast<std::uint32_t>(qualified_name.size());
-    const std::size_t colon = qualified_name.find(':');
-    node.prefix_length_ = colon == std::string_view::npos ? kNoPrefix : static_cast<std::uint16_t>(colon);
+    node.name_length_ = static_cast<std::uint16_t>(qualified_name.size());
     node.block_ = block;
     node.attribute_count_ = static_cast<std::uint16_t>(attribute_count);
-    node.child_count_ = static_cast<std::uint32_t>(child_count);
+    node.count_ = static_cast<std::uint32_t>(child_count);
     return node;
   }
 
-  Kind kind() const noexcept { return kind_; }
-  bool is_element() const noexcept { return kind_ == Kind::Element; }
-  bool is_text() const noexcept { return kind_ == Kind::Text; }
+  Kind kind() const noexcept { return is_text() ? Kind::Text : Kind::Element; }
+  bool is_element() const noexcept { return attribute_count_ != kTextMarker; }
+  bool is_text() const noexcept { return attribute_count_ == kTextMarker; }
   // Text form: the text; element form: empty.
-  std::string_view text() const noexcept { return is_text() ? std::string_view(data_, length_) : std::string_view(); }
+  std::string_view text() const noexcept { return is_text() ? std::string_view(data_, count_) : std::string_view(); }
   // Element form: the local name; text form: empty.
   std::string_view name() const noexcept {
     if (!is_element()) return std::string_view();
-    if (prefix_length_ == kNoPrefix) return std::string_view(data_, length_);
-    return std::string_view(data_ + prefix_length_ + 1, length_ - prefix_length_ - 1u);
+    const std::string_view qualified(data_, name_length_);
+    const std::size_t colon = qualified.find(':');
+    return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
   }
   OptString prefix() const noexcept {
-    if (!is_element() || prefix_length_ == kNoPrefix) return std::nullopt;
-    return std::string_view(data_, prefix_length_);
+    if (!is_element()) return std::nullopt;
+    const std::string_view qualified(data_, name_length_);
+    const std::size_t colon = qualified.find(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    return qualified.substr(0, colon);
   }
   std::span<const Attribute> attributes() const noexcept {
+    if (!is_element()) return {};
     return {static_cast<const Attribute*>(block_), attribute_count_};
   }
   std::span<const RawXml> children() const noexcept {
-    if (child_count_ == 0) return {};
+    if (!is_element() || count_ == 0) return {};
     const auto* first = reinterpret_cast<const RawXml*>(static_cast<const char*>(block_) +
                                                         std::size_t{attribute_count_} * sizeof(Attribute));
-    return {first, child_count_};
+    return {first, count_};
   }
 
  private:
-  static constexpr std::uint16_t kNoPrefix = 0xFFFF;
+  // The attribute count of a text, which no element reaches (an element
+  // holds at most 256 attributes).
+  static constexpr std::uint16_t kTextMarker = 0xFFFF;
 
   const char* data_ = "";  // the text, or the element's name as written
   const void* block_ = nullptr;
-  std::uint32_t length_ = 0;
-  std::uint32_t child_count_ = 0;
-  std::uint16_t attribute_count_ = 0;        // an element holds at most 256
-  std::uint16_t prefix_length_ = kNoPrefix;  // names are at most 50000 bytes
-  Kind kind_ = Kind::Text;
+  std::uint32_t count_ = 0;        // the text's length, or the element's child count
+  std::uint16_t name_length_ = 0;  // names are at most 50000 bytes
+  std::uint16_t attribute_count_ = kTextMarker;
 };
 
 // ---------------------------------------------------------------------------
@@ -249,7 +252,6 @@ struct InlineElement {
     return false;
   }
 };
-static_assert(sizeof(InlineElement) <= 40);
 
 // One node of inline content: a Text, an InlineElement or a RawXml. Text
 // nodes, by far the most common, are held in place; the two larger kinds
