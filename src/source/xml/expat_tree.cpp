@@ -256,7 +256,13 @@ class ExpatTreeBuilder {
     if (!check_name(length)) return;
     Tree::NodeRecord* record = append_node(NodeKind::EntityReference);
     if (record == nullptr) return;
-    record->name = store(std::string_view(name, length));
+    std::string written;
+    written.reserve(length + 2);
+    written.append(1, '&').append(name, length).append(1, ';');
+    const char* stored = store(written);
+    record->value = stored;
+    record->value_length = static_cast<std::uint32_t>(written.size());
+    record->name = stored + 1;
     record->name_length = static_cast<std::uint16_t>(length);
   }
 

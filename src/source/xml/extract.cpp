@@ -228,13 +228,7 @@ void append_captured_text(NodeRef node, std::string& out) {
       out += "?>";
       break;
     case NodeKind::EntityReference:
-      if (node.has_replacement()) {
-        out.append(node.value());
-      } else {
-        out += '&';
-        out += node.local_name();
-        out += ';';
-      }
+      out.append(node.has_replacement() ? node.value() : node.reference_as_written());
       break;
     case NodeKind::DocumentType: append_document_type(node.tree(), out); break;
     case NodeKind::Element:
@@ -244,7 +238,8 @@ void append_captured_text(NodeRef node, std::string& out) {
 
 std::string_view captured_text(NodeRef node, Arena& arena) {
   if (node.is_character_data()) return node.value();
-  if (node.kind() == NodeKind::EntityReference && node.has_replacement()) return node.value();
+  if (node.kind() == NodeKind::EntityReference)
+    return node.has_replacement() ? node.value() : node.reference_as_written();
   std::string out;
   append_captured_text(node, out);
   return keep(arena, out);

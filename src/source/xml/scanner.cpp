@@ -830,6 +830,8 @@ class Scanner {
           Tree::NodeRecord& record = append_node(NodeKind::EntityReference);
           record.name = name.data();
           record.name_length = static_cast<std::uint16_t>(name.size());
+          record.value = reference;
+          record.value_length = static_cast<std::uint32_t>(p - reference);
           decoded = false;
           if (tree_.nodes_.size() > kMaxNodes) return false;
         }

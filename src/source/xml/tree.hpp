@@ -92,6 +92,10 @@ class NodeRef {
   std::string_view value() const noexcept;
   // Entity reference: whether the replacement text is known.
   bool has_replacement() const noexcept;
+  // Entity reference whose replacement text is unknown: the reference as
+  // written ("&name;"), a view that captures keep instead of a copy; empty
+  // for every other node.
+  std::string_view reference_as_written() const noexcept;
 
   NodeRef first_child() const noexcept;
   NodeRef next_sibling() const noexcept;
@@ -253,7 +257,8 @@ class Tree {
     const char* name = nullptr;  // element name, PI target, entity name, doctype name
     union {
       ParentLinks parent{};  // document and elements
-      const char* value;     // character data, comment, PI data, replacement text
+      const char* value;     // character data, comment, PI data, replacement text,
+                             // an unexpanded reference as written
     };
     union {
       std::uint32_t value_length = 0;  // with `value`
@@ -363,6 +368,12 @@ inline std::string_view NodeRef::value() const noexcept {
 }
 
 inline bool NodeRef::has_replacement() const noexcept { return tree_->record(index_).has_replacement; }
+
+inline std::string_view NodeRef::reference_as_written() const noexcept {
+  const Tree::NodeRecord& r = tree_->record(index_);
+  if (r.kind != NodeKind::EntityReference || r.has_replacement) return {};
+  return std::string_view(r.value, r.value_length);
+}
 
 inline NodeRef NodeRef::first_child() const noexcept {
   if (is_null()) return NodeRef();

@@ -115,6 +115,8 @@ TEST_P(UndeclaredEntity, BecomesAnEntityReferenceNode) {
   EXPECT_EQ(nodes[1].kind(), NodeKind::EntityReference);
   EXPECT_EQ(nodes[1].local_name(), "lsqb");
   EXPECT_FALSE(nodes[1].has_replacement());
+  EXPECT_EQ(nodes[1].reference_as_written(), "&lsqb;");
+  EXPECT_EQ(nodes[0].reference_as_written(), "");
   EXPECT_EQ(nodes[2].value(), "b");
 }
 
@@ -135,6 +137,7 @@ TEST(Entities, InternalEntitiesExpandAndExternalOnesStayUnloaded) {
   EXPECT_EQ(nodes[2].value(), "y");
   EXPECT_EQ(nodes[3].kind(), NodeKind::EntityReference);
   EXPECT_EQ(nodes[3].local_name(), "outside");
+  EXPECT_EQ(nodes[3].reference_as_written(), "&outside;");
   EXPECT_EQ(nodes[4].value(), "z");
 }
 
@@ -148,6 +151,7 @@ TEST(Entities, ExternalReferenceInsideInternalEntitiesIsNamedAlike) {
     const NodeRef reference = tree.root_element().first_child();
     ASSERT_EQ(reference.kind(), NodeKind::EntityReference);
     EXPECT_EQ(reference.local_name(), "e3");
+    EXPECT_EQ(reference.reference_as_written(), "&e3;");
   }
 }
 
