@@ -310,6 +310,19 @@ bool is_droppable_white_space(std::string_view text) noexcept {
 
 }  // namespace
 
+std::size_t inline_node_bound(NodeRef element) noexcept {
+  std::size_t bound = 0;
+  for (NodeRef child : element.children()) {
+    switch (child.kind()) {
+      case NodeKind::Text:
+      case NodeKind::CData: bound += is_droppable_white_space(child.value()) ? 0 : 1; break;
+      case NodeKind::Comment: break;
+      default: ++bound; break;
+    }
+  }
+  return bound;
+}
+
 bool append_inline_text(NodeRef child, InlineContent& out, Arena& arena) {
   switch (child.kind()) {
     case NodeKind::Text:
@@ -339,7 +352,7 @@ void take_reference_target(InlineElement& element) noexcept {
 // Nodes are built in place, each starting from an empty alternative, so
 // that no finished record is moved or copied into the list.
 void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
-  out.reserve(arena, out.size() + child_count(element));
+  out.reserve(arena, out.size() + inline_node_bound(element));
   for (NodeRef child : element.children()) {
     if (append_inline_text(child, out, arena)) continue;
     switch (child.kind()) {

@@ -119,6 +119,12 @@ InlineContent inline_content(NodeRef element, Arena& arena);
 // between elements, is dropped); false, and nothing appended, for other kinds.
 bool append_inline_text(NodeRef child, InlineContent& out, Arena& arena);
 
+// How many inline nodes `element`'s children can make: indentation between
+// pretty-printed elements and comments make none. What an inline list is
+// reserved for, so that claims' nested texts do not leave half their lists
+// unused.
+std::size_t inline_node_bound(NodeRef element) noexcept;
+
 // The builder of a description for `scope`: `build` for a whole document, one
 // that leaves the description empty for a record.
 using DescriptionBuild = Description (*)(NodeRef element, Arena& arena);
@@ -132,7 +138,7 @@ inline DescriptionBuild description_for(ParseScope scope, DescriptionBuild build
 template <class Append>
 InlineContent inline_content_by(NodeRef element, Arena& arena, Append&& append) {
   InlineContent content;
-  content.reserve(arena, element.child_count());
+  content.reserve(arena, inline_node_bound(element));
   append(element, content, arena);
   return content;
 }

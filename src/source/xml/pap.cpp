@@ -93,7 +93,7 @@ void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
           inline_element.kind = *kind;
           inline_element.attributes = xml::copy_attributes(child, arena);
           take_reference_target(inline_element);
-          inline_element.content.reserve(arena, xml::child_count(child));
+          inline_element.content.reserve(arena, xml::inline_node_bound(child));
           append_inline_content(child, inline_element.content, arena);
           out.push_back(arena, InlineNode(arena, inline_element));
         } else {

@@ -134,7 +134,7 @@ void append_inline_element(NodeRef element, std::string_view name, InlineContent
   if (*kind == InlineKind::FigureReference || *kind == InlineKind::DependentClaimReference) {
     inline_element.take_target_from("ID");
   }
-  inline_element.content.reserve(arena, xml::child_count(element));
+  inline_element.content.reserve(arena, xml::inline_node_bound(element));
   append_inline_content(element, inline_element.content, arena);
   out.push_back(arena, InlineNode(arena, inline_element));
 }
@@ -182,7 +182,7 @@ ClaimElement claim(NodeRef element, Arena& arena) {
       text.kind = InlineKind::ClaimText;
       text.attributes = xml::copy_attributes(child, arena);
       const NodeRef container = text_container(child);
-      text.content.reserve(arena, xml::child_count(container));
+      text.content.reserve(arena, xml::inline_node_bound(container));
       append_inline_content(container, text.content, arena);
       record.content.push_back(arena, InlineNode(arena, text));
     } else {
