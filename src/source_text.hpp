@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -63,6 +64,11 @@ class SourceText {
   ~SourceText() { drop(); }
 
   std::string_view view() const noexcept { return view_; }
+  // The text's own buffer, which its parser may write decoded values into;
+  // empty for a borrowed text, which is never written.
+  std::span<char> writable() noexcept {
+    return owned_ ? std::span<char>(owned_.get(), view_.size()) : std::span<char>();
+  }
 
  private:
   void drop() noexcept {

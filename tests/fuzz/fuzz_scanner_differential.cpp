@@ -1,9 +1,11 @@
 // The scanner against expat on arbitrary bytes: wherever the scanner builds
 // a tree, expat must build the same one (compared through their dumps), and
-// wherever expat fails, the scanner must have declined.
+// wherever expat fails, the scanner must have declined. Decoding in place
+// builds the same tree again, and leaves the text as it was where it declines.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "fuzz_support.hpp"
@@ -15,7 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace tessellox;
   const std::string_view text = fuzz::as_text(data, size);
   const std::optional<xml::Tree> scanned = xml::scan_tree(text);
-  if (!scanned) return 0;  // declining is always allowed; expat then decides
+  std::string writable(text);
+  const std::optional<xml::Tree> in_place = xml::scan_tree_in_place(writable);
+  fuzz::require(scanned.has_value() == in_place.has_value());
+  if (!scanned) {
+    fuzz::require(writable == text);
+    return 0;  // declining is always allowed; expat then decides
+  }
+  fuzz::require(xml::dump_tree(*scanned) == xml::dump_tree(*in_place));
   const Result<xml::Tree, ParseError> expat = xml::parse_tree_with_expat(text);
   fuzz::require(expat.ok());
   fuzz::require(xml::dump_tree(*scanned) == xml::dump_tree(expat.value()));

@@ -235,8 +235,12 @@ DocumentId document_identity(NodeRef document_id, Arena& arena);
 // The front end
 // ---------------------------------------------------------------------------
 
-// Parses the text into a tree (ParseError Xml on failure).
-inline Result<Tree, ParseError> parse_document(std::string_view text) { return parse_tree(text); }
+// Parses the text into a tree (ParseError Xml on failure); a text of the
+// document's own is decoded in place.
+inline Result<Tree, ParseError> parse_document(SourceText& text) {
+  const std::span<char> writable = text.writable();
+  return writable.empty() ? parse_tree(text.view()) : parse_tree_in_place(writable);
+}
 
 // The root element, or ParseError Xml "missing root element" without one,
 // or ParseError Structure `wrong_root_message` when its local name is not `root_name`.
@@ -276,7 +280,7 @@ class ReleaseBehind {
 template <class Converter>
 ParseResult run_front_end(SourceText text, std::string_view root_name, std::string_view wrong_root_message,
                           SourceFormat format, Converter&& convert) {
-  Result<Tree, ParseError> parsed = parse_document(text.view());
+  Result<Tree, ParseError> parsed = parse_document(text);
   if (!parsed) return std::move(parsed).error();
   Tree& tree = parsed.value();
   Result<NodeRef, ParseError> root = checked_root(tree, root_name, wrong_root_message);

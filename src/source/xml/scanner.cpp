@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -168,6 +169,11 @@ class Scanner {
  public:
   Scanner(std::string_view text, Tree& tree)
       : begin_(text.data()), p_(text.data()), end_(text.data() + text.size()), tree_(tree) {}
+  // In place: decoded texts and attribute values that fit are written over
+  // their own markup in `text`, until undo() puts the markup back.
+  Scanner(std::span<char> text, Tree& tree) : Scanner(std::string_view(text.data(), text.size()), tree) {
+    writable_ = text.data();
+  }
 
   bool run() {
     const std::size_t size = static_cast<std::size_t>(end_ - begin_);
@@ -177,6 +183,16 @@ class Scanner {
     stack_.push_back({0, kNoNode});
     if (!scan_xml_declaration() || !scan_prolog() || !scan_root_element() || !scan_epilog()) return false;
     return tree_.nodes_.size() <= kMaxNodes;
+  }
+
+  // Restores the markup that decoded values were written over, latest
+  // first, so that the text reads as it was given (for expat, after a
+  // decline).
+  void undo() noexcept {
+    for (auto record = overwritten_.rbegin(); record != overwritten_.rend(); ++record)
+      std::memcpy(writable_ + record->offset, overwritten_bytes_.data() + record->saved_at, record->length);
+    overwritten_.clear();
+    overwritten_bytes_.clear();
   }
 
  private:
@@ -252,6 +268,20 @@ class Scanner {
       ++p;
     }
     return true;
+  }
+
+  // Where a decoded value is kept: over its own markup, which starts at
+  // `source` and runs to `source_end`, when the text is writable and the
+  // value fits (decoding only shortens, save plain-text entities); in the
+  // arena otherwise.
+  std::string_view keep_decoded(std::string_view value, const char* source, const char* source_end) {
+    if (writable_ == nullptr || value.size() > static_cast<std::size_t>(source_end - source))
+      return tree_.arena_.copy(value);
+    const auto offset = static_cast<std::size_t>(source - begin_);
+    overwritten_.push_back(Overwritten{offset, value.size(), overwritten_bytes_.size()});
+    overwritten_bytes_.append(source, value.size());
+    std::memcpy(writable_ + offset, value.data(), value.size());
+    return std::string_view(source, value.size());
   }
 
   // Checked character data as a view, or normalised (CR LF and lone CR
@@ -667,6 +697,7 @@ class Scanner {
   // declared type: white space characters become spaces (CR LF one space),
   // references are replaced. `p` moves past the closing quote.
   bool scan_attribute_value(const char*& p, char quote, std::string_view& value) {
+    const char* const start = p;
     const char* run = p;
     bool decoded = false;
     for (;;) {
@@ -704,7 +735,7 @@ class Scanner {
       value = std::string_view(run, static_cast<std::size_t>(p - run));
     } else {
       scratch_.append(run, static_cast<std::size_t>(p - run));
-      value = tree_.arena_.copy(scratch_);
+      value = keep_decoded(scratch_, start, p);
     }
     ++p;  // the closing quote
     return value.size() <= kMaxTextBytes;
@@ -780,6 +811,7 @@ class Scanner {
   bool scan_text() {
     const char* p = p_;
     const char* run = p;
+    const char* start = p;  // of the text node being read
     bool decoded = false;
     for (;;) {
       p = find_text_stop(p, end_);
@@ -825,7 +857,7 @@ class Scanner {
           // view into the text unless something in it was decoded.
           const std::string_view before =
               was_decoded ? std::string_view() : std::string_view(run, static_cast<std::size_t>(reference - run));
-          if (!finish_text(before, was_decoded)) return false;
+          if (!finish_text(before, was_decoded, start, reference)) return false;
           const std::string_view name(reference + 1, static_cast<std::size_t>(p - reference - 2));
           Tree::NodeRecord& record = append_node(NodeKind::EntityReference);
           record.name = name.data();
@@ -833,6 +865,7 @@ class Scanner {
           record.value = reference;
           record.value_length = static_cast<std::uint32_t>(p - reference);
           decoded = false;
+          start = p;
           if (tree_.nodes_.size() > kMaxNodes) return false;
         }
       }
@@ -840,12 +873,13 @@ class Scanner {
       run = p;
     }
     p_ = p;
-    return finish_text(std::string_view(run, static_cast<std::size_t>(p - run)), decoded);
+    return finish_text(std::string_view(run, static_cast<std::size_t>(p - run)), decoded, start, p);
   }
 
   // Appends the pending text as a node: `tail` alone, or scratch_ then `tail`
-  // when the text was decoded. Empty text makes no node.
-  bool finish_text(std::string_view tail, bool decoded) {
+  // when the text was decoded. Empty text makes no node. The text's markup
+  // runs from `source` to `source_end`.
+  bool finish_text(std::string_view tail, bool decoded, const char* source, const char* source_end) {
     std::string_view value = tail;
     if (decoded) {
       scratch_.append(tail);
@@ -853,7 +887,7 @@ class Scanner {
     }
     if (value.empty()) return true;
     if (value.size() > kMaxTextBytes) return false;
-    if (decoded) value = tree_.arena_.copy(value);
+    if (decoded) value = keep_decoded(value, source, source_end);
     append_value_node(NodeKind::Text, value);
     return true;
   }
@@ -904,6 +938,16 @@ class Scanner {
   std::unordered_map<std::string_view, Entity> entities_;
   std::size_t expanded_bytes_ = 0;
   bool standalone_ = false;
+
+  // In place only: the text, writable, and what was written over.
+  struct Overwritten {
+    std::size_t offset;
+    std::size_t length;
+    std::size_t saved_at;  // in overwritten_bytes_
+  };
+  char* writable_ = nullptr;
+  std::vector<Overwritten> overwritten_;
+  std::string overwritten_bytes_;
 };
 
 std::optional<Tree> scan_tree(std::string_view text) {
@@ -911,6 +955,14 @@ std::optional<Tree> scan_tree(std::string_view text) {
   Scanner scanner(text, tree);
   if (!scanner.run()) return std::nullopt;
   return tree;
+}
+
+std::optional<Tree> scan_tree_in_place(std::span<char> text) {
+  Tree tree;
+  Scanner scanner(text, tree);
+  if (scanner.run()) return tree;
+  scanner.undo();
+  return std::nullopt;
 }
 
 }  // namespace tessellox::xml

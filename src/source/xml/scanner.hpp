@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "source/xml/tree.hpp"
@@ -16,5 +17,11 @@ namespace tessellox::xml {
 // unparsed entity declarations, other encodings, XML 1.1, ...). Declining
 // leaves the verdict and its message to expat.
 std::optional<Tree> scan_tree(std::string_view text);
+
+// The same, decoding in place: a text or attribute value that decoding
+// shortened is written over its own markup and the tree's view points there,
+// so the decoded copies cost nothing beyond the text. When the scanner
+// declines, the text is restored as it was before returning.
+std::optional<Tree> scan_tree_in_place(std::span<char> text);
 
 }  // namespace tessellox::xml

@@ -30,6 +30,11 @@ Result<Tree, ParseError> parse_tree(std::string_view text) {
   return parse_tree_with_expat(text);
 }
 
+Result<Tree, ParseError> parse_tree_in_place(std::span<char> text) {
+  if (std::optional<Tree> scanned = scan_tree_in_place(text)) return std::move(*scanned);
+  return parse_tree_with_expat(std::string_view(text.data(), text.size()));
+}
+
 void Tree::release_nodes(NodeIndex begin, NodeIndex end) const noexcept {
 #if defined(__linux__)
   // Below this the system calls cost more than the memory is worth.

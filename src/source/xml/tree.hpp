@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -327,6 +328,12 @@ class Tree {
 // The scanner builds the tree; whatever it does not handle, or finds not
 // well formed, goes to expat, which builds the same tree or gives the error.
 Result<Tree, ParseError> parse_tree(std::string_view text);
+
+// The same, for a text that nothing else reads as XML afterwards: the
+// scanner writes decoded texts and attribute values over their own markup
+// (see scan_tree_in_place), which keeps them out of the tree's arena. The
+// text stays unchanged when the parse fails.
+Result<Tree, ParseError> parse_tree_in_place(std::span<char> text);
 
 // ---------------------------------------------------------------------------
 // Inline definitions of the small accessors
