@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "prefetch.hpp"
 #include "text.hpp"
 
 namespace tessellox {
@@ -126,6 +127,7 @@ template <class Lanes>
   }
   const std::size_t vector_end = text.size() - kWidth - kLongestAnchorDistance;
   for (; pos <= vector_end; pos += kWidth) {
+    prefetch_ahead(data + pos, kReadAhead);
     Lanes block, at1, at4, at5, at9, at14;
     std::memcpy(&block, data + pos, kWidth);
     std::memcpy(&at1, data + pos + 1, kWidth);

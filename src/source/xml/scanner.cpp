@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "prefetch.hpp"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -583,6 +585,7 @@ class Scanner {
     if (end_ - p_ < 2 || *p_ != '<' || !has_class(p_[1], kNameStart)) return false;
     if (!scan_start_tag()) return false;
     while (stack_.size() > 1) {
+      prefetch_ahead(p_, kReadAhead);
       if (tree_.nodes_.size() > kMaxNodes || !scan_text()) return false;
       // p_ is on a '<'.
       if (p_ + 1 == end_) return false;

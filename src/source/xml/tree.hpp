@@ -18,6 +18,7 @@
 
 #include "arena.hpp"
 #include "errors.hpp"
+#include "prefetch.hpp"
 #include "result.hpp"
 
 namespace tessellox::xml {
@@ -295,6 +296,7 @@ class Tree {
   // none; updated).
   NodeRecord& append_child(NodeIndex parent, NodeIndex& last_child, NodeKind kind) {
     const auto index = static_cast<NodeIndex>(nodes_.size());
+    prefetch_for_write_ahead(nodes_.data() + index, kNodeWriteAhead);
     NodeRecord& record = nodes_.emplace_back();
     record.kind = kind;
     if (!record.is_parent()) record.value = nullptr;
@@ -307,6 +309,8 @@ class Tree {
     ++nodes_[parent].child_count;
     return record;
   }
+
+  static constexpr std::size_t kNodeWriteAhead = 16 * sizeof(NodeRecord);
 
   std::vector<NodeRecord> nodes_;
   std::vector<AttributeRecord> attributes_;
