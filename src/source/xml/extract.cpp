@@ -11,13 +11,16 @@ namespace {
 // A copy of `text` in the arena, for strings the tree does not hold as they are.
 std::string_view keep(Arena& arena, std::string_view text) { return arena.copy(text); }
 
-// Most text starts with a letter, so the first byte usually decides.
+// Most text starts with a letter, so the first byte usually decides; the
+// indentation between elements is ASCII, read a byte at a time. Only from
+// a byte beyond ASCII on is the text decoded for Unicode's spaces.
 bool is_white_space_only(std::string_view text) noexcept {
-  if (!text.empty()) {
-    const unsigned char first = static_cast<unsigned char>(text.front());
-    if (first < 0x80 && first != ' ' && (first < '\t' || first > '\r')) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x80) return trim_start(text.substr(i)).empty();
+    if (byte != ' ' && (byte < '\t' || byte > '\r')) return false;
   }
-  return trim_start(text).empty();
+  return true;
 }
 
 }  // namespace

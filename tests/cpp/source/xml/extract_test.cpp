@@ -230,6 +230,19 @@ TEST(InlineContent, IndentationAndEmptyCDataAreDropped) {
   EXPECT_EQ(text_of(content[2]).text, " ");  // a CDATA space on one line is content too
 }
 
+// White space as Unicode has it, whether its bytes are ASCII or not.
+class BlankText : public testing::TestWithParam<std::pair<const char*, bool>> {};
+
+TEST_P(BlankText, IsWhiteSpaceAsUnicodeHasIt) {
+  const Parsed doc(std::string("<p>") + GetParam().first + "</p>");
+  EXPECT_EQ(is_blank_character_data(doc.root().first_child()), GetParam().second) << GetParam().first;
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, BlankText,
+                         testing::Values(std::pair{" \t\n", true}, std::pair{"\n  \xC2\xA0", true},
+                                         std::pair{"\xE3\x80\x80 \n", true}, std::pair{"\n  x", false},
+                                         std::pair{"\n\xC3\xA9", false}, std::pair{" \xE2\x80\x8B", false}));
+
 TEST(InlineContent, OtherNodeKinds) {
   Arena arena;
   const Parsed doc("<p> lead &lsqb;<sub>2</sub><!--gone--><?in-line-formula description='x'?>tail </p>");
