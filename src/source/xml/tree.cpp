@@ -39,6 +39,11 @@ void Tree::release_nodes(NodeIndex begin, NodeIndex end) const noexcept {
 #if defined(__linux__)
   // Below this the system calls cost more than the memory is worth.
   constexpr std::size_t kMinReleaseBytes = std::size_t{256} << 10;
+  // A smaller tree is left alone: its memory goes back to the heap whole,
+  // where the next parse reuses it, while released pages would have to be
+  // faulted in again (and the peak it would save is a few megabytes).
+  constexpr std::size_t kMinTreeBytes = std::size_t{16} << 20;
+  if (nodes_.size() * sizeof(NodeRecord) < kMinTreeBytes) return;
   if (begin >= end || end > nodes_.size()) return;
   const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
   const auto first = reinterpret_cast<std::uintptr_t>(nodes_.data() + begin);
