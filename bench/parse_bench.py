@@ -175,12 +175,36 @@ class Timings:
         return min(self.rounds[name])
 
 
+def balanced_orders(count: int) -> List[List[int]]:
+    """Orders of `count` competitors in which each one comes right after each
+    other equally often (a Williams design: `count` orders, twice as many
+    when `count` is odd)."""
+    first = [0]
+    low, high = 1, count - 1
+    for position in range(1, count):
+        if position % 2:
+            first.append(low)
+            low += 1
+        else:
+            first.append(high)
+            high -= 1
+    orders = [[(index + shift) % count for index in first] for shift in range(count)]
+    if count % 2:
+        orders += [order[::-1] for order in orders]
+    return orders
+
+
 def measure(documents: Sequence[Document], names: Sequence[str], repeat: int) -> Timings:
     """Per competitor, the time of each repetition over all documents.
 
     Interleaving is per document: every document is handed to each competitor
-    in turn, in an order that rotates, so that a change in the machine's load
-    touches all of them alike. One repetition's time is the sum over the documents.
+    in turn, so that a change in the machine's load touches all of them alike.
+    What one competitor leaves behind falls on the next (lxml's thousands of
+    freed nodes are sorted by the allocator at the next large request, and the
+    caches are cold), so the orders are a balanced Latin square: each
+    competitor runs right after each other equally often. (A plain rotation
+    put the same competitor after lxml almost every time.) One repetition's
+    time is the sum over the documents.
     """
     runners = [COMPETITORS[name] for name in names]
     for runner in runners:  # warm-up: first-call costs stay out of the figures
@@ -189,6 +213,7 @@ def measure(documents: Sequence[Document], names: Sequence[str], repeat: int) ->
     rounds: Dict[str, List[float]] = {name: [] for name in names}
     clock = time.perf_counter
     turn = 0
+    orders = balanced_orders(len(names))
     for _ in range(repeat):
         totals = [0.0] * len(names)
         gc.collect()
@@ -196,8 +221,7 @@ def measure(documents: Sequence[Document], names: Sequence[str], repeat: int) ->
         try:
             for document in documents:
                 turn += 1
-                for offset in range(len(names)):
-                    index = (turn + offset) % len(names)
+                for index in orders[turn % len(orders)]:
                     start = clock()
                     runners[index](document)
                     totals[index] += clock() - start
