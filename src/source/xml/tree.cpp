@@ -42,7 +42,7 @@ void Tree::release_nodes(NodeIndex begin, NodeIndex end) const noexcept {
   // A smaller tree is left alone: its memory goes back to the heap whole,
   // where the next parse reuses it, while released pages would have to be
   // faulted in again (and the peak it would save is a few megabytes).
-  constexpr std::size_t kMinTreeBytes = std::size_t{16} << 20;
+  constexpr std::size_t kMinTreeBytes = std::size_t{4} << 20;
   if (nodes_.size() * sizeof(NodeRecord) < kMinTreeBytes) return;
   if (begin >= end || end > nodes_.size()) return;
   const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
