@@ -62,6 +62,18 @@ std::size_t trailing_white_space_length(std::string_view text) noexcept {
   return leading_white_space_length(text.substr(text.size() - length)) == length ? length : 0;
 }
 
+// Most text starts with a letter, so the first byte usually decides; the
+// indentation between elements is ASCII, read a byte at a time. Only from
+// a byte beyond ASCII on is the text decoded for Unicode's spaces.
+bool is_white_space_only(std::string_view text) noexcept {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x80) return trim_start(text.substr(i)).empty();
+    if (byte != ' ' && (byte < '\t' || byte > '\r')) return false;
+  }
+  return true;
+}
+
 std::string_view trim_start(std::string_view text) noexcept {
   while (std::size_t n = leading_white_space_length(text)) text.remove_prefix(n);
   return text;

@@ -22,6 +22,8 @@ std::size_t leading_white_space_length(std::string_view text) noexcept;
 std::size_t trailing_white_space_length(std::string_view text) noexcept;
 
 std::string_view trim(std::string_view text) noexcept;
+// Whether every character of `text` is Unicode white space (true when empty).
+bool is_white_space_only(std::string_view text) noexcept;
 std::string_view trim_start(std::string_view text) noexcept;
 std::string_view trim_end(std::string_view text) noexcept;
 

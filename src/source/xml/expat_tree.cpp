@@ -67,6 +67,7 @@ class ExpatTreeBuilder {
     Tree::NodeRecord& record = tree_.nodes_[open_text_];
     record.value = store(open_text_bytes_);
     record.value_length = static_cast<std::uint32_t>(open_text_bytes_.size());
+    record.flags = Tree::NodeRecord::character_data_flags(open_text_bytes_);
     open_text_bytes_.clear();
     open_text_ = kNoNode;
   }

@@ -11,18 +11,6 @@ namespace {
 // A copy of `text` in the arena, for strings the tree does not hold as they are.
 std::string_view keep(Arena& arena, std::string_view text) { return arena.copy(text); }
 
-// Most text starts with a letter, so the first byte usually decides; the
-// indentation between elements is ASCII, read a byte at a time. Only from
-// a byte beyond ASCII on is the text decoded for Unicode's spaces.
-bool is_white_space_only(std::string_view text) noexcept {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte >= 0x80) return trim_start(text.substr(i)).empty();
-    if (byte != ' ' && (byte < '\t' || byte > '\r')) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -33,9 +21,7 @@ bool is_element_named(NodeRef node, std::string_view name) noexcept {
   return node.is_element() && node.local_name() == name;
 }
 
-bool is_blank_character_data(NodeRef node) noexcept {
-  return node.is_character_data() && is_white_space_only(node.value());
-}
+bool is_blank_character_data(NodeRef node) noexcept { return node.is_character_data() && node.is_white_space(); }
 
 NodeRef first_child_element(NodeRef node, std::string_view name) noexcept {
   for (NodeRef child : node.children()) {
@@ -306,9 +292,8 @@ namespace {
 // White space between inline elements on one line ("<b>1</b> <b>2</b>") is
 // content; indentation between pretty-printed elements always holds a line
 // feed and is not.
-bool is_droppable_white_space(std::string_view text) noexcept {
-  if (!is_white_space_only(text)) return false;
-  return text.empty() || text.find('\n') != std::string_view::npos;
+bool is_droppable_white_space(NodeRef node) noexcept {
+  return node.is_white_space() && (node.holds_line_feed() || node.value().empty());
 }
 
 }  // namespace
@@ -318,7 +303,7 @@ std::size_t inline_node_bound(NodeRef element) noexcept {
   for (NodeRef child : element.children()) {
     switch (child.kind()) {
       case NodeKind::Text:
-      case NodeKind::CData: bound += is_droppable_white_space(child.value()) ? 0 : 1; break;
+      case NodeKind::CData: bound += is_droppable_white_space(child) ? 0 : 1; break;
       case NodeKind::Comment: break;
       default: ++bound; break;
     }
@@ -330,7 +315,7 @@ bool append_inline_text(NodeRef child, InlineContent& out, Arena& arena) {
   switch (child.kind()) {
     case NodeKind::Text:
     case NodeKind::CData:
-      if (!is_droppable_white_space(child.value())) out.push_back(arena, Text{child.value()});
+      if (!is_droppable_white_space(child)) out.push_back(arena, Text{child.value()});
       return true;
     case NodeKind::EntityReference: out.push_back(arena, Text{captured_text(child, arena)}); return true;
     default: return false;

@@ -319,6 +319,7 @@ class Scanner {
     Tree::NodeRecord& record = append_node(kind);
     record.value = value.data();
     record.value_length = static_cast<std::uint32_t>(value.size());
+    if (kind == NodeKind::Text || kind == NodeKind::CData) record.flags = Tree::NodeRecord::character_data_flags(value);
   }
 
   // --- prolog and epilog -----------------------------------------------------

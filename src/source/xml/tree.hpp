@@ -20,6 +20,7 @@
 #include "errors.hpp"
 #include "prefetch.hpp"
 #include "result.hpp"
+#include "text.hpp"
 
 namespace tessellox::xml {
 
@@ -94,6 +95,12 @@ class NodeRef {
   std::string_view value() const noexcept;
   // Entity reference: whether the replacement text is known.
   bool has_replacement() const noexcept;
+  // Text or CDATA: whether it is all Unicode white space (or empty), and
+  // whether such white space holds a line feed. Both are noted while the
+  // text is being read, so that asking costs no second look at it: in a
+  // large document that look is a cache miss per node.
+  bool is_white_space() const noexcept;
+  bool holds_line_feed() const noexcept;
   // Entity reference whose replacement text is unknown: the reference as
   // written ("&name;"), a view that captures keep instead of a copy; empty
   // for every other node.
@@ -271,7 +278,17 @@ class Tree {
     std::uint16_t prefix_length = kNoPrefix;  // position of the first ':' in the name
     std::uint16_t attribute_count = 0;
     NodeKind kind = NodeKind::Document;
-    bool has_replacement = false;
+    std::uint8_t flags = 0;  // kHasReplacement for entity references, kWhiteSpace and kLineFeed for character data
+
+    static constexpr std::uint8_t kHasReplacement = 1;
+    static constexpr std::uint8_t kWhiteSpace = 2;
+    static constexpr std::uint8_t kLineFeed = 4;  // with kWhiteSpace only
+
+    // The flags of character data whose text is `value`.
+    static std::uint8_t character_data_flags(std::string_view value) noexcept {
+      if (!is_white_space_only(value)) return 0;
+      return value.find('\n') == std::string_view::npos ? kWhiteSpace : kWhiteSpace | kLineFeed;
+    }
 
     bool is_parent() const noexcept { return kind == NodeKind::Element || kind == NodeKind::Document; }
   };
@@ -374,15 +391,27 @@ inline std::string_view NodeRef::target() const noexcept {
 
 inline std::string_view NodeRef::value() const noexcept {
   const Tree::NodeRecord& r = tree_->record(index_);
-  if (r.is_parent() || (r.kind == NodeKind::EntityReference && !r.has_replacement)) return {};
+  if (r.is_parent() || (r.kind == NodeKind::EntityReference && (r.flags & Tree::NodeRecord::kHasReplacement) == 0))
+    return {};
   return std::string_view(r.value, r.value_length);
 }
 
-inline bool NodeRef::has_replacement() const noexcept { return tree_->record(index_).has_replacement; }
+inline bool NodeRef::has_replacement() const noexcept {
+  const Tree::NodeRecord& r = tree_->record(index_);
+  return r.kind == NodeKind::EntityReference && (r.flags & Tree::NodeRecord::kHasReplacement) != 0;
+}
+
+inline bool NodeRef::is_white_space() const noexcept {
+  return (tree_->record(index_).flags & Tree::NodeRecord::kWhiteSpace) != 0;
+}
+
+inline bool NodeRef::holds_line_feed() const noexcept {
+  return (tree_->record(index_).flags & Tree::NodeRecord::kLineFeed) != 0;
+}
 
 inline std::string_view NodeRef::reference_as_written() const noexcept {
   const Tree::NodeRecord& r = tree_->record(index_);
-  if (r.kind != NodeKind::EntityReference || r.has_replacement) return {};
+  if (r.kind != NodeKind::EntityReference || (r.flags & Tree::NodeRecord::kHasReplacement) != 0) return {};
   return std::string_view(r.value, r.value_length);
 }
 

@@ -60,6 +60,10 @@ void append_node(std::string& out, NodeRef node, std::size_t depth) {
   out += " value=";
   append_quoted(out, node.value());
   out += node.has_replacement() ? " replacement=yes" : " replacement=no";
+  if (node.is_character_data()) {
+    out += node.is_white_space() ? " white-space=yes" : " white-space=no";
+    if (node.holds_line_feed()) out += " line-feed";
+  }
   out += " attributes=";
   out += std::to_string(node.attribute_count());
   out += '\n';
