@@ -92,11 +92,27 @@ class ClaimTextWriter {
 void append_collapsed(std::string_view text, std::string& out) {
   std::size_t i = 0;
   while (i < text.size()) {
-    const unsigned char byte = static_cast<unsigned char>(text[i]);
-    if (byte > 0x20 && byte < 0x7F) {
-      out += text[i++];
-      continue;
+    // Words of printable ASCII with single spaces between them, nearly all
+    // of a claim, are copied as they stand, a run at a time.
+    std::size_t run_end = i;
+    while (run_end < text.size()) {
+      const auto byte = static_cast<unsigned char>(text[run_end]);
+      if (byte > 0x20 && byte < 0x7F) {
+        ++run_end;
+        continue;
+      }
+      if (byte == ' ' && run_end + 1 < text.size()) {
+        const auto next = static_cast<unsigned char>(text[run_end + 1]);
+        if (next > 0x20 && next < 0x7F) {
+          run_end += 2;
+          continue;
+        }
+      }
+      break;
     }
+    out.append(text, i, run_end - i);
+    i = run_end;
+    if (i == text.size()) break;
     std::size_t length = leading_white_space_length(text.substr(i));
     if (length == 0) {
       out += text[i++];

@@ -99,7 +99,11 @@ INSTANTIATE_TEST_SUITE_P(
                       CleanUpCase{"one\n \n\t\n\n", "one"}, CleanUpCase{"", ""}, CleanUpCase{" \n", ""},
                       CleanUpCase{"\n  x", "\n  x"}, CleanUpCase{"\t  tabbed first", "tabbed first"},
                       CleanUpCase{"  \xC2\xA0x \xE2\x80\x83 y\xC2\xA0", "  x y"},
-                      CleanUpCase{"caf\xC3\xA9  \xE2\x80\x94 ok", "caf\xC3\xA9 \xE2\x80\x94 ok"}));
+                      CleanUpCase{"caf\xC3\xA9  \xE2\x80\x94 ok", "caf\xC3\xA9 \xE2\x80\x94 ok"},
+                      CleanUpCase{"a b\xC2\xA0"
+                                  "c d \xC2\xA0"
+                                  "e f",
+                                  "a b c d e f"}));
 
 }  // namespace
 }  // namespace tessellox
