@@ -284,10 +284,24 @@ class Tree {
     static constexpr std::uint8_t kWhiteSpace = 2;
     static constexpr std::uint8_t kLineFeed = 4;  // with kWhiteSpace only
 
-    // The flags of character data whose text is `value`.
+    // The flags of character data whose text is `value`. Asked of every
+    // text node as it is read, so the common cases (a letter first, or
+    // ASCII indentation) take one pass without a call.
     static std::uint8_t character_data_flags(std::string_view value) noexcept {
-      if (!is_white_space_only(value)) return 0;
-      return value.find('\n') == std::string_view::npos ? kWhiteSpace : kWhiteSpace | kLineFeed;
+      std::uint8_t flags = kWhiteSpace;
+      for (std::size_t i = 0; i < value.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(value[i]);
+        if (byte == '\n') {
+          flags |= kLineFeed;
+        } else if (byte >= 0x80) {
+          const std::string_view rest = value.substr(i);
+          if (!is_white_space_only(rest)) return 0;
+          return rest.find('\n') == std::string_view::npos ? flags : flags | kLineFeed;
+        } else if (byte != ' ' && (byte < '\t' || byte > '\r')) {
+          return 0;
+        }
+      }
+      return flags;
     }
 
     bool is_parent() const noexcept { return kind == NodeKind::Element || kind == NodeKind::Document; }
