@@ -95,6 +95,8 @@ class Attribute {
     return std::string_view(name_, prefix_length_);
   }
   std::string_view value() const noexcept { return std::string_view(value_, value_length_); }
+  // The name as written, prefix and colon included.
+  std::string_view qualified_name() const noexcept { return std::string_view(name_, name_length_); }
 
  private:
   static constexpr std::uint16_t kNoPrefix = 0xFFFF;
@@ -166,6 +168,10 @@ class RawXml {
     const std::string_view qualified(data_, name_length_);
     const std::size_t colon = qualified.find(':');
     return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
+  }
+  // Element form: the name as written, prefix and colon included.
+  std::string_view qualified_name() const noexcept {
+    return is_element() ? std::string_view(data_, name_length_) : std::string_view();
   }
   OptString prefix() const noexcept {
     if (!is_element()) return std::nullopt;

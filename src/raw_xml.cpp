@@ -8,20 +8,12 @@ namespace tessellox {
 
 namespace {
 
-void append_qualified_name(const OptString& prefix, std::string_view name, std::string& out) {
-  if (prefix) {
-    out += *prefix;
-    out += ':';
-  }
-  out += name;
-}
-
 void append_start_tag(const RawXml& element, std::string& out) {
   out += '<';
-  append_qualified_name(element.prefix(), element.name(), out);
+  out += element.qualified_name();
   for (const Attribute& attribute : element.attributes()) {
     out += ' ';
-    append_qualified_name(attribute.prefix(), attribute.name(), out);
+    out += attribute.qualified_name();
     out += "=\"";
     out += attribute.value();
     out += '"';
@@ -31,7 +23,7 @@ void append_start_tag(const RawXml& element, std::string& out) {
 
 void append_end_tag(const RawXml& element, std::string& out) {
   out += "</";
-  append_qualified_name(element.prefix(), element.name(), out);
+  out += element.qualified_name();
   out += '>';
 }
 
