@@ -7,10 +7,11 @@
         print(record["patent_number"], record["title"])
 
 Modules: `split` (documents, their origins, and regions of whole
-documents), `records` (the record schema), `work` (what a worker does with
-a region), `writers` (JSON Lines, Parquet, Markdown files), `sqlite` (an
-SQLite database added to run by run), `pool` (ordered
-process pool), `dask` (Dask bags and dataframes), `cli` (the command).
+documents), `inflate` (zip members and gzip, with isal where installed),
+`records` (the record schema), `plan` (a run's tasks), `work` (what a
+worker does with a task), `engine` (the worker processes), `sinks` (JSON
+Lines, Parquet, Markdown files), `sqlite` (an SQLite database added to run
+by run), `dask` (Dask bags and dataframes), `cli` (the command).
 """
 
 # A build tree holds the native helper in a tessellox_tools folder of its

@@ -6,32 +6,31 @@ from __future__ import annotations
 import argparse
 import collections
 import contextlib
-import functools
 import os
 import re
+import shutil
+import signal
 import sqlite3
 import sys
+import tempfile
 import textwrap
 import time
-from typing import IO, Any, Callable, Counter, Deque, Iterator, List, Optional, Sequence, Tuple, overload
+from typing import IO, Any, Counter, List, Optional, Sequence
 
 import tessellox
 
 from . import work
-from .pool import WorkerDied, default_jobs, run_ordered
+from .engine import default_jobs, run_tasks
+from .plan import REGION_SIZE, RegionTask, Task, plan_tasks
 from .records import error_record
-from .split import DEFAULT_MAX_DOCUMENT_SIZE, DEFAULT_REGION_SIZE, STDIN, Origin, Region, input_size, iter_regions
-from .sqlite import SqliteWriter
-from .writers import MarkdownDirectoryWriter, ParquetWriter, parquet_table_path
+from .sinks import SHARD_WRITERS, LinesSink, MarkdownSink, Sink, output_paths, record_sink_type
+from .split import DEFAULT_CHUNK_SIZE, DEFAULT_MAX_DOCUMENT_SIZE, STDIN, Origin, Reading, input_size
 
 PROGRAM = "tessellox"
 SUMMARY_MESSAGES = 5
 SUMMARY_SKIPPED = 5
 _SIZE_UNITS = {"": 1, "K": 1 << 10, "M": 1 << 20, "G": 1 << 30, "T": 1 << 40}
-MIN_REGION_SIZE = 256 << 10
-SQLITE_SUFFIXES = (".sqlite", ".sqlite3", ".db")
-# Records are written in blocks of this size, not a system call per line.
-OUTPUT_BUFFER_SIZE = 1 << 20
+EXIT_INTERRUPTED = 130
 
 # A tiny APS record: lets a template be checked before the first document.
 _TEMPLATE_PROBE = "PATN\nWKU  039302717\nTTL  Probe\n"
@@ -54,10 +53,21 @@ examples:
   tessellox records ipg230103.zip ipg230110.zip -o grants.sqlite
   unzip -p ipg230103.zip | tessellox records --jobs 2 > grants.jsonl
 
+parallel runs:
+  Every worker reads its own part of the input and writes its own part of
+  the output; the output is joined in input order, so any --jobs gives the
+  same bytes. A worker that ends abruptly (killed, out of memory) is
+  replaced and its work done again; a document that ends a worker twice is
+  reported as failed with "a worker ended abruptly while reading this
+  document". An interrupted run (Ctrl-C) leaves no half file under the
+  output's name; an SQLite database keeps the documents merged so far, and
+  a second run adds the rest.
+
 exit status:
   0 when every input was read (documents that fail are reported, not fatal),
   1 when an input or output could not be read or written, an input held no
-  document at all, or --fail-fast met a failure, 2 for wrong arguments.
+  document at all, no document succeeded, or --fail-fast met a failure,
+  2 for wrong arguments, 130 when interrupted.
 """
 
 
@@ -245,45 +255,14 @@ class _Progress:
             self._bar.close()
 
 
-@overload
-def _writable_name(name: str) -> str: ...
-
-
-@overload
-def _writable_name(name: None) -> None: ...
-
-
-def _writable_name(name: Optional[str]) -> Optional[str]:
-    """A file or member name as the outputs can hold it (UTF-8): the bytes of
-    a name that are not UTF-8, which Python keeps as lone surrogates, as
-    \\xNN escapes; any other name as it is."""
-    if name is None or name.isascii():
-        return name
-    try:
-        name.encode("utf-8")
-        return name
-    except UnicodeEncodeError:
-        pass
-    try:
-        return name.encode("utf-8", "surrogateescape").decode("utf-8", "backslashreplace")
-    except UnicodeEncodeError:  # a surrogate that stands for no byte
-        return name.encode("utf-8", "backslashreplace").decode("utf-8")
-
-
 def _plural(count: int, noun: str) -> str:
     return f"{count} {noun}" if count == 1 else f"{count} {noun}s"
 
 
-def _summary(
-    documents: int,
-    size: int,
-    failures: Counter[str],
-    skipped: Sequence[str],
-    seconds: float,
-    errors_path: Optional[str],
-) -> str:
+def _summary(tally: "_Tally", seconds: float, errors_path: Optional[str]) -> str:
+    failures, skipped = tally.failures, tally.skipped
     failed = sum(failures.values())
-    text = f"{_plural(documents, 'document')} ({size / 1e6:.1f} MB) in {seconds:.2f} s, {failed} failed"
+    text = f"{_plural(tally.documents, 'document')} ({tally.size / 1e6:.1f} MB) in {seconds:.2f} s, {failed} failed"
     if failed:
         ranked = sorted(failures.items(), key=lambda item: (-item[1], item[0]))
         listed = "; ".join(f"{message} ({count})" for message, count in ranked[:SUMMARY_MESSAGES])
@@ -299,111 +278,115 @@ def _summary(
     return text
 
 
-Sink = Callable[[Origin, Any], object]
+class _Tally:
+    """What a run has read so far."""
+
+    def __init__(self, inputs: int) -> None:
+        self.documents = 0
+        self.succeeded = 0
+        self.size = 0
+        self.failures: Counter[str] = collections.Counter()
+        self.skipped: List[str] = []
+        self.unreadable: List[str] = []
+        self.documents_of_input = [0] * inputs
+
+    def add(self, path_index: int, result: work.TaskResult) -> None:
+        self.documents += result.documents
+        self.succeeded += result.succeeded
+        self.size += result.size
+        self.documents_of_input[path_index] += result.documents
+        for failure in result.failures:
+            if failure.origin.ordinal is None:
+                self.skipped.append(failure.origin.place())
+            else:
+                self.failures[failure.message] += 1
 
 
-def _region_size(total: Optional[int], jobs: int) -> int:
-    """Small inputs are cut finer, so that every job gets work."""
-    if total is None:
-        return DEFAULT_REGION_SIZE
-    return max(MIN_REGION_SIZE, min(DEFAULT_REGION_SIZE, total // (4 * jobs)))
+class _Interrupted(KeyboardInterrupt):
+    """SIGTERM, handled as Ctrl-C is."""
 
 
-def _run(
-    arguments: _Arguments,
-    task: work.Task,
-    sink: Sink,
-    errors: _ErrorSink,
-    on_failure: Optional[Callable[[Origin], None]] = None,
-) -> int:
+def _on_terminate(signum: int, frame: Any) -> None:
+    raise _Interrupted()
+
+
+def _run(arguments: _Arguments, command: str, sink: Sink, errors: _ErrorSink, template: Optional[str] = None) -> int:
     started = time.perf_counter()
     show = arguments.progress if arguments.progress is not None else sys.stderr.isatty()
-    total = input_size(arguments.paths)
-    progress = _Progress(total, show)
-    unreadable: List[str] = []
+    paths = arguments.paths
+    progress = _Progress(input_size(paths), show)
+    tally = _Tally(len(paths))
 
     def on_unreadable(path: str, error: BaseException) -> None:
-        unreadable.append(path)
+        tally.unreadable.append(path)
         reason = error.strerror if isinstance(error, OSError) and error.strerror else str(error)
         _report(f"cannot read {path}: {reason}")
 
-    # What the parent needs of each region in flight (the input it comes
-    # from, its file and member); the workers read the documents themselves.
-    in_flight: Deque[Tuple[int, str, Optional[str], bool]] = collections.deque()
-
-    def tracked() -> Iterator[Region]:
-        for index, path in enumerate(arguments.paths):
-            regions = iter_regions(
-                [path],
-                region_size=_region_size(total, arguments.jobs),
-                max_document_size=arguments.max_document_size,
-                on_unreadable=on_unreadable,
-            )
-            for region in regions:
-                # Regions keep the names that open the files; origins get
-                # names that every output can be written with.
-                in_flight.append((index, _writable_name(region.file), _writable_name(region.member), region.first))
-                yield region
-
-    documents = 0
-    documents_of_input = [0] * len(arguments.paths)
-    size = 0
-    ordinal = 0
-    skipping = False
-    failures: Counter[str] = collections.Counter()
-    skipped: List[str] = []
+    skipping = False  # the rest of a file that could not be read
     stopped = False
-    results = run_ordered(functools.partial(work.process_region, task), tracked(), arguments.jobs)
+
+    def commit(task: Task, result: work.TaskResult) -> bool:
+        nonlocal skipping, stopped
+        if isinstance(task, RegionTask):
+            if task.spill is not None:
+                os.unlink(task.spill)
+            if task.region.first:
+                skipping = False
+            elif skipping:
+                return True
+        else:
+            skipping = False
+        sink.take(result)
+        tally.add(task.path_index, result)
+        for failure in result.failures:
+            errors.write(failure.origin, failure.message)
+        if result.unreadable is not None:
+            on_unreadable(result.unreadable[0], OSError(0, result.unreadable[1]))
+            skipping = True
+        progress.update(tally.documents, result.size)
+        if arguments.fail_fast and any(failure.origin.ordinal is not None for failure in result.failures):
+            stopped = True
+            return False
+        return True
+
+    workspace = tempfile.mkdtemp(prefix=".tessellox-work-", dir=sink.work_directory())
+    job = work.Job(command, sink.shard, workspace, template, arguments.max_document_size)
+    reading = Reading(REGION_SIZE, DEFAULT_CHUNK_SIZE, arguments.max_document_size)
+    spill = workspace if arguments.jobs > 1 else None
+    previous = signal.signal(signal.SIGTERM, _on_terminate)
+    complete = False
+    restarts = 0
     try:
-        with contextlib.closing(results):
-            for problem, outcomes in results:
-                index, file, member, first = in_flight.popleft()
-                if first:
-                    ordinal = 0
-                    skipping = False
-                if problem is not None:
-                    if not skipping:
-                        on_unreadable(file, OSError(problem))
-                    skipping = True
-                if skipping:
-                    continue
-                region_size = 0
-                for offset, document_size, ok, payload in outcomes:
-                    if offset is None:  # a file that was not read
-                        origin = Origin(file, member, None, None)
-                        skipped.append(origin.place())
-                        errors.write(origin, payload)
-                        continue
-                    ordinal += 1
-                    documents += 1
-                    documents_of_input[index] += 1
-                    region_size += document_size
-                    origin = Origin(file, member, ordinal, offset)
-                    if ok:
-                        sink(origin, payload)
-                        continue
-                    failures[payload] += 1
-                    if on_failure is not None:
-                        on_failure(origin)
-                    errors.write(origin, payload)
-                    if arguments.fail_fast:
-                        stopped = True
-                        break
-                size += region_size
-                progress.update(documents, region_size)
-                if stopped:
-                    break
+        tasks = plan_tasks(paths, arguments.jobs, reading, spill, on_unreadable)
+        restarts = run_tasks(tasks, job, SHARD_WRITERS[sink.shard], arguments.jobs, commit)
+        complete = True
     finally:
+        signal.signal(signal.SIGTERM, previous)
         progress.close()
-    _report(_summary(documents, size, failures, skipped, time.perf_counter() - started, errors.path))
+        if complete and tally.documents:
+            sink.close()
+        else:
+            sink.abandon()
+        shutil.rmtree(workspace, ignore_errors=True)
+        elapsed = time.perf_counter() - started
+        summary = _summary(tally, elapsed, errors.path)
+        if restarts:
+            summary += f"; {_plural(restarts, 'worker')} replaced after ending abruptly"
+        if not complete:
+            summary = f"interrupted: {summary}"
+        written = sink.describe(complete)
+        _report(f"{summary}; {written}" if written and not complete else summary)
+        if complete and written:
+            _report(written)
     empty = False
     if not stopped:
         # A run that read nothing must not look like success.
-        for path, count in zip(arguments.paths, documents_of_input):
-            if count == 0 and path not in unreadable:
+        for path, count in zip(paths, tally.documents_of_input):
+            if count == 0 and path not in tally.unreadable:
                 empty = True
                 _report(f"no document in {'standard input' if path == STDIN else path}")
-    return 1 if unreadable or stopped or empty else 0
+    no_success = tally.documents > 0 and tally.succeeded == 0
+    return 1 if tally.unreadable or stopped or empty or no_success else 0
 
 
 def _read_template(parser: argparse.ArgumentParser, path: Optional[str]) -> Optional[str]:
@@ -425,104 +408,46 @@ def _read_template(parser: argparse.ArgumentParser, path: Optional[str]) -> Opti
     return template
 
 
-def _command(arguments: _Arguments) -> int:
+def _errors_path(arguments: _Arguments, output: Optional[str]) -> Optional[str]:
+    if arguments.errors is not None or output is None:
+        return arguments.errors
+    if arguments.command == work.MARKDOWN:
+        return os.path.join(output, "errors.jsonl")
+    return os.path.splitext(output)[0] + ".errors.jsonl"
+
+
+def _open_sink(arguments: _Arguments, output: Optional[str], errors_path: Optional[str]) -> Sink:
+    """The output, checked and opened before anything is read."""
     parser = arguments.subcommand
+    if arguments.command == work.MARKDOWN:
+        assert output is not None
+        return MarkdownSink(output)
+    if output is None:
+        return LinesSink(None)
+    sink_type = record_sink_type(output)
+    if sink_type is None:
+        parser.error(f"cannot tell the output format of {output}: name it *.jsonl, *.parquet or *.sqlite")
+    if errors_path is not None and os.path.abspath(errors_path) in map(os.path.abspath, output_paths(output)):
+        parser.error("--errors must not name an output file")
+    if os.path.isdir(output):
+        raise IsADirectoryError(21, "Is a directory", output)
+    return sink_type(output)
+
+
+def _command(arguments: _Arguments) -> int:
     command = arguments.command
     output = arguments.output if command != work.DETECT else None
     if output == STDIN:
         output = None
-    errors_path = arguments.errors
-    if errors_path is None and output is not None:
-        if command == work.MARKDOWN:
-            errors_path = os.path.join(output, "errors.jsonl")
-        else:
-            errors_path = os.path.splitext(output)[0] + ".errors.jsonl"
-
-    if command == work.MARKDOWN:
-        template = _read_template(parser, arguments.template)
-        assert output is not None
-        markdown = MarkdownDirectoryWriter(output)
-        with contextlib.closing(_ErrorSink(errors_path)) as errors:
-            return _run(
-                arguments,
-                work.Task(work.MARKDOWN, template),
-                lambda origin, payload: markdown.write(payload[0], origin, payload[1]),
-                errors,
-            )
-
-    if command == work.RECORDS and output is not None and output.lower().endswith(SQLITE_SUFFIXES):
-        if errors_path is not None and os.path.abspath(errors_path) == os.path.abspath(output):
-            parser.error("--errors must not name the output file")
-        try:
-            database = SqliteWriter(output)
-        except sqlite3.Error as error:
-            _report(f"cannot write {output}: {error}")
-            return 1
-        with contextlib.closing(_ErrorSink(errors_path)) as errors:
-            try:
-                status = _run(
-                    arguments,
-                    work.Task(work.RECORDS),
-                    lambda origin, fields: database.write_record(work.full_record(origin, fields)),
-                    errors,
-                )
-            finally:
-                database.close()
-        _report(f"{output}: {_plural(database.added, 'document')} added, {database.present} already there")
-        return status
-
-    if command == work.RECORDS and output is not None and output.lower().endswith(".parquet"):
-        if errors_path is not None and os.path.abspath(errors_path) in (
-            os.path.abspath(output),
-            os.path.abspath(parquet_table_path(output, "claims")),
-            os.path.abspath(parquet_table_path(output, "citations")),
-        ):
-            parser.error("--errors must not name an output file")
-        try:
-            parquet = ParquetWriter(output)
-        except ImportError:
-            _report("Parquet output needs pyarrow: pip install 'tessellox[parquet]'")
-            return 1
-        with contextlib.closing(parquet), contextlib.closing(_ErrorSink(errors_path)) as errors:
-            return _run(
-                arguments,
-                work.Task(work.RECORDS),
-                lambda origin, fields: parquet.write_record(work.full_record(origin, fields)),
-                errors,
-            )
-
-    if command == work.RECORDS and output is not None:
-        if not output.lower().endswith((".jsonl", ".ndjson")):
-            parser.error(f"cannot tell the output format of {output}: name it *.jsonl, *.parquet or *.sqlite")
-        if errors_path is not None and os.path.abspath(errors_path) == os.path.abspath(output):
-            parser.error("--errors must not name the output file")
-        with (
-            open(output, "wb", buffering=OUTPUT_BUFFER_SIZE) as stream,
-            contextlib.closing(_ErrorSink(errors_path)) as errors,
-        ):
-            joiner = work.JsonLineJoiner()
-            return _run(
-                arguments, work.Task(work.JSONL), lambda origin, line: joiner.write(stream, origin, line), errors
-            )
-
-    stdout = sys.stdout.buffer
+    errors_path = _errors_path(arguments, output)
+    template = _read_template(arguments.subcommand, arguments.template) if command == work.MARKDOWN else None
+    try:
+        sink = _open_sink(arguments, output, errors_path)
+    except ImportError:
+        _report("Parquet output needs pyarrow: pip install 'tessellox[parquet]'")
+        return 1
     with contextlib.closing(_ErrorSink(errors_path)) as errors:
-        if command == work.RECORDS:
-            joiner = work.JsonLineJoiner()
-            status = _run(
-                arguments, work.Task(work.JSONL), lambda origin, line: joiner.write(stdout, origin, line), errors
-            )
-        else:
-
-            def detected(origin: Origin, source_format: Any) -> None:
-                member = origin.member if origin.member is not None else "-"
-                line = f"{origin.file}\t{member}\t{origin.ordinal}\t{origin.offset}\t{source_format}\n"
-                stdout.write(line.encode("utf-8"))
-
-            # A failed document keeps its line, so that lines and documents match.
-            status = _run(arguments, work.Task(work.DETECT), detected, errors, lambda origin: detected(origin, "-"))
-        stdout.flush()
-        return status
+        return _run(arguments, command, sink, errors, template)
 
 
 def main(argv: Optional[Sequence[str]] = None) -> int:
@@ -536,11 +461,10 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
             devnull = os.open(os.devnull, os.O_WRONLY)
             os.dup2(devnull, sys.stdout.fileno())
         return 1
+    except _Interrupted:
+        return 128 + signal.SIGTERM
     except KeyboardInterrupt:
-        return 130
-    except WorkerDied:
-        _report("a worker process died unexpectedly")
-        return 1
+        return EXIT_INTERRUPTED
     except sqlite3.Error as error:
         _report(f"cannot write the database: {error}")
         return 1

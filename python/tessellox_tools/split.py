@@ -56,7 +56,6 @@ size limit of one document, never by the file.
 
 from __future__ import annotations
 
-import gzip
 import os
 import re
 import shutil
@@ -66,9 +65,10 @@ import tarfile
 import tempfile
 import zipfile
 import zlib
-from typing import IO, Any, Callable, Iterable, Iterator, List, NamedTuple, Optional, Tuple, Type, Union
+from typing import IO, Any, Callable, Iterable, Iterator, List, NamedTuple, Optional, Tuple, Type, Union, overload
 
 from ._records import xml_declaration_offsets
+from .inflate import INFLATE_ERRORS, open_gzip, open_zip_member
 
 DEFAULT_CHUNK_SIZE = 1 << 20
 DEFAULT_REGION_SIZE = 1 << 20
@@ -89,7 +89,7 @@ UNREADABLE_ERRORS: Tuple[Type[BaseException], ...] = (
     EOFError,
     tarfile.TarError,
     NotImplementedError,  # a zip compression method Python lacks
-)
+) + INFLATE_ERRORS
 
 _DECLARATION = b"<?xml"
 _XML_SPACE = frozenset(b" \t\r\n")
@@ -152,6 +152,31 @@ class RawDocument(NamedTuple):
             return self.data.decode("utf-8")
         except UnicodeDecodeError as error:
             raise ValueError(f"invalid UTF-8 at byte {error.start}: {error.reason}") from None
+
+
+@overload
+def writable_name(name: str) -> str: ...
+
+
+@overload
+def writable_name(name: None) -> None: ...
+
+
+def writable_name(name: Optional[str]) -> Optional[str]:
+    """A file or member name as the outputs can hold it (UTF-8): the bytes of
+    a name that are not UTF-8, which Python keeps as lone surrogates, as
+    \\xNN escapes; any other name as it is."""
+    if name is None or name.isascii():
+        return name
+    try:
+        name.encode("utf-8")
+        return name
+    except UnicodeEncodeError:
+        pass
+    try:
+        return name.encode("utf-8", "surrogateescape").decode("utf-8", "backslashreplace")
+    except UnicodeEncodeError:  # a surrogate that stands for no byte
+        return name.encode("utf-8", "backslashreplace").decode("utf-8")
 
 
 class Source(NamedTuple):
@@ -305,10 +330,10 @@ def iter_regions(
 ) -> Iterator[Region]:
     """The regions of every path, in order; unreadable inputs as in
     `iter_documents`."""
-    reading = _Reading(region_size, chunk_size, max_document_size)
+    reading = Reading(region_size, chunk_size, max_document_size)
     for path in paths:
         try:
-            files = _expand(path, on_unreadable)
+            files = expand_path(path, on_unreadable)
         except UNREADABLE_ERRORS as error:
             if on_unreadable is None:
                 raise
@@ -319,7 +344,7 @@ def iter_regions(
                 if accepted:
                     yield from reading.file_regions(file)
                 else:
-                    yield _skipped_region(file, None, _NOT_READ)
+                    yield skipped_region(file, None, _NOT_READ)
             except UNREADABLE_ERRORS as error:
                 if on_unreadable is None:
                     raise
@@ -333,13 +358,13 @@ def iter_sources(paths: Iterable[str]) -> Iterator[Source]:
     Errors propagate.
     """
     for path in paths:
-        for file, accepted in _expand(path, None):
+        for file, accepted in expand_path(path, None):
             if not accepted:
                 continue
             if file != STDIN and _is_zip_file(file):
                 with zipfile.ZipFile(file) as archive:
-                    for info in _zip_members(archive):
-                        if _accepted_name(info.filename):
+                    for info in zip_members(archive):
+                        if accepted_name(info.filename):
                             yield Source(file, info.filename)
             else:
                 yield Source(file)
@@ -353,13 +378,11 @@ def iter_source_documents(
     max_document_size: int = DEFAULT_MAX_DOCUMENT_SIZE,
 ) -> Iterator[RawDocument]:
     """The documents of one source from `iter_sources`."""
-    reading = _Reading(region_size, chunk_size, max_document_size)
+    reading = Reading(region_size, chunk_size, max_document_size)
     if source.member is None:
         yield from number_documents(reading.file_regions(source.file))
         return
-    with zipfile.ZipFile(source.file) as archive:
-        with archive.open(source.member) as stream:
-            yield from number_documents(reading.stream_regions(stream, source.file, source.member, 0))
+    yield from number_documents(reading.zip_member_regions(source.file, source.member))
 
 
 def input_size(paths: Iterable[str]) -> Optional[int]:
@@ -369,7 +392,7 @@ def input_size(paths: Iterable[str]) -> Optional[int]:
     total = 0
     for path in paths:
         try:
-            for file, accepted in _expand(path, None):
+            for file, accepted in expand_path(path, None):
                 if not accepted:
                     continue
                 if file == STDIN or not stat.S_ISREG(os.stat(file).st_mode):
@@ -378,10 +401,10 @@ def input_size(paths: Iterable[str]) -> Optional[int]:
                     head = stream.read(_SNIFF_SIZE)
                 if head[:4] in _ZIP_MAGIC:
                     with zipfile.ZipFile(file) as archive:
-                        for info in _zip_members(archive):
+                        for info in zip_members(archive):
                             if _has_suffix(info.filename, DOCUMENT_SUFFIXES):
                                 total += info.file_size
-                            elif _accepted_name(info.filename):
+                            elif accepted_name(info.filename):
                                 return None
                 elif head.startswith(_GZIP_MAGIC) or _is_tar(head):
                     return None
@@ -525,15 +548,16 @@ def _kind(head: Buffer, at_end: bool) -> Optional[bool]:
 _NOT_READ = "skipped: neither a document (.xml, .txt, .aps) nor an archive (.zip, .tar, .tar.gz, .tgz, .gz)"
 
 
-def _skipped_region(file: str, member: Optional[str], reason: str) -> Region:
-    return Region(file, member, 0, 0, True, True, b"", skipped=reason)
+def skipped_region(file: str, member: Optional[str], reason: Optional[str] = None) -> Region:
+    """The region that stands for a file or member that is not read."""
+    return Region(file, member, 0, 0, True, True, b"", skipped=reason or _NOT_READ)
 
 
 def _is_tar(head: bytes) -> bool:
     return head[_TAR_MAGIC_AT : _TAR_MAGIC_AT + 5] == b"ustar"
 
 
-def _accepted_name(name: str) -> bool:
+def accepted_name(name: str) -> bool:
     return _has_suffix(name, DOCUMENT_SUFFIXES + ARCHIVE_SUFFIXES)
 
 
@@ -559,6 +583,12 @@ class _Prefixed:
             data += self._stream.read(size - len(data))
         return data
 
+    def readinto(self, buffer: Any) -> int:
+        with memoryview(buffer) as view, view.cast("B") as target:
+            data = self.read(len(target))
+            target[: len(data)] = data
+        return len(data)
+
 
 def _read_fully(stream: Any, size: int) -> bytes:
     data = b""
@@ -570,7 +600,7 @@ def _read_fully(stream: Any, size: int) -> bytes:
     return data
 
 
-class _Reading:
+class Reading:
     """How inputs are read: region size, chunk size and document size limit."""
 
     def __init__(self, region_size: int, chunk_size: int, limit: int) -> None:
@@ -592,7 +622,7 @@ class _Reading:
             head = stream.read(_SNIFF_SIZE)
             stream.seek(0)
             if head[:4] in _ZIP_MAGIC:
-                yield from self._zip_regions(stream, file, None, 0)
+                yield from self._zip_regions(stream, file, None, 0, file)
             elif head.startswith(_GZIP_MAGIC) or _is_tar(head):
                 yield from self.stream_regions(stream, file, None, 0)
             else:
@@ -605,17 +635,18 @@ class _Reading:
         whole = _Prefixed(head, stream)
         if head[:4] in _ZIP_MAGIC or head.startswith(_GZIP_MAGIC) or _is_tar(head):
             if depth >= MAX_NESTING:
-                yield _skipped_region(file, member, f"skipped: archives nested more than {MAX_NESTING} deep")
+                yield skipped_region(file, member, f"skipped: archives nested more than {MAX_NESTING} deep")
                 return
         if head[:4] in _ZIP_MAGIC:
             # A zip archive needs random access: spool it (not its members)
             # to a temporary file, a chunk at a time.
-            with tempfile.TemporaryFile() as spool:
+            with tempfile.NamedTemporaryFile() as spool:
                 shutil.copyfileobj(whole, spool, self.chunk_size)
+                spool.flush()
                 spool.seek(0)
-                yield from self._zip_regions(spool, file, member, depth)
+                yield from self._zip_regions(spool, file, member, depth, spool.name)
         elif head.startswith(_GZIP_MAGIC):
-            with gzip.GzipFile(fileobj=whole, mode="rb") as unzipped:  # type: ignore[call-overload]
+            with open_gzip(whole) as unzipped:  # type: ignore[arg-type]
                 yield from self.stream_regions(unzipped, file, member, depth + 1)
         elif _is_tar(head):
             yield from self._tar_regions(whole, file, member, depth)
@@ -636,15 +667,27 @@ class _Reading:
         else:
             yield from self.stream_regions(stream, file, member, depth + 1)
 
-    def _zip_regions(self, stream: IO[bytes], file: str, outer: Optional[str], depth: int) -> Iterator[Region]:
+    def _zip_regions(
+        self, stream: IO[bytes], file: str, outer: Optional[str], depth: int, path: Optional[str] = None
+    ) -> Iterator[Region]:
+        """`path`: the archive's own file, when `stream` is one (its members
+        are then inflated by `open_zip_member`)."""
         with zipfile.ZipFile(stream) as archive:
-            for info in _zip_members(archive):
+            for info in zip_members(archive):
                 member = _join_member(outer, info.filename)
-                if not _accepted_name(info.filename):
-                    yield _skipped_region(file, member, _NOT_READ)
+                if not accepted_name(info.filename):
+                    yield skipped_region(file, member, _NOT_READ)
                     continue
-                with archive.open(info) as opened:
+                with open_zip_member(archive, info, path) as opened:
                     yield from self._member_regions(opened, file, member, depth)
+
+    def zip_member_regions(self, file: str, member: str) -> Iterator[Region]:
+        """The regions of one member of the zip archive `file`, read from
+        the archive alone."""
+        with zipfile.ZipFile(file) as archive:
+            info = archive.getinfo(member)
+            with open_zip_member(archive, info, file) as opened:
+                yield from self._member_regions(opened, file, member, 0)
 
     def _tar_regions(self, stream: Any, file: str, outer: Optional[str], depth: int) -> Iterator[Region]:
         with tarfile.open(fileobj=stream, mode="r|") as archive:
@@ -652,8 +695,8 @@ class _Reading:
                 if info.isdir() or os.path.basename(info.name).startswith("._"):
                     continue
                 member = _join_member(outer, info.name)
-                if not info.isfile() or not _accepted_name(info.name):
-                    yield _skipped_region(file, member, _NOT_READ if info.isfile() else "skipped: not a regular file")
+                if not info.isfile() or not accepted_name(info.name):
+                    yield skipped_region(file, member, _NOT_READ if info.isfile() else "skipped: not a regular file")
                     continue
                 opened = archive.extractfile(info)
                 assert opened is not None
@@ -800,6 +843,25 @@ def _read_chunks(stream: IO[bytes], chunk_size: int) -> Iterator[bytes]:
         yield chunk
 
 
+ZIP, COMPRESSED, PLAIN, PIPE = "zip", "compressed", "plain", "pipe"
+
+
+def file_kind(path: str) -> str:
+    """How a file is read: a zip archive (ZIP: members found through its
+    central directory), gzip or tar (COMPRESSED: read in order), text that
+    can be read at any offset (PLAIN), or a pipe or other unseekable file
+    (PIPE), told by its first bytes."""
+    if path == STDIN or not stat.S_ISREG(os.stat(path).st_mode):
+        return PIPE
+    with open(path, "rb") as stream:
+        head = stream.read(_SNIFF_SIZE)
+    if head[:4] in _ZIP_MAGIC:
+        return ZIP
+    if head.startswith(_GZIP_MAGIC) or _is_tar(head):
+        return COMPRESSED
+    return PLAIN
+
+
 def _is_zip_file(path: str) -> bool:
     # Only a plain file may be peeked at: a pipe would lose what is read.
     if not stat.S_ISREG(os.stat(path).st_mode):
@@ -812,7 +874,7 @@ def _has_suffix(name: str, suffixes: Tuple[str, ...]) -> bool:
     return name.lower().endswith(suffixes)
 
 
-def _zip_members(archive: zipfile.ZipFile) -> Iterator[zipfile.ZipInfo]:
+def zip_members(archive: zipfile.ZipFile) -> Iterator[zipfile.ZipInfo]:
     """The files of a zip archive, without folders and macOS metadata."""
     for info in archive.infolist():
         name = info.filename
@@ -821,7 +883,7 @@ def _zip_members(archive: zipfile.ZipFile) -> Iterator[zipfile.ZipInfo]:
         yield info
 
 
-def _expand(path: str, on_unreadable: Optional[UnreadableHandler]) -> List[Tuple[str, bool]]:
+def expand_path(path: str, on_unreadable: Optional[UnreadableHandler]) -> List[Tuple[str, bool]]:
     """The files a path stands for, each with whether it is to be read: the
     path itself (always read), or a directory's files (read when named as a
     document or an archive; hidden ones left out)."""
@@ -842,4 +904,4 @@ def _expand(path: str, on_unreadable: Optional[UnreadableHandler]) -> List[Tuple
     # Sorted by path components, as a listing would show them: "a.xml",
     # "b/z.xml", "c.zip".
     files.sort(key=lambda file: os.path.relpath(file, path).split(os.sep))
-    return [(file, _accepted_name(file)) for file in files]
+    return [(file, accepted_name(file)) for file in files]

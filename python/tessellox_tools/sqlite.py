@@ -15,11 +15,13 @@ from __future__ import annotations
 import json
 import os
 import sqlite3
-from typing import Any, Dict, List, Sequence, Tuple
+from typing import Any, Dict, List, Optional, Sequence, Tuple
 
 from .records import CITATION_TABLE_FIELDS, CLAIM_TABLE_FIELDS, DOCUMENT_TABLE_FIELDS, SCHEMA_VERSION, Record
+from .sinks import SHARD_BATCH, Sink
+from .split import Origin
+from .work import ShardWriter, TaskResult, full_record
 
-BATCH = 2048
 
 _INTEGER_FIELDS = ("ordinal", "offset", "number")
 _JSON_FIELDS = (
@@ -49,10 +51,12 @@ def _create_table(table: str, fields: Sequence[str]) -> str:
     return f"CREATE TABLE IF NOT EXISTS {table} ({', '.join(_column(table, name) for name in fields)})"
 
 
-_SCHEMA = [
+_TABLES = [
     _create_table("documents", DOCUMENT_TABLE_FIELDS),
     _create_table("claims", CLAIM_TABLE_FIELDS),
     _create_table("citations", CITATION_TABLE_FIELDS),
+]
+_SCHEMA = _TABLES + [
     "CREATE UNIQUE INDEX IF NOT EXISTS documents_key ON documents (file, member, ordinal)",
     "CREATE INDEX IF NOT EXISTS documents_patent_number ON documents (patent_number)",
     "CREATE INDEX IF NOT EXISTS documents_publication_number ON documents (publication_number)",
@@ -74,63 +78,135 @@ def _value(name: str, value: Any) -> Any:
     return value
 
 
-class SqliteWriter:
-    """Writes records into the database at `path` (created when missing),
-    in batches, each batch one transaction."""
+def _key(record: Record) -> Tuple[str, str, int]:
+    file = record["file"]
+    if file is None or record["ordinal"] is None:
+        raise ValueError("a record needs its origin (file and ordinal) to be written to SQLite")
+    # Standard input has no path to make absolute.
+    return (file if file == "-" else os.path.abspath(file), record["member"] or "", record["ordinal"])
+
+
+def _document_row(record: Record, key: Tuple[str, str, int]) -> Tuple[Any, ...]:
+    keyed: Dict[str, Any] = dict(zip(_KEY, key))
+    return tuple(keyed[name] if name in keyed else _value(name, record[name]) for name in DOCUMENT_TABLE_FIELDS)
+
+
+class SqliteShard(ShardWriter):
+    """One task's rows, in a database of their own for the parent to merge."""
 
     def __init__(self, path: str) -> None:
-        self._connection = sqlite3.connect(path)
+        self._path = path
+        self._records: List[Record] = []
+        self._connection: Optional[sqlite3.Connection] = None
+
+    def add(self, origin: Origin, payload: Any) -> None:
+        self._records.append(full_record(origin, payload))
+        if len(self._records) >= SHARD_BATCH:
+            self._write()
+
+    def _open(self) -> sqlite3.Connection:
+        if os.path.exists(self._path):  # left by a worker that ended abruptly
+            os.unlink(self._path)
+        connection = sqlite3.connect(self._path)
+        connection.execute("PRAGMA journal_mode = OFF")
+        connection.execute("PRAGMA synchronous = OFF")
+        for statement in _TABLES:
+            connection.execute(statement)
+        return connection
+
+    def _write(self) -> None:
+        if self._connection is None:
+            self._connection = self._open()
+        documents, claims, citations = [], [], []
+        for record in self._records:
+            key = _key(record)
+            documents.append(_document_row(record, key))
+            for claim in record["claims"]:
+                claims.append(key + (claim["number"], claim["text"], _value("depends_on", claim["depends_on"])))
+            for citation in record["citations"]:
+                citations.append(key + tuple(citation[name] for name in CITATION_TABLE_FIELDS[3:]))
         with self._connection:
+            self._connection.executemany(_insert("documents", DOCUMENT_TABLE_FIELDS), documents)
+            self._connection.executemany(_insert("claims", CLAIM_TABLE_FIELDS), claims)
+            self._connection.executemany(_insert("citations", CITATION_TABLE_FIELDS), citations)
+        self._records.clear()
+
+    def finish(self) -> Optional[str]:
+        if self._records:
+            self._write()
+        if self._connection is None:
+            return None
+        self._connection.close()
+        return self._path
+
+
+def _columns(fields: Sequence[str]) -> str:
+    return ", ".join(f'"{name}"' for name in fields)
+
+
+def _merge_rows(table: str, fields: Sequence[str]) -> str:
+    """Rows of a shard's table whose document the target does not hold yet."""
+    return (
+        f"INSERT INTO main.{table} ({_columns(fields)}) SELECT {_columns(fields)} FROM shard.{table} AS row"
+        " WHERE NOT EXISTS (SELECT 1 FROM main.documents AS held WHERE held.file = row.file"
+        " AND held.member = row.member AND held.ordinal = row.ordinal) ORDER BY row.rowid"
+    )
+
+
+class SqliteSink(Sink):
+    """Merges each task's database into the one at `path` (created when
+    missing), one transaction a task: a document comes with its claims and
+    citations or not at all, and a second run adds only what is missing."""
+
+    shard = "sqlite"
+
+    def __init__(self, path: str) -> None:
+        self._path = path
+        self._created = not os.path.exists(path)
+        self._connection = sqlite3.connect(path, isolation_level=None)
+        try:
+            self._connection.execute("BEGIN")
             for statement in _SCHEMA:
                 self._connection.execute(statement)
             self._connection.execute(f"PRAGMA user_version = {SCHEMA_VERSION}")
-        self._pending: List[Record] = []
-        self.added = 0
+            self._connection.execute("COMMIT")
+        except BaseException:
+            self._connection.close()
+            raise
         self.present = 0
 
-    def write_record(self, record: Record) -> None:
-        self._pending.append(record)
-        if len(self._pending) >= BATCH:
-            self._flush()
-
-    def _key(self, record: Record) -> Tuple[str, str, int]:
-        file = record["file"]
-        if file is None or record["ordinal"] is None:
-            raise ValueError("a record needs its origin (file and ordinal) to be written to SQLite")
-        # Standard input has no path to make absolute.
-        return (file if file == "-" else os.path.abspath(file), record["member"] or "", record["ordinal"])
-
-    def _flush(self) -> None:
-        if not self._pending:
+    def take(self, result: TaskResult) -> None:
+        if result.output is None:
             return
-        documents = _insert("documents", DOCUMENT_TABLE_FIELDS, "INSERT OR IGNORE")
-        claims = _insert("claims", CLAIM_TABLE_FIELDS)
-        citations = _insert("citations", CITATION_TABLE_FIELDS)
-        with self._connection:
-            cursor = self._connection.cursor()
-            claim_rows: List[Tuple[Any, ...]] = []
-            citation_rows: List[Tuple[Any, ...]] = []
-            for record in self._pending:
-                key = self._key(record)
-                keyed: Dict[str, Any] = dict(zip(_KEY, key))
-                row = tuple(
-                    keyed[name] if name in keyed else _value(name, record[name]) for name in DOCUMENT_TABLE_FIELDS
-                )
-                cursor.execute(documents, row)
-                if cursor.rowcount == 0:  # already in the database
-                    self.present += 1
-                    continue
-                self.added += 1
-                for claim in record["claims"]:
-                    claim_rows.append(key + (claim["number"], claim["text"], _value("depends_on", claim["depends_on"])))
-                for citation in record["citations"]:
-                    citation_rows.append(key + tuple(citation[name] for name in CITATION_TABLE_FIELDS[3:]))
-            cursor.executemany(claims, claim_rows)
-            cursor.executemany(citations, citation_rows)
-        self._pending.clear()
+        connection = self._connection
+        connection.execute("ATTACH DATABASE ? AS shard", (result.output,))
+        try:
+            connection.execute("BEGIN")
+            connection.execute(_merge_rows("claims", CLAIM_TABLE_FIELDS))
+            connection.execute(_merge_rows("citations", CITATION_TABLE_FIELDS))
+            added = connection.execute(
+                f"INSERT OR IGNORE INTO main.documents ({_columns(DOCUMENT_TABLE_FIELDS)})"
+                f" SELECT {_columns(DOCUMENT_TABLE_FIELDS)} FROM shard.documents ORDER BY rowid"
+            ).rowcount
+            connection.execute("COMMIT")
+        except BaseException:
+            if connection.in_transaction:
+                connection.execute("ROLLBACK")
+            raise
+        finally:
+            connection.execute("DETACH DATABASE shard")
+        os.unlink(result.output)
+        self.written += added
+        self.present += result.succeeded - added
 
     def close(self) -> None:
-        try:
-            self._flush()
-        finally:
-            self._connection.close()
+        self._connection.close()
+
+    def abandon(self) -> None:
+        self._connection.close()
+        if self._created and not self.written:
+            os.unlink(self._path)
+
+    def describe(self, complete: bool) -> str:
+        text = f"{self._path}: {self.written} documents added, {self.present} already there"
+        return text if complete else f"{text} (each document whole)"

@@ -1,39 +1,93 @@
-"""The work done on each region of documents, in a worker process or inline.
+"""What a worker does with a task: read its documents, turn each into the
+command's output, and write it to the task's shard with its origin.
 
-Workers return only what the parent must write, serialised where possible,
-so that the parent (which plans regions, numbers documents and writes)
-stays light and `--jobs 1` and `--jobs N` produce the same bytes. Workers
-do not know a document's ordinal (that needs every earlier region), so the
-parent adds the origin: for JSON Lines the worker serialises the record
-with empty origin fields (natively, with no dict built), and the parent
-writes the origin in their place.
+A region cut from the middle of a file does not know the ordinal of its
+first document, which needs the counts of every earlier region: the worker
+announces its count as soon as it has split the region, converts its
+documents, and learns its first ordinal (usually long known by then) only
+when it writes. A whole source numbers its own documents.
 """
 
 from __future__ import annotations
 
+import codecs
 import json
-from typing import IO, Any, Dict, List, NamedTuple, Optional, Tuple
+import re
+from typing import IO, Any, Callable, Dict, List, NamedTuple, Optional, Tuple, Union
 
 import tessellox
 
-from .records import failure_message, invalid_utf8_message, raw_record, raw_record_json, text_record_json
-from .split import UNREADABLE_ERRORS, Origin, RawDocument, Region, piece_document, too_large_message
+from .plan import RegionTask, SourceTask, Task
+from .records import failure_message, invalid_utf8_message, text_record, text_record_json
+from .split import (
+    UNREADABLE_ERRORS,
+    Origin,
+    Reading,
+    Region,
+    document_bounds,
+    too_large_message,
+    writable_name,
+)
 
 DETECT = "detect"
-JSONL = "jsonl"
 RECORDS = "records"
 MARKDOWN = "markdown"
-
-# (offset, size, True, payload) or (offset, size, False, failure message);
-# the offset is None for a file that was skipped, not read.
-Outcome = Tuple[Optional[int], int, bool, Any]
-# (None, outcomes), or (why the region could not be read, []).
-RegionResult = Tuple[Optional[str], List[Outcome]]
+# The shard of JSON Lines (and of the lines of DETECT).
+LINES = "lines"
+ABRUPT_END = "a worker ended abruptly while reading this document"
 
 
-class Task(NamedTuple):
-    kind: str
+class Job(NamedTuple):
+    """What every task of a run is turned into.
+
+    command: DETECT, RECORDS or MARKDOWN. shard: how a task's output is
+    written (`sinks.SHARD_WRITERS`). directory: where the shards go.
+    """
+
+    command: str
+    shard: str
+    directory: str
     template: Optional[str] = None
+    limit: int = 1 << 30
+
+
+class Failure(NamedTuple):
+    """A failed document (with its ordinal), or a file not read (without)."""
+
+    origin: Origin
+    message: str
+
+
+class TaskResult(NamedTuple):
+    seq: int
+    documents: int
+    succeeded: int
+    size: int
+    failures: List[Failure]
+    unreadable: Optional[Tuple[str, str]]
+    output: Any
+
+
+class ShardWriter:
+    """Where a worker writes one task's documents (see `sinks`)."""
+
+    def add(self, origin: Origin, payload: Any) -> None:
+        raise NotImplementedError
+
+    def fail(self, origin: Origin, message: str) -> None:
+        """A failed document; most outputs write nothing for it."""
+
+    def finish(self) -> Any:
+        """Completes the shard; what the parent needs to take it."""
+        raise NotImplementedError
+
+
+ShardFactory = Callable[[Job, int], ShardWriter]
+# Called with a region task's number and document count; what it returns
+# gives the first ordinal when called.
+Announce = Callable[[int, int], Callable[[], int]]
+# Called before each document: unit within the task, document within the unit.
+Mark = Callable[[int, int], None]
 
 
 try:
@@ -62,8 +116,8 @@ _ORIGIN_END = len(_NO_ORIGIN_JSON)
 
 
 class JsonLineJoiner:
-    """Puts the origin into a worker's JSON line of a record without one,
-    giving exactly `json_line` of the whole record."""
+    """Puts the origin into the JSON line of a record without one, giving
+    exactly `json_line` of the whole record."""
 
     def __init__(self) -> None:
         # The file and member of the last line, compared by identity: the
@@ -95,7 +149,7 @@ class JsonLineJoiner:
 
 
 def full_record(origin: Origin, record: Dict[str, Any]) -> Dict[str, Any]:
-    """A worker's record (its origin fields None) with its origin, in place."""
+    """A record without its origin (its origin fields None) with it, in place."""
     record["file"], record["member"], record["ordinal"], record["offset"] = origin
     return record
 
@@ -117,56 +171,209 @@ def markdown_name(document: tessellox.Document) -> Optional[str]:
     return number
 
 
-def _process(task: Task, raw: RawDocument) -> Any:
-    kind = task.kind
-    if kind == DETECT:
-        return tessellox.detect_format(raw.text())
-    if kind == JSONL:
-        return raw_record_json(raw)
-    if kind == RECORDS:
-        return raw_record(raw)
-    document = tessellox.parse(raw.text())
-    if kind == MARKDOWN:
-        return markdown_name(document), document.to_markdown(task.template).encode("utf-8")
-    raise ValueError(f"unknown task {kind!r}")
+# The encoding an XML declaration names, if any; only the declaration's
+# first bytes are looked at.
+_DECLARED_ENCODING = re.compile(rb"<\?xml[ \t\r\n][^>]{0,200}?encoding[ \t\r\n]*=[ \t\r\n]*[\"']([A-Za-z][A-Za-z0-9._-]*)")
+_DECLARATION_WINDOW = 256
+_UTF16_MARKS = (codecs.BOM_UTF16_LE, codecs.BOM_UTF16_BE)
+_UTF8_NAMES = frozenset(("utf-8", "ascii"))
 
 
-def process_region(task: Task, region: Region) -> RegionResult:
-    if region.skipped is not None:
-        return None, [(None, 0, False, region.skipped)]
+def _declared_encoding(data: bytes, start: int, end: int) -> Optional[str]:
+    """The codec a document must be decoded with, None for UTF-8. A name no
+    codec knows raises `ValueError`."""
+    if data.startswith(_UTF16_MARKS, start):
+        return "utf-16"
+    match = _DECLARED_ENCODING.match(data, start, min(end, start + _DECLARATION_WINDOW))
+    if match is None:
+        return None
+    name = match.group(1).decode("ascii")
     try:
-        if task.kind == JSONL and not region.oversized:
-            data, bounds = region.bounds()
-            return None, _json_lines(region, data, bounds)
-        pieces = region.documents()
-    except UNREADABLE_ERRORS as error:
-        return (getattr(error, "strerror", None) or str(error)), []
-    outcomes: List[Outcome] = []
-    for piece in pieces:
-        raw = piece_document(region, 0, piece)
-        try:
-            outcomes.append((piece.offset, piece.size, True, _process(task, raw)))
-        except Exception as error:  # one document's failure never stops a run
-            outcomes.append((piece.offset, piece.size, False, failure_message(error)))
-    return None, outcomes
+        codec = codecs.lookup(name).name
+    except LookupError:
+        raise ValueError(f"unknown encoding {name!r} in the XML declaration") from None
+    return None if codec in _UTF8_NAMES else codec
 
 
-def _json_lines(region: Region, data: bytes, bounds: List[Tuple[int, int]]) -> List[Outcome]:
-    """What `_process` gives for JSONL, for the documents of a region read
-    where they lie in its bytes: per document, the command's own work is
-    little beside the native call, and this loop is most of it."""
-    outcomes: List[Outcome] = []
-    append = outcomes.append
-    base, limit = region.start, region.limit
-    for start, end in bounds:
-        size = end - start
-        if size > limit:
-            append((base + start, size, False, too_large_message(size, limit)))
-            continue
+def _decode(data: bytes, start: int, end: int, codec: str) -> str:
+    try:
+        return data[start:end].decode(codec)
+    except UnicodeDecodeError as error:
+        raise ValueError(f"invalid {codec} at byte {error.start}: {error.reason}") from None
+
+
+def _utf8(data: bytes, start: int, end: int) -> str:
+    try:
+        return data[start:end].decode("utf-8")
+    except UnicodeDecodeError as error:
+        raise ValueError(invalid_utf8_message(error)) from None
+
+
+def convert(job: Job, data: bytes, start: int, end: int) -> Any:
+    """What the job makes of the document data[start:end] (without its
+    origin); raises on the document's failure."""
+    codec = _declared_encoding(data, start, end)
+    text: Union[str, bytes]
+    if job.command == RECORDS:
+        text = data if codec is None else _decode(data, start, end, codec)
         try:
-            append((base + start, size, True, text_record_json(data, None, start, end)))
+            if job.shard == LINES:
+                return text_record_json(text, None, start, end) if codec is None else text_record_json(text)
+            return text_record(text[start:end] if codec is None else text)
         except UnicodeDecodeError as error:
-            append((base + start, size, False, invalid_utf8_message(error)))
-        except Exception as error:  # one document's failure never stops a run
-            append((base + start, size, False, failure_message(error)))
+            raise ValueError(invalid_utf8_message(error)) from None
+    text = _utf8(data, start, end) if codec is None else _decode(data, start, end, codec)
+    if job.command == DETECT:
+        return tessellox.detect_format(text)
+    if job.command == MARKDOWN:
+        document = tessellox.parse(text)
+        return markdown_name(document), document.to_markdown(job.template).encode("utf-8")
+    raise ValueError(f"unknown command {job.command!r}")
+
+
+class _Tally:
+    def __init__(self) -> None:
+        self.documents = 0
+        self.succeeded = 0
+        self.size = 0
+        self.failures: List[Failure] = []
+        self.unreadable: Optional[Tuple[str, str]] = None
+
+
+def _unreadable_reason(error: BaseException) -> str:
+    return getattr(error, "strerror", None) or str(error) or type(error).__name__
+
+
+def _read_region(region: Region, spill: Optional[str]) -> bytes:
+    if spill is None:
+        return region.read()
+    with open(spill, "rb") as stream:
+        return stream.read()
+
+
+# A document's outcome before it has its ordinal: (offset, size, ok, payload or message).
+_Outcome = Tuple[int, int, bool, Any]
+
+
+def _convert_region(
+    job: Job, region: Region, data: bytes, bounds: List[Tuple[int, int]], unit: int, skip: Any, mark: Mark
+) -> List[_Outcome]:
+    outcomes: List[_Outcome] = []
+    append = outcomes.append
+    base, limit = region.start, job.limit
+    for index, (start, end) in enumerate(bounds):
+        size = end - start
+        mark(unit, index)
+        if (unit, index) in skip:
+            append((base + start, size, False, ABRUPT_END))
+        elif size > limit:
+            append((base + start, size, False, too_large_message(size, limit)))
+        else:
+            try:
+                append((base + start, size, True, convert(job, data, start, end)))
+            except Exception as error:  # one document's failure never stops a run
+                append((base + start, size, False, failure_message(error)))
     return outcomes
+
+
+def _write(writer: ShardWriter, tally: _Tally, file: str, member: Optional[str], first: int, outcomes: List[_Outcome]) -> None:
+    for ordinal, (offset, size, ok, payload) in enumerate(outcomes, first):
+        origin = Origin(file, member, ordinal, offset)
+        tally.documents += 1
+        tally.size += size
+        if ok:
+            tally.succeeded += 1
+            writer.add(origin, payload)
+        else:
+            tally.failures.append(Failure(origin, payload))
+            writer.fail(origin, payload)
+
+
+def _region_outcomes(
+    job: Job, region: Region, spill: Optional[str], unit: int, skip: Any, mark: Mark
+) -> Tuple[int, List[_Outcome]]:
+    """A region's documents converted: how many there are, and each outcome."""
+    if region.oversized:
+        mark(unit, 0)
+        size = region.end - region.start
+        return 1, [(region.start, size, False, too_large_message(size, job.limit))]
+    data = _read_region(region, spill)
+    bounds = document_bounds(data, region.is_xml, region.first)
+    return len(bounds), _convert_region(job, region, data, bounds, unit, skip, mark)
+
+
+def run_region_task(task: RegionTask, job: Job, shards: ShardFactory, announce: Announce, mark: Mark) -> TaskResult:
+    region = task.region
+    tally = _Tally()
+    file, member = writable_name(region.file), writable_name(region.member)
+    writer = shards(job, task.seq)
+    if region.skipped is not None:
+        announce(task.seq, 0)
+        tally.failures.append(Failure(Origin(file, member, None, None), region.skipped))
+        return _result(task, tally, writer)
+    try:
+        count, outcomes = _region_outcomes(job, region, task.spill, 0, task.skip, mark)
+    except UNREADABLE_ERRORS as error:
+        announce(task.seq, 0)
+        tally.unreadable = (file, _unreadable_reason(error))
+        return _result(task, tally, writer)
+    first_ordinal = announce(task.seq, count)
+    _write(writer, tally, file, member, first_ordinal(), outcomes)
+    return _result(task, tally, writer)
+
+
+def run_source_task(task: SourceTask, job: Job, shards: ShardFactory, mark: Mark) -> TaskResult:
+    """A whole file or zip member, with any archives inside it: the worker
+    reads and numbers every document itself."""
+    reading = Reading(1 << 20, 1 << 20, job.limit)
+    tally = _Tally()
+    writer = shards(job, task.seq)
+    unit = -1
+    ordinal = 0
+    file = writable_name(task.file)
+    try:
+        if task.member is None:
+            regions = reading.file_regions(task.file)
+        else:
+            regions = reading.zip_member_regions(task.file, task.member)
+        for region in regions:
+            if region.first:
+                unit += 1
+                ordinal = 0
+            member = writable_name(region.member)
+            if region.skipped is not None:
+                tally.failures.append(Failure(Origin(file, member, None, None), region.skipped))
+                continue
+            skip = _shifted(task.skip, unit, ordinal)
+            count, outcomes = _region_outcomes(job, region, None, unit, skip, _mark_from(mark, ordinal))
+            _write(writer, tally, file, member, ordinal + 1, outcomes)
+            ordinal += count
+    except UNREADABLE_ERRORS as error:
+        tally.unreadable = (file, _unreadable_reason(error))
+    return _result(task, tally, writer)
+
+
+def _mark_from(mark: Mark, ordinal: int) -> Mark:
+    """Marks documents by their place in their unit, not in their region."""
+    if not ordinal:
+        return mark
+    return lambda unit, index: mark(unit, ordinal + index)
+
+
+def _shifted(skip: Any, unit: int, ordinal: int) -> Any:
+    """The skip set as positions within a region that starts after `ordinal` documents."""
+    if not skip:
+        return skip
+    return frozenset((u, index - ordinal) for u, index in skip if u == unit and index >= ordinal)
+
+
+def _result(task: Task, tally: _Tally, writer: ShardWriter) -> TaskResult:
+    return TaskResult(
+        task.seq, tally.documents, tally.succeeded, tally.size, tally.failures, tally.unreadable, writer.finish()
+    )
+
+
+def run_task(task: Task, job: Job, shards: ShardFactory, announce: Announce, mark: Mark) -> TaskResult:
+    if isinstance(task, SourceTask):
+        return run_source_task(task, job, shards, mark)
+    return run_region_task(task, job, shards, announce, mark)

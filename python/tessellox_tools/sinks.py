@@ -1,0 +1,502 @@
+"""The outputs of a run, each in two halves: the shard a worker writes for
+one task (`ShardWriter`), and the sink in the parent that takes the tasks'
+shards in input order (`Sink`: open, take, close or abandon) without
+handling the documents' bytes or rows in Python:
+
+* JSON Lines (and the lines of `detect`): a worker writes its task's lines
+  to a file; the sink appends it to the output with a kernel copy.
+* Markdown: a worker writes each document's file under a temporary name;
+  the sink gives it its final name, which needs the whole run's order.
+* Parquet: a worker writes Arrow IPC streams of the three tables; the sink
+  streams their batches into the Parquet writers, in row groups of a fixed
+  number of rows.
+* SQLite: a worker writes its rows into a database of its own; the sink
+  merges it into the target with one transaction of `INSERT ... SELECT`.
+
+A file output is written under a temporary name beside its target and
+renamed once complete, so that an interrupted run leaves no half file.
+"""
+
+from __future__ import annotations
+
+import hashlib
+import os
+import re
+import shutil
+import tempfile
+from typing import IO, Any, Dict, List, Optional, Set, Tuple
+
+from .records import (
+    CITATION_TABLE_FIELDS,
+    CLAIM_TABLE_FIELDS,
+    DOCUMENT_TABLE_FIELDS,
+    SCHEMA_VERSION,
+    STRING_LIST_FIELDS,
+    Record,
+    citation_rows,
+    claim_rows,
+)
+from .split import Origin
+from .work import DETECT, LINES, MARKDOWN, Job, JsonLineJoiner, ShardWriter, TaskResult, full_record
+
+_COPY_SIZE = 1 << 30
+_PARTIAL = ".partial-"
+
+
+def _shard_path(job: Job, seq: int, suffix: str) -> str:
+    return os.path.join(job.directory, f"{seq}{suffix}")
+
+
+def append_file(source: str, target_fd: int) -> None:
+    """Appends the file `source` to `target_fd` (a file or a pipe) in the
+    kernel where it can."""
+    with open(source, "rb") as stream:
+        size = os.fstat(stream.fileno()).st_size
+        offset = 0
+        try:
+            while offset < size:
+                sent = os.sendfile(target_fd, stream.fileno(), offset, min(size - offset, _COPY_SIZE))
+                if sent == 0:
+                    raise OSError("the output stopped taking bytes")
+                offset += sent
+        except OSError as error:
+            if offset or error.errno not in (22, 38):  # EINVAL, ENOSYS: no sendfile for this pair
+                raise
+            while True:
+                chunk = stream.read(1 << 20)
+                if not chunk:
+                    break
+                os.write(target_fd, chunk)
+
+
+def _partial_path(target: str) -> str:
+    """A temporary name beside `target`, made now: the output's folder is
+    checked before anything is read."""
+    directory, name = os.path.split(os.path.abspath(target))
+    handle, path = tempfile.mkstemp(prefix=f".{name}{_PARTIAL}", dir=directory)
+    try:
+        # The permissions any new file gets, not the private ones of a temporary file.
+        mask = os.umask(0)
+        os.umask(mask)
+        os.fchmod(handle, 0o666 & ~mask)
+    finally:
+        os.close(handle)
+    return path
+
+
+class Sink:
+    """Takes the shards of a run in input order."""
+
+    shard = ""
+    written = 0
+
+    def work_directory(self) -> Optional[str]:
+        """Where the workers' shards go when they must sit beside the output
+        (None: any temporary directory)."""
+        return None
+
+    def take(self, result: TaskResult) -> None:
+        raise NotImplementedError
+
+    def close(self) -> None:
+        """The output is complete."""
+
+    def abandon(self) -> None:
+        """The run stopped: keep nothing that is not whole."""
+
+    def describe(self, complete: bool) -> str:
+        """What is in the output, for the summary."""
+        return ""
+
+
+# ---- JSON Lines, and the lines of `detect`
+
+
+class _LineShard(ShardWriter):
+    def __init__(self, job: Job, seq: int) -> None:
+        self._path = _shard_path(job, seq, ".lines")
+        self._stream: Optional[IO[bytes]] = None
+        self._detect = job.command == DETECT
+        self._joiner = JsonLineJoiner()
+
+    def _output(self) -> IO[bytes]:
+        if self._stream is None:
+            self._stream = open(self._path, "wb", buffering=1 << 20)
+        return self._stream
+
+    def add(self, origin: Origin, payload: Any) -> None:
+        if self._detect:
+            self._detect_line(origin, payload)
+        else:
+            self._joiner.write(self._output(), origin, payload)
+
+    def fail(self, origin: Origin, message: str) -> None:
+        # A failed document keeps its line, so that lines and documents match.
+        if self._detect:
+            self._detect_line(origin, "-")
+
+    def _detect_line(self, origin: Origin, source_format: str) -> None:
+        member = origin.member if origin.member is not None else "-"
+        line = f"{origin.file}\t{member}\t{origin.ordinal}\t{origin.offset}\t{source_format}\n"
+        self._output().write(line.encode("utf-8"))
+
+    def finish(self) -> Optional[str]:
+        if self._stream is None:
+            return None
+        self._stream.close()
+        return self._path
+
+
+class LinesSink(Sink):
+    """JSON Lines into a file (or standard output, with `target` None)."""
+
+    shard = LINES
+
+    def __init__(self, target: Optional[str]) -> None:
+        self._target = target
+        self._partial: Optional[str] = None
+        if target is None:
+            self._fd = 1
+        else:
+            self._partial = _partial_path(target)
+            self._fd = os.open(self._partial, os.O_WRONLY | os.O_TRUNC)
+
+    def take(self, result: TaskResult) -> None:
+        if result.output is not None:
+            append_file(result.output, self._fd)
+            os.unlink(result.output)
+        self.written += result.succeeded
+
+    def close(self) -> None:
+        if self._partial is not None:
+            os.close(self._fd)
+            assert self._target is not None
+            os.replace(self._partial, self._target)
+            self._partial = None
+
+    def abandon(self) -> None:
+        if self._partial is not None:
+            os.close(self._fd)
+            os.unlink(self._partial)
+            self._partial = None
+
+    def describe(self, complete: bool) -> str:
+        if self._target is None:
+            return f"{self.written} written" if not complete else ""
+        return "" if complete else f"nothing written to {self._target}"
+
+
+# ---- Markdown files
+
+
+_UNSAFE_NAME = re.compile(r"[^A-Za-z0-9._-]+")
+# File systems take names of 255 bytes; room is left for "-N.md".
+_MAX_NAME = 200
+_NAME_HASH = 12
+
+
+def _stem(origin: Origin) -> str:
+    name = origin.member or ("stdin" if origin.file == "-" else origin.file)
+    base = os.path.basename(name.rstrip("/\\")) or "document"
+    for suffix in (".xml", ".txt", ".aps", ".zip"):
+        if base.lower().endswith(suffix):
+            base = base[: -len(suffix)]
+            break
+    return base
+
+
+class MarkdownNames:
+    """The file name of each document, in run order.
+
+    A document is named by its patent or publication number; one without
+    either is named "unnumbered-<file>-<ordinal>". Characters other than
+    letters, digits, ".", "_" and "-" become "_"; a name too long for a file
+    system is cut and given a hash of the whole, which keeps it unique. A
+    name already taken in this run gets "-2", "-3", ... (first come, first
+    named), so names depend only on the order of the documents.
+    """
+
+    def __init__(self) -> None:
+        self._taken: Set[str] = set()
+
+    def name_for(self, number: Optional[str], origin: Origin) -> str:
+        base = number if number else f"unnumbered-{_stem(origin)}-{origin.ordinal}"
+        safe = _UNSAFE_NAME.sub("_", base).lstrip(".") or "document"
+        if len(safe) > _MAX_NAME:
+            digest = hashlib.sha256(base.encode("utf-8", "surrogatepass")).hexdigest()[:_NAME_HASH]
+            safe = f"{safe[: _MAX_NAME - _NAME_HASH - 1]}-{digest}"
+        name = safe
+        suffix = 1
+        while name.lower() in self._taken:
+            suffix += 1
+            name = f"{safe}-{suffix}"
+        self._taken.add(name.lower())
+        return name + ".md"
+
+
+class _MarkdownShard(ShardWriter):
+    def __init__(self, job: Job, seq: int) -> None:
+        self._job = job
+        self._seq = seq
+        self._files: List[Tuple[str, Optional[str], Origin]] = []
+
+    def add(self, origin: Origin, payload: Any) -> None:
+        number, markdown = payload
+        path = _shard_path(self._job, self._seq, f"-{len(self._files)}.md")
+        with open(path, "wb") as stream:
+            stream.write(markdown)
+        self._files.append((path, number, origin))
+
+    def finish(self) -> List[Tuple[str, Optional[str], Origin]]:
+        return self._files
+
+
+class MarkdownSink(Sink):
+    shard = MARKDOWN
+
+    def __init__(self, directory: str) -> None:
+        self._created = not os.path.isdir(directory)
+        os.makedirs(directory, exist_ok=True)
+        self._directory = directory
+        self._names = MarkdownNames()
+
+    def work_directory(self) -> Optional[str]:
+        return self._directory  # renamed into place: the same file system
+
+    def take(self, result: TaskResult) -> None:
+        for path, number, origin in result.output or ():
+            os.replace(path, os.path.join(self._directory, self._names.name_for(number, origin)))
+            self.written += 1
+
+    def abandon(self) -> None:
+        if self._created and not self.written:
+            shutil.rmtree(self._directory, ignore_errors=True)
+
+    def describe(self, complete: bool) -> str:
+        return "" if complete else f"{self.written} files written to {self._directory}"
+
+
+# ---- Parquet
+
+
+PARQUET_ROW_GROUP = 4096
+# Claims and citations come many to a document.
+PARQUET_TABLE_ROW_GROUP = 16 * PARQUET_ROW_GROUP
+PARQUET_TABLES = ("documents", "claims", "citations")
+
+
+def parquet_table_path(path: str, table: str) -> str:
+    """Where a table goes beside a documents table: "x.parquet" and
+    "citations" give "x.citations.parquet"."""
+    if table == "documents":
+        return path
+    root, extension = os.path.splitext(path)
+    return f"{root}.{table}{extension or '.parquet'}"
+
+
+def parquet_claims_path(path: str) -> str:
+    return parquet_table_path(path, "claims")
+
+
+def arrow_schemas() -> Dict[str, Any]:
+    """The schema of each table."""
+    import pyarrow as pa
+
+    def field_type(name: str) -> Any:
+        if name in ("ordinal", "offset", "number"):
+            return pa.int64()
+        if name in STRING_LIST_FIELDS:
+            return pa.list_(pa.string())
+        if name == "foreign_priority":
+            return pa.list_(pa.struct([("country", pa.string()), ("number", pa.string()), ("date", pa.string())]))
+        if name == "depends_on":
+            return pa.list_(pa.int64())
+        return pa.string()
+
+    metadata = {b"tessellox.schema_version": str(SCHEMA_VERSION).encode()}
+
+    def schema(fields: Any) -> Any:
+        return pa.schema([pa.field(name, field_type(name)) for name in fields], metadata=metadata)
+
+    # A citation's number is a document number, text like any other.
+    citations = schema(CITATION_TABLE_FIELDS).set(
+        CITATION_TABLE_FIELDS.index("number"), pa.field("number", pa.string())
+    )
+    return {"documents": schema(DOCUMENT_TABLE_FIELDS), "claims": schema(CLAIM_TABLE_FIELDS), "citations": citations}
+
+
+def arrow_tables(records: List[Record], schemas: Dict[str, Any]) -> Dict[str, Any]:
+    """The three tables of some records."""
+    import pyarrow as pa
+
+    rows = {
+        "documents": records,
+        "claims": [row for record in records for row in claim_rows(record)],
+        "citations": [row for record in records for row in citation_rows(record)],
+    }
+    return {
+        table: pa.Table.from_pydict({name: [row[name] for row in rows[table]] for name in schema.names}, schema=schema)
+        for table, schema in schemas.items()
+    }
+
+
+# Records a worker holds before it writes them to its shard.
+SHARD_BATCH = 1024
+
+
+class _ArrowShard(ShardWriter):
+    def __init__(self, job: Job, seq: int) -> None:
+        self._job = job
+        self._seq = seq
+        self._records: List[Record] = []
+        self._writers: Dict[str, Any] = {}
+        self._paths: Dict[str, str] = {}
+
+    def add(self, origin: Origin, payload: Any) -> None:
+        self._records.append(full_record(origin, payload))
+        if len(self._records) >= SHARD_BATCH:
+            self._write()
+
+    def _write(self) -> None:
+        import pyarrow as pa
+
+        for table, data in arrow_tables(self._records, arrow_schemas()).items():
+            if table not in self._writers:
+                self._paths[table] = _shard_path(self._job, self._seq, f".{table}.arrow")
+                self._writers[table] = pa.ipc.new_stream(self._paths[table], data.schema)
+            self._writers[table].write_table(data)
+        self._records.clear()
+
+    def finish(self) -> Optional[Dict[str, str]]:
+        if self._records:
+            self._write()
+        for writer in self._writers.values():
+            writer.close()
+        return self._paths or None
+
+
+class _ParquetTable:
+    """One Parquet file, written in row groups of `rows` rows."""
+
+    def __init__(self, path: str, schema: Any, rows: int) -> None:
+        import pyarrow.parquet as pq
+
+        self.partial = _partial_path(path)
+        self.path = path
+        self._writer = pq.ParquetWriter(self.partial, schema)
+        self._rows = rows
+        self._pending: List[Any] = []
+        self._pending_rows = 0
+
+    def add(self, table: Any) -> None:
+        self._pending.append(table)
+        self._pending_rows += table.num_rows
+        if self._pending_rows >= self._rows:
+            self._flush(whole_groups_only=True)
+
+    def _flush(self, whole_groups_only: bool) -> None:
+        import pyarrow as pa
+
+        if not self._pending:
+            return
+        pending = pa.concat_tables(self._pending)
+        cut = pending.num_rows - pending.num_rows % self._rows if whole_groups_only else pending.num_rows
+        for start in range(0, cut, self._rows):
+            self._writer.write_table(pending.slice(start, min(self._rows, cut - start)), row_group_size=self._rows)
+        rest = pending.slice(cut)
+        self._pending = [rest] if rest.num_rows else []
+        self._pending_rows = rest.num_rows
+
+    def close(self) -> None:
+        self._flush(whole_groups_only=False)
+        self._writer.close()
+        os.replace(self.partial, self.path)
+
+    def abandon(self) -> None:
+        self._writer.close()
+        os.unlink(self.partial)
+
+
+class ParquetSink(Sink):
+    """The documents table at `path`, claims and citations beside it."""
+
+    shard = "arrow"
+
+    def __init__(self, path: str) -> None:
+        import pyarrow  # noqa: F401  (raises ImportError before anything is read)
+
+        schemas = arrow_schemas()
+        self._path = path
+        self._tables: Dict[str, _ParquetTable] = {}
+        try:
+            for table in PARQUET_TABLES:
+                rows = PARQUET_ROW_GROUP if table == "documents" else PARQUET_TABLE_ROW_GROUP
+                self._tables[table] = _ParquetTable(parquet_table_path(path, table), schemas[table], rows)
+        except BaseException:
+            self.abandon()
+            raise
+
+    def take(self, result: TaskResult) -> None:
+        import pyarrow as pa
+
+        if result.output is not None:
+            for table, shard in result.output.items():
+                with pa.memory_map(shard) as source:
+                    self._tables[table].add(pa.ipc.open_stream(source).read_all())
+                os.unlink(shard)
+        self.written += result.succeeded
+
+    def close(self) -> None:
+        for table in self._tables.values():
+            table.close()
+
+    def abandon(self) -> None:
+        for table in self._tables.values():
+            table.abandon()
+        self._tables = {}
+
+    def describe(self, complete: bool) -> str:
+        return "" if complete else f"nothing written to {self._path}"
+
+
+def _sqlite_sink(path: str) -> Sink:
+    from .sqlite import SqliteSink
+
+    return SqliteSink(path)
+
+
+def _sqlite_shard(job: Job, seq: int) -> ShardWriter:
+    from .sqlite import SqliteShard
+
+    return SqliteShard(_shard_path(job, seq, ".sqlite"))
+
+
+# Records outputs by the suffix of the output's name.
+RECORD_SINKS: Dict[str, Any] = {
+    ".jsonl": LinesSink,
+    ".ndjson": LinesSink,
+    ".parquet": ParquetSink,
+    ".sqlite": _sqlite_sink,
+    ".sqlite3": _sqlite_sink,
+    ".db": _sqlite_sink,
+}
+
+SHARD_WRITERS: Dict[str, Any] = {
+    LinesSink.shard: _LineShard,
+    MarkdownSink.shard: _MarkdownShard,
+    ParquetSink.shard: _ArrowShard,
+    "sqlite": _sqlite_shard,
+}
+
+
+def record_sink_type(output: str) -> Optional[Any]:
+    """The sink that writes records to `output`, told by its suffix."""
+    return RECORD_SINKS.get(os.path.splitext(output)[1].lower())
+
+
+def output_paths(output: str) -> List[str]:
+    """Every file a records output writes."""
+    if output.lower().endswith(".parquet"):
+        return [parquet_table_path(output, table) for table in PARQUET_TABLES]
+    return [output]
+
