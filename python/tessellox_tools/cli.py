@@ -350,7 +350,7 @@ def _run(arguments: _Arguments, command: str, sink: Sink, errors: _ErrorSink, te
         return True
 
     workspace = tempfile.mkdtemp(prefix=".tessellox-work-", dir=sink.work_directory())
-    job = work.Job(command, sink.shard, workspace, template, arguments.max_document_size)
+    job = work.Job(command, sink.shard, workspace, template, arguments.max_document_size, arguments.fail_fast)
     reading = Reading(REGION_SIZE, DEFAULT_CHUNK_SIZE, arguments.max_document_size)
     spill = workspace if arguments.jobs > 1 else None
     previous = signal.signal(signal.SIGTERM, _on_terminate)

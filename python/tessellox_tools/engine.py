@@ -335,7 +335,7 @@ class WorkerPool:
             for connection in wait(list(by_connection)):
                 worker = by_connection[connection]  # type: ignore[index]
                 try:
-                    message = connection.recv()  # type: ignore[union-attr]
+                    message = worker.connection.recv()
                 except (EOFError, ConnectionResetError, OSError):
                     replace(worker)
                     continue
@@ -344,11 +344,11 @@ class WorkerPool:
                 elif message[0] == "error":
                     raise WorkerError(f"a worker failed on task {message[1]}:\n{message[2]}")
                 else:
-                    result: TaskResult = message[1]
-                    if result.seq in worker.tasks:
-                        worker.tasks.remove(result.seq)
-                        owner.pop(result.seq, None)
-                        done[result.seq] = result
+                    finished: TaskResult = message[1]
+                    if finished.seq in worker.tasks:
+                        worker.tasks.remove(finished.seq)
+                        owner.pop(finished.seq, None)
+                        done[finished.seq] = finished
 
     def close(self, finished: bool) -> None:
         """Lets idle workers leave, or ends them all; waits for every one."""
@@ -379,4 +379,3 @@ def run_tasks(tasks: Iterator[Task], job: Job, shards: ShardFactory, jobs: int, 
     finally:
         pool.close(finished)
     return pool.restarts
-

@@ -10,21 +10,22 @@ from __future__ import annotations
 
 import gzip
 import struct
+import types
 import zipfile
 import zlib
-from typing import IO, Any, Optional, Tuple, Type
+from typing import IO, Any, List, Optional, Tuple, Type
 
+_gzip_module: types.ModuleType = gzip
+_zlib_module: types.ModuleType = zlib
+_ERRORS: Tuple[Type[BaseException], ...] = (zlib.error,)
 try:
-    from isal import igzip as _gzip_module
-    from isal import isal_zlib as _zlib_module
+    from isal import igzip, isal_zlib
 
-    LIBRARY = "isal"
-    _ERRORS: Tuple[Type[BaseException], ...] = (zlib.error, _zlib_module.error)
-except ImportError:  # pragma: no cover - isal is a dependency where wheels exist
-    _gzip_module = gzip  # type: ignore[assignment]
-    _zlib_module = zlib  # type: ignore[assignment]
-    LIBRARY = "zlib"
-    _ERRORS = (zlib.error,)
+    _gzip_module, _zlib_module = igzip, isal_zlib
+    _ERRORS += (isal_zlib.error,)  # type: ignore[operator]  # its stub calls the class an instance
+except ImportError:  # isal is a dependency where wheels exist; zlib does the same work slower
+    pass
+LIBRARY = "zlib" if _zlib_module is zlib else "isal"
 
 # Errors of a corrupt compressed stream, from either library.
 INFLATE_ERRORS = _ERRORS
@@ -54,7 +55,7 @@ class _InflatingReader:
 
     def read(self, size: int = -1) -> bytes:
         if size is None or size < 0:
-            parts = []
+            parts: List[bytes] = []
             while True:
                 part = self.read(_READ_SIZE)
                 if not part:

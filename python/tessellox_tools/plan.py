@@ -165,4 +165,3 @@ def plan_tasks(
                 yield task_of(unit.path_index, region)
         except UNREADABLE_ERRORS as error:
             on_unreadable(unit.file, error)
-

@@ -499,4 +499,3 @@ def output_paths(output: str) -> List[str]:
     if output.lower().endswith(".parquet"):
         return [parquet_table_path(output, table) for table in PARQUET_TABLES]
     return [output]
-

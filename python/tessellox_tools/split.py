@@ -835,7 +835,7 @@ def _read_range(stream: IO[bytes], size: int, chunk_size: int) -> Iterator[bytes
         yield chunk
 
 
-def _read_chunks(stream: IO[bytes], chunk_size: int) -> Iterator[bytes]:
+def _read_chunks(stream: Any, chunk_size: int) -> Iterator[bytes]:
     while True:
         chunk = stream.read(chunk_size)
         if not chunk:

@@ -22,7 +22,6 @@ from .sinks import SHARD_BATCH, Sink
 from .split import Origin
 from .work import ShardWriter, TaskResult, full_record
 
-
 _INTEGER_FIELDS = ("ordinal", "offset", "number")
 _JSON_FIELDS = (
     "inventors",

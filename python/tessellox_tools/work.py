@@ -49,6 +49,7 @@ class Job(NamedTuple):
     directory: str
     template: Optional[str] = None
     limit: int = 1 << 30
+    fail_fast: bool = False  # nothing after a task's first failed document is written
 
 
 class Failure(NamedTuple):
@@ -173,7 +174,9 @@ def markdown_name(document: tessellox.Document) -> Optional[str]:
 
 # The encoding an XML declaration names, if any; only the declaration's
 # first bytes are looked at.
-_DECLARED_ENCODING = re.compile(rb"<\?xml[ \t\r\n][^>]{0,200}?encoding[ \t\r\n]*=[ \t\r\n]*[\"']([A-Za-z][A-Za-z0-9._-]*)")
+_DECLARED_ENCODING = re.compile(
+    rb"<\?xml[ \t\r\n][^>]{0,200}?encoding[ \t\r\n]*=[ \t\r\n]*[\"']([A-Za-z][A-Za-z0-9._-]*)"
+)
 _DECLARATION_WINDOW = 256
 _UTF16_MARKS = (codecs.BOM_UTF16_LE, codecs.BOM_UTF16_BE)
 _UTF8_NAMES = frozenset(("utf-8", "ascii"))
@@ -276,7 +279,10 @@ def _convert_region(
     return outcomes
 
 
-def _write(writer: ShardWriter, tally: _Tally, file: str, member: Optional[str], first: int, outcomes: List[_Outcome]) -> None:
+def _write(
+    job: Job, writer: ShardWriter, tally: _Tally, file: str, member: Optional[str], first: int, outcomes: List[_Outcome]
+) -> bool:
+    """Writes a region's documents; False when the job stops at a failure."""
     for ordinal, (offset, size, ok, payload) in enumerate(outcomes, first):
         origin = Origin(file, member, ordinal, offset)
         tally.documents += 1
@@ -287,6 +293,9 @@ def _write(writer: ShardWriter, tally: _Tally, file: str, member: Optional[str],
         else:
             tally.failures.append(Failure(origin, payload))
             writer.fail(origin, payload)
+            if job.fail_fast:
+                return False
+    return True
 
 
 def _region_outcomes(
@@ -318,7 +327,7 @@ def run_region_task(task: RegionTask, job: Job, shards: ShardFactory, announce: 
         tally.unreadable = (file, _unreadable_reason(error))
         return _result(task, tally, writer)
     first_ordinal = announce(task.seq, count)
-    _write(writer, tally, file, member, first_ordinal(), outcomes)
+    _write(job, writer, tally, file, member, first_ordinal(), outcomes)
     return _result(task, tally, writer)
 
 
@@ -346,7 +355,8 @@ def run_source_task(task: SourceTask, job: Job, shards: ShardFactory, mark: Mark
                 continue
             skip = _shifted(task.skip, unit, ordinal)
             count, outcomes = _region_outcomes(job, region, None, unit, skip, _mark_from(mark, ordinal))
-            _write(writer, tally, file, member, ordinal + 1, outcomes)
+            if not _write(job, writer, tally, file, member, ordinal + 1, outcomes):
+                break
             ordinal += count
     except UNREADABLE_ERRORS as error:
         tally.unreadable = (file, _unreadable_reason(error))

@@ -7,6 +7,7 @@ from pathlib import Path
 
 import pytest
 import tessellox
+from tessellox_tools.plan import RegionTask
 from tessellox_tools.records import (
     CLAIM_TABLE_FIELDS,
     DOCUMENT_FIELDS,
@@ -16,10 +17,42 @@ from tessellox_tools.records import (
     iter_records,
     text_record,
 )
+from tessellox_tools.sinks import MarkdownNames, parquet_claims_path
 from tessellox_tools.split import Origin, Region
-from tessellox_tools.work import JSONL, MARKDOWN, RECORDS, JsonLineJoiner, Task, full_record, json_line, process_region
-from tessellox_tools.writers import MarkdownDirectoryWriter, ParquetWriter, parquet_claims_path
-from tools_helpers import TRUNCATED_XML, grant_xml, need_bulk
+from tessellox_tools.work import (
+    LINES,
+    MARKDOWN,
+    RECORDS,
+    Job,
+    JsonLineJoiner,
+    ShardWriter,
+    TaskResult,
+    full_record,
+    json_line,
+    run_task,
+)
+from tools_helpers import TRUNCATED_XML, grant_xml, need_bulk, run_tool
+
+
+class Collected(ShardWriter):
+    """A task's output as a list: (origin, ok, payload or message)."""
+
+    def __init__(self, job: Job, seq: int) -> None:
+        self.items: list = []
+
+    def add(self, origin: Origin, payload: object) -> None:
+        self.items.append((origin, True, payload))
+
+    def fail(self, origin: Origin, message: str) -> None:
+        self.items.append((origin, False, message))
+
+    def finish(self) -> list:
+        return self.items
+
+
+def run_region(region: Region, command: str = RECORDS, shard: str = LINES, template=None) -> TaskResult:
+    job = Job(command, shard, "unused", template)
+    return run_task(RegionTask(1, 0, region), job, Collected, lambda seq, count: lambda: 1, lambda unit, index: None)
 
 
 def write_week(tmp_path: Path) -> Path:
@@ -62,27 +95,29 @@ def test_region_failures_stay_with_their_document_and_joined_lines_equal_records
     week.write_bytes(b"".join(pieces))
     offsets = [sum(map(len, pieces[:i])) for i in range(len(pieces))]
     # A region of a plain file is read where it is processed.
-    problem, outcomes = process_region(Task(JSONL), Region(str(week), None, 0, len(b"".join(pieces)), True, True))
-    assert problem is None
-    assert [(offset, size, ok) for offset, size, ok, _ in outcomes] == [
-        (offset, len(piece), ok) for offset, piece, ok in zip(offsets, pieces, [True, False, False, True])
+    result = run_region(Region(str(week), None, 0, len(b"".join(pieces)), True, True))
+    assert result.unreadable is None and (result.documents, result.succeeded) == (4, 2)
+    outcomes = result.output
+    assert [(origin.ordinal, origin.offset, ok) for origin, ok, _ in outcomes] == [
+        (ordinal, offset, ok) for ordinal, offset, ok in zip(range(1, 5), offsets, [True, False, False, True])
     ]
-    assert outcomes[1][3] == "invalid UTF-8 at byte 24: invalid start byte"
+    assert outcomes[1][2] == "invalid UTF-8 at byte 24: invalid start byte"
+    assert [failure.message for failure in result.failures] == [outcomes[1][2], outcomes[2][2]]
     origin = Origin(str(week), None, 4, offsets[3])
     expected = json_line(text_record(pieces[3].decode(), origin))
-    assert JsonLineJoiner().line(origin, outcomes[3][3]) == expected
-    _, fields = process_region(Task(RECORDS), Region("f", "m", 0, len(pieces[0]), True, True, pieces[0]))
-    assert full_record(Origin("f", "m", 1, 0), fields[0][3]) == text_record(pieces[0].decode(), Origin("f", "m", 1, 0))
-    _, markdown = process_region(
-        Task(MARKDOWN, "{{title}}|{{claims}}"), Region("f", None, 0, len(pieces[0]), True, True, pieces[0])
-    )
-    assert markdown[0][3][0] == "US8000001B2"
-    assert markdown[0][3][1].decode().startswith("# Widget|")
+    assert JsonLineJoiner().line(origin, outcomes[3][2]) == expected
+    fields = run_region(Region("f", "m", 0, len(pieces[0]), True, True, pieces[0]), shard="sqlite").output
+    assert full_record(Origin("f", "m", 1, 0), fields[0][2]) == text_record(pieces[0].decode(), Origin("f", "m", 1, 0))
+    markdown = run_region(
+        Region("f", None, 0, len(pieces[0]), True, True, pieces[0]), MARKDOWN, MARKDOWN, "{{title}}|{{claims}}"
+    ).output
+    assert markdown[0][2][0] == "US8000001B2"
+    assert markdown[0][2][1].decode().startswith("# Widget|")
 
 
 def test_unreadable_region_is_reported_not_raised(tmp_path: Path) -> None:
-    problem, outcomes = process_region(Task(JSONL), Region(str(tmp_path / "gone.xml"), None, 0, 10, True, True))
-    assert problem == "No such file or directory" and outcomes == []
+    result = run_region(Region(str(tmp_path / "gone.xml"), None, 0, 10, True, True))
+    assert result.unreadable == (str(tmp_path / "gone.xml"), "No such file or directory") and result.output == []
 
 
 @pytest.mark.parametrize(
@@ -110,7 +145,7 @@ def test_unreadable_region_is_reported_not_raised(tmp_path: Path) -> None:
     ],
 )
 def test_markdown_names_are_deterministic(tmp_path: Path, documents, expected) -> None:
-    writer = MarkdownDirectoryWriter(str(tmp_path))
+    writer = MarkdownNames()
     names = []
     for number, where, ordinal in documents:
         file, _, member = where.partition("!")
@@ -120,12 +155,10 @@ def test_markdown_names_are_deterministic(tmp_path: Path, documents, expected) -
 
 def test_parquet_tables_hold_documents_and_claims(tmp_path: Path) -> None:
     pq = pytest.importorskip("pyarrow.parquet")
-    records = list(iter_records([str(write_week(tmp_path))]))
+    week = write_week(tmp_path)
+    records = list(iter_records([str(week)]))
     path = tmp_path / "out.parquet"
-    writer = ParquetWriter(str(path))
-    for record in records:
-        writer.write_record(record)
-    writer.close()
+    assert run_tool("records", str(week), "-o", str(path), "--jobs", "1").returncode == 0
     documents = pq.read_table(path)
     claims = pq.read_table(parquet_claims_path(str(path)))
     assert documents.column_names == list(DOCUMENT_TABLE_FIELDS)
