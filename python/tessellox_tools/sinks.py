@@ -73,7 +73,10 @@ def _partial_path(target: str) -> str:
     """A temporary name beside `target`, made now: the output's folder is
     checked before anything is read."""
     directory, name = os.path.split(os.path.abspath(target))
-    handle, path = tempfile.mkstemp(prefix=f".{name}{_PARTIAL}", dir=directory)
+    try:
+        handle, path = tempfile.mkstemp(prefix=f".{name}{_PARTIAL}", dir=directory)
+    except OSError as error:
+        raise OSError(error.errno, error.strerror, target) from None
     try:
         # The permissions any new file gets, not the private ones of a temporary file.
         mask = os.umask(0)
