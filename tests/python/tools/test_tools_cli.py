@@ -311,3 +311,58 @@ def test_a_file_name_that_is_not_utf8_is_written_escaped(tmp_path: Path, output:
     assert [error["file"] for error in errors] == [str(folder / "w\\xff.xml")]
     if output.endswith(".jsonl"):
         assert [json.loads(line)["file"] for line in lines(tmp_path / output)] == [str(folder / "w\\xff.xml")]
+
+
+def _declared(encoding: str, codec: str, title: str) -> bytes:
+    return grant_xml("08000001", title).replace('encoding="UTF-8"', f'encoding="{encoding}"').encode(codec)
+
+
+@pytest.mark.parametrize(
+    "data, title, message",
+    [
+        (_declared("ISO-8859-1", "latin-1", "Café"), "Café", None),
+        (_declared("windows-1252", "cp1252", "“Café”"), "“Café”", None),
+        (_declared("UTF-16", "utf-16", "Café"), "Café", None),
+        (_declared("x-unknown", "utf-8", "Café"), None, "unknown encoding 'x-unknown' in the XML declaration"),
+        (grant_xml("08000001", "Café").encode("latin-1"), None, "invalid UTF-8 at byte 529: invalid continuation byte"),
+    ],
+    ids=["latin-1", "windows-1252", "utf-16", "unknown", "undeclared-latin-1"],
+)
+def test_documents_are_decoded_by_their_declaration(
+    tmp_path: Path, data: bytes, title: "str | None", message: "str | None"
+) -> None:
+    (tmp_path / "doc.xml").write_bytes(data)
+    result = run_tool("records", str(tmp_path / "doc.xml"), "-o", str(tmp_path / "out.jsonl"))
+    if title is not None:
+        assert result.returncode == 0, result.stderr
+        assert [json.loads(line)["title"] for line in lines(tmp_path / "out.jsonl")] == [title]
+    else:
+        # No document succeeded: that is not success.
+        assert result.returncode == 1
+        assert [json.loads(line)["message"] for line in lines(tmp_path / "out.errors.jsonl")] == [message]
+
+
+def test_an_overlong_number_names_its_file_unique_and_short(tmp_path: Path) -> None:
+    week = tmp_path / "week.xml"
+    week.write_text(grant_xml("1" * 300) + grant_xml("1" * 300) + grant_xml("08000001"), encoding="utf-8")
+    result = run_tool("markdown", str(week), "-o", str(tmp_path / "md"))
+    assert result.returncode == 0, result.stderr
+    names = sorted(path.name for path in (tmp_path / "md").iterdir())
+    assert len(names) == 3 and "US8000001B2.md" in names
+    assert all(len(name) <= 210 for name in names)
+
+
+@pytest.mark.parametrize("output", ["missing/out.jsonl", "missing/out.parquet", "folder.jsonl"])
+def test_an_unwritable_output_fails_before_reading_and_leaves_nothing(tmp_path: Path, output: str) -> None:
+    pytest.importorskip("pyarrow")
+    (tmp_path / "folder.jsonl").mkdir()
+    week = tmp_path / "week.xml"
+    week.write_text(grant_xml("08000001"), encoding="utf-8")
+    result = run_tool("records", str(week), "-o", str(tmp_path / output))
+    assert result.returncode == 1
+    assert f"cannot write {tmp_path / output}".encode() in result.stderr
+    assert b"document" not in result.stderr  # nothing was read
+    assert sorted(path.name for path in tmp_path.iterdir()) == ["folder.jsonl", "week.xml"]
+    # A missing input leaves no empty output behind.
+    assert run_tool("records", str(tmp_path / "gone.xml"), "-o", str(tmp_path / "out.jsonl")).returncode == 1
+    assert not (tmp_path / "out.jsonl").exists()

@@ -88,7 +88,9 @@ def _content(output: Path) -> object:
     if output.suffix == ".sqlite":
         with sqlite3.connect(output) as connection:
             tables = ("documents", "claims", "citations")
-            return [[row[2:] for row in connection.execute(f"SELECT * FROM {table} ORDER BY rowid")] for table in tables]
+            return [
+                [row[2:] for row in connection.execute(f"SELECT * FROM {table} ORDER BY rowid")] for table in tables
+            ]
     return sorted((path.name, path.read_bytes()) for path in output.iterdir())
 
 
