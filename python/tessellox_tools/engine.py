@@ -205,6 +205,65 @@ def _serve(connection: "Connection", job: Job, shards: ShardFactory, progress: A
 # ---- the parent side
 
 
+class _Feeder:
+    """Plans tasks on a thread of their own, at most `window` ahead of the
+    last one taken, so that reading input in order (inflating, spilling)
+    never keeps the parent from answering its workers. The planning thread
+    spends its time in inflating and writing, which release the
+    interpreter's lock. `fileno` becomes readable when a task is ready."""
+
+    def __init__(self, tasks: Iterator[Task], window: int) -> None:
+        self._tasks = tasks
+        self._ready: Deque[Any] = collections.deque()
+        self._room = threading.Semaphore(window)
+        self._stopping = False
+        self._read_end, self._write_end = os.pipe()
+        self._thread = threading.Thread(target=self._plan, name="tessellox-planner", daemon=True)
+        self._thread.start()
+
+    def fileno(self) -> int:
+        return self._read_end
+
+    def _plan(self) -> None:
+        try:
+            while True:
+                self._room.acquire()
+                if self._stopping:
+                    return
+                task = next(self._tasks, None)
+                self._ready.append(task)
+                os.write(self._write_end, b".")
+                if task is None:
+                    return
+        except BaseException as error:  # raised again where the tasks are taken
+            self._ready.append(error)
+            os.write(self._write_end, b".")
+
+    def take(self) -> Any:
+        """The next task, None at the end, or _NOT_YET while it is planned."""
+        if not self._ready:
+            return _NOT_YET
+        os.read(self._read_end, 1)
+        item = self._ready.popleft()
+        if isinstance(item, BaseException):
+            raise item
+        return item
+
+    def done_with_one(self) -> None:
+        """A task was committed: room for one more."""
+        self._room.release()
+
+    def close(self) -> None:
+        self._stopping = True
+        self._room.release()
+        self._thread.join(timeout=10)
+        os.close(self._read_end)
+        os.close(self._write_end)
+
+
+_NOT_YET = object()
+
+
 class _Worker:
     def __init__(self, context: Any, job: Job, shards: ShardFactory, progress: Any, slot: int) -> None:
         parent_end, child_end = context.Pipe(duplex=True)
@@ -255,9 +314,17 @@ class WorkerPool:
 
     def run(self, tasks: Iterator[Task], commit: Commit) -> bool:
         """Whether every task was committed (False: `commit` said stop)."""
+        workers = self._workers = [self._start(slot) for slot in range(self._jobs)]
+        feeder = _Feeder(tasks, QUEUED_PER_WORKER * len(workers))
+        try:
+            return self._run(feeder, commit)
+        finally:
+            feeder.close()
+
+    def _run(self, feeder: _Feeder, commit: Commit) -> bool:
         from multiprocessing.connection import wait
 
-        workers = self._workers = [self._start(slot) for slot in range(self._jobs)]
+        workers = self._workers
         ordinals = Ordinals()
         pending: Dict[int, Task] = {}  # sent, not committed
         done: Dict[int, TaskResult] = {}
@@ -266,7 +333,6 @@ class WorkerPool:
         owner: Dict[int, _Worker] = {}
         next_commit = 1
         exhausted = False
-        window = QUEUED_PER_WORKER * len(workers)
 
         def send_task(worker: _Worker, task: Task) -> None:
             worker.tasks.append(task.seq)
@@ -312,9 +378,11 @@ class WorkerPool:
                 if retry:
                     send_task(worker, pending[retry.pop(0)])
                     continue
-                if exhausted or len(pending) >= window:
+                if exhausted:
                     break
-                task = next(tasks, None)
+                task = feeder.take()
+                if task is _NOT_YET:
+                    break
                 if task is None:
                     exhausted = True
                     break
@@ -328,12 +396,15 @@ class WorkerPool:
                 if not commit(task, result):
                     return False
                 ordinals.release(next_commit)
+                feeder.done_with_one()
                 next_commit += 1
             if exhausted and not pending:
                 return True
-            by_connection = {worker.connection: worker for worker in workers}
-            for connection in wait(list(by_connection)):
-                worker = by_connection[connection]  # type: ignore[index]
+            by_connection: Dict[Any, _Worker] = {worker.connection: worker for worker in workers}
+            for connection in wait([*by_connection, feeder]):
+                if connection is feeder:
+                    continue  # a task is ready: sent at the top of the loop
+                worker = by_connection[connection]
                 try:
                     message = worker.connection.recv()
                 except (EOFError, ConnectionResetError, OSError):

@@ -61,12 +61,19 @@ class _InflatingReader:
                 if not part:
                     return b"".join(parts)
                 parts.append(part)
+        if not self._pending and not self._done:
+            # The common case: what is inflated now is handed on as it is.
+            data = self._inflate(size)
+            if len(data) <= size:
+                return data
+            self._pending = data
         while not self._done and len(self._pending) < size:
-            self._inflate_more(size)
+            self._pending += self._inflate(size)
         data, self._pending = self._pending[:size], self._pending[size:]
         return data
 
-    def _inflate_more(self, size: int) -> None:
+    def _inflate(self, size: int) -> bytes:
+        """At most about `size` more bytes of content (none at its end)."""
         decompressor = self._decompressor
         compressed = decompressor.unconsumed_tail
         if not compressed and self._left > 0:
@@ -74,21 +81,18 @@ class _InflatingReader:
             if not compressed:
                 raise zipfile.BadZipFile("the archive ends inside a member")
             self._left -= len(compressed)
-        data = decompressor.decompress(compressed, max(size, _READ_SIZE))
+        data = decompressor.decompress(compressed, size)
         if not decompressor.unconsumed_tail and self._left == 0:
             data += decompressor.flush()
             self._done = True
         elif not data and decompressor.eof:
             self._done = True
-        self._accept(data)
-        if self._done:
-            self._check()
-
-    def _accept(self, data: bytes) -> None:
         if data:
             self._crc = _zlib_module.crc32(data, self._crc)
             self._size += len(data)
-            self._pending += data
+        if self._done:
+            self._check()
+        return data
 
     def _check(self) -> None:
         if self._size != self._expected_size or self._crc != self._expected_crc:

@@ -19,6 +19,7 @@ renamed once complete, so that an interrupted run leaves no half file.
 
 from __future__ import annotations
 
+import errno
 import hashlib
 import os
 import re
@@ -49,24 +50,38 @@ def _shard_path(job: Job, seq: int, suffix: str) -> str:
 
 def append_file(source: str, target_fd: int) -> None:
     """Appends the file `source` to `target_fd` (a file or a pipe) in the
-    kernel where it can."""
+    kernel: `copy_file_range` between files (which some file systems do by
+    sharing blocks), `sendfile` into a pipe, a plain copy where neither can."""
     with open(source, "rb") as stream:
         size = os.fstat(stream.fileno()).st_size
-        offset = 0
-        try:
-            while offset < size:
-                sent = os.sendfile(target_fd, stream.fileno(), offset, min(size - offset, _COPY_SIZE))
-                if sent == 0:
-                    raise OSError("the output stopped taking bytes")
-                offset += sent
-        except OSError as error:
-            if offset or error.errno not in (22, 38):  # EINVAL, ENOSYS: no sendfile for this pair
-                raise
-            while True:
-                chunk = stream.read(1 << 20)
-                if not chunk:
-                    break
-                os.write(target_fd, chunk)
+        copied = 0
+        for copy in (_copy_file_range, _sendfile):
+            try:
+                while copied < size:
+                    moved = copy(stream.fileno(), target_fd, min(size - copied, _COPY_SIZE))
+                    if moved == 0:
+                        raise OSError(errno.EIO, "the output stopped taking bytes")
+                    copied += moved
+                return
+            except OSError as error:
+                if copied or error.errno not in _NOT_THIS_WAY:
+                    raise
+        while chunk := stream.read(1 << 20):
+            os.write(target_fd, chunk)
+
+
+# What a kernel copy answers when it cannot join these two files.
+_NOT_THIS_WAY = (errno.EINVAL, errno.ENOSYS, errno.EXDEV, errno.EOPNOTSUPP, errno.EBADF, errno.ESPIPE)
+
+
+def _copy_file_range(source: int, target: int, size: int) -> int:
+    if not hasattr(os, "copy_file_range"):
+        raise OSError(errno.ENOSYS, "no copy_file_range")
+    return os.copy_file_range(source, target, size)
+
+
+def _sendfile(source: int, target: int, size: int) -> int:
+    return os.sendfile(target, source, None, size)
 
 
 def _partial_path(target: str) -> str:

@@ -17,7 +17,7 @@ from pathlib import Path
 from typing import Dict, List
 
 import pytest
-from tools_helpers import BULK, grant_xml, lines, need_bulk, run_tool
+from tools_helpers import BULK, DATA, grant_xml, lines, need_bulk, run_tool
 
 # A USPTO weekly file is 100-900 MB; a pipe holds 64 KB.
 WEEKLY_SIZE = 150 << 20
@@ -27,7 +27,9 @@ JOBS = ["1", "2", None]  # None: the default, every core
 
 
 def _write_inputs(directory: Path) -> Dict[str, Path]:
-    sample = (BULK / "ipg050104-small-v40.xml").read_bytes()
+    # Grants of every size, up to 700 KB: a worker's results outgrow a pipe.
+    documents = sorted((DATA / "v4-grant").glob("*.xml")) + [BULK / "ipg050104-small-v40.xml"]
+    sample = b"".join(path.read_bytes().rstrip(b"\n") + b"\n" for path in documents)
     plain = directory / "week.xml"
     with open(plain, "wb") as stream:
         for _ in range(WEEKLY_SIZE // len(sample) + 1):
