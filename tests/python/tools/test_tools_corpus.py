@@ -65,16 +65,8 @@ def _run(inputs: Dict[str, Path], kind: str, output: Path, jobs: "str | None") -
     if jobs is not None:
         arguments += ["--jobs", jobs]
     if kind == "stdin":
-        with open(inputs[kind], "rb") as stream:
-            environment = dict(os.environ, PYTHONPATH=os.pathsep.join(path for path in sys.path if path))
-            return subprocess.run(
-                [sys.executable, "-m", "tessellox_tools", *arguments],
-                stdin=stream,
-                capture_output=True,
-                env=environment,
-                timeout=300,
-            )
-    return run_tool(*arguments, str(inputs[kind]))
+        return run_tool(*arguments, input_file=inputs[kind], timeout=120)
+    return run_tool(*arguments, str(inputs[kind]), timeout=120)
 
 
 def _content(output: Path) -> object:

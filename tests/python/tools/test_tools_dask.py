@@ -52,3 +52,20 @@ def test_standard_input_and_unknown_tables_are_refused() -> None:
         to_bag(["-"])
     with pytest.raises(ValueError):
         to_dataframe([], table="figures")
+
+
+def test_a_zip_of_several_members_is_a_partition_each_with_the_commands_records(client, tmp_path: Path) -> None:
+    import json
+    import zipfile
+
+    from tools_helpers import lines, run_tool
+
+    archive = tmp_path / "weeks.zip"
+    with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as opened:
+        for path in sorted(need_bulk().glob("*.xml")):
+            opened.write(path, f"weeks/{path.name}")
+    bag = to_bag([str(archive)])
+    assert bag.npartitions == 3
+    result = run_tool("records", str(archive), "-o", str(tmp_path / "out.jsonl"), "--jobs", "2")
+    assert result.returncode == 0, result.stderr
+    assert bag.compute() == [json.loads(line) for line in lines(tmp_path / "out.jsonl")]

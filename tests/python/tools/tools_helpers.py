@@ -2,7 +2,9 @@
 
 from __future__ import annotations
 
+import contextlib
 import os
+import signal
 import subprocess
 import sys
 from pathlib import Path
@@ -43,20 +45,38 @@ def need_bulk() -> Path:
 
 
 def run_tool(
-    *arguments: str, stdin: Optional[bytes] = None, cwd: Optional[Path] = None, module: bool = True
+    *arguments: str,
+    stdin: Optional[bytes] = None,
+    cwd: Optional[Path] = None,
+    module: bool = True,
+    input_file: Optional[Path] = None,
+    timeout: float = 300,
 ) -> subprocess.CompletedProcess:
     """Runs `tessellox` (or, with `module` false, the interpreter with these
-    arguments) in a fresh interpreter that sees the same modules as this one."""
+    arguments) in a fresh interpreter that sees the same modules as this one,
+    with standard input from `stdin` or `input_file`. A run that outlives
+    `timeout` fails the test, its whole process group killed: a hung worker
+    would otherwise keep the output pipes open."""
     environment = dict(os.environ)
     environment["PYTHONPATH"] = os.pathsep.join(path for path in sys.path if path)
-    return subprocess.run(
-        [sys.executable, *(["-m", "tessellox_tools"] if module else []), *arguments],
-        input=stdin if stdin is not None else b"",
-        capture_output=True,
-        cwd=cwd,
-        env=environment,
-        timeout=300,
-    )
+    command = [sys.executable, *(["-m", "tessellox_tools"] if module else []), *arguments]
+    with open(input_file, "rb") if input_file is not None else contextlib.nullcontext() as source:
+        process = subprocess.Popen(
+            command,
+            stdin=source if source is not None else subprocess.PIPE,
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE,
+            cwd=cwd,
+            env=environment,
+            start_new_session=True,
+        )
+        try:
+            stdout, stderr = process.communicate(None if source is not None else (stdin or b""), timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(process.pid, signal.SIGKILL)
+            process.communicate()
+            pytest.fail(f"{' '.join(arguments)} did not finish in {timeout} s")
+    return subprocess.CompletedProcess(command, process.returncode, stdout, stderr)
 
 
 def lines(path: Path) -> Sequence[str]:
