@@ -85,7 +85,7 @@ def _content(output: Path) -> object:
             return [
                 [row[2:] for row in connection.execute(f"SELECT * FROM {table} ORDER BY rowid")] for table in tables
             ]
-    return sorted((path.name, path.read_bytes()) for path in output.iterdir())
+    return sorted((path.name, path.read_bytes()) for path in output.iterdir() if path.name != "errors.jsonl")
 
 
 _reference: Dict[str, object] = {}
