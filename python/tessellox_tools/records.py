@@ -105,11 +105,6 @@ Record = Dict[str, Any]
 T = TypeVar("T")
 
 
-def parse_raw(raw: RawDocument) -> tessellox.Document:
-    """Decode and parse one document; `ValueError` with the failure's message."""
-    return tessellox.parse(raw.text())
-
-
 NO_ORIGIN = Origin(None, None, None, None)  # type: ignore[arg-type]
 
 
@@ -175,13 +170,6 @@ def raw_record(raw: RawDocument, origin: Optional[Origin] = None) -> Record:
     """The record of a document's bytes, read without decoding them into a
     str first; failures are those of `raw.text()` and `text_record`."""
     return _of_bytes(text_record, raw, origin)
-
-
-def raw_record_json(raw: RawDocument, origin: Optional[Origin] = None) -> bytes:
-    """`raw_record` as one line of JSON, UTF-8 with its line feed: the bytes
-    of `json.dumps(record, ensure_ascii=False, separators=(",", ":"))`,
-    written natively from the record without building the dict."""
-    return _of_bytes(text_record_json, raw, origin)
 
 
 def _of_bytes(function: Callable[[bytes, Optional[Origin]], T], raw: RawDocument, origin: Optional[Origin]) -> T:

@@ -312,10 +312,6 @@ def parquet_table_path(path: str, table: str) -> str:
     return f"{root}.{table}{extension or '.parquet'}"
 
 
-def parquet_claims_path(path: str) -> str:
-    return parquet_table_path(path, "claims")
-
-
 def arrow_schemas() -> Dict[str, Any]:
     """The schema of each table."""
     import pyarrow as pa

@@ -17,7 +17,7 @@ from tessellox_tools.records import (
     iter_records,
     text_record,
 )
-from tessellox_tools.sinks import MarkdownNames, parquet_claims_path
+from tessellox_tools.sinks import MarkdownNames, parquet_table_path
 from tessellox_tools.split import Origin, Region
 from tessellox_tools.work import (
     LINES,
@@ -160,7 +160,7 @@ def test_parquet_tables_hold_documents_and_claims(tmp_path: Path) -> None:
     path = tmp_path / "out.parquet"
     assert run_tool("records", str(week), "-o", str(path), "--jobs", "1").returncode == 0
     documents = pq.read_table(path)
-    claims = pq.read_table(parquet_claims_path(str(path)))
+    claims = pq.read_table(parquet_table_path(str(path), "claims"))
     assert documents.column_names == list(DOCUMENT_TABLE_FIELDS)
     assert claims.column_names == list(CLAIM_TABLE_FIELDS)
     assert documents.to_pylist() == [{k: r[k] for k in DOCUMENT_TABLE_FIELDS} for r in records]
