@@ -20,7 +20,6 @@ With one job everything runs in this process.
 from __future__ import annotations
 
 import collections
-import ctypes
 import os
 import signal
 import sys
@@ -144,6 +143,8 @@ class _Stop(Exception):
 
 def _die_with_parent() -> None:
     if sys.platform.startswith("linux"):
+        import ctypes
+
         try:
             ctypes.CDLL(None, use_errno=True).prctl(_PR_SET_PDEATHSIG, signal.SIGKILL)
         except (OSError, AttributeError):  # no prctl here: the pipe's end still stops the worker

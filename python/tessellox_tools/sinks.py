@@ -20,7 +20,6 @@ renamed once complete, so that an interrupted run leaves no half file.
 from __future__ import annotations
 
 import errno
-import hashlib
 import os
 import re
 import shutil
@@ -241,6 +240,8 @@ class MarkdownNames:
         base = number if number else f"unnumbered-{_stem(origin)}-{origin.ordinal}"
         safe = _UNSAFE_NAME.sub("_", base).lstrip(".") or "document"
         if len(safe) > _MAX_NAME:
+            import hashlib
+
             digest = hashlib.sha256(base.encode("utf-8", "surrogatepass")).hexdigest()[:_NAME_HASH]
             safe = f"{safe[: _MAX_NAME - _NAME_HASH - 1]}-{digest}"
         name = safe
