@@ -257,7 +257,7 @@ class _Feeder:
     def close(self) -> None:
         self._stopping = True
         self._room.release()
-        self._thread.join(timeout=10)
+        self._thread.join(timeout=1)  # a thread blocked on a pipe ends with the process
         os.close(self._read_end)
         os.close(self._write_end)
 
