@@ -256,37 +256,6 @@ RawXml capture_node(NodeRef node, Arena& arena) {
 // Inline content
 // ---------------------------------------------------------------------------
 
-std::optional<InlineKind> inline_kind(std::string_view name) noexcept {
-  if (name.empty()) return std::nullopt;
-  switch (name.front()) {
-    case 'b':
-      if (name == "b" || name == "bold") return InlineKind::Bold;
-      break;
-    case 'i':
-      if (name == "i" || name == "italic") return InlineKind::Italic;
-      break;
-    case 'h':
-      if (name == "highlight") return InlineKind::Highlight;
-      break;
-    case 'n':
-      if (name == "number") return InlineKind::Number;
-      break;
-    case 'c':
-      if (name == "claim-text") return InlineKind::ClaimText;
-      if (name == "cross-reference") return InlineKind::CrossReference;
-      if (name == "claim-ref") return InlineKind::DependentClaimReference;
-      break;
-    case 'f':
-      if (name == "figref") return InlineKind::FigureReference;
-      break;
-    case 'd':
-      if (name == "dependent-claim-reference") return InlineKind::DependentClaimReference;
-      break;
-    default: break;
-  }
-  return std::nullopt;
-}
-
 namespace {
 
 // White space between inline elements on one line ("<b>1</b> <b>2</b>") is
@@ -324,50 +293,73 @@ bool append_inline_text(NodeRef child, InlineContent& out, Arena& arena) {
 
 namespace {
 
-void take_reference_target(InlineElement& element) noexcept {
-  switch (element.kind) {
-    case InlineKind::CrossReference: element.take_target_from("target"); break;
-    case InlineKind::FigureReference:
-      if (!element.take_target_from("idref")) element.take_target_from("target");
-      break;
-    case InlineKind::DependentClaimReference:
-      if (!element.take_target_from("depends_on")) element.take_target_from("idref");
-      break;
-    default: break;
-  }
-}
-
-// Nodes are built in place, each starting from an empty alternative, so
-// that no finished record is moved or copied into the list.
-void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
-  out.reserve(arena, out.size() + inline_node_bound(element));
-  for (NodeRef child : element.children()) {
-    if (append_inline_text(child, out, arena)) continue;
+// Text content, except that an unexpanded entity reference keeps its spelling.
+void append_leaf_content(NodeRef node, std::string& out) {
+  for (NodeRef child : node.children()) {
     switch (child.kind()) {
-      case NodeKind::Element:
-        if (std::optional<InlineKind> kind = inline_kind(child.local_name())) {
-          InlineElement& inline_element = out.emplace_back(arena).emplace<InlineElement>(arena);
-          inline_element.kind = *kind;
-          inline_element.attributes = copy_attributes(child, arena);
-          take_reference_target(inline_element);
-          append_inline_content(child, inline_element.content, arena);
+      case NodeKind::Text:
+      case NodeKind::CData: out.append(child.value()); break;
+      case NodeKind::EntityReference:
+        if (child.has_replacement()) {
+          out.append(child.value());
         } else {
-          out.push_back(arena, InlineNode(arena, capture_node(child, arena)));
+          out += '&';
+          out.append(child.local_name());
+          out += ';';
         }
         break;
-      case NodeKind::ProcessingInstruction: out.push_back(arena, InlineNode(arena, capture_node(child, arena))); break;
-      default: break;
+      case NodeKind::Element: append_leaf_content(child, out); break;
+      default:  // comments and processing instructions carry no text
+        break;
     }
   }
 }
 
 }  // namespace
 
-InlineContent inline_content(NodeRef element, Arena& arena) {
-  InlineContent content;
-  append_inline_content(element, content, arena);
-  return content;
+void append_leaf_text(NodeRef leaf, InlineContent& out, Arena& arena) {
+  std::string_view text;
+  const NodeRef first = leaf.first_child();
+  // Nearly every leaf holds a single piece of character data: its view.
+  if (!first.is_null() && first.next_sibling().is_null() && first.is_character_data()) {
+    text = first.value();
+  } else {
+    std::string joined;
+    append_leaf_content(leaf, joined);
+    text = keep(arena, joined);
+  }
+  if (!trim(text).empty()) out.push_back(arena, Text{text});
 }
+
+namespace {
+
+// The commonest names first.
+constexpr InlineName kInlineNames[] = {
+    {"b", InlineKind::Bold},
+    {"i", InlineKind::Italic},
+    {"claim-text", InlineKind::ClaimText},
+    {"figref", InlineKind::FigureReference},
+    {"claim-ref", InlineKind::DependentClaimReference},
+    {"bold", InlineKind::Bold},
+    {"italic", InlineKind::Italic},
+    {"highlight", InlineKind::Highlight},
+    {"number", InlineKind::Number},
+    {"cross-reference", InlineKind::CrossReference},
+    {"dependent-claim-reference", InlineKind::DependentClaimReference},
+};
+
+constexpr TargetAttributes kTargets[] = {
+    {InlineKind::CrossReference, {"target"}},
+    {InlineKind::FigureReference, {"idref", "target"}},
+    {InlineKind::DependentClaimReference, {"depends_on", "idref"}},
+};
+
+constexpr InlineVocabulary kInline{
+    .names = kInlineNames, .targets = kTargets, .keeps_processing_instructions = true, .text_leaf = {}, .wrappers = {}};
+
+}  // namespace
+
+InlineContent inline_content(NodeRef element, Arena& arena) { return inline_content_of<kInline>(element, arena); }
 
 // ---------------------------------------------------------------------------
 // Body records

@@ -19,7 +19,6 @@ namespace tessellox {
 
 namespace {
 
-using xml::NodeKind;
 using xml::NodeRef;
 using Names = std::initializer_list<std::string_view>;
 
@@ -59,7 +58,7 @@ OptLevel lvl(NodeRef element) noexcept { return xml::level_attribute(element, "l
 // Inline content
 // ---------------------------------------------------------------------------
 
-constexpr std::pair<std::string_view, InlineKind> kInlineNames[] = {
+constexpr xml::InlineName kInlineNames[] = {
     {"bold", InlineKind::Bold},
     {"italic", InlineKind::Italic},
     {"highlight", InlineKind::Highlight},
@@ -70,45 +69,20 @@ constexpr std::pair<std::string_view, InlineKind> kInlineNames[] = {
     {"dependent-claim-reference", InlineKind::DependentClaimReference},
 };
 
-std::optional<InlineKind> inline_kind(std::string_view name) noexcept { return xml::kind_named(name, kInlineNames); }
+constexpr xml::TargetAttributes kTargets[] = {
+    {InlineKind::CrossReference, {"target"}},
+    {InlineKind::FigureReference, {"idref", "target"}},
+    {InlineKind::DependentClaimReference, {"depends_on"}},
+};
 
-void take_reference_target(InlineElement& element) noexcept {
-  switch (element.kind) {
-    case InlineKind::CrossReference: element.take_target_from("target"); break;
-    case InlineKind::FigureReference:
-      if (!element.take_target_from("idref")) element.take_target_from("target");
-      break;
-    case InlineKind::DependentClaimReference: element.take_target_from("depends_on"); break;
-    default: break;
-  }
-}
+// Processing instructions carry no text here and are dropped.
+constexpr xml::InlineVocabulary kInline{.names = kInlineNames,
+                                        .targets = kTargets,
+                                        .keeps_processing_instructions = false,
+                                        .text_leaf = {},
+                                        .wrappers = {}};
 
-void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
-  for (NodeRef child : element.children()) {
-    if (xml::append_inline_text(child, out, arena)) continue;
-    switch (child.kind()) {
-      case NodeKind::Element:
-        if (const std::optional<InlineKind> kind = inline_kind(child.local_name())) {
-          InlineElement inline_element;
-          inline_element.kind = *kind;
-          inline_element.attributes = xml::copy_attributes(child, arena);
-          take_reference_target(inline_element);
-          inline_element.content.reserve(arena, xml::inline_node_bound(child));
-          append_inline_content(child, inline_element.content, arena);
-          out.push_back(arena, InlineNode(arena, inline_element));
-        } else {
-          out.push_back(arena, InlineNode(arena, xml::capture_node(child, arena)));
-        }
-        break;
-      default:  // comments and processing instructions carry no text
-        break;
-    }
-  }
-}
-
-InlineContent inline_nodes(NodeRef element, Arena& arena) {
-  return xml::inline_content_by(element, arena, append_inline_content);
-}
+InlineContent inline_nodes(NodeRef element, Arena& arena) { return xml::inline_content_of<kInline>(element, arena); }
 
 // ---------------------------------------------------------------------------
 // Body records
