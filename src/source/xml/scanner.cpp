@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "prefetch.hpp"
+#include "utf8.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -88,44 +89,9 @@ inline const char* find_text_stop(const char* p, const char* end) noexcept {
 // an XML character (surrogates, U+FFFE, U+FFFF, overlong forms, beyond U+10FFFF).
 inline const char* skip_multibyte_character(const char* p, const char* end) noexcept {
   const auto* s = reinterpret_cast<const unsigned char*>(p);
-  const std::size_t left = static_cast<std::size_t>(end - p);
-  const unsigned char c = s[0];
-  if (c >= 0xC2 && c <= 0xDF) {
-    if (left < 2 || (s[1] & 0xC0) != 0x80) return nullptr;
-    return p + 2;
-  }
-  if (c >= 0xE0 && c <= 0xEF) {
-    if (left < 3 || (s[1] & 0xC0) != 0x80 || (s[2] & 0xC0) != 0x80) return nullptr;
-    if (c == 0xE0 && s[1] < 0xA0) return nullptr;                   // overlong
-    if (c == 0xED && s[1] >= 0xA0) return nullptr;                  // surrogate
-    if (c == 0xEF && s[1] == 0xBF && s[2] >= 0xBE) return nullptr;  // U+FFFE, U+FFFF
-    return p + 3;
-  }
-  if (c >= 0xF0 && c <= 0xF4) {
-    if (left < 4 || (s[1] & 0xC0) != 0x80 || (s[2] & 0xC0) != 0x80 || (s[3] & 0xC0) != 0x80) return nullptr;
-    if (c == 0xF0 && s[1] < 0x90) return nullptr;   // overlong
-    if (c == 0xF4 && s[1] >= 0x90) return nullptr;  // beyond U+10FFFF
-    return p + 4;
-  }
-  return nullptr;
-}
-
-void append_utf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
+  const std::size_t length = utf8_sequence_length(s, reinterpret_cast<const unsigned char*>(end));
+  if (length == 0 || (length == 3 && s[0] == 0xEF && s[1] == 0xBF && s[2] >= 0xBE)) return nullptr;
+  return p + length;
 }
 
 bool is_xml_character(std::uint32_t code) noexcept {
@@ -216,24 +182,32 @@ class Scanner {
            std::memcmp(p_, literal.data(), literal.size()) == 0;
   }
 
-  // Skips white space; returns whether there was any.
-  bool skip_space() noexcept {
-    const char* start = p_;
-    while (p_ < end_ && has_class(*p_, kSpace)) ++p_;
-    return p_ != start;
+  // Skips white space at `cursor`; returns whether there was any. The
+  // cursor is p_ or a hot path's local one; either way the loop runs on a
+  // copy, which a store through the reference would otherwise follow byte
+  // by byte (a char load may alias any object).
+  bool skip_space(const char*& cursor) const noexcept {
+    const char* p = cursor;
+    while (p < end_ && has_class(*p, kSpace)) ++p;
+    const bool skipped = p != cursor;
+    cursor = p;
+    return skipped;
   }
 
-  // An ASCII name at p_; empty when there is none or it is longer than the limit.
-  std::string_view scan_name() noexcept {
-    const char* start = p_;
-    if (p_ == end_ || !has_class(*p_, kNameStart)) return {};
-    ++p_;
-    while (p_ < end_ && has_class(*p_, kNameByte)) ++p_;
+  // An ASCII name at `cursor`, which moves past it; empty, and the cursor
+  // where it was, when there is none or it is longer than the limit.
+  std::string_view scan_name(const char*& cursor) const noexcept {
+    const char* p = cursor;
+    if (p == end_ || !has_class(*p, kNameStart)) return {};
+    ++p;
+    while (p < end_ && has_class(*p, kNameByte)) ++p;
     // A byte beyond ASCII continuing the name is for expat to judge.
-    if (p_ < end_ && static_cast<unsigned char>(*p_) >= 0x80) return {};
-    const std::size_t length = static_cast<std::size_t>(p_ - start);
+    if (p < end_ && static_cast<unsigned char>(*p) >= 0x80) return {};
+    const auto length = static_cast<std::size_t>(p - cursor);
     if (length > kMaxNameBytes) return {};
-    return std::string_view(start, length);
+    const std::string_view name(cursor, length);
+    cursor = p;
+    return name;
   }
 
   // A quoted literal's content; p_ moves past the closing quote.
@@ -330,16 +304,16 @@ class Scanner {
     if (!at("<?xml") || end_ - p_ < 6 || !has_class(p_[5], kSpace)) return true;
     p_ += 5;
     std::string_view name, value;
-    bool spaced = skip_space();
+    bool spaced = skip_space(p_);
     // version, then the optional encoding and standalone, in that order.
     if (!scan_pseudo_attribute(name, value) || name != "version" || value != "1.0") return false;
     tree_.xml_version_ = value;
-    spaced = skip_space();
+    spaced = skip_space(p_);
     if (spaced && at("encoding")) {
       if (!scan_pseudo_attribute(name, value) || name != "encoding" || !equals_ignoring_ascii_case(value, "UTF-8"))
         return false;
       tree_.xml_encoding_ = value;
-      spaced = skip_space();
+      spaced = skip_space(p_);
     }
     if (spaced && at("standalone")) {
       if (!scan_pseudo_attribute(name, value) || name != "standalone") return false;
@@ -349,7 +323,7 @@ class Scanner {
         return false;
       }
       tree_.xml_standalone_ = value;
-      skip_space();
+      skip_space(p_);
     }
     if (!at("?>")) return false;
     p_ += 2;
@@ -357,12 +331,12 @@ class Scanner {
   }
 
   bool scan_pseudo_attribute(std::string_view& name, std::string_view& value) {
-    name = scan_name();
+    name = scan_name(p_);
     if (name.empty()) return false;
-    skip_space();
+    skip_space(p_);
     if (p_ == end_ || *p_ != '=') return false;
     ++p_;
-    skip_space();
+    skip_space(p_);
     return scan_quoted(value);
   }
 
@@ -371,7 +345,7 @@ class Scanner {
   bool scan_prolog() {
     bool seen_doctype = false;
     for (;;) {
-      skip_space();
+      skip_space(p_);
       if (p_ == end_ || *p_ != '<') return false;
       if (at("<!--")) {
         if (!scan_comment()) return false;
@@ -389,7 +363,7 @@ class Scanner {
   // Only comments, PIs and white space may follow the root element.
   bool scan_epilog() {
     for (;;) {
-      skip_space();
+      skip_space(p_);
       if (p_ == end_) return true;
       if (at("<!--")) {
         if (!scan_comment()) return false;
@@ -405,15 +379,15 @@ class Scanner {
 
   bool scan_doctype() {
     p_ += 9;  // <!DOCTYPE
-    if (!skip_space()) return false;
-    const std::string_view name = scan_name();
+    if (!skip_space(p_)) return false;
+    const std::string_view name = scan_name(p_);
     if (name.empty()) return false;
     DocumentTypeInfo info;
     info.name = name;
-    bool spaced = skip_space();
+    bool spaced = skip_space(p_);
     if (spaced && (at("SYSTEM") || at("PUBLIC"))) {
       if (!scan_external_id(info.public_id, info.system_id)) return false;
-      skip_space();
+      skip_space(p_);
     }
     Tree::NodeRecord& record = append_node(NodeKind::DocumentType);
     record.name = name.data();
@@ -427,7 +401,7 @@ class Scanner {
       if (subset_length > kMaxTextBytes) return false;
       info.internal_subset = std::string_view(subset_start, subset_length);
       ++p_;  // ]
-      skip_space();
+      skip_space(p_);
     }
     if (p_ == end_ || *p_ != '>') return false;
     ++p_;
@@ -441,12 +415,12 @@ class Scanner {
     std::string_view literal;
     if (at("PUBLIC")) {
       p_ += 6;
-      if (!skip_space() || !scan_quoted(literal) || !is_plain_public_id(literal)) return false;
+      if (!skip_space(p_) || !scan_quoted(literal) || !is_plain_public_id(literal)) return false;
       public_id = literal;
-      if (!skip_space()) return false;
+      if (!skip_space(p_)) return false;
     } else {
       p_ += 6;  // SYSTEM
-      if (!skip_space()) return false;
+      if (!skip_space(p_)) return false;
     }
     if (!scan_quoted(literal)) return false;
     for (char c : literal) {
@@ -474,7 +448,7 @@ class Scanner {
   // and white space; p_ ends on the closing ']'.
   bool scan_internal_subset() {
     for (;;) {
-      skip_space();
+      skip_space(p_);
       if (p_ == end_) return false;
       if (*p_ == ']') return true;
       if (at("<!--")) {
@@ -491,25 +465,25 @@ class Scanner {
 
   bool scan_entity_declaration() {
     p_ += 8;  // <!ENTITY
-    if (!skip_space()) return false;
-    const std::string_view name = scan_name();
-    if (name.empty() || predefined_entity(name) != 0 || !skip_space()) return false;
+    if (!skip_space(p_)) return false;
+    const std::string_view name = scan_name(p_);
+    if (name.empty() || predefined_entity(name) != 0 || !skip_space(p_)) return false;
     Entity entity{EntityKind::PlainText, {}};
     if (p_ < end_ && (*p_ == '"' || *p_ == '\'')) {
       std::string_view literal;
       if (!scan_quoted(literal) || !is_plain_replacement_text(literal)) return false;
       entity.replacement = literal;
-      skip_space();
+      skip_space(p_);
     } else {
       if (!at("SYSTEM") && !at("PUBLIC")) return false;
       std::optional<std::string_view> public_id, system_id;
       if (!scan_external_id(public_id, system_id)) return false;
       entity.kind = EntityKind::ExternalParsed;
-      if (skip_space() && at("NDATA")) {
+      if (skip_space(p_) && at("NDATA")) {
         p_ += 5;
-        if (!skip_space() || scan_name().empty()) return false;
+        if (!skip_space(p_) || scan_name(p_).empty()) return false;
         entity.kind = EntityKind::Unparsed;
-        skip_space();
+        skip_space(p_);
       }
     }
     if (p_ == end_ || *p_ != '>') return false;
@@ -551,9 +525,9 @@ class Scanner {
 
   bool scan_processing_instruction() {
     p_ += 2;  // <?
-    const std::string_view target = scan_name();
+    const std::string_view target = scan_name(p_);
     if (target.empty() || equals_ignoring_ascii_case(target, "xml")) return false;
-    const bool spaced = skip_space();
+    const bool spaced = skip_space(p_);
     const std::string_view rest(p_, static_cast<std::size_t>(end_ - p_));
     const std::size_t close = rest.find("?>");
     if (close == std::string_view::npos || (close != 0 && !spaced)) return false;
@@ -617,9 +591,8 @@ class Scanner {
 
   bool scan_start_tag() {
     const char* p = p_ + 1;
-    const std::string_view name = name_at(p, end_);
+    const std::string_view name = scan_name(p);
     if (name.empty() || stack_.size() > kMaxDepth) return false;
-    p += name.size();
     const auto index = static_cast<NodeIndex>(tree_.nodes_.size());
     const auto attribute_begin = static_cast<std::uint32_t>(tree_.attributes_.size());
     {
@@ -630,8 +603,7 @@ class Scanner {
       record.parent.attribute_begin = attribute_begin;
     }
     for (;;) {
-      const char* before_space = p;
-      p = skip_space_at(p, end_);
+      const bool spaced = skip_space(p);
       if (p == end_) return false;
       if (*p == '>') {
         ++p;
@@ -643,7 +615,7 @@ class Scanner {
         p += 2;
         break;
       }
-      if (p == before_space || !scan_attribute(p, attribute_begin)) return false;
+      if (!spaced || !scan_attribute(p, attribute_begin)) return false;
     }
     p_ = p;
     const std::size_t count = tree_.attributes_.size() - attribute_begin;
@@ -652,30 +624,13 @@ class Scanner {
     return true;
   }
 
-  // An ASCII name at `p`; empty when there is none or it is longer than the limit.
-  static std::string_view name_at(const char* p, const char* end) noexcept {
-    const char* start = p;
-    if (p == end || !has_class(*p, kNameStart)) return {};
-    ++p;
-    while (p < end && has_class(*p, kNameByte)) ++p;
-    // A byte beyond ASCII continuing the name is for expat to judge.
-    if (p < end && static_cast<unsigned char>(*p) >= 0x80) return {};
-    const auto length = static_cast<std::size_t>(p - start);
-    if (length > kMaxNameBytes) return {};
-    return std::string_view(start, length);
-  }
-
-  static const char* skip_space_at(const char* p, const char* end) noexcept {
-    while (p < end && has_class(*p, kSpace)) ++p;
-    return p;
-  }
-
   bool scan_attribute(const char*& p, std::uint32_t attribute_begin) {
-    const std::string_view name = name_at(p, end_);
+    const std::string_view name = scan_name(p);
     if (name.empty()) return false;
-    p = skip_space_at(p + name.size(), end_);
+    skip_space(p);
     if (p == end_ || *p != '=') return false;
-    p = skip_space_at(p + 1, end_);
+    ++p;
+    skip_space(p);
     if (p == end_ || (*p != '"' && *p != '\'')) return false;
     const char quote = *p++;
     std::string_view value;
@@ -748,7 +703,7 @@ class Scanner {
   bool scan_reference_in_value() {
     ++p_;  // &
     if (p_ < end_ && *p_ == '#') return scan_character_reference();
-    const std::string_view name = scan_name();
+    const std::string_view name = scan_name(p_);
     if (name.empty() || p_ == end_ || *p_ != ';') return false;
     const char c = predefined_entity(name);
     if (c == 0) return false;
@@ -800,7 +755,7 @@ class Scanner {
       return false;
     p += open.name_length;
     if (has_class(*p, kNameByte) || static_cast<unsigned char>(*p) >= 0x80) return false;
-    p = skip_space_at(p, end_);
+    skip_space(p);
     if (p == end_ || *p != '>') return false;
     p_ = p + 1;
     stack_.pop_back();
@@ -906,7 +861,7 @@ class Scanner {
       expanded = true;
       return scan_character_reference();
     }
-    const std::string_view name = scan_name();
+    const std::string_view name = scan_name(p_);
     if (name.empty() || p_ == end_ || *p_ != ';') return false;
     ++p_;
     if (const char c = predefined_entity(name)) {
