@@ -16,6 +16,7 @@
 #include "model.hpp"
 #include "parse_result.hpp"
 #include "result.hpp"
+#include "source/xml/parse_tree.hpp"
 #include "source/xml/tree.hpp"
 
 namespace tessellox::xml {

@@ -145,12 +145,11 @@ class Scanner {
 
   bool run() {
     const std::size_t size = static_cast<std::size_t>(end_ - begin_);
-    tree_.nodes_.reserve(std::min(size / 10 + 16, kMaxNodes + 1));
-    tree_.attributes_.reserve(std::min<std::size_t>(size / 64 + 16, std::size_t{1} << 20));
+    tree_.reserve(std::min(size / 10 + 16, kMaxNodes + 1), std::min<std::size_t>(size / 64 + 16, std::size_t{1} << 20));
     stack_.reserve(kMaxDepth + 2);
     stack_.push_back({0, kNoNode});
     if (!scan_xml_declaration() || !scan_prolog() || !scan_root_element() || !scan_epilog()) return false;
-    return tree_.nodes_.size() <= kMaxNodes;
+    return tree_.node_count() <= kMaxNodes;
   }
 
   // Restores the markup that decoded values were written over, latest
@@ -251,8 +250,7 @@ class Scanner {
   // value fits (decoding only shortens, save plain-text entities); in the
   // arena otherwise.
   std::string_view keep_decoded(std::string_view value, const char* source, const char* source_end) {
-    if (writable_ == nullptr || value.size() > static_cast<std::size_t>(source_end - source))
-      return tree_.arena_.copy(value);
+    if (writable_ == nullptr || value.size() > static_cast<std::size_t>(source_end - source)) return tree_.keep(value);
     const auto offset = static_cast<std::size_t>(source - begin_);
     overwritten_.push_back(Overwritten{offset, value.size(), overwritten_bytes_.size()});
     overwritten_bytes_.append(source, value.size());
@@ -278,7 +276,7 @@ class Scanner {
       scratch_ += '\n';
       if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
     }
-    value = tree_.arena_.copy(scratch_);
+    value = tree_.keep(scratch_);
     return true;
   }
 
@@ -307,12 +305,12 @@ class Scanner {
     bool spaced = skip_space(p_);
     // version, then the optional encoding and standalone, in that order.
     if (!scan_pseudo_attribute(name, value) || name != "version" || value != "1.0") return false;
-    tree_.xml_version_ = value;
+    tree_.set_xml_version(value);
     spaced = skip_space(p_);
     if (spaced && at("encoding")) {
       if (!scan_pseudo_attribute(name, value) || name != "encoding" || !equals_ignoring_ascii_case(value, "UTF-8"))
         return false;
-      tree_.xml_encoding_ = value;
+      tree_.set_xml_encoding(value);
       spaced = skip_space(p_);
     }
     if (spaced && at("standalone")) {
@@ -322,7 +320,7 @@ class Scanner {
       } else if (value != "no") {
         return false;
       }
-      tree_.xml_standalone_ = value;
+      tree_.set_xml_standalone(value);
       skip_space(p_);
     }
     if (!at("?>")) return false;
@@ -392,7 +390,7 @@ class Scanner {
     Tree::NodeRecord& record = append_node(NodeKind::DocumentType);
     record.name = name.data();
     record.name_length = static_cast<std::uint16_t>(name.size());
-    tree_.doctype_node_ = static_cast<NodeIndex>(tree_.nodes_.size() - 1);
+    const auto doctype_node = static_cast<NodeIndex>(tree_.node_count() - 1);
     if (p_ < end_ && *p_ == '[') {
       ++p_;
       const char* subset_start = p_;
@@ -405,7 +403,7 @@ class Scanner {
     }
     if (p_ == end_ || *p_ != '>') return false;
     ++p_;
-    tree_.doctype_ = info;
+    tree_.set_document_type(doctype_node) = info;
     return true;
   }
 
@@ -561,7 +559,7 @@ class Scanner {
     if (!scan_start_tag()) return false;
     while (stack_.size() > 1) {
       prefetch_ahead(p_, kReadAhead);
-      if (tree_.nodes_.size() > kMaxNodes || !scan_text()) return false;
+      if (tree_.node_count() > kMaxNodes || !scan_text()) return false;
       // p_ is on a '<'.
       if (p_ + 1 == end_) return false;
       const char next = p_[1];
@@ -593,8 +591,8 @@ class Scanner {
     const char* p = p_ + 1;
     const std::string_view name = scan_name(p);
     if (name.empty() || stack_.size() > kMaxDepth) return false;
-    const auto index = static_cast<NodeIndex>(tree_.nodes_.size());
-    const auto attribute_begin = static_cast<std::uint32_t>(tree_.attributes_.size());
+    const auto index = static_cast<NodeIndex>(tree_.node_count());
+    const auto attribute_begin = static_cast<std::uint32_t>(tree_.attribute_count());
     {
       Tree::NodeRecord& record = append_node(NodeKind::Element);
       record.name = name.data();
@@ -618,9 +616,9 @@ class Scanner {
       if (!spaced || !scan_attribute(p, attribute_begin)) return false;
     }
     p_ = p;
-    const std::size_t count = tree_.attributes_.size() - attribute_begin;
+    const std::size_t count = tree_.attribute_count() - attribute_begin;
     if (count > kMaxAttributes) return false;
-    tree_.nodes_[index].attribute_count = static_cast<std::uint16_t>(count);
+    tree_.node(index).attribute_count = static_cast<std::uint16_t>(count);
     return true;
   }
 
@@ -637,13 +635,13 @@ class Scanner {
     if (!scan_attribute_value(p, quote, value)) return false;
     // Names are unique within a tag. Tags hold few attributes; the limit
     // bounds the pairwise comparison.
-    const std::size_t count = tree_.attributes_.size();
+    const std::size_t count = tree_.attribute_count();
     if (count - attribute_begin >= kMaxAttributes) return false;
     for (std::size_t i = attribute_begin; i < count; ++i) {
-      const Tree::AttributeRecord& other = tree_.attributes_[i];
+      const Tree::AttributeRecord& other = tree_.attribute(i);
       if (other.name_length == name.size() && std::memcmp(other.name, name.data(), name.size()) == 0) return false;
     }
-    Tree::AttributeRecord& attribute = tree_.attributes_.emplace_back();
+    Tree::AttributeRecord& attribute = tree_.append_attribute();
     attribute.name = name.data();
     attribute.name_length = static_cast<std::uint16_t>(name.size());
     attribute.prefix_length = prefix_length_of(name);
@@ -749,7 +747,7 @@ class Scanner {
   }
 
   bool scan_end_tag() {
-    const Tree::NodeRecord& open = tree_.nodes_[stack_.back().index];
+    const Tree::NodeRecord& open = tree_.node(stack_.back().index);
     const char* p = p_ + 2;  // </
     if (static_cast<std::size_t>(end_ - p) <= open.name_length || std::memcmp(p, open.name, open.name_length) != 0)
       return false;
@@ -825,7 +823,7 @@ class Scanner {
           record.value_length = static_cast<std::uint32_t>(p - reference);
           decoded = false;
           start = p;
-          if (tree_.nodes_.size() > kMaxNodes) return false;
+          if (tree_.node_count() > kMaxNodes) return false;
         }
       }
       if (scratch_.size() > kMaxTextBytes) return false;
@@ -891,7 +889,7 @@ class Scanner {
   const char* const begin_;
   const char* p_;
   const char* const end_;
-  Tree& tree_;
+  TreeWriter tree_;
   std::vector<OpenNode> stack_;
   std::string scratch_;
   std::unordered_map<std::string_view, Entity> entities_;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "source/xml/parse_tree.hpp"
+
 namespace tessellox::xml {
 namespace {
 
