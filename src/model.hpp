@@ -10,8 +10,12 @@
 // its hold on the text and frees the arena's few blocks. A record or view
 // taken out of a document is valid as long as the document.
 //
-// Nothing is mutated after a parser has built it. An optional text is either
-// absent (std::nullopt) or a possibly empty string; lists are never absent.
+// What a parser built is never changed afterwards. Only the arena changes
+// after a parse: the derivation (derive_metadata) and a document's record
+// (build_record) add the strings and lists they build to it. Its blocks never
+// move, so that leaves every record, list and view taken before as it was.
+// An optional text is either absent (std::nullopt) or a possibly empty
+// string; lists are never absent.
 #pragma once
 
 #include <cstddef>

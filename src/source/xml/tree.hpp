@@ -243,9 +243,13 @@ class Tree {
   // Hands the whole pages that hold nodes [begin, end) back to the system,
   // for a reader that is done with them: a converter drops each root part's
   // nodes once it holds the part's model, so that a large document's tree
-  // and model are not both resident in full. The nodes must not be read
-  // again (they would read as zero). A no-op for small ranges and where the
-  // system offers no way to do it.
+  // and model are not both resident in full. A no-op for small ranges and
+  // where the system offers no way to do it.
+  //
+  // Const, yet it changes the tree: the nodes of those pages read as zero
+  // from then on. Converters hold the tree only through NodeRef, whose tree
+  // is const, and give up only nodes they will not read again; reading one
+  // afterwards reads a zeroed record, not the node.
   void release_nodes(NodeIndex begin, NodeIndex end) const noexcept;
   // Hands over the arena of decoded strings. The tree's views keep pointing
   // into its blocks, so the new owner must outlive every use of the tree.

@@ -1,4 +1,4 @@
-#include "source/xml/tree_dump.hpp"
+#include "tree_dump.hpp"
 
 #include <gtest/gtest.h>
 
