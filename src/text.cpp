@@ -1,8 +1,5 @@
 #include "text.hpp"
 
-#include <algorithm>
-#include <unordered_set>
-
 namespace tessellox {
 
 bool is_unicode_white_space(char32_t c) noexcept {
@@ -87,27 +84,6 @@ std::string collapse_white_space(std::string_view text) {
     out.push_back(text[i++]);
   }
   return out;
-}
-
-void remove_repeated_strings(std::vector<std::string>& values) {
-  constexpr std::size_t kScanLimit = 16;  // below this, comparing is cheaper than hashing
-  std::vector<bool> keep(values.size(), true);
-  if (values.size() <= kScanLimit) {
-    for (std::size_t i = 1; i < values.size(); ++i)
-      keep[i] = std::find(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(i), values[i]) ==
-                values.begin() + static_cast<std::ptrdiff_t>(i);
-  } else {
-    std::unordered_set<std::string_view> seen;
-    seen.reserve(values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) keep[i] = seen.insert(values[i]).second;
-  }
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < values.size(); ++i)
-    if (keep[i]) {
-      if (kept != i) values[kept] = std::move(values[i]);
-      ++kept;
-    }
-  values.resize(kept);
 }
 
 }  // namespace tessellox

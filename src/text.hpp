@@ -4,7 +4,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "utf8.hpp"
 
@@ -28,9 +27,5 @@ bool is_ascii_digits(std::string_view text) noexcept;
 
 // Splits at runs of white space and joins the words with one space.
 std::string collapse_white_space(std::string_view text);
-
-// Removes every string equal to an earlier one, keeping the order of first
-// occurrences. Linear in the list's length, however many entries it holds.
-void remove_repeated_strings(std::vector<std::string>& values);
 
 }  // namespace tessellox

@@ -63,18 +63,18 @@ std::string_view document_type(SourceFormat format, const OptString& kind_code, 
 }
 
 DocumentRecord derive_record(SourceDocument& document, std::span<const ApsField> aps_fields) {
+  Arena& arena = document.arena;
+  const DerivedRecord derived = derive(document, arena);
   DocumentRecord record;
   record.source_format = document.source_format;
-  record.derived = derive_metadata(document);
+  record.derived = derived.metadata;
   record.abstract_text = abstract_text(document);
   record.claims = claim_records(document);
 
-  const BibliographicInformation* block = first_bibliographic(document);
-  const DocumentId* id = first_document_id(block);
+  const BibliographicInformation* block = derived.bibliographic;
   record.kind_code = record.derived.publication_kind;
-  record.document_type =
-      document_type(document.source_format, record.kind_code, id != nullptr ? id->doc_number : std::string_view());
-  Arena& arena = document.arena;
+  record.document_type = document_type(document.source_format, record.kind_code,
+                                       record.derived.publication_doc_number.value_or(std::string_view()));
   if (document.source_format == SourceFormat::UsptoGrantApsGreenBook) {
     record.foreign_priority = aps_foreign_priority(aps_fields, arena);
     record.citations = aps_citations(aps_fields, arena);
