@@ -156,21 +156,19 @@ namespace {
 void append_document_type(const Tree& tree, std::string& out) {
   const std::optional<DocumentTypeInfo> info = tree.document_type_info();
   if (!info) return;
+  const auto append_quoted = [&out](std::string_view before, std::string_view literal) {
+    out += before;
+    out += '"';
+    out += literal;
+    out += '"';
+  };
   out += "<!DOCTYPE ";
   out += info->name;
   if (info->public_id) {
-    out += " PUBLIC \"";
-    out += *info->public_id;
-    out += '"';
-    if (info->system_id) {
-      out += " \"";
-      out += *info->system_id;
-      out += '"';
-    }
+    append_quoted(" PUBLIC ", *info->public_id);
+    if (info->system_id) append_quoted(" ", *info->system_id);
   } else if (info->system_id) {
-    out += " SYSTEM \"";
-    out += *info->system_id;
-    out += '"';
+    append_quoted(" SYSTEM ", *info->system_id);
   }
   if (info->internal_subset) {
     out += " [";
@@ -199,8 +197,6 @@ std::size_t child_count(NodeRef node) noexcept { return node.child_count(); }
 void append_captured_text(NodeRef node, std::string& out) {
   if (node.is_null()) return;
   switch (node.kind()) {
-    case NodeKind::Text:
-    case NodeKind::CData: out.append(node.value()); break;
     case NodeKind::Comment:
       out.reserve(out.size() + node.value().size() + 7);
       out += "<!--";
@@ -220,8 +216,7 @@ void append_captured_text(NodeRef node, std::string& out) {
       out.append(node.has_replacement() ? node.value() : node.reference_as_written());
       break;
     case NodeKind::DocumentType: append_document_type(node.tree(), out); break;
-    case NodeKind::Element:
-    case NodeKind::Document: append_text_content(node, out); break;
+    default: append_text_content(node, out); break;  // character data, and the text of elements
   }
 }
 

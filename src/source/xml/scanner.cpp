@@ -345,10 +345,8 @@ class Scanner {
     for (;;) {
       skip_space(p_);
       if (p_ == end_ || *p_ != '<') return false;
-      if (at("<!--")) {
-        if (!scan_comment()) return false;
-      } else if (at("<?")) {
-        if (!scan_processing_instruction()) return false;
+      if (at_comment_or_pi()) {
+        if (!scan_comment_or_pi()) return false;
       } else if (at("<!DOCTYPE")) {
         if (seen_doctype || !scan_doctype()) return false;
         seen_doctype = true;
@@ -363,13 +361,7 @@ class Scanner {
     for (;;) {
       skip_space(p_);
       if (p_ == end_) return true;
-      if (at("<!--")) {
-        if (!scan_comment()) return false;
-      } else if (at("<?")) {
-        if (!scan_processing_instruction()) return false;
-      } else {
-        return false;
-      }
+      if (!at_comment_or_pi() || !scan_comment_or_pi()) return false;
     }
   }
 
@@ -449,10 +441,8 @@ class Scanner {
       skip_space(p_);
       if (p_ == end_) return false;
       if (*p_ == ']') return true;
-      if (at("<!--")) {
-        if (!scan_comment()) return false;
-      } else if (at("<?")) {
-        if (!scan_processing_instruction()) return false;
+      if (at_comment_or_pi()) {
+        if (!scan_comment_or_pi()) return false;
       } else if (at("<!ENTITY")) {
         if (!scan_entity_declaration()) return false;
       } else {
@@ -501,6 +491,12 @@ class Scanner {
   }
 
   // --- markup ----------------------------------------------------------------
+
+  // Comments and processing instructions may stand in the prolog, the
+  // internal subset, content and the epilog alike.
+  bool at_comment_or_pi() const noexcept { return at("<!--") || at("<?"); }
+  // The comment or processing instruction at p_, which at_comment_or_pi() found.
+  bool scan_comment_or_pi() { return at("<!--") ? scan_comment() : scan_processing_instruction(); }
 
   bool scan_comment() {
     p_ += 4;  // <!--
@@ -565,16 +561,12 @@ class Scanner {
       const char next = p_[1];
       if (next == '/') {
         if (!scan_end_tag()) return false;
-      } else if (next == '!') {
-        if (at("<!--")) {
-          if (!scan_comment()) return false;
-        } else if (at("<![CDATA[")) {
+      } else if (next == '!' || next == '?') {
+        if (at("<![CDATA[")) {
           if (!scan_cdata_section()) return false;
-        } else {
+        } else if (!at_comment_or_pi() || !scan_comment_or_pi()) {
           return false;
         }
-      } else if (next == '?') {
-        if (!scan_processing_instruction()) return false;
       } else {
         if (!scan_start_tag()) return false;
       }
