@@ -137,7 +137,7 @@ struct InlineName {
 // of preference: the first one the element has gives the target.
 struct TargetAttributes {
   InlineKind kind;
-  std::array<std::string_view, 2> names;  // an empty name ends the list
+  std::array<std::string_view, 2> names;  // an empty name is no attribute
 };
 
 // What a generation's mixed content makes of each child: the inline walk
@@ -146,7 +146,7 @@ struct InlineVocabulary {
   std::span<const InlineName> names;
   std::span<const TargetAttributes> targets;
   bool keeps_processing_instructions = false;
-  // An element of character data whose text becomes one Text node; none when empty.
+  // An element of character data whose text becomes one Text node (empty for none).
   std::string_view text_leaf;
   // Elements that only wrap text: their children join the content in their place.
   std::span<const std::string_view> wrappers;

@@ -256,9 +256,9 @@ class Tree {
   Arena release_arena() noexcept { return std::move(arena_); }
 
   // Internal layout, read by NodeRef and written through a TreeWriter by
-  // the two builders (the scanner and the expat fallback). 32 bytes a node: only the document and
-  // elements have children and attributes, and they have no value, so the
-  // two share their storage.
+  // the two builders (the scanner and the expat fallback). 32 bytes a node:
+  // only the document and elements have children and attributes, and they
+  // have no value, so the two share their storage.
   struct ParentLinks {
     std::uint32_t attribute_begin = 0;
     NodeIndex first_child = kNoNode;
