@@ -349,8 +349,7 @@ constexpr TargetAttributes kTargets[] = {
     {InlineKind::DependentClaimReference, {"depends_on", "idref"}},
 };
 
-constexpr InlineVocabulary kInline{
-    .names = kInlineNames, .targets = kTargets, .keeps_processing_instructions = true, .text_leaf = {}, .wrappers = {}};
+constexpr InlineVocabulary kInline{.names = kInlineNames, .targets = kTargets, .keeps_processing_instructions = true};
 
 }  // namespace
 

@@ -143,13 +143,13 @@ struct TargetAttributes {
 // What a generation's mixed content makes of each child: the inline walk
 // below is the same for all of them, and only this table differs.
 struct InlineVocabulary {
-  std::span<const InlineName> names;
-  std::span<const TargetAttributes> targets;
+  std::span<const InlineName> names = {};
+  std::span<const TargetAttributes> targets = {};
   bool keeps_processing_instructions = false;
   // An element of character data whose text becomes one Text node (empty for none).
-  std::string_view text_leaf;
+  std::string_view text_leaf = {};
   // Elements that only wrap text: their children join the content in their place.
-  std::span<const std::string_view> wrappers;
+  std::span<const std::string_view> wrappers = {};
 
   void take_target(InlineElement& element) const noexcept {
     for (const TargetAttributes& entry : targets) {

@@ -76,11 +76,7 @@ constexpr xml::TargetAttributes kTargets[] = {
 };
 
 // Processing instructions carry no text here and are dropped.
-constexpr xml::InlineVocabulary kInline{.names = kInlineNames,
-                                        .targets = kTargets,
-                                        .keeps_processing_instructions = false,
-                                        .text_leaf = {},
-                                        .wrappers = {}};
+constexpr xml::InlineVocabulary kInline{.names = kInlineNames, .targets = kTargets};
 
 InlineContent inline_nodes(NodeRef element, Arena& arena) { return xml::inline_content_of<kInline>(element, arena); }
 

@@ -85,11 +85,8 @@ constexpr xml::TargetAttributes kTargets[] = {
 // PTEXT and STEXT only wrap them.
 constexpr std::string_view kWrappers[] = {"PTEXT", "STEXT"};
 
-constexpr xml::InlineVocabulary kInline{.names = kInlineNames,
-                                        .targets = kTargets,
-                                        .keeps_processing_instructions = false,
-                                        .text_leaf = "PDAT",
-                                        .wrappers = kWrappers};
+constexpr xml::InlineVocabulary kInline{
+    .names = kInlineNames, .targets = kTargets, .text_leaf = "PDAT", .wrappers = kWrappers};
 
 InlineContent inline_nodes(NodeRef element, Arena& arena) { return xml::inline_content_of<kInline>(element, arena); }
 
