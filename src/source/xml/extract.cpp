@@ -385,6 +385,11 @@ ClaimElement build_claim_element(NodeRef element, Arena& arena) {
   return claim;
 }
 
+Image build_image(NodeRef element, Arena& arena) {
+  return Image{copy_attributes(element, arena), attribute_string(element, "id"), attribute_string(element, "file"),
+               attribute_string(element, "imf"), attribute_string(element, "ti")};
+}
+
 Figure build_figure(NodeRef element, Arena& arena) {
   Figure figure;
   figure.attributes = copy_attributes(element, arena);
@@ -393,13 +398,7 @@ Figure build_figure(NodeRef element, Arena& arena) {
   for (NodeRef child : child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "img" || name == "image") {
-      Image image;
-      image.attributes = copy_attributes(child, arena);
-      image.id = attribute_string(child, "id");
-      image.file = attribute_string(child, "file");
-      image.imf = attribute_string(child, "imf");
-      image.ti = attribute_string(child, "ti");
-      figure.items.push_back(arena, image);
+      figure.items.push_back(arena, build_image(child, arena));
     } else {
       figure.items.push_back(arena, capture_node(child, arena));
     }

@@ -316,6 +316,7 @@ Entry trimmed_text_entry(NodeRef element, Arena& arena) {
 Heading build_heading(NodeRef element, Arena& arena);
 Paragraph build_paragraph(NodeRef element, Arena& arena);
 ClaimElement build_claim_element(NodeRef element, Arena& arena);
+Image build_image(NodeRef element, Arena& arena);
 Figure build_figure(NodeRef element, Arena& arena);
 
 // A DocumentId from a `document-id` element: doc-number (empty when absent),

@@ -99,21 +99,11 @@ ClaimElement claim(NodeRef element, Arena& arena) {
                       xml::attribute_string(element, "id")};
 }
 
-Image image(NodeRef element, Arena& arena) {
-  Image record;
-  record.attributes = xml::copy_attributes(element, arena);
-  record.id = xml::attribute_string(element, "id");
-  record.file = xml::attribute_string(element, "file");
-  record.imf = xml::attribute_string(element, "imf");
-  record.ti = xml::attribute_string(element, "ti");
-  return record;
-}
-
 Figure figure(NodeRef element, Arena& arena) {
   Figure record;
   record.attributes = xml::copy_attributes(element, arena);
   record.id = xml::attribute_string(element, "id");
-  xml::convert_children(element, record.items, arena, xml::ChildRule{"image", image});
+  xml::convert_children(element, record.items, arena, xml::ChildRule{"image", xml::build_image});
   return record;
 }
 
