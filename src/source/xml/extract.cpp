@@ -359,31 +359,11 @@ InlineContent inline_content(NodeRef element, Arena& arena) { return inline_cont
 // Body records
 // ---------------------------------------------------------------------------
 
-Heading build_heading(NodeRef element, Arena& arena) {
-  Heading heading;
-  heading.attributes = copy_attributes(element, arena);
-  heading.content = inline_content(element, arena);
-  heading.align = attribute_string(element, "align");
-  heading.lvl = level(element);
-  return heading;
-}
+Heading build_heading(NodeRef element, Arena& arena) { return heading_with<kInline, &level>(element, arena); }
 
-Paragraph build_paragraph(NodeRef element, Arena& arena) {
-  Paragraph paragraph;
-  paragraph.attributes = copy_attributes(element, arena);
-  paragraph.id = attribute_string(element, "id");
-  paragraph.lvl = level(element);
-  paragraph.content = inline_content(element, arena);
-  return paragraph;
-}
+Paragraph build_paragraph(NodeRef element, Arena& arena) { return paragraph_with<kInline, &level>(element, arena); }
 
-ClaimElement build_claim_element(NodeRef element, Arena& arena) {
-  ClaimElement claim;
-  claim.attributes = copy_attributes(element, arena);
-  claim.content = inline_content(element, arena);
-  claim.id = attribute_string(element, "id");
-  return claim;
-}
+ClaimElement build_claim_element(NodeRef element, Arena& arena) { return claim_with<kInline>(element, arena); }
 
 Image build_image(NodeRef element, Arena& arena) {
   return Image{copy_attributes(element, arena), attribute_string(element, "id"), attribute_string(element, "file"),

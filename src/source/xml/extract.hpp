@@ -312,7 +312,26 @@ Entry trimmed_text_entry(NodeRef element, Arena& arena) {
   return Entry{trimmed_text(element, arena)};
 }
 
-// Body records built from their elements.
+// Body records built from their elements, with a generation's inline
+// vocabulary and the reading of its level attribute.
+using LevelReader = OptLevel (*)(NodeRef element) noexcept;
+template <const InlineVocabulary& kWords, LevelReader kLevel>
+Heading heading_with(NodeRef element, Arena& arena) {
+  return Heading{copy_attributes(element, arena), inline_content_of<kWords>(element, arena),
+                 attribute_string(element, "align"), kLevel(element)};
+}
+template <const InlineVocabulary& kWords, LevelReader kLevel>
+Paragraph paragraph_with(NodeRef element, Arena& arena) {
+  return Paragraph{copy_attributes(element, arena), attribute_string(element, "id"), kLevel(element),
+                   inline_content_of<kWords>(element, arena)};
+}
+template <const InlineVocabulary& kWords>
+ClaimElement claim_with(NodeRef element, Arena& arena) {
+  return ClaimElement{copy_attributes(element, arena), inline_content_of<kWords>(element, arena),
+                      attribute_string(element, "id")};
+}
+
+// The same for the version 4 generations.
 Heading build_heading(NodeRef element, Arena& arena);
 Paragraph build_paragraph(NodeRef element, Arena& arena);
 ClaimElement build_claim_element(NodeRef element, Arena& arena);

@@ -78,26 +78,13 @@ constexpr xml::TargetAttributes kTargets[] = {
 // Processing instructions carry no text here and are dropped.
 constexpr xml::InlineVocabulary kInline{.names = kInlineNames, .targets = kTargets};
 
-InlineContent inline_nodes(NodeRef element, Arena& arena) { return xml::inline_content_of<kInline>(element, arena); }
-
 // ---------------------------------------------------------------------------
 // Body records
 // ---------------------------------------------------------------------------
 
-Heading heading(NodeRef element, Arena& arena) {
-  return Heading{xml::copy_attributes(element, arena), inline_nodes(element, arena),
-                 xml::attribute_string(element, "align"), lvl(element)};
-}
-
-Paragraph paragraph(NodeRef element, Arena& arena) {
-  return Paragraph{xml::copy_attributes(element, arena), xml::attribute_string(element, "id"), lvl(element),
-                   inline_nodes(element, arena)};
-}
-
-ClaimElement claim(NodeRef element, Arena& arena) {
-  return ClaimElement{xml::copy_attributes(element, arena), inline_nodes(element, arena),
-                      xml::attribute_string(element, "id")};
-}
+constexpr auto heading = xml::heading_with<kInline, &lvl>;
+constexpr auto paragraph = xml::paragraph_with<kInline, &lvl>;
+constexpr auto claim = xml::claim_with<kInline>;
 
 Figure figure(NodeRef element, Arena& arena) {
   Figure record;
