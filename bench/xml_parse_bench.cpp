@@ -31,8 +31,8 @@
 #include <vector>
 
 #include "handlers.hpp"
+#include "source/xml/parse_tree.hpp"
 #include "source/xml/scanner.hpp"
-#include "source/xml/tree.hpp"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <unordered_set>
 
 #include "normalize.hpp"
 #include "party_search.hpp"
@@ -19,30 +20,49 @@ void for_each_item(const BibliographicInformation* block, Visit&& visit) {
     if (const Item* typed = std::get_if<Item>(&item)) visit(*typed);
 }
 
+// Keeps the first occurrence of each value, in order. Linear in the list's
+// length, however many values it holds.
+void remove_repeated(std::vector<std::string_view>& values) {
+  constexpr std::size_t kScanLimit = 16;  // below this, comparing is cheaper than hashing
+  std::size_t kept = 0;
+  if (values.size() <= kScanLimit) {
+    for (std::size_t i = 0; i < values.size(); ++i)
+      if (std::find(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(kept), values[i]) ==
+          values.begin() + static_cast<std::ptrdiff_t>(kept))
+        values[kept++] = values[i];
+  } else {
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i)
+      if (seen.insert(values[i]).second) values[kept++] = values[i];
+  }
+  values.resize(kept);
+}
+
 template <typename PartyGroup>
-std::vector<std::string> party_names(const BibliographicInformation* block, PartyKind kind) {
-  std::vector<std::string> names;
+std::vector<std::string_view> party_names(const BibliographicInformation* block, PartyKind kind, Arena& arena) {
+  std::vector<std::string_view> names;
   for_each_item<PartyGroup>(block, [&names](const PartyGroup& group) {
     for (const PartyRecord& party : group.parties)
-      if (party.name) names.emplace_back(*party.name);
+      if (party.name) names.push_back(*party.name);
   });
-  if (names.empty() && block != nullptr) search_party_names(*block, kind, names);
-  remove_repeated_strings(names);
+  if (names.empty() && block != nullptr) search_party_names(*block, kind, names, arena);
+  remove_repeated(names);
   return names;
 }
 
 template <typename Classification>
-std::vector<std::string> classifications(const BibliographicInformation* block) {
-  std::vector<std::string> codes;
+std::vector<std::string_view> classifications(const BibliographicInformation* block) {
+  std::vector<std::string_view> codes;
   for_each_item<TechnicalInformation>(block, [&codes](const TechnicalInformation& technical) {
     for (const TechnicalEntry& entry : technical.entries) {
       const Classification* classification = std::get_if<Classification>(&entry);
       if (classification == nullptr) continue;
-      if (classification->main_classification) codes.emplace_back(*classification->main_classification);
-      for (std::string_view further : classification->further_classifications) codes.emplace_back(further);
+      if (classification->main_classification) codes.push_back(*classification->main_classification);
+      for (std::string_view further : classification->further_classifications) codes.push_back(further);
     }
   });
-  remove_repeated_strings(codes);
+  remove_repeated(codes);
   return codes;
 }
 
@@ -95,11 +115,12 @@ OptString application_number(const std::optional<ApplicationNumberSource>& sourc
   return trimmed;
 }
 
-// The names, views into the arena, in a list of the arena.
-List<std::string_view> kept_list(const std::vector<std::string>& values, Arena& arena) {
-  List<std::string_view> list;
+// The values in a list of the arena.
+template <class T>
+List<T> arena_list(const std::vector<T>& values, Arena& arena) {
+  List<T> list;
   list.reserve(arena, values.size());
-  for (const std::string& value : values) list.push_back(arena, arena.copy(value));
+  for (const T& value : values) list.push_back(arena, value);
   return list;
 }
 
@@ -138,41 +159,44 @@ std::string format_document_number(const DocumentId& id) {
   return formatted;
 }
 
-std::vector<std::string> applicant_names(const BibliographicInformation* block) {
-  return party_names<Applicants>(block, PartyKind::Applicant);
+std::vector<std::string_view> applicant_names(const BibliographicInformation* block, Arena& arena) {
+  return party_names<Applicants>(block, PartyKind::Applicant, arena);
 }
 
-std::vector<std::string> assignee_names(const BibliographicInformation* block) {
-  return party_names<Assignees>(block, PartyKind::Assignee);
+std::vector<std::string_view> assignee_names(const BibliographicInformation* block, Arena& arena) {
+  return party_names<Assignees>(block, PartyKind::Assignee, arena);
 }
 
-std::vector<std::string> inventor_names(const BibliographicInformation* block) {
-  std::vector<std::string> names;
+// Given and family name joined with a space when both are there; a view of
+// the one there is otherwise.
+std::vector<std::string_view> inventor_names(const BibliographicInformation* block, Arena& arena) {
+  std::vector<std::string_view> names;
   std::string joined;
   for_each_item<Inventors>(block, [&](const Inventors& inventors) {
     for (const InventorItem& entry : inventors.entries) {
       const auto* inventor = std::get_if<InventorRecord>(&entry);
       if (inventor == nullptr) continue;
-      joined.clear();
-      if (inventor->given_name) joined.append(*inventor->given_name);
-      if (inventor->family_name) {
-        if (inventor->given_name) joined.push_back(' ');
-        joined.append(*inventor->family_name);
+      std::string_view name;
+      if (inventor->given_name && inventor->family_name) {
+        joined.assign(*inventor->given_name).append(" ").append(*inventor->family_name);
+        name = trim(joined);
+        if (!name.empty()) name = arena.copy(name);
+      } else if (inventor->given_name || inventor->family_name) {
+        name = trim(inventor->given_name ? *inventor->given_name : *inventor->family_name);
       }
-      const std::string_view name = trim(joined);
-      if (!name.empty()) names.emplace_back(name);
+      if (!name.empty()) names.push_back(name);
     }
   });
-  if (names.empty() && block != nullptr) search_party_names(*block, PartyKind::Inventor, names);
-  remove_repeated_strings(names);
+  if (names.empty() && block != nullptr) search_party_names(*block, PartyKind::Inventor, names, arena);
+  remove_repeated(names);
   return names;
 }
 
-std::vector<std::string> ipc_classifications(const BibliographicInformation* block) {
+std::vector<std::string_view> ipc_classifications(const BibliographicInformation* block) {
   return classifications<ClassificationIpc>(block);
 }
 
-std::vector<std::string> us_classifications(const BibliographicInformation* block) {
+std::vector<std::string_view> us_classifications(const BibliographicInformation* block) {
   return classifications<ClassificationUs>(block);
 }
 
@@ -207,49 +231,35 @@ OptString filing_date(const BibliographicInformation* block) {
   return std::nullopt;
 }
 
-DerivedFields derive_fields(const SourceDocument& document) {
+DerivedRecord derive(const SourceDocument& document, Arena& arena) {
+  DerivedRecord record;
   const BibliographicInformation* block = first_bibliographic(document);
-  DerivedFields fields;
-  fields.document_id = first_document_id(block);
-  if (fields.document_id != nullptr) {
-    fields.grant = is_grant_kind_code(fields.document_id->kind_code);
-    fields.document_number = format_document_number(*fields.document_id);
-  }
-  fields.application = locate_application_number(block);
-  fields.filing_date = filing_date(block);
-  fields.title = title_of_invention(block);
-  fields.priority_chain = priority_chain(block);
-  fields.priority_date = earliest_priority_date(fields.priority_chain);
-  fields.ipc_classifications = ipc_classifications(block);
-  fields.us_classifications = us_classifications(block);
-  fields.inventors = inventor_names(block);
-  fields.applicants = applicant_names(block);
-  fields.assignees = assignee_names(block);
-  return fields;
-}
-
-DerivedMetadata derive_metadata(SourceDocument& document) {
-  const DerivedFields fields = derive_fields(document);
-  Arena& arena = document.arena;
-  DerivedMetadata derived;
-  derived.applicants = kept_list(fields.applicants, arena);
-  derived.assignees = kept_list(fields.assignees, arena);
-  derived.inventors = kept_list(fields.inventors, arena);
-  derived.ipc_classifications = kept_list(fields.ipc_classifications, arena);
-  derived.us_classifications = kept_list(fields.us_classifications, arena);
-  if (const DocumentId* id = fields.document_id) {
+  record.bibliographic = block;
+  DerivedMetadata& derived = record.metadata;
+  derived.applicants = arena_list(applicant_names(block, arena), arena);
+  derived.assignees = arena_list(assignee_names(block, arena), arena);
+  derived.inventors = arena_list(inventor_names(block, arena), arena);
+  derived.ipc_classifications = arena_list(ipc_classifications(block), arena);
+  derived.us_classifications = arena_list(us_classifications(block), arena);
+  if (const DocumentId* id = first_document_id(block)) {
     derived.publication_country = id->country_code;
     derived.publication_doc_number = id->doc_number;
     derived.publication_kind = id->kind_code;
-    (fields.grant ? derived.patent_number : derived.publication_number) = arena.copy(*fields.document_number);
+    (is_grant_kind_code(id->kind_code) ? derived.patent_number : derived.publication_number) =
+        arena.copy(format_document_number(*id));
     derived.publication_date = id->document_date;
   }
-  derived.application_number = application_number(fields.application, arena);
-  derived.filing_date = fields.filing_date;
-  if (fields.title != nullptr) derived.title = *fields.title;
-  derived.priority_date = fields.priority_date;
-  return derived;
+  record.application = locate_application_number(block);
+  derived.application_number = application_number(record.application, arena);
+  derived.filing_date = filing_date(block);
+  if (const std::string_view* title = title_of_invention(block)) derived.title = *title;
+  const std::vector<PriorityLink> chain = priority_chain(block);
+  derived.priority_date = earliest_priority_date(chain);
+  record.priority_chain = arena_list(chain, arena);
+  return record;
 }
+
+DerivedMetadata derive_metadata(SourceDocument& document) { return derive(document, document.arena).metadata; }
 
 std::optional<std::string> abstract_text(const SourceDocument& document) {
   std::string joined;

@@ -1,10 +1,12 @@
-// Metadata derivation: everything a Document exposes beyond the model, and
-// the derivations the front matter shares. Every function reads the first
-// bibliographic part only and never fails.
+// Metadata derivation: the derived record of a document (derive), which the
+// Python Document, the front matter and the records read, and the steps it
+// is made of. Every function reads the first bibliographic part only and
+// never fails.
 #pragma once
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model.hpp"
@@ -26,11 +28,13 @@ bool is_grant_kind_code(const OptString& kind_code) noexcept;
 // numbers), kind code.
 std::string format_document_number(const DocumentId& id);
 
-std::vector<std::string> applicant_names(const BibliographicInformation* block);
-std::vector<std::string> assignee_names(const BibliographicInformation* block);
-std::vector<std::string> inventor_names(const BibliographicInformation* block);
-std::vector<std::string> ipc_classifications(const BibliographicInformation* block);
-std::vector<std::string> us_classifications(const BibliographicInformation* block);
+// The names of the parties and the classification codes, in order, each
+// once: views into the document, or into `arena` where a name is joined.
+std::vector<std::string_view> applicant_names(const BibliographicInformation* block, Arena& arena);
+std::vector<std::string_view> assignee_names(const BibliographicInformation* block, Arena& arena);
+std::vector<std::string_view> inventor_names(const BibliographicInformation* block, Arena& arena);
+std::vector<std::string_view> ipc_classifications(const BibliographicInformation* block);
+std::vector<std::string_view> us_classifications(const BibliographicInformation* block);
 
 std::vector<PriorityLink> priority_chain(const BibliographicInformation* block);
 // Smallest parent date of the chain, byte-wise; the first of equal dates wins.
@@ -38,11 +42,7 @@ OptString earliest_priority_date(const std::vector<PriorityLink>& chain);
 
 // The application number's inputs: the first DomesticFilingData item that has
 // an ApplicationNumber with a doc_number decides, with that item's first
-// series code (nullptr when it has none).
-struct ApplicationNumberSource {
-  const std::string_view* number = nullptr;
-  const std::string_view* series_code = nullptr;
-};
+// series code.
 std::optional<ApplicationNumberSource> locate_application_number(const BibliographicInformation* block) noexcept;
 
 // The text of the first TitleOfInvention entry, or nullptr.
@@ -51,28 +51,13 @@ const std::string_view* title_of_invention(const BibliographicInformation* block
 // The first filing date of the block's DomesticFilingData items.
 OptString filing_date(const BibliographicInformation* block);
 
-// Everything derived from the first bibliographic part, computed once: the
-// Python Document's metadata and the Markdown front matter both read it. Its
-// views point into the document.
-struct DerivedFields {
-  const DocumentId* document_id = nullptr;             // the first DocumentId item
-  bool grant = false;                                  // the document id's kind code is a grant's
-  std::optional<std::string> document_number;          // the document id formatted
-  std::optional<ApplicationNumberSource> application;  // the application number's inputs
-  OptString filing_date;
-  const std::string_view* title = nullptr;
-  std::vector<PriorityLink> priority_chain;
-  OptString priority_date;  // the earliest parent date of the chain
-  std::vector<std::string> ipc_classifications;
-  std::vector<std::string> us_classifications;
-  std::vector<std::string> inventors;
-  std::vector<std::string> applicants;
-  std::vector<std::string> assignees;
-};
-DerivedFields derive_fields(const SourceDocument& document);
+// The document's derived record, built once: the Python Document's
+// metadata, the Markdown front matter and the records all read it. What it
+// has to build (joined numbers and names, its lists) goes into `arena`: the
+// document's own, unless the document may not change.
+DerivedRecord derive(const SourceDocument& document, Arena& arena);
 
-// The derived block; strings it builds (joined numbers and names) go into the
-// document's arena.
+// The fifteen derived values alone, built in the document's arena.
 DerivedMetadata derive_metadata(SourceDocument& document);
 
 std::optional<std::string> abstract_text(const SourceDocument& document);

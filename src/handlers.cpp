@@ -13,12 +13,12 @@ namespace tessellox {
 
 namespace {
 
-constexpr FormatHandler kPap{&parse_pap, nullptr};
-constexpr FormatHandler kV4Application{&parse_v4_application, nullptr};
-constexpr FormatHandler kSt32{&parse_st32, nullptr};
-constexpr FormatHandler kV4Grant{&parse_v4_grant, nullptr};
-constexpr FormatHandler kAps{&parse_aps, &serialize_aps};
-constexpr FormatHandler kSequence{&parse_sequence_listing, nullptr};
+constexpr FormatHandler kPap{&parse_pap, nullptr, nullptr};
+constexpr FormatHandler kV4Application{&parse_v4_application, nullptr, nullptr};
+constexpr FormatHandler kSt32{&parse_st32, nullptr, nullptr};
+constexpr FormatHandler kV4Grant{&parse_v4_grant, nullptr, nullptr};
+constexpr FormatHandler kAps{&parse_aps, &serialize_aps, &parse_aps_with_references};
+constexpr FormatHandler kSequence{&parse_sequence_listing, nullptr, nullptr};
 
 constexpr std::array<FormatHandler, kSourceFormatCount> kHandlers = {
     kPap,           kPap,           kV4Application, kV4Application, kV4Application, kV4Application, kV4Application,

@@ -8,6 +8,7 @@
 #include "errors.hpp"
 #include "model.hpp"
 #include "parse_result.hpp"
+#include "references.hpp"
 #include "result.hpp"
 
 namespace tessellox {
@@ -18,6 +19,10 @@ struct FormatHandler {
   // Writes a document back in the handler's format; absent (nullptr) for the
   // formats that offer no serialisation.
   Result<std::string, ParseError> (*serialize)(const SourceDocument& document);
+  // The parse for a record of a format whose model leaves out the references
+  // a record holds: it reads them from the text besides. Absent (nullptr)
+  // for the formats whose model captures them.
+  ParseResult (*parse_with_references)(SourceText text, SourceFormat format, SourceReferences& references);
 };
 
 const FormatHandler& format_handler(SourceFormat format) noexcept;

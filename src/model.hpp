@@ -10,8 +10,12 @@
 // its hold on the text and frees the arena's few blocks. A record or view
 // taken out of a document is valid as long as the document.
 //
-// Nothing is mutated after a parser has built it. An optional text is either
-// absent (std::nullopt) or a possibly empty string; lists are never absent.
+// What a parser built is never changed afterwards. Only the arena changes
+// after a parse: the derivation (derive, derive.hpp) and a document's record
+// (derive_record) add the strings and lists they build to it. Its blocks
+// never move, so that leaves every record, list and view taken before as it
+// was. An optional text is either absent (std::nullopt) or a possibly empty
+// string; lists are never absent.
 #pragma once
 
 #include <cstddef>
@@ -621,21 +625,40 @@ struct DerivedMetadata {
   OptString priority_date;
 };
 
-struct Document {
-  SourceDocument source;
-  DerivedMetadata derived;
-};
-
-struct Claim {
-  std::uint32_t number = 0;  // 1-based position
-  std::string text;          // trimmed, never empty; built for the caller, not held by a document
-};
-
 struct PriorityLink {
   std::string_view relationship;  // relation name, or "unknown"
   OptString parent_doc_number;
   OptString parent_date;
   OptString child_doc_number;
+};
+
+// Where the application number comes from: the first DomesticFilingData
+// item that has an ApplicationNumber with a doc_number, and that item's first
+// series code (nullptr when it has none).
+struct ApplicationNumberSource {
+  const std::string_view* number = nullptr;
+  const std::string_view* series_code = nullptr;
+};
+
+// Everything derived from a document, built once per document (derive,
+// derive.hpp) with what it had to build kept in the document's arena: the
+// fifteen values, and what the front matter and the records read beside
+// them. Read from the first bibliographic part only.
+struct DerivedRecord {
+  DerivedMetadata metadata;
+  const BibliographicInformation* bibliographic = nullptr;  // the first bibliographic part, if any
+  std::optional<ApplicationNumberSource> application;       // the front matter writes the number its own way
+  List<PriorityLink> priority_chain;
+};
+
+struct Document {
+  SourceDocument source;
+  DerivedRecord derived;
+};
+
+struct Claim {
+  std::uint32_t number = 0;  // 1-based position
+  std::string text;          // trimmed, never empty; built for the caller, not held by a document
 };
 
 }  // namespace tessellox

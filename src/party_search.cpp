@@ -132,7 +132,8 @@ bool is_party_element(const RawXml& node, PartyKind kind) noexcept {
 
 }  // namespace
 
-void search_party_names(const BibliographicInformation& block, PartyKind kind, std::vector<std::string>& names) {
+void search_party_names(const BibliographicInformation& block, PartyKind kind, std::vector<std::string_view>& names,
+                        Arena& arena) {
   std::vector<const RawXml*> pending;
   for (const BibliographicItem& item : block.items) {
     const RawXml* root = std::get_if<RawXml>(&item);
@@ -143,7 +144,7 @@ void search_party_names(const BibliographicInformation& block, PartyKind kind, s
       pending.pop_back();
       if (is_party_element(*node, kind)) {
         // A party element gives at most one name; its subtree is not searched.
-        if (std::optional<std::string> name = party_name(*node)) names.emplace_back(trim(*name));
+        if (std::optional<std::string> name = party_name(*node)) names.push_back(arena.copy(trim(*name)));
         continue;
       }
       // Text holds no party; only elements are worth a visit.

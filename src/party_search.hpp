@@ -2,7 +2,7 @@
 // bibliographic block, used when the typed party records give no name.
 #pragma once
 
-#include <string>
+#include <string_view>
 #include <vector>
 
 #include "model.hpp"
@@ -12,7 +12,9 @@ namespace tessellox {
 enum class PartyKind : unsigned char { Applicant, Assignee, Inventor };
 
 // Searches the block's RawXml items depth-first for the party elements of
-// `kind` and appends each one's name; the caller removes repeated names.
-void search_party_names(const BibliographicInformation& block, PartyKind kind, std::vector<std::string>& names);
+// `kind` and appends each one's name, kept in `arena`; the caller removes
+// repeated names.
+void search_party_names(const BibliographicInformation& block, PartyKind kind, std::vector<std::string_view>& names,
+                        Arena& arena);
 
 }  // namespace tessellox

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "text.hpp"
+#include "utf8.hpp"
 
 namespace tessellox::python {
 
@@ -225,16 +226,14 @@ PyObject* raise_from_current_exception() noexcept {
 
 namespace {
 
-// Decodes one well-formed UTF-8 character; the text comes from the model,
-// which only holds valid UTF-8.
+// Decodes one UTF-8 character; the text comes from the model, which only
+// holds valid UTF-8 (a stray byte would stand for itself).
 char32_t next_code_point(std::string_view text, std::size_t& i) noexcept {
-  const auto byte = static_cast<unsigned char>(text[i]);
-  std::size_t length = byte < 0x80 ? 1 : (byte & 0xE0) == 0xC0 ? 2 : (byte & 0xF0) == 0xE0 ? 3 : 4;
-  if (i + length > text.size()) length = text.size() - i;
-  char32_t value = length == 1 ? byte : byte & (0x7F >> length);
-  for (std::size_t k = 1; k < length; ++k) value = (value << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+  const auto* at = reinterpret_cast<const unsigned char*>(text.data()) + i;
+  std::size_t length = *at < 0x80 ? 1 : utf8_sequence_length(at, at + (text.size() - i));
+  if (length == 0) length = 1;
   i += length;
-  return value;
+  return decode_utf8(at, length);
 }
 
 bool is_printable(char32_t c) noexcept {

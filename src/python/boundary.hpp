@@ -95,7 +95,7 @@ class TemplateArgument {
 // Markdown of a document with its template, as a new str; shared by
 // Document.to_markdown and parse_to_markdown. A document passed as an rvalue
 // is released once its sections are rendered.
-PyObject* render_to_str(const SourceDocument& source, const TemplateArgument& template_text);
+PyObject* render_to_str(const Document& document, const TemplateArgument& template_text);
 PyObject* render_to_str(SourceDocument&& source, const TemplateArgument& template_text);
 
 // Raises ValueError whose single argument is `message`; returns nullptr.

@@ -23,13 +23,13 @@ void document_dealloc(PyObject* self) {
 
 template <OptString DerivedMetadata::* Field>
 PyObject* optional_getter(PyObject* self, void*) {
-  return new_optional_str(record_of(self).derived.*Field);
+  return new_optional_str(record_of(self).derived.metadata.*Field);
 }
 
 template <List<std::string_view> DerivedMetadata::* Field>
 PyObject* list_getter(PyObject* self, void*) {
   try {
-    return new_str_list(record_of(self).derived.*Field);
+    return new_str_list(record_of(self).derived.metadata.*Field);
   } catch (...) {
     return raise_from_current_exception();
   }
@@ -58,7 +58,7 @@ PyObject* claims_getter(PyObject* self, void*) {
 
 PyObject* document_repr(PyObject* self) {
   try {
-    const DerivedMetadata& derived = record_of(self).derived;
+    const DerivedMetadata& derived = record_of(self).derived.metadata;
     auto shown = [](const OptString& value) { return value ? quoted_debug_string(*value) : std::string("None"); };
     return new_str("Document(publication_number=" + shown(derived.publication_number) +
                    ", title=" + shown(derived.title) + ")");
@@ -77,7 +77,7 @@ PyObject* document_to_markdown(PyObject* self, PyObject* args, PyObject* kwargs)
     if (!match_arguments("Document.to_markdown", args, kwargs, {"template"}, 0, values)) return nullptr;
     TemplateArgument template_text;
     if (!template_text.convert(values[0])) return nullptr;
-    return render_to_str(record_of(self).source, template_text);
+    return render_to_str(record_of(self), template_text);
   } catch (...) {
     return raise_from_current_exception();
   }

@@ -10,11 +10,12 @@ namespace tessellox::python {
 
 namespace {
 
-// `Source` is a document to read, or one to release as soon as it is rendered.
-template <class Source>
-PyObject* render_with_template(Source&& source, const TemplateArgument& template_text) {
+// `source` is a document and its derived record to read, or a document to
+// release as soon as it is rendered.
+template <class... Source>
+PyObject* render_with_template(const TemplateArgument& template_text, Source&&... source) {
   try {
-    auto markdown = render_markdown(std::forward<Source>(source), template_text.view());
+    auto markdown = render_markdown(std::forward<Source>(source)..., template_text.view());
     if (!markdown) return raise_value_error(markdown.error().message());
     return new_str(markdown.value());
   } catch (...) {
@@ -31,12 +32,12 @@ bool TemplateArgument::convert(PyObject* object) {
   return true;
 }
 
-PyObject* render_to_str(const SourceDocument& source, const TemplateArgument& template_text) {
-  return render_with_template(source, template_text);
+PyObject* render_to_str(const Document& document, const TemplateArgument& template_text) {
+  return render_with_template(template_text, document.source, document.derived);
 }
 
 PyObject* render_to_str(SourceDocument&& source, const TemplateArgument& template_text) {
-  return render_with_template(std::move(source), template_text);
+  return render_with_template(template_text, std::move(source));
 }
 
 namespace {
@@ -56,7 +57,7 @@ PyObject* parse(PyObject*, PyObject* args, PyObject* kwargs) {
     auto parsed = parse_source(xml.take_source_text());
     if (!parsed) return raise_value_error(parsed.error().message());
     Document document{std::move(parsed.value()), {}};
-    document.derived = derive_metadata(document.source);
+    document.derived = derive(document.source, document.source.arena);
     return new_document(std::move(document));
   } catch (...) {
     return raise_from_current_exception();

@@ -4,10 +4,8 @@
 
 #include "derive.hpp"
 #include "handlers.hpp"
-#include "records/aps_references.hpp"
 #include "records/captured.hpp"
 #include "records/claim_links.hpp"
-#include "source/aps/aps.hpp"
 #include "source/detect.hpp"
 #include "text.hpp"
 
@@ -62,22 +60,22 @@ std::string_view document_type(SourceFormat format, const OptString& kind_code, 
   return "utility";
 }
 
-DocumentRecord derive_record(SourceDocument& document, std::span<const ApsField> aps_fields) {
+DocumentRecord derive_record(SourceDocument& document, std::optional<SourceReferences> references) {
+  Arena& arena = document.arena;
+  const DerivedRecord derived = derive(document, arena);
   DocumentRecord record;
   record.source_format = document.source_format;
-  record.derived = derive_metadata(document);
+  record.derived = derived.metadata;
   record.abstract_text = abstract_text(document);
   record.claims = claim_records(document);
 
-  const BibliographicInformation* block = first_bibliographic(document);
-  const DocumentId* id = first_document_id(block);
+  const BibliographicInformation* block = derived.bibliographic;
   record.kind_code = record.derived.publication_kind;
-  record.document_type =
-      document_type(document.source_format, record.kind_code, id != nullptr ? id->doc_number : std::string_view());
-  Arena& arena = document.arena;
-  if (document.source_format == SourceFormat::UsptoGrantApsGreenBook) {
-    record.foreign_priority = aps_foreign_priority(aps_fields, arena);
-    record.citations = aps_citations(aps_fields, arena);
+  record.document_type = document_type(document.source_format, record.kind_code,
+                                       record.derived.publication_doc_number.value_or(std::string_view()));
+  if (references) {
+    record.foreign_priority = std::move(references->foreign_priority);
+    record.citations = std::move(references->citations);
   } else {
     CapturedFields captured = read_captured_fields(block, arena);
     record.cpc_classifications = std::move(captured.cpc_codes);
@@ -92,13 +90,14 @@ Result<RecordedDocument, ParseError> parse_record(SourceText text) {
   const auto detected = detect_source_format(text.view());
   if (!detected) return ParseError::detection(detected.error());
   const SourceFormat format = detected.value();
-  std::vector<ApsField> fields;
-  ParseResult parsed = format == SourceFormat::UsptoGrantApsGreenBook
-                           ? parse_aps_keeping_fields(std::move(text), format, fields)
-                           : format_handler(format).parse(std::move(text), format, ParseScope::Record);
+  const FormatHandler& handler = format_handler(format);
+  std::optional<SourceReferences> references;
+  ParseResult parsed = handler.parse_with_references != nullptr
+                           ? handler.parse_with_references(std::move(text), format, references.emplace())
+                           : handler.parse(std::move(text), format, ParseScope::Record);
   if (!parsed) return std::move(parsed.error());
   RecordedDocument recorded{std::move(parsed.value()), {}};
-  recorded.record = derive_record(recorded.document, fields);
+  recorded.record = derive_record(recorded.document, std::move(references));
   return recorded;
 }
 

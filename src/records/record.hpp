@@ -2,7 +2,7 @@
 // numbered claims, and what analysts look up first beside them (kind code and
 // document type, CPC codes, foreign priority claims, citations and the claims
 // each claim depends on). Everything is read from a parsed document, and for
-// APS text from the parser's own field list; deriving a record never fails.
+// APS text from what its handler read beside it; deriving a record never fails.
 //
 // Views in a record point into its document (text or arena): a record is
 // valid as long as the document it was derived from.
@@ -10,36 +10,16 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "errors.hpp"
 #include "model.hpp"
+#include "references.hpp"
 #include "result.hpp"
-#include "source/aps/fields.hpp"
 
 namespace tessellox {
-
-struct ForeignPriority {
-  OptString country;
-  OptString number;
-  OptString date;
-};
-
-enum class CitationKind : std::uint8_t { Patent, Other };
-
-struct Citation {
-  CitationKind kind = CitationKind::Patent;
-  OptString country;
-  OptString number;
-  OptString kind_code;
-  OptString date;
-  OptString name;
-  OptString category;  // the source's own words ("cited by examiner")
-  OptString text;      // an other citation's text
-};
 
 struct ClaimRecord {
   std::uint32_t number = 0;
@@ -64,9 +44,10 @@ struct DocumentRecord {
 // "sequence-listing": by format, then kind code, then number prefix.
 std::string_view document_type(SourceFormat format, const OptString& kind_code, std::string_view doc_number) noexcept;
 
-// The record of a parsed document. `aps_fields` are the fields the APS
-// parser cut the document's text into (empty for other formats).
-DocumentRecord derive_record(SourceDocument& document, std::span<const ApsField> aps_fields = {});
+// The record of a parsed document. `references` are those its handler read
+// from the text, for the formats whose model leaves them out; without them
+// they are read from the model's captured nodes.
+DocumentRecord derive_record(SourceDocument& document, std::optional<SourceReferences> references = std::nullopt);
 
 // A document and its record, parsed from text in one step.
 struct RecordedDocument {

@@ -1,21 +1,28 @@
 #include "render/markdown.hpp"
 
+#include "derive.hpp"
 #include "render/markdown/sections.hpp"
 
 namespace tessellox {
 
-Result<std::string, TemplateError> render_markdown(const SourceDocument& document,
+Result<std::string, TemplateError> render_markdown(const SourceDocument& document, const DerivedRecord& derived,
                                                    std::optional<std::string_view> template_text) {
   auto segments = parse_template(template_text.value_or(kDefaultTemplate));
   if (!segments) return std::move(segments).error();
-  return fill_template(segments.value(), render_sections(document));
+  return fill_template(segments.value(), render_sections(document, derived));
+}
+
+Result<std::string, TemplateError> render_markdown(const SourceDocument& document,
+                                                   std::optional<std::string_view> template_text) {
+  Arena arena;
+  return render_markdown(document, derive(document, arena), template_text);
 }
 
 Result<std::string, TemplateError> render_markdown(SourceDocument&& document,
                                                    std::optional<std::string_view> template_text) {
   auto segments = parse_template(template_text.value_or(kDefaultTemplate));
   if (!segments) return std::move(segments).error();
-  RenderedSections sections = render_sections(document);
+  RenderedSections sections = render_sections(document, derive(document, document.arena));
   {
     const SourceDocument released = std::move(document);
   }

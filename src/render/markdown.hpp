@@ -12,12 +12,17 @@
 
 namespace tessellox {
 
-// Parses the template (the default one when absent) before rendering.
+// Parses the template (the default one when absent) before rendering; the
+// front matter comes from the document's derived record.
+Result<std::string, TemplateError> render_markdown(const SourceDocument& document, const DerivedRecord& derived,
+                                                   std::optional<std::string_view> template_text);
+// The same for a document whose record is not at hand: it is derived for
+// the call, in an arena of its own.
 Result<std::string, TemplateError> render_markdown(const SourceDocument& document,
                                                    std::optional<std::string_view> template_text);
-// The same for a document that is not needed afterwards: it is released as
-// soon as its sections are rendered, so that the model and the whole output
-// are never held at once.
+// The same for a document that is not needed afterwards: its record is
+// derived in its own arena, and it is released as soon as its sections are
+// rendered, so that the model and the whole output are never held at once.
 Result<std::string, TemplateError> render_markdown(SourceDocument&& document,
                                                    std::optional<std::string_view> template_text);
 

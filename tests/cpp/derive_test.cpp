@@ -11,7 +11,7 @@
 namespace tessellox {
 namespace {
 
-using Names = std::vector<std::string>;
+using Names = std::vector<std::string_view>;
 using test::claim;
 using test::claim_text;
 using test::document_with;
@@ -172,8 +172,8 @@ TEST(Parties, TypedNamesInOrderWithoutExactDuplicates) {
                list(arena, PartyRecord{{}, "Acme Corp"}, PartyRecord{{}, std::nullopt}, PartyRecord{{}, "Acme Corp."})},
            Applicants{{}, list(arena, PartyRecord{{}, "Acme Corp"}, PartyRecord{{}, "Beta"})},
            Assignees{{}, list(arena, PartyRecord{{}, "Gamma"})})};
-  EXPECT_EQ(applicant_names(&block), (Names{"Acme Corp", "Acme Corp.", "Beta"}));
-  EXPECT_EQ(assignee_names(&block), (Names{"Gamma"}));
+  EXPECT_EQ(applicant_names(&block, arena), (Names{"Acme Corp", "Acme Corp.", "Beta"}));
+  EXPECT_EQ(assignee_names(&block, arena), (Names{"Gamma"}));
 }
 
 TEST(Parties, InventorNamesJoinPresentPartsAndSkipBlankOnes) {
@@ -191,7 +191,7 @@ TEST(Parties, InventorNamesJoinPresentPartsAndSkipBlankOnes) {
            Inventors{{},
                      list(arena, both, raw_element(arena, "inventor", {leaf(arena, "orgname", "Raw")}), family_only)},
            Inventors{{}, list(arena, blank, duplicate)})};
-  EXPECT_EQ(inventor_names(&block), (Names{"Ada Lovelace", "Babbage", "Ada  Lovelace"}));
+  EXPECT_EQ(inventor_names(&block, arena), (Names{"Ada Lovelace", "Babbage", "Ada  Lovelace"}));
 }
 
 struct FallbackCase {
@@ -205,7 +205,7 @@ class PartyFallback : public ::testing::TestWithParam<FallbackCase> {};
 TEST_P(PartyFallback, FindsTheName) {
   Arena arena;
   const BibliographicInformation block{{}, list(arena, raw_element(arena, "parties", {GetParam().party}))};
-  const Names names = assignee_names(&block);
+  const Names names = assignee_names(&block, arena);
   if (GetParam().expected == nullptr)
     EXPECT_TRUE(names.empty()) << names.front();
   else
@@ -261,10 +261,10 @@ TEST(PartyFallback, SearchesOnlyWhenTypedNamesAreMissingAndTakesOneNamePerParty)
                                   raw_element(arena, "assignee", {leaf(arena, "orgname", "Second")})});
   const BibliographicInformation untyped{{},
                                          list(arena, Assignees{{}, list(arena, PartyRecord{{}, std::nullopt})}, raw)};
-  EXPECT_EQ(assignee_names(&untyped), (Names{"Outer", "Second"}));
+  EXPECT_EQ(assignee_names(&untyped, arena), (Names{"Outer", "Second"}));
 
   const BibliographicInformation typed{{}, list(arena, Assignees{{}, list(arena, PartyRecord{{}, "Typed"})}, raw)};
-  EXPECT_EQ(assignee_names(&typed), (Names{"Typed"}));
+  EXPECT_EQ(assignee_names(&typed, arena), (Names{"Typed"}));
 }
 
 TEST(PartyFallback, EachListUsesItsOwnElementNames) {
@@ -280,9 +280,9 @@ TEST(PartyFallback, EachListUsesItsOwnElementNames) {
                                          {leaf(arena, "first-name", "Given"), leaf(arena, "last-name", "Family")})}),
                 raw_element(arena, "first-named-inventor", {leaf(arena, "orgname", "First")})}),
            raw_element(arena, "B721", {raw_element(arena, "NAM", {leaf(arena, "SNM", "Aps")})}))};
-  EXPECT_EQ(applicant_names(&block), (Names{"App"}));
-  EXPECT_EQ(inventor_names(&block), (Names{"Given Family", "First", "Aps"}));
-  EXPECT_TRUE(assignee_names(&block).empty());
+  EXPECT_EQ(applicant_names(&block, arena), (Names{"App"}));
+  EXPECT_EQ(inventor_names(&block, arena), (Names{"Given Family", "First", "Aps"}));
+  EXPECT_TRUE(assignee_names(&block, arena).empty());
 }
 
 // --- classifications and priority -------------------------------------------

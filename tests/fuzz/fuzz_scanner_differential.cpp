@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "../cpp/source/xml/tree_dump.hpp"
 #include "fuzz_support.hpp"
 #include "source/xml/expat_tree.hpp"
 #include "source/xml/scanner.hpp"
-#include "source/xml/tree_dump.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tessellox;

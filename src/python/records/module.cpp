@@ -4,8 +4,8 @@
 #include "python/boundary.hpp"
 #include "python/records/record_dict.hpp"
 #include "python/records/record_json.hpp"
-#include "python/records/utf8.hpp"
 #include "records/record.hpp"
+#include "utf8.hpp"
 
 namespace tessellox::python {
 namespace {

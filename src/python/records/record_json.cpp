@@ -4,11 +4,17 @@
 #include <array>
 #include <bit>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <string_view>
 #include <utility>
 
-#include "python/records/utf8.hpp"
+#include "utf8.hpp"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tessellox::python {
 
@@ -23,6 +29,15 @@ void JsonBuffer::grow(std::size_t count) {
 }
 
 namespace {
+
+inline std::uint64_t load_word(const unsigned char* at) noexcept {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+constexpr std::uint64_t kEveryByte = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 
 // Whether a byte is one a JSON string cannot hold as it is ('"', '\\', a C0
 // control) or starts or continues a non-ASCII character, which is checked.

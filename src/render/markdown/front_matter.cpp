@@ -1,7 +1,6 @@
 #include "render/markdown/front_matter.hpp"
 
 #include <string_view>
-#include <vector>
 
 #include "derive.hpp"
 #include "text.hpp"
@@ -73,20 +72,20 @@ class FrontMatterWriter {
     scalar(key, value ? OptString(std::string_view(*value)) : std::nullopt);
   }
 
-  void list(std::string_view key, const std::vector<std::string>& values) {
+  void list(std::string_view key, const List<std::string_view>& values) {
     line(key);
     if (values.empty()) {
       out_.append(": []");
       return;
     }
     out_.push_back(':');
-    for (const std::string& value : values) {
+    for (std::string_view value : values) {
       line("  - ");
       out_.append(value);
     }
   }
 
-  void chain(const std::vector<PriorityLink>& links) {
+  void chain(const List<PriorityLink>& links) {
     if (links.empty()) {
       line("priority_chain: []");
       return;
@@ -112,25 +111,29 @@ class FrontMatterWriter {
 
 }  // namespace
 
-std::string render_front_matter(const SourceDocument& document) {
-  const DerivedFields fields = derive_fields(document);
-  const DocumentId* id = fields.document_id;
+std::string render_front_matter(const DerivedRecord& derived) {
+  const DerivedMetadata& metadata = derived.metadata;
   FrontMatterWriter writer;
   writer.line("---");
-  writer.scalar("filing_date", fields.filing_date);
-  writer.scalar("application_number", display_application_number(fields.application));
-  writer.scalar("publication_number", fields.grant ? std::nullopt : fields.document_number);
-  writer.scalar("publication_date", id != nullptr ? id->document_date : std::nullopt);
-  writer.scalar("patent_number", fields.grant ? fields.document_number : std::nullopt);
-  writer.scalar("priority_date", fields.priority_date);
-  writer.list("ipc_classifications", fields.ipc_classifications);
-  writer.list("us_classifications", fields.us_classifications);
-  writer.chain(fields.priority_chain);
-  writer.list("inventors", fields.inventors);
-  writer.list("applicants", fields.applicants);
-  writer.list("assignees", fields.assignees);
+  writer.scalar("filing_date", metadata.filing_date);
+  writer.scalar("application_number", display_application_number(derived.application));
+  writer.scalar("publication_number", metadata.publication_number);
+  writer.scalar("publication_date", metadata.publication_date);
+  writer.scalar("patent_number", metadata.patent_number);
+  writer.scalar("priority_date", metadata.priority_date);
+  writer.list("ipc_classifications", metadata.ipc_classifications);
+  writer.list("us_classifications", metadata.us_classifications);
+  writer.chain(derived.priority_chain);
+  writer.list("inventors", metadata.inventors);
+  writer.list("applicants", metadata.applicants);
+  writer.list("assignees", metadata.assignees);
   writer.line("---");
   return writer.take();
+}
+
+std::string render_front_matter(const SourceDocument& document) {
+  Arena arena;
+  return render_front_matter(derive(document, arena));
 }
 
 }  // namespace tessellox

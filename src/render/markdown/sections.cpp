@@ -246,12 +246,17 @@ std::string render_title(const SourceDocument& document) {
 }  // namespace
 
 RenderedSections render_sections(const SourceDocument& document) {
+  Arena arena;
+  return render_sections(document, derive(document, arena));
+}
+
+RenderedSections render_sections(const SourceDocument& document, const DerivedRecord& derived) {
   RenderedSections sections;
   // The description is most of the output, and never longer than a few times
   // the text: room reserved once saves the copies of a growing string, and
   // the pages it does not use are never touched.
   sections.description.reserve(document.text.view().size());
-  sections.frontmatter = render_front_matter(document);
+  sections.frontmatter = render_front_matter(derived);
   sections.title = render_title(document);
 
   // One pass over the root parts fills the three body sections, each in

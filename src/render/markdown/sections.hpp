@@ -14,6 +14,9 @@ struct RenderedSections {
   std::string claims;
 };
 
+// The five sections of a document, the front matter from its derived record.
+RenderedSections render_sections(const SourceDocument& document, const DerivedRecord& derived);
+// The same, the record derived for the call in an arena of its own.
 RenderedSections render_sections(const SourceDocument& document);
 
 }  // namespace tessellox

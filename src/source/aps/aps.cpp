@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "source/aps/fields.hpp"
+#include "source/aps/reference_sections.hpp"
 #include "text.hpp"
 
 namespace tessellox {
@@ -345,12 +346,11 @@ class RecordBuilder {
 
 }  // namespace
 
-ParseResult parse_aps(SourceText text, SourceFormat format, ParseScope) {
-  std::vector<ApsField> fields;
-  return parse_aps_keeping_fields(std::move(text), format, fields);
-}
+namespace {
 
-ParseResult parse_aps_keeping_fields(SourceText text, SourceFormat format, std::vector<ApsField>& fields) {
+// The document of the text, keeping the fields it was cut into (views into
+// the text, which the document holds).
+ParseResult parse_keeping_fields(SourceText text, SourceFormat format, std::vector<ApsField>& fields) {
   fields = cut_aps_fields(text.view());
   if (fields.empty()) return ParseError::structure(messages::kApsNoTaggedFields);
   SourceDocument document;
@@ -359,6 +359,23 @@ ParseResult parse_aps_keeping_fields(SourceText text, SourceFormat format, std::
   record.build(format);
   document.text = std::move(text);
   return document;
+}
+
+}  // namespace
+
+ParseResult parse_aps(SourceText text, SourceFormat format, ParseScope) {
+  std::vector<ApsField> fields;
+  return parse_keeping_fields(std::move(text), format, fields);
+}
+
+ParseResult parse_aps_with_references(SourceText text, SourceFormat format, SourceReferences& references) {
+  std::vector<ApsField> fields;
+  ParseResult parsed = parse_keeping_fields(std::move(text), format, fields);
+  if (!parsed) return parsed;
+  Arena& arena = parsed.value().arena;
+  references.foreign_priority = aps_foreign_priority(fields, arena);
+  references.citations = aps_citations(fields, arena);
+  return parsed;
 }
 
 Result<std::string, ParseError> serialize_aps(const SourceDocument&) {

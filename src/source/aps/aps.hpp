@@ -2,18 +2,16 @@
 #pragma once
 
 #include <string>
-#include <string_view>
-#include <vector>
 
 #include "parse_result.hpp"
-#include "source/aps/fields.hpp"
+#include "references.hpp"
 
 namespace tessellox {
 
 ParseResult parse_aps(SourceText text, SourceFormat format, ParseScope scope = ParseScope::Document);
-// The same, keeping the fields the text was cut into (views into the text,
-// which the document holds) for readers of the fields the model leaves out.
-ParseResult parse_aps_keeping_fields(SourceText text, SourceFormat format, std::vector<ApsField>& fields);
+// The same, reading besides from the fields the text was cut into what the
+// model leaves out and a record holds: the reference sections.
+ParseResult parse_aps_with_references(SourceText text, SourceFormat format, SourceReferences& references);
 Result<std::string, ParseError> serialize_aps(const SourceDocument& document);
 
 }  // namespace tessellox

@@ -35,8 +35,7 @@ class ExpatTreeBuilder {
  public:
   ExpatTreeBuilder(Tree& tree, std::string_view text, XML_Parser parser) : tree_(tree), text_(text), parser_(parser) {
     const std::size_t node_guess = text.size() / 8 + 64;
-    tree_.nodes_.reserve(node_guess < kMaxNodes + 1 ? node_guess : kMaxNodes + 1);
-    tree_.attributes_.reserve(text.size() / 32 + 16);
+    tree_.reserve(node_guess < kMaxNodes + 1 ? node_guess : kMaxNodes + 1, text.size() / 32 + 16);
     stack_.reserve(kMaxDepth + 1);
     stack_.push_back({0, kNoNode});
   }
@@ -64,7 +63,7 @@ class ExpatTreeBuilder {
   // Ends the open text node, if any: its bytes move from the scratch buffer to the arena.
   void finish_text() {
     if (open_text_ == kNoNode) return;
-    Tree::NodeRecord& record = tree_.nodes_[open_text_];
+    Tree::NodeRecord& record = tree_.node(open_text_);
     record.value = store(open_text_bytes_);
     record.value_length = static_cast<std::uint32_t>(open_text_bytes_.size());
     record.flags = Tree::NodeRecord::character_data_flags(open_text_bytes_);
@@ -141,7 +140,7 @@ class ExpatTreeBuilder {
     return false;
   }
 
-  const char* store(std::string_view text) { return tree_.arena_.copy(text).data(); }
+  const char* store(std::string_view text) { return tree_.keep(text).data(); }
 
   std::optional<std::string_view> store_optional(const char* data) {
     if (data == nullptr) return std::nullopt;
@@ -151,7 +150,7 @@ class ExpatTreeBuilder {
 
   // Creates a node as the last child of the innermost open node.
   Tree::NodeRecord* append_node(NodeKind kind) {
-    if (tree_.nodes_.size() > kMaxNodes) {
+    if (tree_.node_count() > kMaxNodes) {
       fail_limit(XmlLimit::Nodes, kMaxNodes);
       return nullptr;
     }
@@ -184,16 +183,16 @@ class ExpatTreeBuilder {
     Tree::NodeRecord* record = append_named_node(NodeKind::Element, name);
     if (record == nullptr) return;
     record->prefix_length = prefix_length_of(name, record->name_length);
-    record->parent.attribute_begin = static_cast<std::uint32_t>(tree_.attributes_.size());
+    record->parent.attribute_begin = static_cast<std::uint32_t>(tree_.attribute_count());
     record->attribute_count = static_cast<std::uint16_t>(attribute_count);
-    const NodeIndex index = static_cast<NodeIndex>(tree_.nodes_.size() - 1);
+    const NodeIndex index = static_cast<NodeIndex>(tree_.node_count() - 1);
     for (std::size_t i = 0; i < attribute_count; ++i) {
       const char* attribute_name = atts[2 * i];
       const char* attribute_value = atts[2 * i + 1];
       const std::size_t name_length = std::strlen(attribute_name);
       const std::size_t value_length = std::strlen(attribute_value);
       if (!check_name(name_length) || !check_text(value_length)) return;
-      Tree::AttributeRecord& attribute = tree_.attributes_.emplace_back();
+      Tree::AttributeRecord& attribute = tree_.append_attribute();
       attribute.name = store(std::string_view(attribute_name, name_length));
       attribute.name_length = static_cast<std::uint16_t>(name_length);
       attribute.prefix_length = prefix_length_of(attribute_name, name_length);
@@ -213,7 +212,7 @@ class ExpatTreeBuilder {
   void character_data(const XML_Char* text, int length) {
     if (open_text_ == kNoNode) {
       if (append_node(in_cdata_ ? NodeKind::CData : NodeKind::Text) == nullptr) return;
-      open_text_ = static_cast<NodeIndex>(tree_.nodes_.size() - 1);
+      open_text_ = static_cast<NodeIndex>(tree_.node_count() - 1);
     }
     if (!check_text(open_text_bytes_.size() + static_cast<std::size_t>(length))) return;
     open_text_bytes_.append(text, static_cast<std::size_t>(length));
@@ -224,7 +223,7 @@ class ExpatTreeBuilder {
     in_cdata_ = true;
     // The section is a node of its own even when empty.
     if (append_node(NodeKind::CData) == nullptr) return;
-    open_text_ = static_cast<NodeIndex>(tree_.nodes_.size() - 1);
+    open_text_ = static_cast<NodeIndex>(tree_.node_count() - 1);
   }
 
   void end_cdata() {
@@ -299,12 +298,12 @@ class ExpatTreeBuilder {
 
   void start_doctype(const XML_Char* name, const XML_Char* system_id, const XML_Char* public_id,
                      int has_internal_subset) {
-    if (tree_.doctype_node_ != kNoNode) return;
+    if (tree_.has_document_type()) return;
     if (!check_name(std::strlen(name))) return;
     Tree::NodeRecord* record = append_node(NodeKind::DocumentType);
     if (record == nullptr) return;
-    tree_.doctype_node_ = static_cast<NodeIndex>(tree_.nodes_.size() - 1);
-    DocumentTypeInfo& info = tree_.doctype_.emplace();
+    const auto node = static_cast<NodeIndex>(tree_.node_count() - 1);
+    DocumentTypeInfo& info = tree_.set_document_type(node);
     info.name = *store_optional(name);
     info.system_id = store_optional(system_id);
     info.public_id = store_optional(public_id);
@@ -313,9 +312,8 @@ class ExpatTreeBuilder {
       const XML_Index at = XML_GetCurrentByteIndex(parser_);
       if (at >= 0) subset_start_ = static_cast<std::size_t>(at) + 1;
     }
-    Tree::NodeRecord& node = tree_.nodes_[tree_.doctype_node_];
-    node.name = info.name.data();
-    node.name_length = static_cast<std::uint16_t>(info.name.size());
+    record->name = info.name.data();
+    record->name_length = static_cast<std::uint16_t>(info.name.size());
   }
 
   // The event is the closing '>'; the subset ends at the last ']' before it.
@@ -328,18 +326,18 @@ class ExpatTreeBuilder {
     if (end > subset_start_) --end;
     const std::string_view subset = text_.substr(subset_start_, end - subset_start_);
     if (!check_text(subset.size())) return;
-    tree_.doctype_->internal_subset = subset;  // a view into the text
+    tree_.document_type_info().internal_subset = subset;  // a view into the text
     subset_start_ = std::string_view::npos;
   }
 
   // `standalone` is -1 when not declared, else 0 for "no" and 1 for "yes".
   void xml_declaration(const XML_Char* version, const XML_Char* encoding, int standalone) {
-    if (version != nullptr) tree_.xml_version_ = *store_optional(version);
-    tree_.xml_encoding_ = store_optional(encoding);
-    if (standalone >= 0) tree_.xml_standalone_ = standalone == 1 ? "yes" : "no";
+    if (version != nullptr) tree_.set_xml_version(*store_optional(version));
+    tree_.set_xml_encoding(store_optional(encoding));
+    if (standalone >= 0) tree_.set_xml_standalone(standalone == 1 ? "yes" : "no");
   }
 
-  Tree& tree_;
+  TreeWriter tree_;
   std::string_view text_;
   XML_Parser parser_;
   std::vector<OpenNode> stack_;

@@ -156,21 +156,19 @@ namespace {
 void append_document_type(const Tree& tree, std::string& out) {
   const std::optional<DocumentTypeInfo> info = tree.document_type_info();
   if (!info) return;
+  const auto append_quoted = [&out](std::string_view before, std::string_view literal) {
+    out += before;
+    out += '"';
+    out += literal;
+    out += '"';
+  };
   out += "<!DOCTYPE ";
   out += info->name;
   if (info->public_id) {
-    out += " PUBLIC \"";
-    out += *info->public_id;
-    out += '"';
-    if (info->system_id) {
-      out += " \"";
-      out += *info->system_id;
-      out += '"';
-    }
+    append_quoted(" PUBLIC ", *info->public_id);
+    if (info->system_id) append_quoted(" ", *info->system_id);
   } else if (info->system_id) {
-    out += " SYSTEM \"";
-    out += *info->system_id;
-    out += '"';
+    append_quoted(" SYSTEM ", *info->system_id);
   }
   if (info->internal_subset) {
     out += " [";
@@ -199,8 +197,6 @@ std::size_t child_count(NodeRef node) noexcept { return node.child_count(); }
 void append_captured_text(NodeRef node, std::string& out) {
   if (node.is_null()) return;
   switch (node.kind()) {
-    case NodeKind::Text:
-    case NodeKind::CData: out.append(node.value()); break;
     case NodeKind::Comment:
       out.reserve(out.size() + node.value().size() + 7);
       out += "<!--";
@@ -220,8 +216,7 @@ void append_captured_text(NodeRef node, std::string& out) {
       out.append(node.has_replacement() ? node.value() : node.reference_as_written());
       break;
     case NodeKind::DocumentType: append_document_type(node.tree(), out); break;
-    case NodeKind::Element:
-    case NodeKind::Document: append_text_content(node, out); break;
+    default: append_text_content(node, out); break;  // character data, and the text of elements
   }
 }
 
@@ -255,37 +250,6 @@ RawXml capture_node(NodeRef node, Arena& arena) {
 // ---------------------------------------------------------------------------
 // Inline content
 // ---------------------------------------------------------------------------
-
-std::optional<InlineKind> inline_kind(std::string_view name) noexcept {
-  if (name.empty()) return std::nullopt;
-  switch (name.front()) {
-    case 'b':
-      if (name == "b" || name == "bold") return InlineKind::Bold;
-      break;
-    case 'i':
-      if (name == "i" || name == "italic") return InlineKind::Italic;
-      break;
-    case 'h':
-      if (name == "highlight") return InlineKind::Highlight;
-      break;
-    case 'n':
-      if (name == "number") return InlineKind::Number;
-      break;
-    case 'c':
-      if (name == "claim-text") return InlineKind::ClaimText;
-      if (name == "cross-reference") return InlineKind::CrossReference;
-      if (name == "claim-ref") return InlineKind::DependentClaimReference;
-      break;
-    case 'f':
-      if (name == "figref") return InlineKind::FigureReference;
-      break;
-    case 'd':
-      if (name == "dependent-claim-reference") return InlineKind::DependentClaimReference;
-      break;
-    default: break;
-  }
-  return std::nullopt;
-}
 
 namespace {
 
@@ -324,79 +288,86 @@ bool append_inline_text(NodeRef child, InlineContent& out, Arena& arena) {
 
 namespace {
 
-void take_reference_target(InlineElement& element) noexcept {
-  switch (element.kind) {
-    case InlineKind::CrossReference: element.take_target_from("target"); break;
-    case InlineKind::FigureReference:
-      if (!element.take_target_from("idref")) element.take_target_from("target");
-      break;
-    case InlineKind::DependentClaimReference:
-      if (!element.take_target_from("depends_on")) element.take_target_from("idref");
-      break;
-    default: break;
-  }
-}
-
-// Nodes are built in place, each starting from an empty alternative, so
-// that no finished record is moved or copied into the list.
-void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
-  out.reserve(arena, out.size() + inline_node_bound(element));
-  for (NodeRef child : element.children()) {
-    if (append_inline_text(child, out, arena)) continue;
+// Text content, except that an unexpanded entity reference keeps its spelling.
+void append_leaf_content(NodeRef node, std::string& out) {
+  for (NodeRef child : node.children()) {
     switch (child.kind()) {
-      case NodeKind::Element:
-        if (std::optional<InlineKind> kind = inline_kind(child.local_name())) {
-          InlineElement& inline_element = out.emplace_back(arena).emplace<InlineElement>(arena);
-          inline_element.kind = *kind;
-          inline_element.attributes = copy_attributes(child, arena);
-          take_reference_target(inline_element);
-          append_inline_content(child, inline_element.content, arena);
+      case NodeKind::Text:
+      case NodeKind::CData: out.append(child.value()); break;
+      case NodeKind::EntityReference:
+        if (child.has_replacement()) {
+          out.append(child.value());
         } else {
-          out.push_back(arena, InlineNode(arena, capture_node(child, arena)));
+          out += '&';
+          out.append(child.local_name());
+          out += ';';
         }
         break;
-      case NodeKind::ProcessingInstruction: out.push_back(arena, InlineNode(arena, capture_node(child, arena))); break;
-      default: break;
+      case NodeKind::Element: append_leaf_content(child, out); break;
+      default:  // comments and processing instructions carry no text
+        break;
     }
   }
 }
 
 }  // namespace
 
-InlineContent inline_content(NodeRef element, Arena& arena) {
-  InlineContent content;
-  append_inline_content(element, content, arena);
-  return content;
+void append_leaf_text(NodeRef leaf, InlineContent& out, Arena& arena) {
+  std::string_view text;
+  const NodeRef first = leaf.first_child();
+  // Nearly every leaf holds a single piece of character data: its view.
+  if (!first.is_null() && first.next_sibling().is_null() && first.is_character_data()) {
+    text = first.value();
+  } else {
+    std::string joined;
+    append_leaf_content(leaf, joined);
+    text = keep(arena, joined);
+  }
+  if (!trim(text).empty()) out.push_back(arena, Text{text});
 }
+
+namespace {
+
+// The commonest names first.
+constexpr InlineName kInlineNames[] = {
+    {"b", InlineKind::Bold},
+    {"i", InlineKind::Italic},
+    {"claim-text", InlineKind::ClaimText},
+    {"figref", InlineKind::FigureReference},
+    {"claim-ref", InlineKind::DependentClaimReference},
+    {"bold", InlineKind::Bold},
+    {"italic", InlineKind::Italic},
+    {"highlight", InlineKind::Highlight},
+    {"number", InlineKind::Number},
+    {"cross-reference", InlineKind::CrossReference},
+    {"dependent-claim-reference", InlineKind::DependentClaimReference},
+};
+
+constexpr TargetAttributes kTargets[] = {
+    {InlineKind::CrossReference, {"target"}},
+    {InlineKind::FigureReference, {"idref", "target"}},
+    {InlineKind::DependentClaimReference, {"depends_on", "idref"}},
+};
+
+constexpr InlineVocabulary kInline{.names = kInlineNames, .targets = kTargets, .keeps_processing_instructions = true};
+
+}  // namespace
+
+InlineContent inline_content(NodeRef element, Arena& arena) { return inline_content_of<kInline>(element, arena); }
 
 // ---------------------------------------------------------------------------
 // Body records
 // ---------------------------------------------------------------------------
 
-Heading build_heading(NodeRef element, Arena& arena) {
-  Heading heading;
-  heading.attributes = copy_attributes(element, arena);
-  heading.content = inline_content(element, arena);
-  heading.align = attribute_string(element, "align");
-  heading.lvl = level(element);
-  return heading;
-}
+Heading build_heading(NodeRef element, Arena& arena) { return heading_with<kInline, &level>(element, arena); }
 
-Paragraph build_paragraph(NodeRef element, Arena& arena) {
-  Paragraph paragraph;
-  paragraph.attributes = copy_attributes(element, arena);
-  paragraph.id = attribute_string(element, "id");
-  paragraph.lvl = level(element);
-  paragraph.content = inline_content(element, arena);
-  return paragraph;
-}
+Paragraph build_paragraph(NodeRef element, Arena& arena) { return paragraph_with<kInline, &level>(element, arena); }
 
-ClaimElement build_claim_element(NodeRef element, Arena& arena) {
-  ClaimElement claim;
-  claim.attributes = copy_attributes(element, arena);
-  claim.content = inline_content(element, arena);
-  claim.id = attribute_string(element, "id");
-  return claim;
+ClaimElement build_claim_element(NodeRef element, Arena& arena) { return claim_with<kInline>(element, arena); }
+
+Image build_image(NodeRef element, Arena& arena) {
+  return Image{copy_attributes(element, arena), attribute_string(element, "id"), attribute_string(element, "file"),
+               attribute_string(element, "imf"), attribute_string(element, "ti")};
 }
 
 Figure build_figure(NodeRef element, Arena& arena) {
@@ -407,13 +378,7 @@ Figure build_figure(NodeRef element, Arena& arena) {
   for (NodeRef child : child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "img" || name == "image") {
-      Image image;
-      image.attributes = copy_attributes(child, arena);
-      image.id = attribute_string(child, "id");
-      image.file = attribute_string(child, "file");
-      image.imf = attribute_string(child, "imf");
-      image.ti = attribute_string(child, "ti");
-      figure.items.push_back(arena, image);
+      figure.items.push_back(arena, build_image(child, arena));
     } else {
       figure.items.push_back(arena, capture_node(child, arena));
     }

@@ -2,9 +2,11 @@
 // XML format handler runs before its converter.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -14,6 +16,7 @@
 #include "model.hpp"
 #include "parse_result.hpp"
 #include "result.hpp"
+#include "source/xml/parse_tree.hpp"
 #include "source/xml/tree.hpp"
 
 namespace tessellox::xml {
@@ -108,22 +111,132 @@ std::size_t child_element_count(NodeRef node) noexcept;
 // The text itself, or absent when it is empty.
 OptString non_empty(std::string_view text) noexcept;
 
-// Mixed content as inline nodes: typed elements for the known inline names,
-// RawXml for other elements and PIs, comments dropped. White-space-only text
-// is dropped when empty or holding a line feed, and kept otherwise, so the
-// space between two inline elements survives.
-InlineContent inline_content(NodeRef element, Arena& arena);
-
 // Appends a child of mixed content that is character data or an entity
 // reference as a Text node (white space holding a line feed, indentation
 // between elements, is dropped); false, and nothing appended, for other kinds.
 bool append_inline_text(NodeRef child, InlineContent& out, Arena& arena);
+
+// Appends the text of an element of character data as one Text node, unless
+// it is blank. A reference to an entity the document does not declare keeps
+// its "&name;" spelling, so that rendering can map it instead of losing it.
+void append_leaf_text(NodeRef leaf, InlineContent& out, Arena& arena);
 
 // How many inline nodes `element`'s children can make: indentation between
 // pretty-printed elements and comments make none. What an inline list is
 // reserved for, so that claims' nested texts do not leave half their lists
 // unused.
 std::size_t inline_node_bound(NodeRef element) noexcept;
+
+// An inline element name of a generation and the kind it makes.
+struct InlineName {
+  std::string_view element;
+  InlineKind kind;
+};
+
+// The attributes that may hold the target of a kind of reference, in order
+// of preference: the first one the element has gives the target.
+struct TargetAttributes {
+  InlineKind kind;
+  std::array<std::string_view, 2> names;  // an empty name is no attribute
+};
+
+// What a generation's mixed content makes of each child: the inline walk
+// below is the same for all of them, and only this table differs.
+struct InlineVocabulary {
+  std::span<const InlineName> names = {};
+  std::span<const TargetAttributes> targets = {};
+  bool keeps_processing_instructions = false;
+  // An element of character data whose text becomes one Text node (empty for none).
+  std::string_view text_leaf = {};
+  // Elements that only wrap text: their children join the content in their place.
+  std::span<const std::string_view> wrappers = {};
+
+  void take_target(InlineElement& element) const noexcept {
+    for (const TargetAttributes& entry : targets) {
+      if (entry.kind != element.kind) continue;
+      for (std::string_view name : entry.names)
+        if (!name.empty() && element.take_target_from(name)) return;
+    }
+  }
+};
+
+// The kind `kWords` gives an element name, absent when it lists none. The
+// comparisons are spelled out with the table's names as constants, which
+// the compiler turns into a few integer comparisons each.
+template <const InlineVocabulary& kWords, std::size_t... kIndex>
+std::optional<InlineKind> inline_kind_in(std::string_view name, std::index_sequence<kIndex...>) noexcept {
+  std::optional<InlineKind> kind;
+  static_cast<void>(((name == kWords.names[kIndex].element && (kind = kWords.names[kIndex].kind, true)) || ...));
+  return kind;
+}
+template <const InlineVocabulary& kWords>
+std::optional<InlineKind> inline_kind(std::string_view name) noexcept {
+  return inline_kind_in<kWords>(name, std::make_index_sequence<kWords.names.size()>());
+}
+
+// Whether `name` is one of `kWords`' wrappers.
+template <const InlineVocabulary& kWords, std::size_t... kIndex>
+bool is_wrapper_in([[maybe_unused]] std::string_view name, std::index_sequence<kIndex...>) noexcept {
+  return ((name == kWords.wrappers[kIndex]) || ...);
+}
+template <const InlineVocabulary& kWords>
+bool is_wrapper(std::string_view name) noexcept {
+  return is_wrapper_in<kWords>(name, std::make_index_sequence<kWords.wrappers.size()>());
+}
+
+// Appends `element`'s mixed content to `out` as inline nodes, by `kWords`:
+// typed elements for the names it lists, RawXml for other elements (and for
+// PIs when it keeps them), comments dropped. White-space-only text is
+// dropped when empty or holding a line feed, and kept otherwise, so the
+// space between two inline elements survives. Nodes are built in place,
+// each starting from an empty alternative, so that no finished record is
+// moved or copied into the list.
+template <const InlineVocabulary& kWords>
+void append_inline_children(NodeRef element, InlineContent& out, Arena& arena);
+
+// The same, with room reserved first for every node the children can make.
+template <const InlineVocabulary& kWords>
+void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
+  out.reserve(arena, out.size() + inline_node_bound(element));
+  append_inline_children<kWords>(element, out, arena);
+}
+
+template <const InlineVocabulary& kWords>
+InlineContent inline_content_of(NodeRef element, Arena& arena) {
+  InlineContent content;
+  append_inline_content<kWords>(element, content, arena);
+  return content;
+}
+
+// A wrapper's children grow the list they join instead of reserving it
+// again, which would copy it once per wrapper.
+template <const InlineVocabulary& kWords>
+void append_inline_children(NodeRef element, InlineContent& out, Arena& arena) {
+  for (NodeRef child : element.children()) {
+    if (append_inline_text(child, out, arena)) continue;
+    if (child.is_element()) {
+      const std::string_view name = child.local_name();
+      if (!kWords.text_leaf.empty() && name == kWords.text_leaf) {
+        append_leaf_text(child, out, arena);
+      } else if (const std::optional<InlineKind> kind = inline_kind<kWords>(name)) {
+        InlineElement& made = out.emplace_back(arena).emplace<InlineElement>(arena);
+        made.kind = *kind;
+        made.attributes = copy_attributes(child, arena);
+        kWords.take_target(made);
+        append_inline_content<kWords>(child, made.content, arena);
+      } else if (is_wrapper<kWords>(name)) {
+        append_inline_children<kWords>(child, out, arena);
+      } else {
+        out.push_back(arena, InlineNode(arena, capture_node(child, arena)));
+      }
+    } else if (kWords.keeps_processing_instructions && child.kind() == NodeKind::ProcessingInstruction) {
+      out.push_back(arena, InlineNode(arena, capture_node(child, arena)));
+    }
+  }
+}
+
+// The inline content of the version 4 generations.
+InlineContent inline_content(NodeRef element, Arena& arena);
 
 // The builder of a description for `scope`: `build` for a whole document, one
 // that leaves the description empty for a record.
@@ -132,28 +245,6 @@ inline Description empty_description(NodeRef, Arena&) noexcept { return Descript
 inline DescriptionBuild description_for(ParseScope scope, DescriptionBuild build) noexcept {
   return scope == ParseScope::Record ? &empty_description : build;
 }
-
-// Inline content by a generation's own rules: `append(element, content, arena)`
-// appends the nodes for `element`'s children, into a list sized for them all.
-template <class Append>
-InlineContent inline_content_by(NodeRef element, Arena& arena, Append&& append) {
-  InlineContent content;
-  content.reserve(arena, inline_node_bound(element));
-  append(element, content, arena);
-  return content;
-}
-
-// The kind a generation's table gives `name`, absent when it is not listed.
-template <std::size_t N>
-std::optional<InlineKind> kind_named(std::string_view name,
-                                     const std::pair<std::string_view, InlineKind> (&names)[N]) noexcept {
-  for (const auto& [known, kind] : names)
-    if (name == known) return kind;
-  return std::nullopt;
-}
-
-// The typed kind of an inline element name (`b`, `bold`, `figref`, ...), absent for others.
-std::optional<InlineKind> inline_kind(std::string_view name) noexcept;
 
 // How a converter turns one kind of child element into entries: the local
 // name it answers to, and the builder, either a callable (NodeRef, Arena&)
@@ -221,10 +312,30 @@ Entry trimmed_text_entry(NodeRef element, Arena& arena) {
   return Entry{trimmed_text(element, arena)};
 }
 
-// Body records built from their elements.
+// Body records built from their elements, with a generation's inline
+// vocabulary and the reading of its level attribute.
+using LevelReader = OptLevel (*)(NodeRef element) noexcept;
+template <const InlineVocabulary& kWords, LevelReader kLevel>
+Heading heading_with(NodeRef element, Arena& arena) {
+  return Heading{copy_attributes(element, arena), inline_content_of<kWords>(element, arena),
+                 attribute_string(element, "align"), kLevel(element)};
+}
+template <const InlineVocabulary& kWords, LevelReader kLevel>
+Paragraph paragraph_with(NodeRef element, Arena& arena) {
+  return Paragraph{copy_attributes(element, arena), attribute_string(element, "id"), kLevel(element),
+                   inline_content_of<kWords>(element, arena)};
+}
+template <const InlineVocabulary& kWords>
+ClaimElement claim_with(NodeRef element, Arena& arena) {
+  return ClaimElement{copy_attributes(element, arena), inline_content_of<kWords>(element, arena),
+                      attribute_string(element, "id")};
+}
+
+// The same for the version 4 generations.
 Heading build_heading(NodeRef element, Arena& arena);
 Paragraph build_paragraph(NodeRef element, Arena& arena);
 ClaimElement build_claim_element(NodeRef element, Arena& arena);
+Image build_image(NodeRef element, Arena& arena);
 Figure build_figure(NodeRef element, Arena& arena);
 
 // A DocumentId from a `document-id` element: doc-number (empty when absent),

@@ -19,7 +19,6 @@ namespace tessellox {
 
 namespace {
 
-using xml::NodeKind;
 using xml::NodeRef;
 using Names = std::initializer_list<std::string_view>;
 
@@ -59,7 +58,7 @@ OptLevel lvl(NodeRef element) noexcept { return xml::level_attribute(element, "l
 // Inline content
 // ---------------------------------------------------------------------------
 
-constexpr std::pair<std::string_view, InlineKind> kInlineNames[] = {
+constexpr xml::InlineName kInlineNames[] = {
     {"bold", InlineKind::Bold},
     {"italic", InlineKind::Italic},
     {"highlight", InlineKind::Highlight},
@@ -70,80 +69,28 @@ constexpr std::pair<std::string_view, InlineKind> kInlineNames[] = {
     {"dependent-claim-reference", InlineKind::DependentClaimReference},
 };
 
-std::optional<InlineKind> inline_kind(std::string_view name) noexcept { return xml::kind_named(name, kInlineNames); }
+constexpr xml::TargetAttributes kTargets[] = {
+    {InlineKind::CrossReference, {"target"}},
+    {InlineKind::FigureReference, {"idref", "target"}},
+    {InlineKind::DependentClaimReference, {"depends_on"}},
+};
 
-void take_reference_target(InlineElement& element) noexcept {
-  switch (element.kind) {
-    case InlineKind::CrossReference: element.take_target_from("target"); break;
-    case InlineKind::FigureReference:
-      if (!element.take_target_from("idref")) element.take_target_from("target");
-      break;
-    case InlineKind::DependentClaimReference: element.take_target_from("depends_on"); break;
-    default: break;
-  }
-}
-
-void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
-  for (NodeRef child : element.children()) {
-    if (xml::append_inline_text(child, out, arena)) continue;
-    switch (child.kind()) {
-      case NodeKind::Element:
-        if (const std::optional<InlineKind> kind = inline_kind(child.local_name())) {
-          InlineElement inline_element;
-          inline_element.kind = *kind;
-          inline_element.attributes = xml::copy_attributes(child, arena);
-          take_reference_target(inline_element);
-          inline_element.content.reserve(arena, xml::inline_node_bound(child));
-          append_inline_content(child, inline_element.content, arena);
-          out.push_back(arena, InlineNode(arena, inline_element));
-        } else {
-          out.push_back(arena, InlineNode(arena, xml::capture_node(child, arena)));
-        }
-        break;
-      default:  // comments and processing instructions carry no text
-        break;
-    }
-  }
-}
-
-InlineContent inline_nodes(NodeRef element, Arena& arena) {
-  return xml::inline_content_by(element, arena, append_inline_content);
-}
+// Processing instructions carry no text here and are dropped.
+constexpr xml::InlineVocabulary kInline{.names = kInlineNames, .targets = kTargets};
 
 // ---------------------------------------------------------------------------
 // Body records
 // ---------------------------------------------------------------------------
 
-Heading heading(NodeRef element, Arena& arena) {
-  return Heading{xml::copy_attributes(element, arena), inline_nodes(element, arena),
-                 xml::attribute_string(element, "align"), lvl(element)};
-}
-
-Paragraph paragraph(NodeRef element, Arena& arena) {
-  return Paragraph{xml::copy_attributes(element, arena), xml::attribute_string(element, "id"), lvl(element),
-                   inline_nodes(element, arena)};
-}
-
-ClaimElement claim(NodeRef element, Arena& arena) {
-  return ClaimElement{xml::copy_attributes(element, arena), inline_nodes(element, arena),
-                      xml::attribute_string(element, "id")};
-}
-
-Image image(NodeRef element, Arena& arena) {
-  Image record;
-  record.attributes = xml::copy_attributes(element, arena);
-  record.id = xml::attribute_string(element, "id");
-  record.file = xml::attribute_string(element, "file");
-  record.imf = xml::attribute_string(element, "imf");
-  record.ti = xml::attribute_string(element, "ti");
-  return record;
-}
+constexpr auto heading = xml::heading_with<kInline, &lvl>;
+constexpr auto paragraph = xml::paragraph_with<kInline, &lvl>;
+constexpr auto claim = xml::claim_with<kInline>;
 
 Figure figure(NodeRef element, Arena& arena) {
   Figure record;
   record.attributes = xml::copy_attributes(element, arena);
   record.id = xml::attribute_string(element, "id");
-  xml::convert_children(element, record.items, arena, xml::ChildRule{"image", image});
+  xml::convert_children(element, record.items, arena, xml::ChildRule{"image", xml::build_image});
   return record;
 }
 

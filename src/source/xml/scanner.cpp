@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "prefetch.hpp"
+#include "utf8.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -88,44 +89,9 @@ inline const char* find_text_stop(const char* p, const char* end) noexcept {
 // an XML character (surrogates, U+FFFE, U+FFFF, overlong forms, beyond U+10FFFF).
 inline const char* skip_multibyte_character(const char* p, const char* end) noexcept {
   const auto* s = reinterpret_cast<const unsigned char*>(p);
-  const std::size_t left = static_cast<std::size_t>(end - p);
-  const unsigned char c = s[0];
-  if (c >= 0xC2 && c <= 0xDF) {
-    if (left < 2 || (s[1] & 0xC0) != 0x80) return nullptr;
-    return p + 2;
-  }
-  if (c >= 0xE0 && c <= 0xEF) {
-    if (left < 3 || (s[1] & 0xC0) != 0x80 || (s[2] & 0xC0) != 0x80) return nullptr;
-    if (c == 0xE0 && s[1] < 0xA0) return nullptr;                   // overlong
-    if (c == 0xED && s[1] >= 0xA0) return nullptr;                  // surrogate
-    if (c == 0xEF && s[1] == 0xBF && s[2] >= 0xBE) return nullptr;  // U+FFFE, U+FFFF
-    return p + 3;
-  }
-  if (c >= 0xF0 && c <= 0xF4) {
-    if (left < 4 || (s[1] & 0xC0) != 0x80 || (s[2] & 0xC0) != 0x80 || (s[3] & 0xC0) != 0x80) return nullptr;
-    if (c == 0xF0 && s[1] < 0x90) return nullptr;   // overlong
-    if (c == 0xF4 && s[1] >= 0x90) return nullptr;  // beyond U+10FFFF
-    return p + 4;
-  }
-  return nullptr;
-}
-
-void append_utf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
+  const std::size_t length = utf8_sequence_length(s, reinterpret_cast<const unsigned char*>(end));
+  if (length == 0 || (length == 3 && s[0] == 0xEF && s[1] == 0xBF && s[2] >= 0xBE)) return nullptr;
+  return p + length;
 }
 
 bool is_xml_character(std::uint32_t code) noexcept {
@@ -179,12 +145,11 @@ class Scanner {
 
   bool run() {
     const std::size_t size = static_cast<std::size_t>(end_ - begin_);
-    tree_.nodes_.reserve(std::min(size / 10 + 16, kMaxNodes + 1));
-    tree_.attributes_.reserve(std::min<std::size_t>(size / 64 + 16, std::size_t{1} << 20));
+    tree_.reserve(std::min(size / 10 + 16, kMaxNodes + 1), std::min<std::size_t>(size / 64 + 16, std::size_t{1} << 20));
     stack_.reserve(kMaxDepth + 2);
     stack_.push_back({0, kNoNode});
     if (!scan_xml_declaration() || !scan_prolog() || !scan_root_element() || !scan_epilog()) return false;
-    return tree_.nodes_.size() <= kMaxNodes;
+    return tree_.node_count() <= kMaxNodes;
   }
 
   // Restores the markup that decoded values were written over, latest
@@ -216,24 +181,32 @@ class Scanner {
            std::memcmp(p_, literal.data(), literal.size()) == 0;
   }
 
-  // Skips white space; returns whether there was any.
-  bool skip_space() noexcept {
-    const char* start = p_;
-    while (p_ < end_ && has_class(*p_, kSpace)) ++p_;
-    return p_ != start;
+  // Skips white space at `cursor`; returns whether there was any. The
+  // cursor is p_ or a hot path's local one; either way the loop runs on a
+  // copy, which a store through the reference would otherwise follow byte
+  // by byte (a char load may alias any object).
+  bool skip_space(const char*& cursor) const noexcept {
+    const char* p = cursor;
+    while (p < end_ && has_class(*p, kSpace)) ++p;
+    const bool skipped = p != cursor;
+    cursor = p;
+    return skipped;
   }
 
-  // An ASCII name at p_; empty when there is none or it is longer than the limit.
-  std::string_view scan_name() noexcept {
-    const char* start = p_;
-    if (p_ == end_ || !has_class(*p_, kNameStart)) return {};
-    ++p_;
-    while (p_ < end_ && has_class(*p_, kNameByte)) ++p_;
+  // An ASCII name at `cursor`, which moves past it; empty, and the cursor
+  // where it was, when there is none or it is longer than the limit.
+  std::string_view scan_name(const char*& cursor) const noexcept {
+    const char* p = cursor;
+    if (p == end_ || !has_class(*p, kNameStart)) return {};
+    ++p;
+    while (p < end_ && has_class(*p, kNameByte)) ++p;
     // A byte beyond ASCII continuing the name is for expat to judge.
-    if (p_ < end_ && static_cast<unsigned char>(*p_) >= 0x80) return {};
-    const std::size_t length = static_cast<std::size_t>(p_ - start);
+    if (p < end_ && static_cast<unsigned char>(*p) >= 0x80) return {};
+    const auto length = static_cast<std::size_t>(p - cursor);
     if (length > kMaxNameBytes) return {};
-    return std::string_view(start, length);
+    const std::string_view name(cursor, length);
+    cursor = p;
+    return name;
   }
 
   // A quoted literal's content; p_ moves past the closing quote.
@@ -277,8 +250,7 @@ class Scanner {
   // value fits (decoding only shortens, save plain-text entities); in the
   // arena otherwise.
   std::string_view keep_decoded(std::string_view value, const char* source, const char* source_end) {
-    if (writable_ == nullptr || value.size() > static_cast<std::size_t>(source_end - source))
-      return tree_.arena_.copy(value);
+    if (writable_ == nullptr || value.size() > static_cast<std::size_t>(source_end - source)) return tree_.keep(value);
     const auto offset = static_cast<std::size_t>(source - begin_);
     overwritten_.push_back(Overwritten{offset, value.size(), overwritten_bytes_.size()});
     overwritten_bytes_.append(source, value.size());
@@ -304,7 +276,7 @@ class Scanner {
       scratch_ += '\n';
       if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
     }
-    value = tree_.arena_.copy(scratch_);
+    value = tree_.keep(scratch_);
     return true;
   }
 
@@ -330,16 +302,16 @@ class Scanner {
     if (!at("<?xml") || end_ - p_ < 6 || !has_class(p_[5], kSpace)) return true;
     p_ += 5;
     std::string_view name, value;
-    bool spaced = skip_space();
+    bool spaced = skip_space(p_);
     // version, then the optional encoding and standalone, in that order.
     if (!scan_pseudo_attribute(name, value) || name != "version" || value != "1.0") return false;
-    tree_.xml_version_ = value;
-    spaced = skip_space();
+    tree_.set_xml_version(value);
+    spaced = skip_space(p_);
     if (spaced && at("encoding")) {
       if (!scan_pseudo_attribute(name, value) || name != "encoding" || !equals_ignoring_ascii_case(value, "UTF-8"))
         return false;
-      tree_.xml_encoding_ = value;
-      spaced = skip_space();
+      tree_.set_xml_encoding(value);
+      spaced = skip_space(p_);
     }
     if (spaced && at("standalone")) {
       if (!scan_pseudo_attribute(name, value) || name != "standalone") return false;
@@ -348,8 +320,8 @@ class Scanner {
       } else if (value != "no") {
         return false;
       }
-      tree_.xml_standalone_ = value;
-      skip_space();
+      tree_.set_xml_standalone(value);
+      skip_space(p_);
     }
     if (!at("?>")) return false;
     p_ += 2;
@@ -357,12 +329,12 @@ class Scanner {
   }
 
   bool scan_pseudo_attribute(std::string_view& name, std::string_view& value) {
-    name = scan_name();
+    name = scan_name(p_);
     if (name.empty()) return false;
-    skip_space();
+    skip_space(p_);
     if (p_ == end_ || *p_ != '=') return false;
     ++p_;
-    skip_space();
+    skip_space(p_);
     return scan_quoted(value);
   }
 
@@ -371,12 +343,10 @@ class Scanner {
   bool scan_prolog() {
     bool seen_doctype = false;
     for (;;) {
-      skip_space();
+      skip_space(p_);
       if (p_ == end_ || *p_ != '<') return false;
-      if (at("<!--")) {
-        if (!scan_comment()) return false;
-      } else if (at("<?")) {
-        if (!scan_processing_instruction()) return false;
+      if (at_comment_or_pi()) {
+        if (!scan_comment_or_pi()) return false;
       } else if (at("<!DOCTYPE")) {
         if (seen_doctype || !scan_doctype()) return false;
         seen_doctype = true;
@@ -389,15 +359,9 @@ class Scanner {
   // Only comments, PIs and white space may follow the root element.
   bool scan_epilog() {
     for (;;) {
-      skip_space();
+      skip_space(p_);
       if (p_ == end_) return true;
-      if (at("<!--")) {
-        if (!scan_comment()) return false;
-      } else if (at("<?")) {
-        if (!scan_processing_instruction()) return false;
-      } else {
-        return false;
-      }
+      if (!at_comment_or_pi() || !scan_comment_or_pi()) return false;
     }
   }
 
@@ -405,20 +369,20 @@ class Scanner {
 
   bool scan_doctype() {
     p_ += 9;  // <!DOCTYPE
-    if (!skip_space()) return false;
-    const std::string_view name = scan_name();
+    if (!skip_space(p_)) return false;
+    const std::string_view name = scan_name(p_);
     if (name.empty()) return false;
     DocumentTypeInfo info;
     info.name = name;
-    bool spaced = skip_space();
+    bool spaced = skip_space(p_);
     if (spaced && (at("SYSTEM") || at("PUBLIC"))) {
       if (!scan_external_id(info.public_id, info.system_id)) return false;
-      skip_space();
+      skip_space(p_);
     }
     Tree::NodeRecord& record = append_node(NodeKind::DocumentType);
     record.name = name.data();
     record.name_length = static_cast<std::uint16_t>(name.size());
-    tree_.doctype_node_ = static_cast<NodeIndex>(tree_.nodes_.size() - 1);
+    const auto doctype_node = static_cast<NodeIndex>(tree_.node_count() - 1);
     if (p_ < end_ && *p_ == '[') {
       ++p_;
       const char* subset_start = p_;
@@ -427,11 +391,11 @@ class Scanner {
       if (subset_length > kMaxTextBytes) return false;
       info.internal_subset = std::string_view(subset_start, subset_length);
       ++p_;  // ]
-      skip_space();
+      skip_space(p_);
     }
     if (p_ == end_ || *p_ != '>') return false;
     ++p_;
-    tree_.doctype_ = info;
+    tree_.set_document_type(doctype_node) = info;
     return true;
   }
 
@@ -441,12 +405,12 @@ class Scanner {
     std::string_view literal;
     if (at("PUBLIC")) {
       p_ += 6;
-      if (!skip_space() || !scan_quoted(literal) || !is_plain_public_id(literal)) return false;
+      if (!skip_space(p_) || !scan_quoted(literal) || !is_plain_public_id(literal)) return false;
       public_id = literal;
-      if (!skip_space()) return false;
+      if (!skip_space(p_)) return false;
     } else {
       p_ += 6;  // SYSTEM
-      if (!skip_space()) return false;
+      if (!skip_space(p_)) return false;
     }
     if (!scan_quoted(literal)) return false;
     for (char c : literal) {
@@ -474,13 +438,11 @@ class Scanner {
   // and white space; p_ ends on the closing ']'.
   bool scan_internal_subset() {
     for (;;) {
-      skip_space();
+      skip_space(p_);
       if (p_ == end_) return false;
       if (*p_ == ']') return true;
-      if (at("<!--")) {
-        if (!scan_comment()) return false;
-      } else if (at("<?")) {
-        if (!scan_processing_instruction()) return false;
+      if (at_comment_or_pi()) {
+        if (!scan_comment_or_pi()) return false;
       } else if (at("<!ENTITY")) {
         if (!scan_entity_declaration()) return false;
       } else {
@@ -491,25 +453,25 @@ class Scanner {
 
   bool scan_entity_declaration() {
     p_ += 8;  // <!ENTITY
-    if (!skip_space()) return false;
-    const std::string_view name = scan_name();
-    if (name.empty() || predefined_entity(name) != 0 || !skip_space()) return false;
+    if (!skip_space(p_)) return false;
+    const std::string_view name = scan_name(p_);
+    if (name.empty() || predefined_entity(name) != 0 || !skip_space(p_)) return false;
     Entity entity{EntityKind::PlainText, {}};
     if (p_ < end_ && (*p_ == '"' || *p_ == '\'')) {
       std::string_view literal;
       if (!scan_quoted(literal) || !is_plain_replacement_text(literal)) return false;
       entity.replacement = literal;
-      skip_space();
+      skip_space(p_);
     } else {
       if (!at("SYSTEM") && !at("PUBLIC")) return false;
       std::optional<std::string_view> public_id, system_id;
       if (!scan_external_id(public_id, system_id)) return false;
       entity.kind = EntityKind::ExternalParsed;
-      if (skip_space() && at("NDATA")) {
+      if (skip_space(p_) && at("NDATA")) {
         p_ += 5;
-        if (!skip_space() || scan_name().empty()) return false;
+        if (!skip_space(p_) || scan_name(p_).empty()) return false;
         entity.kind = EntityKind::Unparsed;
-        skip_space();
+        skip_space(p_);
       }
     }
     if (p_ == end_ || *p_ != '>') return false;
@@ -529,6 +491,12 @@ class Scanner {
   }
 
   // --- markup ----------------------------------------------------------------
+
+  // Comments and processing instructions may stand in the prolog, the
+  // internal subset, content and the epilog alike.
+  bool at_comment_or_pi() const noexcept { return at("<!--") || at("<?"); }
+  // The comment or processing instruction at p_, which at_comment_or_pi() found.
+  bool scan_comment_or_pi() { return at("<!--") ? scan_comment() : scan_processing_instruction(); }
 
   bool scan_comment() {
     p_ += 4;  // <!--
@@ -551,9 +519,9 @@ class Scanner {
 
   bool scan_processing_instruction() {
     p_ += 2;  // <?
-    const std::string_view target = scan_name();
+    const std::string_view target = scan_name(p_);
     if (target.empty() || equals_ignoring_ascii_case(target, "xml")) return false;
-    const bool spaced = skip_space();
+    const bool spaced = skip_space(p_);
     const std::string_view rest(p_, static_cast<std::size_t>(end_ - p_));
     const std::size_t close = rest.find("?>");
     if (close == std::string_view::npos || (close != 0 && !spaced)) return false;
@@ -587,22 +555,18 @@ class Scanner {
     if (!scan_start_tag()) return false;
     while (stack_.size() > 1) {
       prefetch_ahead(p_, kReadAhead);
-      if (tree_.nodes_.size() > kMaxNodes || !scan_text()) return false;
+      if (tree_.node_count() > kMaxNodes || !scan_text()) return false;
       // p_ is on a '<'.
       if (p_ + 1 == end_) return false;
       const char next = p_[1];
       if (next == '/') {
         if (!scan_end_tag()) return false;
-      } else if (next == '!') {
-        if (at("<!--")) {
-          if (!scan_comment()) return false;
-        } else if (at("<![CDATA[")) {
+      } else if (next == '!' || next == '?') {
+        if (at("<![CDATA[")) {
           if (!scan_cdata_section()) return false;
-        } else {
+        } else if (!at_comment_or_pi() || !scan_comment_or_pi()) {
           return false;
         }
-      } else if (next == '?') {
-        if (!scan_processing_instruction()) return false;
       } else {
         if (!scan_start_tag()) return false;
       }
@@ -617,11 +581,10 @@ class Scanner {
 
   bool scan_start_tag() {
     const char* p = p_ + 1;
-    const std::string_view name = name_at(p, end_);
+    const std::string_view name = scan_name(p);
     if (name.empty() || stack_.size() > kMaxDepth) return false;
-    p += name.size();
-    const auto index = static_cast<NodeIndex>(tree_.nodes_.size());
-    const auto attribute_begin = static_cast<std::uint32_t>(tree_.attributes_.size());
+    const auto index = static_cast<NodeIndex>(tree_.node_count());
+    const auto attribute_begin = static_cast<std::uint32_t>(tree_.attribute_count());
     {
       Tree::NodeRecord& record = append_node(NodeKind::Element);
       record.name = name.data();
@@ -630,8 +593,7 @@ class Scanner {
       record.parent.attribute_begin = attribute_begin;
     }
     for (;;) {
-      const char* before_space = p;
-      p = skip_space_at(p, end_);
+      const bool spaced = skip_space(p);
       if (p == end_) return false;
       if (*p == '>') {
         ++p;
@@ -643,52 +605,35 @@ class Scanner {
         p += 2;
         break;
       }
-      if (p == before_space || !scan_attribute(p, attribute_begin)) return false;
+      if (!spaced || !scan_attribute(p, attribute_begin)) return false;
     }
     p_ = p;
-    const std::size_t count = tree_.attributes_.size() - attribute_begin;
+    const std::size_t count = tree_.attribute_count() - attribute_begin;
     if (count > kMaxAttributes) return false;
-    tree_.nodes_[index].attribute_count = static_cast<std::uint16_t>(count);
+    tree_.node(index).attribute_count = static_cast<std::uint16_t>(count);
     return true;
   }
 
-  // An ASCII name at `p`; empty when there is none or it is longer than the limit.
-  static std::string_view name_at(const char* p, const char* end) noexcept {
-    const char* start = p;
-    if (p == end || !has_class(*p, kNameStart)) return {};
-    ++p;
-    while (p < end && has_class(*p, kNameByte)) ++p;
-    // A byte beyond ASCII continuing the name is for expat to judge.
-    if (p < end && static_cast<unsigned char>(*p) >= 0x80) return {};
-    const auto length = static_cast<std::size_t>(p - start);
-    if (length > kMaxNameBytes) return {};
-    return std::string_view(start, length);
-  }
-
-  static const char* skip_space_at(const char* p, const char* end) noexcept {
-    while (p < end && has_class(*p, kSpace)) ++p;
-    return p;
-  }
-
   bool scan_attribute(const char*& p, std::uint32_t attribute_begin) {
-    const std::string_view name = name_at(p, end_);
+    const std::string_view name = scan_name(p);
     if (name.empty()) return false;
-    p = skip_space_at(p + name.size(), end_);
+    skip_space(p);
     if (p == end_ || *p != '=') return false;
-    p = skip_space_at(p + 1, end_);
+    ++p;
+    skip_space(p);
     if (p == end_ || (*p != '"' && *p != '\'')) return false;
     const char quote = *p++;
     std::string_view value;
     if (!scan_attribute_value(p, quote, value)) return false;
     // Names are unique within a tag. Tags hold few attributes; the limit
     // bounds the pairwise comparison.
-    const std::size_t count = tree_.attributes_.size();
+    const std::size_t count = tree_.attribute_count();
     if (count - attribute_begin >= kMaxAttributes) return false;
     for (std::size_t i = attribute_begin; i < count; ++i) {
-      const Tree::AttributeRecord& other = tree_.attributes_[i];
+      const Tree::AttributeRecord& other = tree_.attribute(i);
       if (other.name_length == name.size() && std::memcmp(other.name, name.data(), name.size()) == 0) return false;
     }
-    Tree::AttributeRecord& attribute = tree_.attributes_.emplace_back();
+    Tree::AttributeRecord& attribute = tree_.append_attribute();
     attribute.name = name.data();
     attribute.name_length = static_cast<std::uint16_t>(name.size());
     attribute.prefix_length = prefix_length_of(name);
@@ -748,7 +693,7 @@ class Scanner {
   bool scan_reference_in_value() {
     ++p_;  // &
     if (p_ < end_ && *p_ == '#') return scan_character_reference();
-    const std::string_view name = scan_name();
+    const std::string_view name = scan_name(p_);
     if (name.empty() || p_ == end_ || *p_ != ';') return false;
     const char c = predefined_entity(name);
     if (c == 0) return false;
@@ -794,13 +739,13 @@ class Scanner {
   }
 
   bool scan_end_tag() {
-    const Tree::NodeRecord& open = tree_.nodes_[stack_.back().index];
+    const Tree::NodeRecord& open = tree_.node(stack_.back().index);
     const char* p = p_ + 2;  // </
     if (static_cast<std::size_t>(end_ - p) <= open.name_length || std::memcmp(p, open.name, open.name_length) != 0)
       return false;
     p += open.name_length;
     if (has_class(*p, kNameByte) || static_cast<unsigned char>(*p) >= 0x80) return false;
-    p = skip_space_at(p, end_);
+    skip_space(p);
     if (p == end_ || *p != '>') return false;
     p_ = p + 1;
     stack_.pop_back();
@@ -870,7 +815,7 @@ class Scanner {
           record.value_length = static_cast<std::uint32_t>(p - reference);
           decoded = false;
           start = p;
-          if (tree_.nodes_.size() > kMaxNodes) return false;
+          if (tree_.node_count() > kMaxNodes) return false;
         }
       }
       if (scratch_.size() > kMaxTextBytes) return false;
@@ -906,7 +851,7 @@ class Scanner {
       expanded = true;
       return scan_character_reference();
     }
-    const std::string_view name = scan_name();
+    const std::string_view name = scan_name(p_);
     if (name.empty() || p_ == end_ || *p_ != ';') return false;
     ++p_;
     if (const char c = predefined_entity(name)) {
@@ -936,7 +881,7 @@ class Scanner {
   const char* const begin_;
   const char* p_;
   const char* const end_;
-  Tree& tree_;
+  TreeWriter tree_;
   std::vector<OpenNode> stack_;
   std::string scratch_;
   std::unordered_map<std::string_view, Entity> entities_;

@@ -19,7 +19,6 @@ namespace tessellox {
 
 namespace {
 
-using xml::NodeKind;
 using xml::NodeRef;
 using Path = std::initializer_list<std::string_view>;
 
@@ -68,40 +67,7 @@ NodeRef btext_or_self(NodeRef element) noexcept {
 // Inline content
 // ---------------------------------------------------------------------------
 
-// Text content, except that a reference to an entity the document does not
-// declare (&ldquo;, &deg;, &lsqb; from the external DTD) keeps its "&name;"
-// spelling, so that rendering can map it instead of losing it.
-void append_pdat_text(NodeRef node, std::string& out) {
-  for (NodeRef child : node.children()) {
-    switch (child.kind()) {
-      case NodeKind::Text:
-      case NodeKind::CData: out.append(child.value()); break;
-      case NodeKind::EntityReference:
-        if (child.has_replacement()) {
-          out.append(child.value());
-        } else {
-          out += '&';
-          out.append(child.local_name());
-          out += ';';
-        }
-        break;
-      case NodeKind::Element: append_pdat_text(child, out); break;
-      default:  // comments and processing instructions carry no text
-        break;
-    }
-  }
-}
-
-std::string_view pdat_text(NodeRef element, Arena& arena) {
-  const NodeRef first = element.first_child();
-  // Nearly every PDAT holds a single piece of character data: its view.
-  if (!first.is_null() && first.next_sibling().is_null() && first.is_character_data()) return first.value();
-  std::string text;
-  append_pdat_text(element, text);
-  return arena.copy(text);
-}
-
-constexpr std::pair<std::string_view, InlineKind> kInlineNames[] = {
+constexpr xml::InlineName kInlineNames[] = {
     {"BOLD", InlineKind::Bold},
     {"ITALIC", InlineKind::Italic},
     {"HIL", InlineKind::Highlight},
@@ -109,50 +75,20 @@ constexpr std::pair<std::string_view, InlineKind> kInlineNames[] = {
     {"CLREF", InlineKind::DependentClaimReference},
 };
 
-std::optional<InlineKind> inline_kind(std::string_view name) noexcept { return xml::kind_named(name, kInlineNames); }
+constexpr xml::TargetAttributes kTargets[] = {
+    {InlineKind::FigureReference, {"ID"}},
+    {InlineKind::DependentClaimReference, {"ID"}},
+};
 
-void append_inline_content(NodeRef element, InlineContent& out, Arena& arena);
+// Text sits in PDAT leaves, each one Text node, with the "&name;" spelling of
+// the entities the external DTD would declare (&ldquo;, &deg;, &lsqb;) kept;
+// PTEXT and STEXT only wrap them.
+constexpr std::string_view kWrappers[] = {"PTEXT", "STEXT"};
 
-void append_inline_element(NodeRef element, std::string_view name, InlineContent& out, Arena& arena) {
-  if (name == "PDAT") {
-    const std::string_view text = pdat_text(element, arena);
-    if (!trim(text).empty()) out.push_back(arena, InlineNode(Text{text}));
-    return;
-  }
-  if (name == "PTEXT" || name == "STEXT") {
-    append_inline_content(element, out, arena);
-    return;
-  }
-  const std::optional<InlineKind> kind = inline_kind(name);
-  if (!kind) {
-    out.push_back(arena, InlineNode(arena, xml::capture_node(element, arena)));
-    return;
-  }
-  InlineElement inline_element;
-  inline_element.kind = *kind;
-  inline_element.attributes = xml::copy_attributes(element, arena);
-  if (*kind == InlineKind::FigureReference || *kind == InlineKind::DependentClaimReference) {
-    inline_element.take_target_from("ID");
-  }
-  inline_element.content.reserve(arena, xml::inline_node_bound(element));
-  append_inline_content(element, inline_element.content, arena);
-  out.push_back(arena, InlineNode(arena, inline_element));
-}
+constexpr xml::InlineVocabulary kInline{
+    .names = kInlineNames, .targets = kTargets, .text_leaf = "PDAT", .wrappers = kWrappers};
 
-void append_inline_content(NodeRef element, InlineContent& out, Arena& arena) {
-  for (NodeRef child : element.children()) {
-    if (xml::append_inline_text(child, out, arena)) continue;
-    switch (child.kind()) {
-      case NodeKind::Element: append_inline_element(child, child.local_name(), out, arena); break;
-      default:  // comments and processing instructions
-        break;
-    }
-  }
-}
-
-InlineContent inline_nodes(NodeRef element, Arena& arena) {
-  return xml::inline_content_by(element, arena, append_inline_content);
-}
+InlineContent inline_nodes(NodeRef element, Arena& arena) { return xml::inline_content_of<kInline>(element, arena); }
 
 // ---------------------------------------------------------------------------
 // Body records
@@ -178,13 +114,10 @@ ClaimElement claim(NodeRef element, Arena& arena) {
   for (NodeRef child : xml::child_elements(element)) {
     const std::string_view name = child.local_name();
     if (name == "PARA" || name == "CLMSTEP") {
-      InlineElement text;
+      InlineElement& text = record.content.emplace_back(arena).emplace<InlineElement>(arena);
       text.kind = InlineKind::ClaimText;
       text.attributes = xml::copy_attributes(child, arena);
-      const NodeRef container = text_container(child);
-      text.content.reserve(arena, xml::inline_node_bound(container));
-      append_inline_content(container, text.content, arena);
-      record.content.push_back(arena, InlineNode(arena, text));
+      xml::append_inline_content<kInline>(text_container(child), text.content, arena);
     } else {
       record.content.push_back(arena, InlineNode(arena, xml::capture_node(child, arena)));
     }

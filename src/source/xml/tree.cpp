@@ -1,8 +1,5 @@
 #include "source/xml/tree.hpp"
 
-#include "source/xml/expat_tree.hpp"
-#include "source/xml/scanner.hpp"
-
 #if defined(__linux__)
 #include <sys/mman.h>
 #include <unistd.h>
@@ -23,16 +20,6 @@ NodeRef Tree::root_element() const noexcept {
 
 NodeRef Tree::document_type() const noexcept {
   return doctype_node_ == kNoNode ? NodeRef() : NodeRef(this, doctype_node_);
-}
-
-Result<Tree, ParseError> parse_tree(std::string_view text) {
-  if (std::optional<Tree> scanned = scan_tree(text)) return std::move(*scanned);
-  return parse_tree_with_expat(text);
-}
-
-Result<Tree, ParseError> parse_tree_in_place(std::span<char> text) {
-  if (std::optional<Tree> scanned = scan_tree_in_place(text)) return std::move(*scanned);
-  return parse_tree_with_expat(std::string_view(text.data(), text.size()));
 }
 
 void Tree::release_nodes(NodeIndex begin, NodeIndex end) const noexcept {

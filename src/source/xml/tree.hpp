@@ -11,15 +11,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "arena.hpp"
-#include "errors.hpp"
 #include "prefetch.hpp"
-#include "result.hpp"
 #include "text.hpp"
 
 namespace tessellox::xml {
@@ -246,18 +243,22 @@ class Tree {
   // Hands the whole pages that hold nodes [begin, end) back to the system,
   // for a reader that is done with them: a converter drops each root part's
   // nodes once it holds the part's model, so that a large document's tree
-  // and model are not both resident in full. The nodes must not be read
-  // again (they would read as zero). A no-op for small ranges and where the
-  // system offers no way to do it.
+  // and model are not both resident in full. A no-op for small ranges and
+  // where the system offers no way to do it.
+  //
+  // Const, yet it changes the tree: the nodes of those pages read as zero
+  // from then on. Converters hold the tree only through NodeRef, whose tree
+  // is const, and give up only nodes they will not read again; reading one
+  // afterwards reads a zeroed record, not the node.
   void release_nodes(NodeIndex begin, NodeIndex end) const noexcept;
   // Hands over the arena of decoded strings. The tree's views keep pointing
   // into its blocks, so the new owner must outlive every use of the tree.
   Arena release_arena() noexcept { return std::move(arena_); }
 
-  // Internal layout, read by NodeRef and written by the two builders (the
-  // scanner and the expat fallback). 32 bytes a node: only the document and
-  // elements have children and attributes, and they have no value, so the
-  // two share their storage.
+  // Internal layout, read by NodeRef and written through a TreeWriter by
+  // the two builders (the scanner and the expat fallback). 32 bytes a node:
+  // only the document and elements have children and attributes, and they
+  // have no value, so the two share their storage.
   struct ParentLinks {
     std::uint32_t attribute_begin = 0;
     NodeIndex first_child = kNoNode;
@@ -319,29 +320,7 @@ class Tree {
   const AttributeRecord& attribute_record(std::size_t index) const noexcept { return attributes_[index]; }
 
  private:
-  friend class ExpatTreeBuilder;
-  friend class Scanner;
-
-  // For the builders: a node of `kind` appended as the last child of the
-  // open node `parent`, whose last child so far is `last_child` (kNoNode for
-  // none; updated).
-  NodeRecord& append_child(NodeIndex parent, NodeIndex& last_child, NodeKind kind) {
-    const auto index = static_cast<NodeIndex>(nodes_.size());
-    prefetch_for_write_ahead(nodes_.data() + index, kNodeWriteAhead);
-    NodeRecord& record = nodes_.emplace_back();
-    record.kind = kind;
-    if (!record.is_parent()) record.value = nullptr;
-    if (last_child == kNoNode) {
-      nodes_[parent].parent.first_child = index;
-    } else {
-      nodes_[last_child].next_sibling = index;
-    }
-    last_child = index;
-    ++nodes_[parent].child_count;
-    return record;
-  }
-
-  static constexpr std::size_t kNodeWriteAhead = 16 * sizeof(NodeRecord);
+  friend class TreeWriter;
 
   std::vector<NodeRecord> nodes_;
   std::vector<AttributeRecord> attributes_;
@@ -354,21 +333,65 @@ class Tree {
   NodeIndex doctype_node_ = kNoNode;
 };
 
-// Parses the whole text (UTF-8, whatever its declaration says) into a tree
-// that points into `text`. Fails with a ParseError Xml: expat's description +
-// " at line L, column C", or a message naming the exceeded limit. No DTD or
-// external entity is ever loaded; a reference to an undeclared entity becomes
-// an EntityReference node.
-//
-// The scanner builds the tree; whatever it does not handle, or finds not
-// well formed, goes to expat, which builds the same tree or gives the error.
-Result<Tree, ParseError> parse_tree(std::string_view text);
+// What a builder (the scanner, the expat fallback) may do to the tree it
+// builds, and all it may do: append nodes and attributes in document order
+// and fill their records, keep decoded strings in the tree's arena, and
+// record the prolog. The tree's arrays stay private to it.
+class TreeWriter {
+ public:
+  explicit TreeWriter(Tree& tree) noexcept : tree_(tree) {}
 
-// The same, for a text that nothing else reads as XML afterwards: the
-// scanner writes decoded texts and attribute values over their own markup
-// (see scan_tree_in_place), which keeps them out of the tree's arena. The
-// text stays unchanged when the parse fails.
-Result<Tree, ParseError> parse_tree_in_place(std::span<char> text);
+  void reserve(std::size_t nodes, std::size_t attributes) {
+    tree_.nodes_.reserve(nodes);
+    tree_.attributes_.reserve(attributes);
+  }
+  std::size_t node_count() const noexcept { return tree_.nodes_.size(); }
+  std::size_t attribute_count() const noexcept { return tree_.attributes_.size(); }
+
+  // A node of `kind` appended as the last child of the open node `parent`,
+  // whose last child so far is `last_child` (kNoNode for none; updated).
+  Tree::NodeRecord& append_child(NodeIndex parent, NodeIndex& last_child, NodeKind kind) {
+    std::vector<Tree::NodeRecord>& nodes = tree_.nodes_;
+    const auto index = static_cast<NodeIndex>(nodes.size());
+    prefetch_for_write_ahead(nodes.data() + index, kNodeWriteAhead);
+    Tree::NodeRecord& record = nodes.emplace_back();
+    record.kind = kind;
+    if (!record.is_parent()) record.value = nullptr;
+    if (last_child == kNoNode) {
+      nodes[parent].parent.first_child = index;
+    } else {
+      nodes[last_child].next_sibling = index;
+    }
+    last_child = index;
+    ++nodes[parent].child_count;
+    return record;
+  }
+  // A node appended before, to finish its record.
+  Tree::NodeRecord& node(NodeIndex index) noexcept { return tree_.nodes_[index]; }
+
+  Tree::AttributeRecord& append_attribute() { return tree_.attributes_.emplace_back(); }
+  const Tree::AttributeRecord& attribute(std::size_t index) const noexcept { return tree_.attributes_[index]; }
+
+  // A copy of `text` in the tree's arena, for strings that are not in the
+  // text as they are.
+  std::string_view keep(std::string_view text) { return tree_.arena_.copy(text); }
+
+  void set_xml_version(std::string_view version) noexcept { tree_.xml_version_ = version; }
+  void set_xml_encoding(std::optional<std::string_view> encoding) noexcept { tree_.xml_encoding_ = encoding; }
+  void set_xml_standalone(std::optional<std::string_view> standalone) noexcept { tree_.xml_standalone_ = standalone; }
+  // Makes `node` the document type declaration, and returns its details to fill.
+  DocumentTypeInfo& set_document_type(NodeIndex node) {
+    tree_.doctype_node_ = node;
+    return tree_.doctype_.emplace();
+  }
+  bool has_document_type() const noexcept { return tree_.doctype_node_ != kNoNode; }
+  DocumentTypeInfo& document_type_info() noexcept { return *tree_.doctype_; }
+
+ private:
+  static constexpr std::size_t kNodeWriteAhead = 16 * sizeof(Tree::NodeRecord);
+
+  Tree& tree_;
+};
 
 // ---------------------------------------------------------------------------
 // Inline definitions of the small accessors

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "source/xml/expat_tree.hpp"
-#include "source/xml/tree_dump.hpp"
+#include "tree_dump.hpp"
 
 namespace tessellox::xml {
 namespace {

@@ -1,8 +1,10 @@
-#include "source/xml/tree_dump.hpp"
+#include "tree_dump.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "source/xml/parse_tree.hpp"
 
 namespace tessellox::xml {
 namespace {

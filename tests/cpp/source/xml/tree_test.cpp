@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "source/xml/parse_tree.hpp"
+
 namespace tessellox::xml {
 namespace {
 

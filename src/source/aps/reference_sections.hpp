@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "records/record.hpp"
+#include "references.hpp"
 #include "source/aps/fields.hpp"
 
 namespace tessellox {

@@ -1,4 +1,4 @@
-#include "source/xml/tree_dump.hpp"
+#include "tree_dump.hpp"
 
 #include <optional>
 #include <string_view>

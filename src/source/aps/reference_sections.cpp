@@ -1,4 +1,4 @@
-#include "records/aps_references.hpp"
+#include "source/aps/reference_sections.hpp"
 
 #include "text.hpp"
 
