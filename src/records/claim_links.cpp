@@ -15,35 +15,57 @@ namespace {
 // A claim's number ranges run to a few hundred; a longer range is a misread.
 constexpr std::uint32_t kLongestRange = 1000;
 
+// A list of claim numbers ends within this many bytes of the reference that
+// begins it.
+constexpr std::size_t kListReach = 256;
+
 struct Reference {
   OptString target;
   std::size_t start = 0;  // where its words begin in the claim's words
   std::size_t end = 0;    // and where they end
 };
 
-// The claim's text as its references' words are read: `words` holds every
-// text of the claim in order, and each reference says where its own words
-// lie in it, so that the plain text continuing a reference ("claims 2</ref>
-// through 4") is read with it.
-void collect_references(const InlineContent& content, std::string& words, std::vector<Reference>& out) {
-  for (const InlineNode& node : content) {
-    if (const auto text = node.get_if<Text>()) {
-      append_normalized_text(text->text, words);
-    } else if (const auto* element = node.get_if<InlineElement>()) {
-      if (element->kind == InlineKind::ClaimText) words.push_back(' ');
-      if (element->kind != InlineKind::DependentClaimReference) {
-        collect_references(element->content, words, out);
-        continue;
+// The words of a claim's references: each reference's text and the plain
+// text that continues it ("claims 2</ref> through 4"), in order, with where
+// each reference's own words lie. Text before the first reference or out of
+// a list's reach is left out.
+struct ReferenceWords {
+  std::string words;
+  std::vector<Reference> references;
+  std::size_t reach = 0;  // the words end here, outside a reference
+  int depth = 0;          // of references being read
+
+  void append(std::string_view text) {
+    if (depth == 0) {
+      if (words.size() >= reach) return;
+      text = text.substr(0, reach - words.size());
+    }
+    append_normalized_text(text, words);
+  }
+
+  void collect(const InlineContent& content) {
+    for (const InlineNode& node : content) {
+      if (const auto text = node.get_if<Text>()) {
+        append(text->text);
+      } else if (const auto* element = node.get_if<InlineElement>()) {
+        if (element->kind == InlineKind::ClaimText) append(" ");
+        if (element->kind != InlineKind::DependentClaimReference) {
+          collect(element->content);
+          continue;
+        }
+        const std::size_t index = references.size();
+        references.push_back(Reference{element->target(), words.size(), 0});
+        ++depth;
+        collect(element->content);
+        --depth;
+        references[index].end = words.size();
+        reach = words.size() + kListReach;
+      } else if (depth > 0 || words.size() < reach) {
+        append_raw_xml(node.get<RawXml>(), words);
       }
-      const std::size_t index = out.size();
-      out.push_back(Reference{element->target(), words.size(), 0});
-      collect_references(element->content, words, out);
-      out[index].end = words.size();
-    } else {
-      append_raw_xml(node.get<RawXml>(), words);
     }
   }
-}
+};
 
 bool is_letter(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
@@ -115,15 +137,6 @@ std::size_t read_number_list(std::string_view text, std::size_t at, std::uint32_
     }
   }
   return end;
-}
-
-bool has_reference(const InlineContent& content) {
-  for (const InlineNode& node : content) {
-    const auto* element = node.get_if<InlineElement>();
-    if (element != nullptr && (element->kind == InlineKind::DependentClaimReference || has_reference(element->content)))
-      return true;
-  }
-  return false;
 }
 
 // The claim numbers a reference's words name: the list that begins inside
@@ -202,8 +215,7 @@ std::vector<std::uint32_t> referred_claim_numbers(std::string_view text, std::ui
 
 std::vector<ClaimRecord> claim_records(const SourceDocument& document) {
   std::vector<ClaimRecord> records;
-  std::vector<std::vector<Reference>> references;
-  std::vector<std::string> words;
+  std::vector<ReferenceWords> references;
   std::unordered_map<std::string_view, std::uint32_t> numbers_by_id;
   std::unordered_map<std::uint32_t, std::uint32_t> numbers_by_printed_number;
   std::uint32_t largest_printed = 0;
@@ -215,15 +227,13 @@ std::vector<ClaimRecord> claim_records(const SourceDocument& document) {
     largest_printed = std::max(largest_printed, last);
     for (std::uint32_t printed = first; printed != 0 && printed <= last; ++printed)
       numbers_by_printed_number.emplace(printed, number);
-    std::vector<Reference>& found = references.emplace_back();
-    std::string& claim_words = words.emplace_back();
-    if (has_reference(claim.content)) collect_references(claim.content, claim_words, found);
+    references.emplace_back().collect(claim.content);
   });
   // A number beyond every claim's, printed or counted, names no claim.
   const std::uint32_t below = std::max(largest_printed, static_cast<std::uint32_t>(records.size())) + 1;
   for (std::size_t i = 0; i < records.size(); ++i) {
     ClaimRecord& record = records[i];
-    if (references[i].empty()) {
+    if (references[i].references.empty()) {
       record.depends_on = referred_claim_numbers(record.text, record.number);
       continue;
     }
@@ -235,13 +245,13 @@ std::vector<ClaimRecord> claim_records(const SourceDocument& document) {
           std::find(record.depends_on.begin(), record.depends_on.end(), number) == record.depends_on.end())
         record.depends_on.push_back(number);
     };
-    for (const Reference& reference : references[i]) {
+    for (const Reference& reference : references[i].references) {
       // The numbers the reference's words name hold over its target, whose
       // ids some years shift by one; the target counts only for words that
       // name no claim of the document.
       const auto target = reference.target ? numbers_by_id.find(*reference.target) : numbers_by_id.end();
       bool unmatched = false;
-      const std::vector<std::uint32_t> named = named_claim_numbers(words[i], reference, below, unmatched);
+      const std::vector<std::uint32_t> named = named_claim_numbers(references[i].words, reference, below, unmatched);
       unmatched = unmatched || named.empty();
       for (const std::uint32_t printed : named) {
         const auto found = numbers_by_printed_number.find(printed);
