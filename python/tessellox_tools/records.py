@@ -66,6 +66,7 @@ from typing import Any, Callable, Dict, Iterable, Iterator, List, Optional, Tupl
 
 import tessellox
 
+from ._records import resolve_entities
 from ._records import text_record as text_record  # the public entry point of this module
 from ._records import text_record_json as text_record_json  # the same, as one JSON line
 from .split import DEFAULT_CHUNK_SIZE, DEFAULT_MAX_DOCUMENT_SIZE, Origin, RawDocument, iter_documents
@@ -128,23 +129,32 @@ def document_record(document: tessellox.Document, origin: Optional[Origin] = Non
 
 
 def document_fields(document: tessellox.Document) -> Record:
-    """The fields of a record that come from the document, not its origin."""
+    """The fields of a record that come from the document, not its origin:
+    the getters' values with their entity references resolved, as
+    `text_record` gives them."""
+
+    def text(value: Optional[str]) -> Optional[str]:
+        return None if value is None else resolve_entities(value)
+
+    def texts(values: List[str]) -> List[str]:
+        return [resolve_entities(value) for value in values]
+
     return {
         "source_format": document.source_format,
-        "publication_number": document.publication_number,
-        "patent_number": document.patent_number,
-        "application_number": document.application_number,
-        "title": document.title,
-        "filing_date": document.filing_date,
-        "publication_date": document.publication_date,
-        "priority_date": document.priority_date,
-        "inventors": document.inventors,
-        "applicants": document.applicants,
-        "assignees": document.assignees,
-        "ipc_classifications": document.ipc_classifications,
-        "us_classifications": document.us_classifications,
-        "abstract_text": document.abstract_text,
-        "claims": [{"number": claim.number, "text": claim.text} for claim in document.claims],
+        "publication_number": text(document.publication_number),
+        "patent_number": text(document.patent_number),
+        "application_number": text(document.application_number),
+        "title": text(document.title),
+        "filing_date": text(document.filing_date),
+        "publication_date": text(document.publication_date),
+        "priority_date": text(document.priority_date),
+        "inventors": texts(document.inventors),
+        "applicants": texts(document.applicants),
+        "assignees": texts(document.assignees),
+        "ipc_classifications": texts(document.ipc_classifications),
+        "us_classifications": texts(document.us_classifications),
+        "abstract_text": text(document.abstract_text),
+        "claims": [{"number": claim.number, "text": resolve_entities(claim.text)} for claim in document.claims],
     }
 
 

@@ -212,16 +212,27 @@ ForeignPriority foreign_priority(const RawXml& claim, Arena& arena) {
 
 CapturedFields read_captured_fields(const BibliographicInformation* block, Arena& arena) {
   CapturedFields fields;
+  const auto add_cpc_code = [&](const RawXml& classification) {
+    if (!classification.is_element() || classification.name() != "classification-cpc") return;
+    const OptString code = cpc_code(classification, arena);
+    if (code && std::find(fields.cpc_codes.begin(), fields.cpc_codes.end(), *code) == fields.cpc_codes.end())
+      fields.cpc_codes.push_back(*code);
+  };
+  // The direct codes of main-cpc, then of further-cpc, then those that
+  // further-cpc's combination sets rank, in document order.
   const auto add_cpc_codes = [&](const RawXml& classifications) {
     for (std::string_view group : {"main-cpc", "further-cpc"}) {
-      for (const RawXml& part : classifications.children()) {
-        if (!part.is_element() || part.name() != group) continue;
-        for (const RawXml& classification : part.children()) {
-          if (!classification.is_element() || classification.name() != "classification-cpc") continue;
-          const OptString code = cpc_code(classification, arena);
-          if (code && std::find(fields.cpc_codes.begin(), fields.cpc_codes.end(), *code) == fields.cpc_codes.end())
-            fields.cpc_codes.push_back(*code);
-        }
+      for (const RawXml& part : classifications.children())
+        if (part.is_element() && part.name() == group)
+          for (const RawXml& classification : part.children()) add_cpc_code(classification);
+    }
+    for (const RawXml& part : classifications.children()) {
+      if (!part.is_element() || part.name() != "further-cpc") continue;
+      for (const RawXml& set : part.children()) {
+        if (!set.is_element() || set.name() != "combination-set") continue;
+        for (const RawXml& rank : set.children())
+          if (rank.is_element() && rank.name() == "combination-rank")
+            for (const RawXml& classification : rank.children()) add_cpc_code(classification);
       }
     }
   };

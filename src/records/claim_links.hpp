@@ -10,9 +10,11 @@
 namespace tessellox {
 
 // The claims numbered as `claims()` numbers them. A claim's references
-// (claim-ref, dependent-claim-reference, CLREF) are resolved through the
-// claims' ids; a reference whose target names no claim gives the numbers of
-// its own text, and a claim without references the claims its text names.
+// (claim-ref, dependent-claim-reference, CLREF) give the claims their words
+// name (the reference's text and the list or range that continues it), read
+// as the numbers the claims print; a number no claim prints, or words naming
+// none, give the reference's target, resolved through the claims' ids. A
+// claim without references gives the claims its text names.
 std::vector<ClaimRecord> claim_records(const SourceDocument& document);
 
 // The numbers of "claim N" references in `text` ("claims 1 or 2", "claims 3

@@ -6,6 +6,7 @@
 #include "handlers.hpp"
 #include "records/captured.hpp"
 #include "records/claim_links.hpp"
+#include "records/entities.hpp"
 #include "source/detect.hpp"
 #include "text.hpp"
 
@@ -83,6 +84,7 @@ DocumentRecord derive_record(SourceDocument& document, std::optional<SourceRefer
     record.citations = std::move(captured.citations);
   }
   record.earliest_priority_date = smallest_date(record.derived, record.foreign_priority);
+  resolve_record_entities(record, arena);
   return record;
 }
 

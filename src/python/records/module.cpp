@@ -4,6 +4,7 @@
 #include "python/boundary.hpp"
 #include "python/records/record_dict.hpp"
 #include "python/records/record_json.hpp"
+#include "records/entities.hpp"
 #include "records/record.hpp"
 #include "utf8.hpp"
 
@@ -73,6 +74,20 @@ PyObject* text_record(PyObject*, PyObject* args, PyObject* kwargs) {
     auto recorded = parse_record(std::move(source));
     if (!recorded) return raise_value_error(recorded.error().message());
     return new_record_dict(recorded.value().record, values[1]);
+  } catch (...) {
+    return raise_from_current_exception();
+  }
+}
+
+// The text with the references a record resolves replaced by their
+// characters: what document_record gives for the getters' values.
+PyObject* resolve_entities(PyObject*, PyObject* argument) {
+  try {
+    Utf8Argument text;
+    if (!text.convert("text", argument)) return nullptr;
+    std::string resolved;
+    if (!append_resolved_entities(text.view(), resolved)) return Py_NewRef(argument);
+    return new_str(resolved);
   } catch (...) {
     return raise_from_current_exception();
   }
@@ -263,6 +278,10 @@ PyMethodDef module_functions[] = {
      "The origin's file and member must be str or None, its ordinal and offset int or None.\n"
      "With start or end, the document is text[start:end] of bytes holding many, read where it is\n"
      "(positions of a UTF-8 error count from start). Raises as text_record does."},
+    {"resolve_entities", resolve_entities, METH_O,
+     "resolve_entities(text)\n--\n\n"
+     "The text with each named reference of the ISO 8879 entity sets (\"&ouml;\") replaced by its\n"
+     "characters, as a record's text values have them; other names stay as written."},
     {"xml_declaration_offsets", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(xml_declaration_offsets)),
      METH_VARARGS | METH_KEYWORDS,
      "xml_declaration_offsets(data, position=0)\n--\n\n"

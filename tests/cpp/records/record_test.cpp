@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessellox {
 namespace {
@@ -76,6 +78,32 @@ TEST(ParseRecord, DependsOnlyOnEarlierClaimsWhateverTheReferencesTarget) {
   EXPECT_TRUE(claims[0].depends_on.empty());
   EXPECT_TRUE(claims[1].depends_on.empty());
   EXPECT_EQ(claims[2].depends_on, std::vector<std::uint32_t>{1});
+}
+
+std::string cpc(std::string_view code) {
+  // "H01M50/46": section, class, subclass, main group, subgroup.
+  const std::size_t slash = code.find('/');
+  return "<classification-cpc><section>" + std::string(code.substr(0, 1)) + "</section><class>" +
+         std::string(code.substr(1, 2)) + "</class><subclass>" + std::string(code.substr(3, 1)) +
+         "</subclass><main-group>" + std::string(code.substr(4, slash - 4)) + "</main-group><subgroup>" +
+         std::string(code.substr(slash + 1)) + "</subgroup></classification-cpc>";
+}
+
+TEST(ParseRecord, ReadsCpcCodesOfCombinationSetsAfterTheDirectOnes) {
+  const std::string rank = "<combination-rank><rank-number>";
+  const auto recorded = parse_record(SourceText(
+      R"(<us-patent-grant dtd-version="v4.5 2014-04-03"><us-bibliographic-data-grant><classifications-cpc>)"
+      "<main-cpc>" +
+      cpc("A61K31/00") + "</main-cpc><further-cpc><combination-set><group-number>1</group-number>" + rank +
+      "1</rank-number>" + cpc("A61K31/00") + "</combination-rank>" + rank + "2</rank-number>" + cpc("A61K2300/00") +
+      "</combination-rank></combination-set>" + cpc("C07D401/04") + "<combination-set><group-number>2</group-number>" +
+      rank + "1</rank-number>" + cpc("A61K9/20") + "</combination-rank>" + rank + "2</rank-number>" +
+      cpc("A61K2300/00") +
+      "</combination-rank></combination-set></further-cpc></classifications-cpc></us-bibliographic-data-grant>"
+      "</us-patent-grant>"));
+  ASSERT_TRUE(recorded);
+  EXPECT_EQ(recorded.value().record.cpc_classifications,
+            (std::vector<std::string_view>{"A61K31/00", "C07D401/04", "A61K2300/00", "A61K9/20"}));
 }
 
 }  // namespace

@@ -208,6 +208,9 @@ PINNED = [
         },
     ),
     ("seqcwu/US07521258-seq.xml", {"document_type": "sequence-listing", "citations": []}),
+    # Entity references read as their characters in the record only.
+    ("bulk/pg020507-100docs-st32.xml#98", {"citations[21]['name']": "M\u00fcller et al."}),
+    ("bulk/pg020507-100docs-st32.xml#90", {"citations[9]['text']": "Akron Brass\u00ae, Catalog 108, 3 pgs., 1998."}),
 ]
 
 
