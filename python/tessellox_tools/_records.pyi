@@ -8,3 +8,11 @@ def text_record_json(
     end: Optional[int] = None,
 ) -> bytes: ...
 def xml_declaration_offsets(data: Union[bytes, bytearray], position: int = 0) -> List[int]: ...
+def to_markdown(
+    text: Union[str, bytes],
+    template: Optional[str] = None,
+    *,
+    tables: str = "xml",
+    maths: str = "xml",
+    instructions: str = "xml",
+) -> str: ...
