@@ -14,9 +14,10 @@ Result<std::string, TemplateError> render_markdown(const SourceDocument& documen
 }
 
 Result<std::string, TemplateError> render_markdown(const SourceDocument& document,
-                                                   std::optional<std::string_view> template_text) {
+                                                   std::optional<std::string_view> template_text,
+                                                   const MarkdownOptions& options) {
   Arena arena;
-  return render_markdown(document, derive(document, arena), template_text);
+  return render_markdown(document, derive(document, arena), template_text, options);
 }
 
 Result<std::string, TemplateError> render_markdown(SourceDocument&& document,

@@ -22,7 +22,8 @@ Result<std::string, TemplateError> render_markdown(const SourceDocument& documen
 // The same for a document whose record is not at hand: it is derived for
 // the call, in an arena of its own.
 Result<std::string, TemplateError> render_markdown(const SourceDocument& document,
-                                                   std::optional<std::string_view> template_text);
+                                                   std::optional<std::string_view> template_text,
+                                                   const MarkdownOptions& options = {});
 // The same for a document that is not needed afterwards: its record is
 // derived in its own arena, and it is released as soon as its sections are
 // rendered, so that the model and the whole output are never held at once.

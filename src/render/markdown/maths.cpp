@@ -459,9 +459,8 @@ class LatexWriter {
       // other encodings of the same formula, and placeholders
     } else if (name == "math" || name == "mrow" || name == "mstyle" || name == "mpadded" || name == "merror" ||
                name == "mtd" || name == "mtr" || name == "mlabeledtr" || name == "maction") {
-      out_ += '{';
+      // A group needs no braces of its own: an argument has them.
       children(node, depth);
-      out_ += '}';
     } else {
       text_fallback(node);
     }

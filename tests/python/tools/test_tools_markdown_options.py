@@ -181,7 +181,7 @@ def test_tables_are_laid_out_on_their_grid(shared_data, case):
         (
             "<munderover><mo>&#x2211;</mo><mrow><mi>i</mi><mo>=</mo><mn>1</mn></mrow><mi>n</mi></munderover>"
             "<msub><mi>x</mi><mi>i</mi></msub>",
-            "{\\sum }_{{i=1}}^{n}{x}_{i}",
+            "{\\sum }_{i=1}^{n}{x}_{i}",
         ),
         (
             "<mover><mi>x</mi><mo>&#x5e;</mo></mover><mo>&#x2062;</mo><mi>sin</mi><mo>&#x2061;</mo><mi>&#x3b8;</mi>",
@@ -189,7 +189,7 @@ def test_tables_are_laid_out_on_their_grid(shared_data, case):
         ),
         (
             "<mtable><mtr><mtd><mn>1</mn></mtd><mtd><mn>0</mn></mtd></mtr><mtr><mtd><mn>0</mn></mtd></mtr></mtable>",
-            "\\begin{matrix}{1} & {0} \\\\ {0}\\end{matrix}",
+            "\\begin{matrix}1 & 0 \\\\ 0\\end{matrix}",
         ),
         (
             "<mroot><mi>x</mi><mn>3</mn></mroot><mo>&#x2264;</mo><mfrac><mi>a</mi><mi>b</mi></mfrac>",
