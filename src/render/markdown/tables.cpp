@@ -45,9 +45,46 @@ std::size_t parse_count(const Attribute* attribute, std::size_t fallback) noexce
   return value;
 }
 
-struct NamedColumn {
-  std::string_view name;
-  std::size_t index;
+std::string lowercase(std::string_view text) {
+  std::string lowered(text);
+  for (char& c : lowered)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return lowered;
+}
+
+// A tgroup's column names, looked up by binary search: as written, then
+// regardless of case, since some tables name their columns in another case
+// than their spans do. The first column of a name wins.
+class ColumnNames {
+ public:
+  void add(std::string_view name, std::size_t index) {
+    exact_.emplace_back(std::string(name), index);
+    folded_.emplace_back(lowercase(name), index);
+  }
+
+  void seal() {
+    const auto by_name = [](const auto& a, const auto& b) { return a.first < b.first; };
+    std::stable_sort(exact_.begin(), exact_.end(), by_name);
+    std::stable_sort(folded_.begin(), folded_.end(), by_name);
+  }
+
+  std::optional<std::size_t> find(std::string_view name) const {
+    if (const auto index = find_in(exact_, name)) return index;
+    return find_in(folded_, lowercase(name));
+  }
+
+ private:
+  using Entries = std::vector<std::pair<std::string, std::size_t>>;
+
+  static std::optional<std::size_t> find_in(const Entries& entries, std::string_view name) {
+    const auto found = std::lower_bound(entries.begin(), entries.end(), name,
+                                        [](const auto& entry, std::string_view key) { return entry.first < key; });
+    if (found == entries.end() || found->first != name) return std::nullopt;
+    return found->second;
+  }
+
+  Entries exact_;
+  Entries folded_;
 };
 
 struct NamedSpan {
@@ -56,27 +93,15 @@ struct NamedSpan {
   std::string_view last;
 };
 
-std::optional<std::size_t> column_named(const std::vector<NamedColumn>& columns, const Attribute* attribute) {
+std::optional<std::size_t> column_named(const ColumnNames& columns, const Attribute* attribute) {
   if (attribute == nullptr) return std::nullopt;
-  const std::string_view name = attribute->value();
-  for (const NamedColumn& column : columns)
-    if (column.name == name) return column.index;
-  // Some tables name their columns in another case than their spans do.
-  for (const NamedColumn& column : columns) {
-    if (column.name.size() != name.size()) continue;
-    if (std::equal(name.begin(), name.end(), column.name.begin(), [](char a, char b) {
-          const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-          return lower(a) == lower(b);
-        }))
-      return column.index;
-  }
-  return std::nullopt;
+  return columns.find(attribute->value());
 }
 
 GroupLayout lay_out_group(const RawXml& group) {
   GroupLayout layout;
   layout.width = std::min(parse_count(find_attribute(group, "cols"), 1), kMaxColumns);
-  std::vector<NamedColumn> columns;
+  ColumnNames columns;
   std::vector<NamedSpan> spans;
   std::size_t next_column = 0;
   std::vector<std::pair<const RawXml*, RowSection>> rows;
@@ -87,7 +112,7 @@ GroupLayout lay_out_group(const RawXml& group) {
       const std::size_t index = std::min(parse_count(find_attribute(child, "colnum"), next_column + 1), kMaxColumns);
       next_column = index;
       if (const Attribute* column_name = find_attribute(child, "colname"))
-        columns.push_back({column_name->value(), index - (index > 0 ? 1 : 0)});
+        columns.add(column_name->value(), index - (index > 0 ? 1 : 0));
     } else if (name == "spanspec") {
       const Attribute* span_name = find_attribute(child, "spanname");
       const Attribute* first = find_attribute(child, "namest");
@@ -104,6 +129,9 @@ GroupLayout lay_out_group(const RawXml& group) {
       rows.emplace_back(&child, RowSection::Body);
     }
   }
+
+  columns.seal();
+  std::stable_sort(spans.begin(), spans.end(), [](const NamedSpan& a, const NamedSpan& b) { return a.name < b.name; });
 
   // A column stays taken by an entry above it until the row named here.
   std::vector<std::size_t> taken_until(layout.width, 0);
@@ -124,16 +152,15 @@ GroupLayout lay_out_group(const RawXml& group) {
       bool open_span = (start_name != nullptr && !first) || (end_name != nullptr && !last);
       if (start_name == nullptr) first = column_named(columns, find_attribute(entry, "colname"));
       if (const Attribute* span_name = find_attribute(entry, "spanname")) {
-        bool found = false;
-        for (const NamedSpan& span : spans) {
-          if (span.name != span_name->value()) continue;
-          found = true;
-          const Attribute first_attribute("namest", span.first);
-          const Attribute last_attribute("nameend", span.last);
+        const auto span = std::lower_bound(spans.begin(), spans.end(), span_name->value(),
+                                           [](const NamedSpan& held, std::string_view key) { return held.name < key; });
+        const bool found = span != spans.end() && span->name == span_name->value();
+        if (found) {
+          const Attribute first_attribute("namest", span->first);
+          const Attribute last_attribute("nameend", span->last);
           first = column_named(columns, &first_attribute);
           last = column_named(columns, &last_attribute);
           open_span = !first || !last;
-          break;
         }
         if (!found) open_span = true;
       }
@@ -392,13 +419,21 @@ void append_pipe_table(const RawXml& table, const MarkdownOptions& options, std:
       grid.emplace_back(width);
       head.push_back(section == RowSection::Head);
     }
+    // A spanned entry's text fills every cell it covers, within a budget of
+    // twice the grid's cells: entries whose spans overlap would otherwise
+    // fill the same cells again and again.
+    std::size_t budget = 2 * layout.row_sections.size() * width;
     std::string text;
     for (const PlacedEntry& placed : layout.entries) {
       text.clear();
       cells.write(*placed.entry, text);
       if (text.empty()) continue;
-      const std::size_t last_column = std::min(placed.column + placed.columns, width);
-      for (std::size_t r = placed.row; r < placed.row + placed.rows; ++r) {
+      const std::size_t cells_covered = placed.rows * placed.columns;
+      const bool repeated = cells_covered <= budget;
+      budget -= repeated ? cells_covered : 0;
+      const std::size_t last_column = repeated ? std::min(placed.column + placed.columns, width) : placed.column + 1;
+      const std::size_t last_row = repeated ? placed.row + placed.rows : placed.row + 1;
+      for (std::size_t r = placed.row; r < last_row; ++r) {
         auto& cells_of_row = grid[base + r];
         if (placed.column >= width) {
           // Beyond the widest grid: joined to the last column.
