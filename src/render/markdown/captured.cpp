@@ -34,7 +34,7 @@ void append_start_tag(const RawXml& element, std::string& out) {
 }
 
 // Renders one element that the options take over; false for any other.
-bool append_rendered(const RawXml& element, const MarkdownOptions& options, std::string& out,
+bool append_rendered(const RawXml& element, const MarkdownOptions& options, FormulaLayout formulas, std::string& out,
                      std::size_t& first_block) {
   const std::string_view name = element.name();
   if (is_chemistry_name(name)) {
@@ -43,12 +43,16 @@ bool append_rendered(const RawXml& element, const MarkdownOptions& options, std:
   }
   const bool table = options.tables != TableRendering::Xml && is_table_block_name(name);
   const bool formula_block = options.maths == MathsRendering::Latex && is_formula_block_name(name);
+  if (formula_block && formulas == FormulaLayout::Inline) {
+    append_formula_block(element, false, out);
+    return true;
+  }
   if (table || formula_block) {
     const std::size_t start = out.size();
     if (table)
       append_table_block(element, options, out);
     else
-      append_formula_block(element, out);
+      append_formula_block(element, true, out);
     if (first_block == std::string::npos) first_block = start;
     return true;
   }
@@ -108,13 +112,14 @@ bool append_image_reference(const RawXml& element, std::string_view alt, std::st
   return false;
 }
 
-std::size_t append_captured(const RawXml& node, const MarkdownOptions& options, std::string& out) {
+std::size_t append_captured(const RawXml& node, const MarkdownOptions& options, std::string& out,
+                            FormulaLayout formulas) {
   std::size_t first_block = std::string::npos;
   if (node.is_text()) {
     append_normalized_text(node.text(), out);
     return first_block;
   }
-  if (append_rendered(node, options, out, first_block)) return first_block;
+  if (append_rendered(node, options, formulas, out, first_block)) return first_block;
   // Each frame is an open element and the index of its next child, as in
   // append_raw_xml.
   struct Frame {
@@ -136,7 +141,7 @@ std::size_t append_captured(const RawXml& node, const MarkdownOptions& options, 
     const RawXml& child = top.element->children()[top.next_child++];
     if (child.is_text()) {
       append_normalized_text(child.text(), out);
-    } else if (!append_rendered(child, options, out, first_block)) {
+    } else if (!append_rendered(child, options, formulas, out, first_block)) {
       append_start_tag(child, out);
       open.push_back({&child, 0});  // may invalidate `top`; not used after this
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,10 +18,15 @@ namespace tessellox {
 // written as XML from there on.
 inline constexpr std::size_t kMaxRenderDepth = 256;
 
+// Whether a formula block is written as display maths (between "$$" lines)
+// or inline, as inside a claim's fenced text.
+enum class FormulaLayout : std::uint8_t { Display, Inline };
+
 // Appends `node` as the options say. Returns the offset in `out` where the
 // first table or display formula starts (a block that must begin a line),
 // or std::string::npos when none was written.
-std::size_t append_captured(const RawXml& node, const MarkdownOptions& options, std::string& out);
+std::size_t append_captured(const RawXml& node, const MarkdownOptions& options, std::string& out,
+                            FormulaLayout formulas = FormulaLayout::Display);
 
 // The text of a node's character data, entities mapped, in document order.
 void append_text_content(const RawXml& node, std::string& out);

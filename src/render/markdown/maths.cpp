@@ -685,7 +685,7 @@ void append_formula(const RawXml& math, bool display, std::string& out) {
   }
 }
 
-void append_formula_block(const RawXml& block, std::string& out) {
+void append_formula_block(const RawXml& block, bool display, std::string& out) {
   const std::size_t start = out.size();
   std::vector<const RawXml*> pending{&block};
   while (!pending.empty()) {
@@ -693,7 +693,7 @@ void append_formula_block(const RawXml& block, std::string& out) {
     pending.pop_back();
     if (!top->is_element()) continue;
     if (top->name() == "math") {
-      append_formula(*top, true, out);
+      append_formula(*top, display, out);
       continue;
     }
     const auto children = top->children();

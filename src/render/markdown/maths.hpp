@@ -13,9 +13,10 @@ namespace tessellox {
 bool is_formula_block_name(std::string_view name) noexcept;
 
 // Appends a formula block: each math element in it as display maths, on
-// lines of their own between "$$" lines; a block with no math element, as
-// an image reference, or as XML when it names no image either.
-void append_formula_block(const RawXml& block, std::string& out);
+// lines of their own between "$$" lines (or inline, between "$"); a block
+// with no math element, as an image reference, or as XML when it names no
+// image either.
+void append_formula_block(const RawXml& block, bool display, std::string& out);
 
 // Appends one math element as LaTeX: display ("$$" lines) or inline ("$").
 void append_formula(const RawXml& math, bool display, std::string& out);

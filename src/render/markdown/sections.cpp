@@ -183,7 +183,7 @@ class BodyRenderer {
         block.add_item(text_);
       } else if (const auto* claim = std::get_if<ClaimElement>(&entry)) {
         block.add_line(kClaimOpeningFence);
-        render_claim_text(claim->content, claim_raw_, text_);
+        render_claim_text(claim->content, claim_raw_, text_, options_);
         append_cleaned_claim_text(claim_raw_, block.begin_direct_line());
         block.add_line(kClaimClosingFence);
       } else {

@@ -89,7 +89,7 @@ def test_tables_and_formulas_keep_every_text_of_the_source(name):
         for entry in cell_texts(default, {"entry"}):
             assert entry.replace("*", "") in unmarked
 
-        # Claims stay in their fence as the source's XML.
+        # A claim's formulas are inline in its fence; the others are display maths.
         formulas = re.findall(r"<math[ >].*?</math>", default[: default.find("## Claims")], re.S)
         latex = re.findall(r"\$\$\n(.*?)\n\$\$", rendered, re.S)
         assert len(latex) == len(formulas)
