@@ -18,6 +18,7 @@ by run), `dask` (Dask bags and dataframes), `cli` (the command).
 # own; an installed package holds it here.
 __path__ = __import__("pkgutil").extend_path(__path__, __name__)
 
+from ._records import to_markdown
 from .records import RECORD_FIELDS, SCHEMA_VERSION, document_record, iter_records, text_record, text_record_json
 from .split import (
     Origin,
@@ -43,6 +44,7 @@ __all__ = [
     "document_record",
     "text_record",
     "text_record_json",
+    "to_markdown",
     "RECORD_FIELDS",
     "SCHEMA_VERSION",
 ]

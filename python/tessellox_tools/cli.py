@@ -82,6 +82,9 @@ class _Arguments(argparse.Namespace):
     subcommand: argparse.ArgumentParser
     output: Optional[str] = None
     template: Optional[str] = None
+    tables: str = "xml"
+    maths: str = "xml"
+    instructions: str = "xml"
 
 
 def _positive(text: str) -> int:
@@ -173,6 +176,21 @@ def build_parser() -> argparse.ArgumentParser:
     )
     markdown.add_argument("-o", "--output", required=True, metavar="DIR", help="output directory (created)")
     markdown.add_argument("--template", metavar="FILE", help="Markdown template with {{frontmatter}}, {{title}}, ...")
+    markdown.add_argument(
+        "--tables",
+        choices=("xml", "markdown", "html"),
+        default="xml",
+        help="tables as XML (default), pipe tables or HTML",
+    )
+    markdown.add_argument(
+        "--maths", choices=("xml", "latex"), default="xml", help="formulas as MathML (default) or LaTeX"
+    )
+    markdown.add_argument(
+        "--instructions",
+        choices=("xml", "drop"),
+        default="xml",
+        help="the description's processing instructions kept (default) or left out",
+    )
     records = add(
         work.RECORDS,
         "write one record per document (JSON Lines, Parquet or SQLite)",
@@ -350,7 +368,17 @@ def _run(arguments: _Arguments, command: str, sink: Sink, errors: _ErrorSink, te
         return True
 
     workspace = tempfile.mkdtemp(prefix=".tessellox-work-", dir=sink.work_directory())
-    job = work.Job(command, sink.shard, workspace, template, arguments.max_document_size, arguments.fail_fast)
+    job = work.Job(
+        command,
+        sink.shard,
+        workspace,
+        template,
+        arguments.max_document_size,
+        arguments.fail_fast,
+        arguments.tables,
+        arguments.maths,
+        arguments.instructions,
+    )
     reading = Reading(REGION_SIZE, DEFAULT_CHUNK_SIZE, arguments.max_document_size)
     spill = workspace if arguments.jobs > 1 else None
     previous = signal.signal(signal.SIGTERM, _on_terminate)

@@ -18,6 +18,7 @@ from typing import IO, Any, Callable, Dict, List, NamedTuple, Optional, Tuple, U
 
 import tessellox
 
+from ._records import to_markdown
 from .plan import RegionTask, SourceTask, Task
 from .records import failure_message, invalid_utf8_message, text_record, text_record_json
 from .split import (
@@ -51,6 +52,9 @@ class Job(NamedTuple):
     template: Optional[str] = None
     limit: int = 1 << 30
     fail_fast: bool = False  # nothing after a task's first failed document is written
+    tables: str = "xml"  # Markdown's tables, formulas and processing instructions: see to_markdown
+    maths: str = "xml"
+    instructions: str = "xml"
 
 
 class Failure(NamedTuple):
@@ -233,7 +237,10 @@ def convert(job: Job, data: bytes, start: int, end: int) -> Any:
         return tessellox.detect_format(text)
     if job.command == MARKDOWN:
         document = tessellox.parse(text)
-        return markdown_name(document), document.to_markdown(job.template).encode("utf-8")
+        if job.tables == job.maths == job.instructions == "xml":
+            return markdown_name(document), document.to_markdown(job.template).encode("utf-8")
+        markdown = to_markdown(text, job.template, tables=job.tables, maths=job.maths, instructions=job.instructions)
+        return markdown_name(document), markdown.encode("utf-8")
     raise ValueError(f"unknown command {job.command!r}")
 
 

@@ -1,6 +1,7 @@
 // Renders whatever parses, with the default template and with a template
 // taken from the input: the text before the first NUL byte is the document,
-// the text after it (when there is a NUL) is the template.
+// the text after it (when there is a NUL) is the template. Tables, formulas
+// and processing instructions are rendered in every mode as well.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -42,6 +43,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The default template spelled out gives the same text.
   const auto spelled_out = render_markdown(document, kDefaultTemplate);
   fuzz::require(spelled_out.ok() && spelled_out.value() == with_default.value());
+
+  // Tables as pipe and HTML tables, formulas as LaTeX, markers left out:
+  // never a failure, and UTF-8 in, UTF-8 out.
+  for (const MarkdownOptions options :
+       {MarkdownOptions{TableRendering::Markdown, MathsRendering::Latex, InstructionRendering::Drop},
+        MarkdownOptions{TableRendering::Html, MathsRendering::Latex, InstructionRendering::Xml}}) {
+    const auto rendered = render_markdown(document, std::nullopt, options);
+    fuzz::require(rendered.ok());
+    fuzz::require_utf8(input_is_utf8, rendered.value());
+    require_filled_shape(rendered.value());
+  }
 
   if (template_text) {
     const auto with_template = render_markdown(document, *template_text);

@@ -1,11 +1,13 @@
 // The extension module tessellox_tools._records: a document's text to its
 // record in one call, for the companion package's records, tables and
 // command.
+#include "handlers.hpp"
 #include "python/boundary.hpp"
 #include "python/records/record_dict.hpp"
 #include "python/records/record_json.hpp"
 #include "records/entities.hpp"
 #include "records/record.hpp"
+#include "render/markdown.hpp"
 #include "utf8.hpp"
 
 namespace tessellox::python {
@@ -88,6 +90,60 @@ PyObject* resolve_entities(PyObject*, PyObject* argument) {
     std::string resolved;
     if (!append_resolved_entities(text.view(), resolved)) return Py_NewRef(argument);
     return new_str(resolved);
+  } catch (...) {
+    return raise_from_current_exception();
+  }
+}
+
+// An option's value, one of the names `named` knows; false with ValueError
+// set for another name, TypeError for a value that is not a str.
+template <class Rendering>
+bool rendering_option(const char* option, PyObject* value, std::optional<Rendering> (*named)(std::string_view) noexcept,
+                      const char* choices, Rendering& rendering) {
+  if (value == nullptr) return true;
+  Utf8Argument text;
+  if (!PyUnicode_Check(value)) {
+    PyErr_Format(PyExc_TypeError, "to_markdown() %s must be a str, not %R", option, value);
+    return false;
+  }
+  if (!text.convert(option, value)) return false;
+  const auto found = named(text.view());
+  if (!found) {
+    PyErr_Format(PyExc_ValueError, "to_markdown() %s must be one of %s, not %R", option, choices, value);
+    return false;
+  }
+  rendering = *found;
+  return true;
+}
+
+PyObject* to_markdown(PyObject*, PyObject* args, PyObject* kwargs) {
+  try {
+    if (PyTuple_Size(args) > 2) {
+      PyErr_SetString(PyExc_TypeError, "to_markdown() takes at most 2 positional arguments (text, template)");
+      return nullptr;
+    }
+    std::vector<PyObject*> values;
+    if (!match_arguments("to_markdown", args, kwargs, {"text", "template", "tables", "maths", "instructions"}, 1,
+                         values))
+      return nullptr;
+    MarkdownOptions options;
+    if (!rendering_option("tables", values[2], &table_rendering_named, "'xml', 'markdown', 'html'", options.tables) ||
+        !rendering_option("maths", values[3], &maths_rendering_named, "'xml', 'latex'", options.maths) ||
+        !rendering_option("instructions", values[4], &instruction_rendering_named, "'xml', 'drop'",
+                          options.instructions))
+      return nullptr;
+    Utf8Argument template_text;
+    const bool has_template = values[1] != nullptr && values[1] != Py_None;
+    if (has_template && !template_text.convert("template", values[1])) return nullptr;
+    SourceText source;
+    if (!argument_source_text(values[0], source)) return nullptr;
+    auto parsed = parse_source(std::move(source));
+    if (!parsed) return raise_value_error(parsed.error().message());
+    auto markdown =
+        render_markdown(std::move(parsed.value()),
+                        has_template ? std::optional<std::string_view>(template_text.view()) : std::nullopt, options);
+    if (!markdown) return raise_value_error(markdown.error().message());
+    return new_str(markdown.value());
   } catch (...) {
     return raise_from_current_exception();
   }
@@ -265,6 +321,10 @@ PyObject* xml_declaration_offsets(PyObject*, PyObject* args, PyObject* kwargs) {
 }
 
 PyMethodDef module_functions[] = {
+    {"to_markdown", as_method<to_markdown>(), METH_VARARGS | METH_KEYWORDS,
+     "to_markdown(text, template=None, *, tables='xml', maths='xml', instructions='xml')\n--\n\n"
+     "Parse a document and render its Markdown: tables as 'xml', 'markdown' or 'html', formulas as 'xml' or "
+     "'latex', the description's processing instructions kept ('xml') or left out ('drop')."},
     {"text_record", as_method<text_record>(), METH_VARARGS | METH_KEYWORDS,
      "text_record(text, origin=None)\n--\n\n"
      "Parse one document's text (a str, or its UTF-8 bytes) and return its record as a dict.\n\n"

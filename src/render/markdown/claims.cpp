@@ -2,6 +2,7 @@
 
 #include "normalize.hpp"
 #include "raw_xml.hpp"
+#include "render/markdown/captured.hpp"
 #include "text.hpp"
 
 namespace tessellox {
@@ -10,7 +11,8 @@ namespace {
 
 class ClaimTextWriter {
  public:
-  ClaimTextWriter(std::string& out, std::string& piece) : out_(out), piece_(piece) {}
+  ClaimTextWriter(std::string& out, std::string& piece, const MarkdownOptions& options)
+      : out_(out), piece_(piece), options_(options) {}
 
   // Depth is bounded by the XML nesting of the claim, so recursion is safe.
   void write(const InlineContent& nodes, std::size_t depth, bool claim_level) {
@@ -22,7 +24,10 @@ class ClaimTextWriter {
         append_indented(depth);
       } else if (const auto* raw = node.get_if<RawXml>()) {
         piece_.clear();
-        append_raw_xml(*raw, piece_);
+        if (options_.captures_as_xml())
+          append_raw_xml(*raw, piece_);
+        else
+          append_captured(*raw, options_, piece_, FormulaLayout::Inline);
         append_indented(depth);
       } else {
         const auto& element = node.get<InlineElement>();
@@ -86,6 +91,7 @@ class ClaimTextWriter {
 
   std::string& out_;
   std::string& piece_;
+  const MarkdownOptions& options_;
 };
 
 // Appends the words of `text` (already trimmed) joined by single spaces.
@@ -127,9 +133,10 @@ void append_collapsed(std::string_view text, std::string& out) {
 
 }  // namespace
 
-void render_claim_text(const InlineContent& content, std::string& raw, std::string& scratch) {
+void render_claim_text(const InlineContent& content, std::string& raw, std::string& scratch,
+                       const MarkdownOptions& options) {
   raw.clear();
-  ClaimTextWriter(raw, scratch).write(content, 0, true);
+  ClaimTextWriter(raw, scratch, options).write(content, 0, true);
 }
 
 void append_cleaned_claim_text(std::string_view raw, std::string& out) {

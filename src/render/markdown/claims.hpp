@@ -6,12 +6,16 @@
 #include <string_view>
 
 #include "model.hpp"
+#include "render/markdown/options.hpp"
 
 namespace tessellox {
 
 // Renders a claim's inline content into `raw` (cleared first), before the
-// line clean-up. `scratch` is working space, reused between calls.
-void render_claim_text(const InlineContent& content, std::string& raw, std::string& scratch);
+// line clean-up. `scratch` is working space, reused between calls. Tables
+// and formulas are rendered as `options` say, formulas inline: the claim is
+// one fenced block of text.
+void render_claim_text(const InlineContent& content, std::string& raw, std::string& scratch,
+                       const MarkdownOptions& options = {});
 
 // Appends `raw` cleaned: each line keeps its leading spaces, its words are
 // joined by single spaces, and trailing white space of the whole is dropped.

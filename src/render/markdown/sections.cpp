@@ -3,6 +3,7 @@
 #include "derive.hpp"
 #include "normalize.hpp"
 #include "raw_xml.hpp"
+#include "render/markdown/captured.hpp"
 #include "render/markdown/claims.hpp"
 #include "render/markdown/front_matter.hpp"
 #include "text.hpp"
@@ -86,31 +87,38 @@ class BlockWriter {
 };
 
 // Inline text of paragraphs and headings. With `marks` false (plain text),
-// bold and italic add no asterisks. Depth follows the XML nesting.
-void append_inline(const InlineContent& nodes, bool marks, std::string& out) {
+// bold and italic add no asterisks. Depth follows the XML nesting. Where a
+// table or display formula is written, `first_block` takes the offset of the
+// first one.
+void append_inline(const InlineContent& nodes, bool marks, const MarkdownOptions& options, std::string& out,
+                   std::size_t& first_block) {
   for (const InlineNode& node : nodes) {
     if (const auto text = node.get_if<Text>()) {
       append_normalized_text(text->text, out);
       continue;
     }
     if (const auto* raw = node.get_if<RawXml>()) {
-      append_raw_xml(*raw, out);
+      if (options.captures_as_xml()) {
+        append_raw_xml(*raw, out);
+      } else if (const std::size_t block = append_captured(*raw, options, out); first_block == std::string::npos) {
+        first_block = block;
+      }
       continue;
     }
     const auto& element = node.get<InlineElement>();
     switch (element.kind) {
       case InlineKind::Bold:
         if (marks) out += "**";
-        append_inline(element.content, marks, out);
+        append_inline(element.content, marks, options, out, first_block);
         if (marks) out += "**";
         break;
       case InlineKind::Italic:
         if (marks) out += '*';
-        append_inline(element.content, marks, out);
+        append_inline(element.content, marks, options, out, first_block);
         if (marks) out += '*';
         break;
-      case InlineKind::FigureReference: append_inline(element.content, false, out); break;
-      default: append_inline(element.content, marks, out); break;
+      case InlineKind::FigureReference: append_inline(element.content, false, options, out, first_block); break;
+      default: append_inline(element.content, marks, options, out, first_block); break;
     }
   }
 }
@@ -125,6 +133,8 @@ const Attribute* find_num_attribute(const Attributes& attributes) noexcept {
 // from one paragraph or claim to the next.
 class BodyRenderer {
  public:
+  explicit BodyRenderer(const MarkdownOptions& options) : options_(options) {}
+
   void render_abstract(const Abstract& abstract, std::string& section) {
     BlockWriter block(section);
     block.add_line(kAbstractHeading);
@@ -144,7 +154,7 @@ class BodyRenderer {
         for (const SectionBlock& child : cross_reference->blocks) {
           if (const auto* paragraph = std::get_if<Paragraph>(&child))
             add_paragraph(*paragraph, block);
-          else if (const auto* raw = std::get_if<RawXml>(&child))
+          else if (const auto* raw = std::get_if<RawXml>(&child); raw != nullptr && !drops(*raw))
             add_raw_item(*raw, block);
         }
       } else if (const auto* part = std::get_if<DescriptionPart>(&entry)) {
@@ -152,10 +162,12 @@ class BodyRenderer {
         for (const DescriptionPartItem& item : part->items) {
           if (const auto* section_item = std::get_if<Section>(&item))
             add_section(*section_item, block);
-          else
+          else if (!drops(std::get<RawXml>(item)))
             add_raw_item(std::get<RawXml>(item), block);
         }
       } else {
+        // A marker left out takes the empty line after it along.
+        if (drops(std::get<RawXml>(entry))) continue;
         add_raw_item(std::get<RawXml>(entry), block);
       }
       block.add_line({});
@@ -167,12 +179,11 @@ class BodyRenderer {
     block.add_line(kClaimsHeading);
     for (const ClaimsEntry& entry : claims.entries) {
       if (const auto* heading = std::get_if<Heading>(&entry)) {
-        text_.clear();
-        append_inline(heading->content, true, text_);
+        inline_text(heading->content);
         block.add_item(text_);
       } else if (const auto* claim = std::get_if<ClaimElement>(&entry)) {
         block.add_line(kClaimOpeningFence);
-        render_claim_text(claim->content, claim_raw_, text_);
+        render_claim_text(claim->content, claim_raw_, text_, options_);
         append_cleaned_claim_text(claim_raw_, block.begin_direct_line());
         block.add_line(kClaimClosingFence);
       } else {
@@ -191,8 +202,7 @@ class BodyRenderer {
   void add_section(const Section& section, BlockWriter& block) {
     for (const SectionBlock& child : section.blocks) {
       if (const auto* heading = std::get_if<Heading>(&child)) {
-        text_.clear();
-        append_inline(heading->content, true, text_);
+        inline_text(heading->content);
         composed_.assign("### ");
         composed_ += trim(text_);
         block.add_item(composed_);
@@ -207,8 +217,7 @@ class BodyRenderer {
   // A paragraph with an all-digit num attribute starts with the marker
   // "[num]", unless its text already does.
   void add_paragraph(const Paragraph& paragraph, BlockWriter& block) {
-    text_.clear();
-    append_inline(paragraph.content, true, text_);
+    const std::size_t first_block = inline_text(paragraph.content);
     const Attribute* num = find_num_attribute(paragraph.attributes);
     if (num == nullptr || !is_ascii_digits(num->value())) {
       block.add_paragraph(text_);
@@ -222,17 +231,40 @@ class BodyRenderer {
       block.add_paragraph(text_);
       return;
     }
-    composed_ += ' ';
+    // A table or display formula first in the paragraph starts a line of
+    // its own after the marker.
+    const bool starts_with_block =
+        first_block != std::string::npos && is_white_space_only(std::string_view(text_).substr(0, first_block));
+    composed_ += starts_with_block ? "\n\n" : " ";
     composed_ += rest;
     block.add_paragraph(composed_);
   }
 
   void add_raw_item(const RawXml& raw, BlockWriter& block) {
     text_.clear();
-    append_raw_xml(raw, text_);
+    if (options_.captures_as_xml())
+      append_raw_xml(raw, text_);
+    else
+      append_captured(raw, options_, text_);
     block.add_item(text_);
   }
 
+  // True for a description's processing instruction (a section marker)
+  // that the options leave out.
+  bool drops(const RawXml& raw) const noexcept {
+    return options_.instructions == InstructionRendering::Drop && raw.is_text() && raw.text().starts_with("<?");
+  }
+
+  // The inline text of `content` in text_; returns where its first table or
+  // display formula starts.
+  std::size_t inline_text(const InlineContent& content) {
+    text_.clear();
+    std::size_t first_block = std::string::npos;
+    append_inline(content, true, options_, text_, first_block);
+    return first_block;
+  }
+
+  const MarkdownOptions& options_;
   std::string text_;
   std::string composed_;
   std::string claim_raw_;
@@ -245,12 +277,13 @@ std::string render_title(const SourceDocument& document) {
 
 }  // namespace
 
-RenderedSections render_sections(const SourceDocument& document) {
+RenderedSections render_sections(const SourceDocument& document, const MarkdownOptions& options) {
   Arena arena;
-  return render_sections(document, derive(document, arena));
+  return render_sections(document, derive(document, arena), options);
 }
 
-RenderedSections render_sections(const SourceDocument& document, const DerivedRecord& derived) {
+RenderedSections render_sections(const SourceDocument& document, const DerivedRecord& derived,
+                                 const MarkdownOptions& options) {
   RenderedSections sections;
   // The description is most of the output, and never longer than a few times
   // the text: room reserved once saves the copies of a growing string, and
@@ -262,7 +295,7 @@ RenderedSections render_sections(const SourceDocument& document, const DerivedRe
   // One pass over the root parts fills the three body sections, each in
   // document order.
   const bool sequence_listing = document.source_format == SourceFormat::UsptoSequenceCwu;
-  BodyRenderer renderer;
+  BodyRenderer renderer(options);
   for (const RootPart& part : document.parts) {
     if (const auto* abstract = std::get_if<Abstract>(&part)) {
       renderer.render_abstract(*abstract, sections.abstract);

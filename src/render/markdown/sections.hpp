@@ -3,6 +3,7 @@
 #include <string>
 
 #include "model.hpp"
+#include "render/markdown/options.hpp"
 
 namespace tessellox {
 
@@ -15,8 +16,10 @@ struct RenderedSections {
 };
 
 // The five sections of a document, the front matter from its derived record.
-RenderedSections render_sections(const SourceDocument& document, const DerivedRecord& derived);
+// Tables, formulas and processing instructions are written as `options` say.
+RenderedSections render_sections(const SourceDocument& document, const DerivedRecord& derived,
+                                 const MarkdownOptions& options = {});
 // The same, the record derived for the call in an arena of its own.
-RenderedSections render_sections(const SourceDocument& document);
+RenderedSections render_sections(const SourceDocument& document, const MarkdownOptions& options = {});
 
 }  // namespace tessellox

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+
+#include "handlers.hpp"
 
 namespace tessellox {
 namespace {
@@ -46,6 +51,43 @@ TEST(RenderMarkdown, GivenTemplateAndErrors) {
   const auto empty = render_markdown(sample_document(), std::string_view(""));
   ASSERT_TRUE(empty.ok());
   EXPECT_EQ(empty.value(), "");
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+// Every real document renders in every mode, and no table or formula is
+// left as XML once rendered.
+TEST(RenderMarkdownOptions, EveryRealDocumentRendersItsTablesAndFormulas) {
+  const std::filesystem::path data = std::filesystem::path(TESSELLOX_SOURCE_DIR) / "tests" / "data" / "real";
+  if (!std::filesystem::exists(data)) GTEST_SKIP() << "real samples not present";
+  int rendered_documents = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(data)) {
+    const std::string name = entry.path().filename().string();
+    if (!entry.is_regular_file() || entry.path().parent_path().filename() == "bulk" || name.ends_with(".tsv") ||
+        name.ends_with(".md"))
+      continue;
+    auto parsed = parse_source(read_file(entry.path()));
+    if (!parsed) continue;  // a malformed document fails in every mode alike
+    const auto plain = render_markdown(parsed.value(), std::nullopt);
+    ASSERT_TRUE(plain.ok());
+    EXPECT_EQ(render_markdown(parsed.value(), std::nullopt, MarkdownOptions{}).value(), plain.value()) << name;
+    for (const TableRendering tables : {TableRendering::Markdown, TableRendering::Html}) {
+      const auto rendered = render_markdown(parsed.value(), std::nullopt,
+                                            MarkdownOptions{tables, MathsRendering::Latex, InstructionRendering::Drop});
+      ASSERT_TRUE(rendered.ok()) << name;
+      const std::string_view body = rendered.value();
+      EXPECT_EQ(body.find("<tgroup"), std::string_view::npos) << name;
+      EXPECT_EQ(body.find("<math"), std::string_view::npos) << name;
+      EXPECT_EQ(body.find("\n<?BRFSUM"), std::string_view::npos) << name;
+    }
+    ++rendered_documents;
+  }
+  EXPECT_GT(rendered_documents, 15);
 }
 
 }  // namespace

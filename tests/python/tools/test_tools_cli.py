@@ -12,6 +12,7 @@ from typing import Dict, List
 
 import pytest
 import tessellox
+from tessellox_tools import to_markdown
 from tools_helpers import DATA, TRUNCATED_XML, grant_xml, lines, need_bulk, run_tool
 
 
@@ -76,6 +77,17 @@ def test_markdown_template_is_applied_and_checked(tmp_path: Path) -> None:
     result = run_tool("markdown", str(week), "-o", str(tmp_path / "md2"), "--template", str(template))
     assert result.returncode == 2
     assert b"invalid template" in result.stderr
+
+
+def test_markdown_options_render_tables_formulas_and_instructions(tmp_path: Path) -> None:
+    source = DATA / "v4-grant" / "US07272630B2-v42.xml"
+    options = {"tables": "html", "maths": "latex", "instructions": "drop"}
+    arguments = [f"--{name}={value}" for name, value in options.items()]
+    result = run_tool("markdown", str(source), "-o", str(tmp_path / "md"), "--jobs", "2", *arguments)
+    assert result.returncode == 0, result.stderr
+    expected = to_markdown(source.read_text(encoding="utf-8"), **options)
+    assert (tmp_path / "md" / "US7272630B2.md").read_text(encoding="utf-8") == expected
+    assert run_tool("markdown", str(source), "-o", str(tmp_path / "md2"), "--tables", "csv").returncode == 2
 
 
 def broken_week(tmp_path: Path) -> Path:
