@@ -20,19 +20,6 @@ bool equals_ignoring_case(std::string_view a, std::string_view b) noexcept {
   return true;
 }
 
-void append_start_tag(const RawXml& element, std::string& out) {
-  out += '<';
-  out += element.qualified_name();
-  for (const Attribute& attribute : element.attributes()) {
-    out += ' ';
-    out += attribute.qualified_name();
-    out += "=\"";
-    out += attribute.value();
-    out += '"';
-  }
-  out += '>';
-}
-
 // Renders one element that the options take over; false for any other.
 bool append_rendered(const RawXml& element, const MarkdownOptions& options, FormulaLayout formulas, std::string& out,
                      std::size_t& first_block) {
@@ -115,37 +102,8 @@ bool append_image_reference(const RawXml& element, std::string_view alt, std::st
 std::size_t append_captured(const RawXml& node, const MarkdownOptions& options, std::string& out,
                             FormulaLayout formulas) {
   std::size_t first_block = std::string::npos;
-  if (node.is_text()) {
-    append_normalized_text(node.text(), out);
-    return first_block;
-  }
-  if (append_rendered(node, options, formulas, out, first_block)) return first_block;
-  // Each frame is an open element and the index of its next child, as in
-  // append_raw_xml.
-  struct Frame {
-    const RawXml* element;
-    std::size_t next_child;
-  };
-  std::vector<Frame> open;
-  append_start_tag(node, out);
-  open.push_back({&node, 0});
-  while (!open.empty()) {
-    Frame& top = open.back();
-    if (top.next_child == top.element->children().size()) {
-      out += "</";
-      out += top.element->qualified_name();
-      out += '>';
-      open.pop_back();
-      continue;
-    }
-    const RawXml& child = top.element->children()[top.next_child++];
-    if (child.is_text()) {
-      append_normalized_text(child.text(), out);
-    } else if (!append_rendered(child, options, formulas, out, first_block)) {
-      append_start_tag(child, out);
-      open.push_back({&child, 0});  // may invalidate `top`; not used after this
-    }
-  }
+  append_raw_xml_with(
+      node, out, [&](const RawXml& element) { return append_rendered(element, options, formulas, out, first_block); });
   return first_block;
 }
 

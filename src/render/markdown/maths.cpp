@@ -408,13 +408,7 @@ class LatexWriter {
     if (name == "mi" || name == "mn" || name == "mo") {
       token(node, name == "mi");
     } else if (name == "mtext" || name == "ms") {
-      scratch_.clear();
-      append_text_content(node, scratch_);
-      const std::string_view text = trim(scratch_);
-      if (text.empty()) return;
-      out_ += "\\text{";
-      append_text_mode(text, out_);
-      out_ += '}';
+      text_fallback(node);
     } else if (name == "mspace") {
       out_ += "\\,";
     } else if (name == "mfrac") {
