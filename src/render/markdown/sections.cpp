@@ -90,9 +90,22 @@ class BlockWriter {
 // bold and italic add no asterisks. Depth follows the XML nesting. Where a
 // table or display formula is written, `first_block` takes the offset of the
 // first one.
+// Whether the node beside a captured formula continues its sentence on the
+// same line: text or inline markup with no line break between them.
+bool runs_on(const InlineNode* node, bool before) noexcept {
+  if (node == nullptr || node->get_if<RawXml>() != nullptr) return false;
+  const auto text = node->get_if<Text>();
+  if (!text) return true;
+  const std::string_view words = text->text;
+  const std::size_t edge = before ? words.find_last_not_of(" \t\r\n") : words.find_first_not_of(" \t\r\n");
+  if (edge == std::string_view::npos) return false;
+  return (before ? words.substr(edge) : words.substr(0, edge)).find('\n') == std::string_view::npos;
+}
+
 void append_inline(const InlineContent& nodes, bool marks, const MarkdownOptions& options, std::string& out,
-                   std::size_t& first_block) {
-  for (const InlineNode& node : nodes) {
+                   std::size_t& first_block, bool in_paragraph = false) {
+  for (std::size_t index = 0; index < nodes.size(); ++index) {
+    const InlineNode& node = nodes[index];
     if (const auto text = node.get_if<Text>()) {
       append_normalized_text(text->text, out);
       continue;
@@ -100,9 +113,16 @@ void append_inline(const InlineContent& nodes, bool marks, const MarkdownOptions
     if (const auto* raw = node.get_if<RawXml>()) {
       if (options.captures_as_xml()) {
         append_raw_xml(*raw, out);
-      } else if (const std::size_t block = append_captured(*raw, options, out); first_block == std::string::npos) {
-        first_block = block;
+        continue;
       }
+      // A formula block is display maths unless a sentence runs on both
+      // sides of it on its line, or it sits inside inline markup.
+      const bool in_sentence =
+          !in_paragraph || (runs_on(index > 0 ? &nodes[index - 1] : nullptr, true) &&
+                            runs_on(index + 1 < nodes.size() ? &nodes[index + 1] : nullptr, false));
+      const std::size_t block =
+          append_captured(*raw, options, out, in_sentence ? FormulaLayout::Inline : FormulaLayout::Display);
+      if (first_block == std::string::npos) first_block = block;
       continue;
     }
     const auto& element = node.get<InlineElement>();
@@ -260,7 +280,7 @@ class BodyRenderer {
   std::size_t inline_text(const InlineContent& content) {
     text_.clear();
     std::size_t first_block = std::string::npos;
-    append_inline(content, true, options_, text_, first_block);
+    append_inline(content, true, options_, text_, first_block, true);
     return first_block;
   }
 

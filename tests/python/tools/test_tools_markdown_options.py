@@ -209,3 +209,12 @@ def test_formulas_are_written_as_latex(shared_data, mathml, latex):
     markdown = to_markdown(text[:start] + "<math>" + mathml + "</math>" + text[end:], maths="latex")
     assert "[0107]\n\n$$\n" + latex + "\n$$\n\n" in markdown
     latex2mathml.convert(latex)
+
+
+def test_a_formula_block_within_a_sentence_is_inline(shared_data):
+    text = read_text(shared_data / "v4-grant" / "US07272630B2-v42.xml")
+    start = text.index('<maths id="MATH-US-00001"')
+    end = text.index("</maths>", start) + len("</maths>")
+    formula = '<maths id="M" num="1"><math><mi>x</mi><mo>+</mo><mn>1</mn></math></maths>'
+    sentence = text[:start] + "where the load is " + formula + " newtons." + text[end:]
+    assert "where the load is $x+1$ newtons." in to_markdown(sentence, maths="latex")
