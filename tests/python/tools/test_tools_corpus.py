@@ -118,6 +118,9 @@ _CRASHING_RUNNER = """
 import os, signal, sys
 from tessellox_tools import cli, work
 
+# Ctrl-C as at a terminal, even where the tests run in a background job
+# (which starts with SIGINT ignored).
+signal.signal(signal.SIGINT, signal.default_int_handler)
 marker, mode, flag = sys.argv[1].encode(), sys.argv[2], sys.argv[3]
 convert = work.convert
 
