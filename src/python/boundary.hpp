@@ -98,6 +98,20 @@ class TemplateArgument {
 PyObject* render_to_str(const Document& document, const TemplateArgument& template_text);
 PyObject* render_to_str(SourceDocument&& source, const TemplateArgument& template_text);
 
+// Lets other threads run Python while this one works on C++ values alone
+// (a parse of immutable text, say); the lock is taken back when the scope
+// ends, also when an exception leaves it.
+class WithoutGil {
+ public:
+  WithoutGil() noexcept : state_(PyEval_SaveThread()) {}
+  WithoutGil(const WithoutGil&) = delete;
+  WithoutGil& operator=(const WithoutGil&) = delete;
+  ~WithoutGil() { PyEval_RestoreThread(state_); }
+
+ private:
+  PyThreadState* state_;
+};
+
 // Raises ValueError whose single argument is `message`; returns nullptr.
 PyObject* raise_value_error(std::string_view message) noexcept;
 

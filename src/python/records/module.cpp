@@ -66,6 +66,18 @@ bool argument_source_text(PyObject* argument, SourceText& source) {
   return true;
 }
 
+// The record of `source`, parsed while other threads run Python (a reader
+// inflating the next documents, say): the text is immutable and a record is
+// C++ values alone. A text borrowed from a Python object is parsed through
+// a view, so that `source` drops its reference with the GIL held; the
+// record is valid while `source` lives.
+Result<RecordedDocument, ParseError> parse_unlocked(SourceText& source) {
+  SourceText parsed =
+      source.writable().empty() ? SourceText::borrowed(source.view(), nullptr, nullptr) : std::move(source);
+  WithoutGil unlocked;
+  return parse_record(std::move(parsed));
+}
+
 PyObject* text_record(PyObject*, PyObject* args, PyObject* kwargs) {
   try {
     std::vector<PyObject*> values;
@@ -73,7 +85,7 @@ PyObject* text_record(PyObject*, PyObject* args, PyObject* kwargs) {
     if (!check_origin("text_record", values[1])) return nullptr;
     SourceText source;
     if (!argument_source_text(values[0], source)) return nullptr;
-    auto recorded = parse_record(std::move(source));
+    auto recorded = parse_unlocked(source);
     if (!recorded) return raise_value_error(recorded.error().message());
     return new_record_dict(recorded.value().record, values[1]);
   } catch (...) {
@@ -149,12 +161,12 @@ PyObject* to_markdown(PyObject*, PyObject* args, PyObject* kwargs) {
   }
 }
 
-// One line at a time is written here, with the GIL held; a line longer
-// than this does not keep its memory after the call.
+// A thread's lines are written here, one at a time; a line longer than
+// this does not keep its memory after the call.
 constexpr std::size_t kKeptLineCapacity = std::size_t{4} << 20;
 
 JsonBuffer& line_buffer() {
-  static JsonBuffer buffer;
+  thread_local JsonBuffer buffer;
   return buffer;
 }
 
@@ -253,10 +265,15 @@ PyObject* text_record_json(PyObject*, PyObject* args, PyObject* kwargs) {
     SourceText source;
     if (ranged ? !bytes_source_text(values[0], source, values[2], values[3]) : !argument_source_text(values[0], source))
       return nullptr;
-    auto recorded = parse_record(std::move(source));
+    auto recorded = parse_unlocked(source);
     if (!recorded) return raise_value_error(recorded.error().message());
     std::string_view invalid;
-    if (!append_record_fields_json(out, recorded.value().record, invalid)) return raise_invalid_value(invalid);
+    bool encoded = false;
+    {
+      WithoutGil unlocked;
+      encoded = append_record_fields_json(out, recorded.value().record, invalid);
+    }
+    if (!encoded) return raise_invalid_value(invalid);
     out.append('\n');
     const std::string_view line = out.view();
     PyObject* bytes = PyBytes_FromStringAndSize(line.data(), static_cast<Py_ssize_t>(line.size()));
