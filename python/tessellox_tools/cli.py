@@ -20,7 +20,8 @@ from typing import IO, Any, Counter, List, Optional, Sequence
 import tessellox
 
 from . import work
-from .engine import default_jobs, run_tasks
+from .engine import default_jobs, handover_slots, run_tasks
+from .handover import Handover
 from .plan import REGION_SIZE, RegionTask, Task, plan_tasks
 from .records import error_record
 from .sinks import SHARD_WRITERS, LinesSink, MarkdownSink, Sink, output_paths, record_sink_type
@@ -346,8 +347,9 @@ def _run(arguments: _Arguments, command: str, sink: Sink, errors: _ErrorSink, te
     def commit(task: Task, result: work.TaskResult) -> bool:
         nonlocal skipping, stopped
         if isinstance(task, RegionTask):
-            if task.spill is not None:
-                os.unlink(task.spill)
+            if task.place is not None:
+                assert handover is not None
+                handover.release(task.place)
             if task.region.first:
                 skipping = False
             elif skipping:
@@ -368,6 +370,7 @@ def _run(arguments: _Arguments, command: str, sink: Sink, errors: _ErrorSink, te
         return True
 
     workspace = tempfile.mkdtemp(prefix=".tessellox-work-", dir=sink.work_directory())
+    handover = Handover(workspace, handover_slots(arguments.jobs)) if arguments.jobs > 1 else None
     job = work.Job(
         command,
         sink.shard,
@@ -378,14 +381,14 @@ def _run(arguments: _Arguments, command: str, sink: Sink, errors: _ErrorSink, te
         arguments.tables,
         arguments.maths,
         arguments.instructions,
+        handover,
     )
     reading = Reading(REGION_SIZE, DEFAULT_CHUNK_SIZE, arguments.max_document_size)
-    spill = workspace if arguments.jobs > 1 else None
     previous = signal.signal(signal.SIGTERM, _on_terminate)
     complete = False
     restarts = 0
     try:
-        tasks = plan_tasks(paths, arguments.jobs, reading, spill, on_unreadable)
+        tasks = plan_tasks(paths, arguments.jobs, reading, handover, on_unreadable)
         restarts = run_tasks(tasks, job, SHARD_WRITERS[sink.shard], arguments.jobs, commit)
         complete = True
     finally:

@@ -285,6 +285,13 @@ class _Worker:
             return False  # it ended; its end is read like any other message
 
 
+def handover_slots(jobs: int) -> int:
+    """Shared slots for the regions the parent cuts: one for each task that
+    may be in flight, when workers are forked (and so share memory mapped
+    before); none otherwise."""
+    return QUEUED_PER_WORKER * jobs if _start_method() == "fork" else 0
+
+
 def _start_method() -> str:
     """Fork when it is safe, as it spares each worker an interpreter start:
     on Linux, with no other thread that might hold a lock at the fork."""

@@ -6,7 +6,7 @@ A task is a small descriptor, never the documents' bytes:
   its offset; or, for input that only one reader can go through in order
   (standard input, a pipe, a gzip or tar stream, a large zip member when
   there are too few of them to give every worker its own), a run that this
-  process cut and left in a spill file for the worker to read.
+  process cut and handed over (`handover`) for the worker to read.
 * `SourceTask`: a whole compressed file or zip member, which the worker
   opens, inflates and numbers itself, so that several run at once.
 
@@ -18,7 +18,7 @@ from __future__ import annotations
 
 import os
 import zipfile
-from typing import Callable, FrozenSet, Iterator, List, NamedTuple, Optional, Tuple, Union
+from typing import TYPE_CHECKING, Callable, FrozenSet, Iterator, List, NamedTuple, Optional, Tuple, Union
 
 from .split import (
     COMPRESSED,
@@ -34,6 +34,9 @@ from .split import (
     skipped_region,
     zip_members,
 )
+
+if TYPE_CHECKING:
+    from .handover import Handover, Place
 
 # Regions are of this size whatever the number of jobs, so that where the
 # outputs are cut never depends on it.
@@ -51,7 +54,7 @@ class RegionTask(NamedTuple):
     seq: int
     path_index: int
     region: Region
-    spill: Optional[str] = None
+    place: Optional["Place"] = None  # where a region cut by the parent waits
     skip: SkipSet = frozenset()
 
 
@@ -125,27 +128,24 @@ def plan_tasks(
     paths: List[str],
     jobs: int,
     reading: Reading,
-    spill_directory: Optional[str],
+    handover: Optional["Handover"],
     on_unreadable: UnreadableHandler,
 ) -> Iterator[Task]:
-    """The tasks of `paths`, in order. With a `spill_directory`, regions
-    that this process reads are left there as files; without one (a run in
-    this process alone) they keep their bytes."""
+    """The tasks of `paths`, in order. With a `handover`, regions that this
+    process reads wait there for the workers; without one (a run in this
+    process alone) they keep their bytes."""
     units = list(_units(paths, on_unreadable))
     # Fewer large sources than workers: cut them into regions here, so that
     # every worker has work. Otherwise each goes whole to one worker.
-    in_order = spill_directory is not None and sum(1 for unit in units if _large(unit)) < jobs
+    in_order = handover is not None and sum(1 for unit in units if _large(unit)) < jobs
     seq = 0
 
     def task_of(index: int, region: Region) -> RegionTask:
         nonlocal seq
         seq += 1
-        if spill_directory is None or not region.data:
+        if handover is None or not region.data:
             return RegionTask(seq, index, region)
-        spill = os.path.join(spill_directory, f"{seq}.spill")
-        with open(spill, "wb") as stream:
-            stream.write(region.data)
-        return RegionTask(seq, index, region._replace(data=None), spill)
+        return RegionTask(seq, index, region._replace(data=None), handover.put(seq, region.data))
 
     for unit in units:
         if unit.skipped is not None:

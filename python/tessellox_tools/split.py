@@ -751,6 +751,53 @@ def _probe_cut(stream: IO[bytes], position: int, size: int, is_xml: bool) -> int
     return size
 
 
+class _Unread:
+    """What a stream gave and no region took yet, kept as the chunks it came
+    in: a region is joined from them with one copy. Its first byte starts a
+    document."""
+
+    def __init__(self) -> None:
+        self._pieces: List[bytes] = []
+        self.size = 0
+
+    def add(self, chunk: bytes) -> None:
+        self._pieces.append(chunk)
+        self.size += len(chunk)
+
+    def joined(self) -> bytes:
+        data = b"".join(self._pieces)
+        self._pieces = [data] if data else []
+        return data
+
+    def starts_with_declaration(self) -> bool:
+        head = self._pieces[0] if self._pieces and len(self._pieces[0]) >= len(_DECLARATION) else self.joined()
+        return head.startswith(_DECLARATION)
+
+    def last_cut(self, low: int, is_xml: bool) -> int:
+        """`_last_cut` of the whole. In XML the last chunk is looked at first:
+        a start found there is the last one, and nothing is joined."""
+        last = self._pieces[-1]
+        offset = self.size - len(last)
+        if is_xml and offset > 0:
+            cut = _last_cut(last, max(low - offset, 0), is_xml)
+            if cut >= 0:
+                return offset + cut
+        return _last_cut(self.joined(), low, is_xml)
+
+    def take(self, cut: int) -> bytes:
+        """The first `cut` bytes, no longer kept."""
+        last = self._pieces[-1]
+        offset = self.size - len(last)
+        if cut < offset:  # before the last chunk: cut from the whole
+            last = self.joined()
+            offset = 0
+        with memoryview(last) as view:
+            data = b"".join([*self._pieces[:-1], view[: cut - offset]]) if offset else last[:cut]
+        self._pieces = [last[cut - offset :]]
+        self.size -= cut
+        return data
+
+
 def _stream_regions(
     chunks: Iterable[bytes],
     file: str,
@@ -766,46 +813,47 @@ def _stream_regions(
     from memory and read past up to the next document start, then given as
     an oversized region. `base`: the stream's offset in its file."""
     region_size = max(1, min(region_size, limit))
-    buffer = bytearray()  # buffer[0] is at `base`, and starts a document
-    searched = 0  # buffer[:searched] holds no document start after 0
+    unread = _Unread()  # its first byte is at `base`
+    searched = 0  # unread[:searched] holds no document start after 0
     source = iter(chunks)
     for chunk in source:
-        buffer += chunk
+        unread.add(chunk)
         if is_xml is None:
-            is_xml = _kind(buffer, at_end=False)
+            is_xml = _kind(unread.joined(), at_end=False)
             if is_xml is None:
                 continue
-        if len(buffer) < region_size:
+        if unread.size < region_size:
             continue
-        cut = _last_cut(buffer, max(searched - _PROBE_OVERLAP, 1), is_xml)
-        searched = len(buffer)
+        cut = unread.last_cut(max(searched - _PROBE_OVERLAP, 1), is_xml)
+        searched = unread.size
         if cut < 0:
-            if len(buffer) <= limit:
+            if unread.size <= limit:
                 continue  # one document larger than a region: read on
-            size, buffer = _skip_document(buffer, source, is_xml)
+            size, rest = _skip_document(unread.joined(), source, is_xml)
             yield Region(file, member, base, base + size, is_xml, first, b"", limit, oversized=True)
             base += size
             searched = 0
             first = False
-            if buffer:
-                is_xml = is_xml or buffer.startswith(_DECLARATION)
+            unread = _Unread()
+            if rest:
+                unread.add(bytes(rest))
+                is_xml = is_xml or unread.starts_with_declaration()
             continue
-        with memoryview(buffer) as view:
-            data = bytes(view[:cut])
+        data = unread.take(cut)
         yield Region(file, member, base, base + cut, is_xml, first, data, limit)
         # From the first declaration on, only declarations start documents.
-        is_xml = is_xml or buffer.startswith(_DECLARATION, cut)
-        del buffer[:cut]
+        is_xml = is_xml or unread.starts_with_declaration()
         base += cut
         searched -= cut
         first = False
-    if buffer:
+    if unread.size:
+        data = unread.joined()
         if is_xml is None:
-            is_xml = bool(_kind(buffer, at_end=True))
-        yield Region(file, member, base, base + len(buffer), is_xml, first, bytes(buffer), limit)
+            is_xml = bool(_kind(data, at_end=True))
+        yield Region(file, member, base, base + len(data), is_xml, first, data, limit)
 
 
-def _skip_document(buffer: bytearray, chunks: Iterator[bytes], is_xml: bool) -> Tuple[int, bytearray]:
+def _skip_document(buffer: Buffer, chunks: Iterator[bytes], is_xml: bool) -> Tuple[int, bytearray]:
     """Reads past the document that starts `buffer` without keeping it: its
     size, and what follows it (from the next document start on, or empty
     at the end of the stream)."""

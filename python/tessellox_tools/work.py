@@ -19,6 +19,7 @@ from typing import IO, Any, Callable, Dict, List, NamedTuple, Optional, Tuple, U
 import tessellox
 
 from ._records import to_markdown
+from .handover import Handover, Place
 from .plan import RegionTask, SourceTask, Task
 from .records import failure_message, invalid_utf8_message, text_record, text_record_json
 from .split import (
@@ -44,6 +45,7 @@ class Job(NamedTuple):
 
     command: DETECT, RECORDS or MARKDOWN. shard: how a task's output is
     written (`sinks.SHARD_WRITERS`). directory: where the shards go.
+    handover: where the regions that the parent cuts wait.
     """
 
     command: str
@@ -55,6 +57,7 @@ class Job(NamedTuple):
     tables: str = "xml"  # Markdown's tables, formulas and processing instructions: see to_markdown
     maths: str = "xml"
     instructions: str = "xml"
+    handover: Optional[Handover] = None
 
 
 class Failure(NamedTuple):
@@ -257,11 +260,11 @@ def _unreadable_reason(error: BaseException) -> str:
     return getattr(error, "strerror", None) or str(error) or type(error).__name__
 
 
-def _read_region(region: Region, spill: Optional[str]) -> bytes:
-    if spill is None:
+def _read_region(job: Job, region: Region, place: Optional[Place]) -> bytes:
+    if place is None:
         return region.read()
-    with open(spill, "rb") as stream:
-        return stream.read()
+    assert job.handover is not None
+    return job.handover.take(place)
 
 
 # A document's outcome before it has its ordinal: (offset, size, ok, payload or message).
@@ -309,14 +312,14 @@ def _write(
 
 
 def _region_outcomes(
-    job: Job, region: Region, spill: Optional[str], unit: int, skip: Any, mark: Mark
+    job: Job, region: Region, place: Optional[Place], unit: int, skip: Any, mark: Mark
 ) -> Tuple[int, List[_Outcome]]:
     """A region's documents converted: how many there are, and each outcome."""
     if region.oversized:
         mark(unit, 0)
         size = region.end - region.start
         return 1, [(region.start, size, False, too_large_message(size, job.limit))]
-    data = _read_region(region, spill)
+    data = _read_region(job, region, place)
     bounds = document_bounds(data, region.is_xml, region.first)
     return len(bounds), _convert_region(job, region, data, bounds, unit, skip, mark)
 
@@ -331,7 +334,7 @@ def run_region_task(task: RegionTask, job: Job, shards: ShardFactory, announce: 
         tally.failures.append(Failure(Origin(file, member, None, None), region.skipped))
         return _result(task, tally, writer)
     try:
-        count, outcomes = _region_outcomes(job, region, task.spill, 0, task.skip, mark)
+        count, outcomes = _region_outcomes(job, region, task.place, 0, task.skip, mark)
     except UNREADABLE_ERRORS as error:
         announce(task.seq, 0)
         tally.unreadable = (file, _unreadable_reason(error))
