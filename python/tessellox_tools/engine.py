@@ -208,7 +208,7 @@ def _serve(connection: "Connection", job: Job, shards: ShardFactory, progress: A
 
 class _Feeder:
     """Plans tasks on a thread of their own, at most `window` ahead of the
-    last one taken, so that reading input in order (inflating, spilling)
+    last one taken, so that reading input in order (inflating, handing over)
     never keeps the parent from answering its workers. The planning thread
     spends its time in inflating and writing, which release the
     interpreter's lock. `fileno` becomes readable when a task is ready."""

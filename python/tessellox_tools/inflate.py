@@ -30,6 +30,9 @@ LIBRARY = "zlib" if _zlib_module is zlib else "isal"
 # Errors of a corrupt compressed stream, from either library.
 INFLATE_ERRORS = _ERRORS
 _READ_SIZE = 1 << 20
+# Compressed bytes are read in pieces that nearly always inflate to less
+# than a read asks for: a piece left over is copied again at every call.
+_COMPRESSED_READ_SIZE = 1 << 16
 _LOCAL_HEADER = struct.Struct("<4s2B4HL2L2H")
 _LOCAL_SIGNATURE = b"PK\x03\x04"
 
@@ -77,7 +80,7 @@ class _InflatingReader:
         decompressor = self._decompressor
         compressed = decompressor.unconsumed_tail
         if not compressed and self._left > 0:
-            compressed = self._stream.read(min(_READ_SIZE, self._left))
+            compressed = self._stream.read(min(_COMPRESSED_READ_SIZE, self._left))
             if not compressed:
                 raise zipfile.BadZipFile("the archive ends inside a member")
             self._left -= len(compressed)

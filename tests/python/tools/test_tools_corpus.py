@@ -220,3 +220,20 @@ def test_an_interrupted_run_leaves_no_half_file_and_no_process(tmp_path: Path, s
         assert len(list(tmp_path.iterdir())) == 2
     time.sleep(0.5)
     assert _processes_running(tmp_path / "runner.py") == []
+
+
+def test_a_document_larger_than_a_shared_slot_is_handed_over_whole(tmp_path: Path) -> None:
+    # 9 MB of claim between ordinary grants, in a stream that the parent
+    # cuts: its region outgrows the memory slots and goes through a file.
+    sample = (need_bulk() / "ipg050104-small-v40.xml").read_bytes()
+    large = grant_xml("09000002", claim="A widget. " * (900 << 10)).encode()
+    with gzip.open(tmp_path / "week.xml.gz", "wb", compresslevel=1) as stream:
+        stream.write(sample * 4 + large + sample * 4)
+    outputs = {}
+    for jobs in ("1", "2"):
+        output = tmp_path / f"jobs{jobs}.jsonl"
+        result = run_tool("records", "--jobs", jobs, "-o", str(output), str(tmp_path / "week.xml.gz"), timeout=120)
+        assert result.returncode == 0, result.stderr
+        outputs[jobs] = output.read_bytes()
+    assert outputs["1"] == outputs["2"]
+    assert b'"patent_number":"US9000002B2"' in outputs["2"]
