@@ -169,15 +169,18 @@ def write_set(folder: str, name: str, texts: List[str]) -> str:
 
 def memory_figures(builds: Dict[str, str], folder: str, documents: List[Tuple[str, str]], runs: int) -> None:
     print("\nmemory of one call, a fresh process per figure (bench/memory_child.py), median of", runs, "runs")
-    print("  (peak: above the size once the text is loaded; kept: resident after the call and malloc_trim(0))")
-    print(f"  {'document':<28} {'call':<18} {'build':<5} {'peak MB':>8} {'peak/size':>9} {'kept MB':>8}")
+    print("  (peak: above the size once the text is loaded; kept: resident after the call and malloc_trim(0);")
+    print("   kept heap: the part of it that is anonymous memory, without the module's code read for the first time)")
+    print(
+        f"  {'document':<28} {'call':<18} {'build':<5} {'peak MB':>8} {'peak/size':>9} {'kept MB':>8} {'kept heap MB':>12}"
+    )
     for label, text in documents:
         path = os.path.join(folder, "memory-document.xml")
         with open(path, "w", encoding="utf-8", newline="") as handle:
             handle.write(text)
         size = os.path.getsize(path)
         for mode in WORKLOADS:
-            figures: Dict[str, List[Tuple[int, int]]] = {name: [] for name in builds}
+            figures: Dict[str, List[Tuple[int, int, int]]] = {name: [] for name in builds}
             for run in range(runs):
                 order = list(builds) if run % 2 == 0 else list(builds)[::-1]
                 for name in order:
@@ -189,13 +192,15 @@ def memory_figures(builds: Dict[str, str], folder: str, documents: List[Tuple[st
                         capture_output=True,
                         text=True,
                     ).stdout.split()
-                    high, before, peak, after = (int(value) for value in output)
-                    figures[name].append((peak - before if peak >= 0 else high - before, after - before))
+                    high, before, peak, after, heap = (int(value) for value in output)
+                    figures[name].append((peak - before if peak >= 0 else high - before, after - before, heap))
             for name in builds:
                 peak = statistics.median(figure[0] for figure in figures[name])
                 kept = statistics.median(figure[1] for figure in figures[name])
+                heap = statistics.median(figure[2] for figure in figures[name])
                 print(
-                    f"  {label:<28} {LABELS[mode]:<18} {name:<5} {peak / MB:8.1f} {peak / size:8.2f}x {kept / MB:8.1f}",
+                    f"  {label:<28} {LABELS[mode]:<18} {name:<5} {peak / MB:8.2f} {peak / size:8.2f}x {kept / MB:8.2f}"
+                    f" {heap / MB:12.2f}",
                     flush=True,
                 )
 

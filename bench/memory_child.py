@@ -3,10 +3,12 @@
     python3 bench/memory_child.py DOCUMENT MODE
 
 MODE is `parse`, `markdown`, or `load` (read the file and call nothing).
-Prints four byte counts: the high-water mark of the whole process, the
+Prints five byte counts: the high-water mark of the whole process, the
 resident size before the call, the high-water mark during the call (-1
-where the kernel refuses to restart it), and the resident size after the
-call and malloc_trim(0). The process reports its own high-water mark
+where the kernel refuses to restart it), the resident size after the call
+and malloc_trim(0), and of that growth the part that is anonymous memory
+(the heap: what the call's data hold, without the pages of the module's
+code that the call read for the first time). The process reports its own high-water mark
 (VmHWM): ru_maxrss would not do, since a child inherits at exec the
 high-water mark of its parent, which may hold whole corpora. tessellox is
 imported from sys.path (PYTHONPATH), as the caller sets it.
@@ -38,6 +40,7 @@ def main() -> None:
     except OSError:
         reset = False
     before = status("VmRSS")
+    anonymous_before = status("RssAnon")
     if mode == "parse":
         document = tessellox.parse(text)  # noqa: F841 (kept: what the result holds is measured)
     elif mode == "markdown":
@@ -46,7 +49,7 @@ def main() -> None:
     # What the call keeps: the result's memory once the allocator has handed
     # back what the call freed.
     ctypes.CDLL(None).malloc_trim(0)
-    print(max(loaded_peak, status("VmHWM")), before, peak, status("VmRSS"))
+    print(max(loaded_peak, status("VmHWM")), before, peak, status("VmRSS"), status("RssAnon") - anonymous_before)
 
 
 if __name__ == "__main__":
