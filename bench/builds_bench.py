@@ -25,8 +25,10 @@ time over the new one's: at or above 1 the new build is as fast.
 
 Last, the memory of one call (bench/memory_child.py, a fresh process per
 figure, the builds in turn) on the largest real document and on a real
-grant grown to 20 MB: the peak above the size once the text is loaded, and
-what the result keeps, for `parse` and `parse_to_markdown`.
+grant grown to 20 MB: the peak above the size once the text is loaded,
+what the result keeps and how much of that is heap, and the peak once the
+module's code is resident (after the same call on a small real document),
+for `parse` and `parse_to_markdown`.
 """
 
 from __future__ import annotations
@@ -167,40 +169,53 @@ def write_set(folder: str, name: str, texts: List[str]) -> str:
     return path
 
 
-def memory_figures(builds: Dict[str, str], folder: str, documents: List[Tuple[str, str]], runs: int) -> None:
+def memory_child(build: str, path: str, mode: str, *warm: str) -> List[int]:
+    """Peak, kept and kept heap of one call, in a process of `build`'s own."""
+    output = subprocess.run(
+        [sys.executable, str(HERE / "memory_child.py"), path, mode, *warm],
+        env=dict(os.environ, PYTHONPATH=build),
+        check=True,
+        capture_output=True,
+        text=True,
+    ).stdout.split()
+    high, before, peak, after, heap = (int(value) for value in output)
+    return [peak - before if peak >= 0 else high - before, after - before, heap]
+
+
+def memory_figures(
+    builds: Dict[str, str], folder: str, documents: List[Tuple[str, str]], warm_text: str, runs: int
+) -> None:
     print("\nmemory of one call, a fresh process per figure (bench/memory_child.py), median of", runs, "runs")
     print("  (peak: above the size once the text is loaded; kept: resident after the call and malloc_trim(0);")
-    print("   kept heap: the part of it that is anonymous memory, without the module's code read for the first time)")
+    print("   kept heap: the part of it that is anonymous memory, without the module's code read for the first time;")
+    print("   warm peak: the peak after the same call on a small real document, the module's code already read)")
     print(
-        f"  {'document':<28} {'call':<18} {'build':<5} {'peak MB':>8} {'peak/size':>9} {'kept MB':>8} {'kept heap MB':>12}"
+        f"  {'document':<28} {'call':<18} {'build':<5} {'peak MB':>8} {'peak/size':>9} {'kept MB':>8}"
+        f" {'kept heap MB':>12} {'warm peak MB':>12}"
     )
+    warm_path = os.path.join(folder, "memory-warm.xml")
+    with open(warm_path, "w", encoding="utf-8", newline="") as handle:
+        handle.write(warm_text)
     for label, text in documents:
         path = os.path.join(folder, "memory-document.xml")
         with open(path, "w", encoding="utf-8", newline="") as handle:
             handle.write(text)
         size = os.path.getsize(path)
         for mode in WORKLOADS:
-            figures: Dict[str, List[Tuple[int, int, int]]] = {name: [] for name in builds}
+            figures: Dict[str, List[Tuple[int, int, int, int]]] = {name: [] for name in builds}
             for run in range(runs):
                 order = list(builds) if run % 2 == 0 else list(builds)[::-1]
                 for name in order:
-                    env = dict(os.environ, PYTHONPATH=builds[name])
-                    output = subprocess.run(
-                        [sys.executable, str(HERE / "memory_child.py"), path, mode],
-                        env=env,
-                        check=True,
-                        capture_output=True,
-                        text=True,
-                    ).stdout.split()
-                    high, before, peak, after, heap = (int(value) for value in output)
-                    figures[name].append((peak - before if peak >= 0 else high - before, after - before, heap))
+                    figures[name].append(
+                        (*memory_child(builds[name], path, mode), memory_child(builds[name], path, mode, warm_path)[0])
+                    )
             for name in builds:
-                peak = statistics.median(figure[0] for figure in figures[name])
-                kept = statistics.median(figure[1] for figure in figures[name])
-                heap = statistics.median(figure[2] for figure in figures[name])
+                peak, kept, heap, warm = (
+                    statistics.median(figure[column] for figure in figures[name]) for column in range(4)
+                )
                 print(
                     f"  {label:<28} {LABELS[mode]:<18} {name:<5} {peak / MB:8.2f} {peak / size:8.2f}x {kept / MB:8.2f}"
-                    f" {heap / MB:12.2f}",
+                    f" {heap / MB:12.2f} {warm / MB:12.2f}",
                     flush=True,
                 )
 
@@ -287,6 +302,7 @@ def main(argv: Sequence[str] | None = None) -> int:
                 builds,
                 folder,
                 [("largest real document", largest), ("real grant grown to 20 MB", repeated_grant(20 * MB))],
+                (ROOT / "examples" / "US10000000-v45.xml").read_text(encoding="utf-8"),
                 args.memory_runs,
             )
     return 0
