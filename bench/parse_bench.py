@@ -48,11 +48,11 @@ from typing import Callable, Dict, List, Optional, Sequence, Tuple
 
 HERE = Path(__file__).resolve().parent
 ROOT = HERE.parent
-DATA = ROOT / "tests" / "data" / "real"
 sys.path.insert(0, str(HERE))
 
 import generate  # noqa: E402
 import reference_lxml  # noqa: E402
+from documents import DATA, MALFORMED, read_getters, read_text, repeated_grant, split_bulk  # noqa: E402
 
 try:
     import tessellox
@@ -64,7 +64,6 @@ except ImportError:  # a build tree rather than an installed wheel
 
 from lxml import etree  # noqa: E402
 
-MALFORMED = {"US07057742-v41.xml"}
 LXML_PARSER = etree.XMLParser(resolve_entities=False)
 MB = 1_000_000
 
@@ -76,21 +75,6 @@ class Document:
         self.name = name
         self.text = text
         self.data = text.encode("utf-8")
-
-
-def read_text(path: Path) -> str:
-    # newline="" keeps CRLF documents byte for byte.
-    with open(path, encoding="utf-8", newline="") as handle:
-        return handle.read()
-
-
-def split_bulk(text: str) -> List[str]:
-    starts = []
-    position = text.find("<?xml")
-    while position != -1:
-        starts.append(position)
-        position = text.find("<?xml", position + 1)
-    return [text[start:end] for start, end in zip(starts, starts[1:] + [len(text)])]
 
 
 def sample_documents(folders: Sequence[str], bulk_files: Sequence[str]) -> List[Document]:
@@ -123,27 +107,6 @@ def run_lxml_tree(document: Document) -> None:
 
 def run_reference(document: Document) -> None:
     reference_lxml.extract(document.data)
-
-
-def read_getters(parsed) -> None:
-    _ = (
-        parsed.publication_number,
-        parsed.patent_number,
-        parsed.application_number,
-        parsed.title,
-        parsed.filing_date,
-        parsed.publication_date,
-        parsed.priority_date,
-        parsed.inventors,
-        parsed.applicants,
-        parsed.assignees,
-        parsed.ipc_classifications,
-        parsed.us_classifications,
-        parsed.source_format,
-        parsed.abstract_text,
-    )
-    for claim in parsed.claims:
-        _ = claim.number, claim.text
 
 
 def run_parse(document: Document) -> None:
@@ -421,54 +384,9 @@ def size_label(size: int) -> str:
     return f"{size}B"
 
 
-# The children report the kernel's high-water mark of their own address space
-# (VmHWM). ru_maxrss would not do: a child started from this process inherits,
-# at exec, the high-water mark of the parent's memory, which holds the corpora.
-MEMORY_CHILD = r"""
-import ctypes
-import sys
-path, mode = sys.argv[1], sys.argv[2]
-import tessellox
-
-def status(field):
-    with open("/proc/self/status") as handle:
-        for line in handle:
-            if line.startswith(field + ":"):
-                return int(line.split()[1]) * 1024
-    raise RuntimeError(field + " not in /proc/self/status")
-
-with open(path, encoding="utf-8", newline="") as handle:
-    text = handle.read()
-loaded_peak = status("VmHWM")
-try:
-    with open("/proc/self/clear_refs", "w") as handle:
-        handle.write("5")  # restarts the high-water mark from the current size
-    reset = True
-except OSError:
-    reset = False
-before = status("VmRSS")
-if mode == "parse":
-    document = tessellox.parse(text)
-elif mode == "markdown":
-    markdown = tessellox.parse_to_markdown(text)
-peak = status("VmHWM") if reset else -1
-# What the call keeps: the result's memory once the allocator has handed
-# back what the call freed.
-ctypes.CDLL(None).malloc_trim(0)
-print(max(loaded_peak, status("VmHWM")), before, peak, status("VmRSS"))
-"""
-
-
-def repeated_grant(size: int) -> str:
-    """A real grant whose description paragraphs are repeated until the text
-    holds `size` bytes: real markup at the size of the largest documents."""
-    text = (ROOT / "examples" / "US10000000-v45.xml").read_text(encoding="utf-8")
-    start = text.index("<description")
-    start = text.index("<p ", start)
-    end = text.rindex("</p>", start, text.index("</description>")) + len("</p>")
-    paragraphs = text[start:end]
-    copies = max(1, (size - len(text)) // len(paragraphs) + 1)
-    return text[:end] + "\n" + "\n".join([paragraphs] * copies) + text[end:]
+# The children are bench/memory_child.py, which reports the kernel's
+# high-water mark of its own address space.
+MEMORY_CHILD = HERE / "memory_child.py"
 
 
 def bench_twin(report: Report, repeat: int) -> None:
@@ -517,7 +435,7 @@ def bench_memory(report: Report, sizes: Sequence[int], seed: int) -> None:
 
             def child(mode: str, path: str = path) -> Tuple[int, int, int, int]:
                 output = subprocess.run(
-                    [sys.executable, "-c", MEMORY_CHILD, path, mode],
+                    [sys.executable, str(MEMORY_CHILD), path, mode],
                     env=env,
                     check=True,
                     capture_output=True,

@@ -14,17 +14,7 @@ import tessellox
 REPO = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPO / "bench"))
 import generate  # noqa: E402
-
-
-def split_bulk(text: str):
-    """The documents of a bulk file, split at each XML declaration."""
-    starts = []
-    position = text.find("<?xml")
-    while position != -1:
-        starts.append(position)
-        position = text.find("<?xml", position + 1)
-    return [text[start:end] for start, end in zip(starts, starts[1:] + [len(text)])]
-
+from documents import split_bulk  # noqa: E402
 
 EXPECTED_FORMAT = {
     "grant": "UsptoGrantV45",

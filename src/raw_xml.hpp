@@ -19,6 +19,22 @@ void append_raw_xml(const RawXml& node, std::string& out);
 void append_start_tag(const RawXml& element, std::string& out);
 void append_end_tag(const RawXml& element, std::string& out);
 
+// Walks `node`'s subtree, `node` included, in document order and
+// iteratively: `visit(node)` is called on each node, text and elements
+// alike, and returns true when it is done with it: its content is then
+// passed over.
+template <class Visit>
+void walk_raw_xml(const RawXml& node, Visit&& visit) {
+  std::vector<const RawXml*> pending{&node};
+  while (!pending.empty()) {
+    const RawXml* top = pending.back();
+    pending.pop_back();
+    if (visit(*top)) continue;
+    const auto children = top->children();
+    for (std::size_t i = children.size(); i-- > 0;) pending.push_back(&children[i]);
+  }
+}
+
 // append_raw_xml with each element offered first to `write_instead`, which
 // returns true when it has written the element (and its content) itself.
 template <class WriteInstead>

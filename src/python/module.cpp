@@ -42,54 +42,50 @@ PyObject* render_to_str(SourceDocument&& source, const TemplateArgument& templat
 
 namespace {
 
-// Matches the arguments of `function`, whose first is the document text
-// `xml`, and converts that one; false with an exception set on a mismatch.
-bool xml_and_arguments(const char* function, PyObject* args, PyObject* kwargs, const std::vector<const char*>& names,
-                       std::vector<PyObject*>& values, Utf8Argument& xml) {
-  return match_arguments(function, args, kwargs, names, 1, values) && xml.convert("xml", values[0]);
-}
-
-PyObject* parse(PyObject*, PyObject* args, PyObject* kwargs) {
+// Calls `body(xml, values)` for a call of `function`, whose arguments are
+// `names`, the first the document text `xml`, converted; nullptr with an
+// exception set on a mismatch, and C++ exceptions raised as Python's.
+template <class Body>
+PyObject* with_xml_argument(const char* function, PyObject* args, PyObject* kwargs,
+                            const std::vector<const char*>& names, Body&& body) {
   try {
     std::vector<PyObject*> values;
     Utf8Argument xml;
-    if (!xml_and_arguments("parse", args, kwargs, {"xml"}, values, xml)) return nullptr;
+    if (!match_arguments(function, args, kwargs, names, 1, values) || !xml.convert("xml", values[0])) return nullptr;
+    return std::forward<Body>(body)(xml, values);
+  } catch (...) {
+    return raise_from_current_exception();
+  }
+}
+
+PyObject* parse(PyObject*, PyObject* args, PyObject* kwargs) {
+  return with_xml_argument("parse", args, kwargs, {"xml"}, [](Utf8Argument& xml, const std::vector<PyObject*>&) {
     auto parsed = parse_source(xml.take_source_text());
     if (!parsed) return raise_value_error(parsed.error().message());
     Document document{std::move(parsed.value()), {}};
     document.derived = derive(document.source, document.source.arena);
     return new_document(std::move(document));
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+  });
 }
 
 PyObject* parse_to_markdown(PyObject*, PyObject* args, PyObject* kwargs) {
-  try {
-    std::vector<PyObject*> values;
-    Utf8Argument xml;
-    if (!xml_and_arguments("parse_to_markdown", args, kwargs, {"xml", "template"}, values, xml)) return nullptr;
-    TemplateArgument template_text;
-    if (!template_text.convert(values[1])) return nullptr;
-    auto parsed = parse_source(xml.take_source_text());
-    if (!parsed) return raise_value_error(parsed.error().message());
-    return render_to_str(std::move(parsed.value()), template_text);
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+  return with_xml_argument("parse_to_markdown", args, kwargs, {"xml", "template"},
+                           [](Utf8Argument& xml, const std::vector<PyObject*>& values) -> PyObject* {
+                             TemplateArgument template_text;
+                             if (!template_text.convert(values[1])) return nullptr;
+                             auto parsed = parse_source(xml.take_source_text());
+                             if (!parsed) return raise_value_error(parsed.error().message());
+                             return render_to_str(std::move(parsed.value()), template_text);
+                           });
 }
 
 PyObject* detect_format(PyObject*, PyObject* args, PyObject* kwargs) {
-  try {
-    std::vector<PyObject*> values;
-    Utf8Argument xml;
-    if (!xml_and_arguments("detect_format", args, kwargs, {"xml"}, values, xml)) return nullptr;
-    auto detected = detect_source_format(xml.view());
-    if (!detected) return raise_value_error(detected.error().message());
-    return new_str(source_format_name(detected.value()));
-  } catch (...) {
-    return raise_from_current_exception();
-  }
+  return with_xml_argument("detect_format", args, kwargs, {"xml"},
+                           [](Utf8Argument& xml, const std::vector<PyObject*>&) {
+                             auto detected = detect_source_format(xml.view());
+                             if (!detected) return raise_value_error(detected.error().message());
+                             return new_str(source_format_name(detected.value()));
+                           });
 }
 
 PyMethodDef module_functions[] = {

@@ -41,6 +41,19 @@ INSTANTIATE_TEST_SUITE_P(
                     EncodeCase{{0x10000}, "\xF0\x90\x80\x80"}, EncodeCase{{0x10FFFF}, "\xF4\x8F\xBF\xBF"},
                     EncodeCase{{'x', 0xE9, 'y', 0x20AC, 'z', 'w', 'v', 'u'}, "x\xC3\xA9y\xE2\x82\xACzwvu"}));
 
+// A character that is not ASCII at every place of a run long enough for the
+// sixteen-at-a-time path, and at the place after it.
+TEST(EncodeUtf8, TakesLongAsciiRunsWhereverTheRunEnds) {
+  const std::string ascii = "The quick brown fox jumps over the lazy dog, 0123456789.";
+  for (std::size_t at = 0; at <= ascii.size(); ++at) {
+    std::vector<std::uint32_t> code_points(ascii.begin(), ascii.end());
+    code_points.insert(code_points.begin() + static_cast<std::ptrdiff_t>(at), 0x20AC);
+    EXPECT_EQ(encoded(code_points), ascii.substr(0, at) + "\xE2\x82\xAC" + ascii.substr(at)) << at;
+    code_points[at] = 0xFFFFFFFFu;
+    EXPECT_EQ(encoded(code_points), std::nullopt) << at;
+  }
+}
+
 TEST(EncodeUtf8Refuses, SurrogatesAndValuesBeyondUnicode) {
   for (const std::uint32_t code_point : {0xD800u, 0xDBFFu, 0xDC00u, 0xDFFFu, 0x110000u, 0xFFFFFFFFu}) {
     EXPECT_EQ(encoded({'a', 'b', 'c', 'd', code_point}), std::nullopt) << code_point;

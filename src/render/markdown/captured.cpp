@@ -64,39 +64,30 @@ const Attribute* find_attribute(const RawXml& element, std::string_view name) no
 }
 
 void append_text_content(const RawXml& node, std::string& out) {
-  std::vector<const RawXml*> pending{&node};
-  while (!pending.empty()) {
-    const RawXml* top = pending.back();
-    pending.pop_back();
-    if (top->is_text()) {
-      // Comments and processing instructions are kept as text in their XML
-      // form; they are not character data.
-      if (!top->text().starts_with("<!") && !top->text().starts_with("<?")) append_normalized_text(top->text(), out);
-      continue;
-    }
-    const auto children = top->children();
-    for (std::size_t i = children.size(); i-- > 0;) pending.push_back(&children[i]);
-  }
+  walk_raw_xml(node, [&out](const RawXml& top) {
+    if (!top.is_text()) return false;
+    // Comments and processing instructions are kept as text in their XML
+    // form; they are not character data.
+    if (!top.text().starts_with("<!") && !top.text().starts_with("<?")) append_normalized_text(top.text(), out);
+    return true;
+  });
 }
 
 bool append_image_reference(const RawXml& element, std::string_view alt, std::string& out) {
-  std::vector<const RawXml*> pending{&element};
-  while (!pending.empty()) {
-    const RawXml* top = pending.back();
-    pending.pop_back();
-    if (!top->is_element()) continue;
-    if (const Attribute* file = find_attribute(*top, "file"); file != nullptr && !file->value().empty()) {
-      out += "![";
-      out += alt;
-      out += "](";
-      out += file->value();
-      out += ')';
-      return true;
-    }
-    const auto children = top->children();
-    for (std::size_t i = children.size(); i-- > 0;) pending.push_back(&children[i]);
-  }
-  return false;
+  bool found = false;
+  walk_raw_xml(element, [&](const RawXml& top) {
+    if (found || !top.is_element()) return true;
+    const Attribute* file = find_attribute(top, "file");
+    if (file == nullptr || file->value().empty()) return false;
+    out += "![";
+    out += alt;
+    out += "](";
+    out += file->value();
+    out += ')';
+    found = true;
+    return true;
+  });
+  return found;
 }
 
 std::size_t append_captured(const RawXml& node, const MarkdownOptions& options, std::string& out,

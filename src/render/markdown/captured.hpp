@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "model.hpp"
+#include "raw_xml.hpp"
 #include "render/markdown/options.hpp"
 
 namespace tessellox {
@@ -42,5 +43,18 @@ const Attribute* find_attribute(const RawXml& element, std::string_view name) no
 // Appends an image reference to the first image below `element` that names
 // a file; false, appending nothing, when there is none.
 bool append_image_reference(const RawXml& element, std::string_view alt, std::string& out);
+
+// Appends a block of tables or of formulas by its parts: `write(element)`
+// is offered the block's elements in document order and returns true when it
+// has written that one, whose content is then passed over. A block none of
+// whose parts was written is written as its image, or else as XML; `alt` is
+// the image's alternative text.
+template <class Write>
+void append_block_by_parts(const RawXml& block, std::string_view alt, std::string& out, Write&& write) {
+  const std::size_t start = out.size();
+  walk_raw_xml(block, [&](const RawXml& node) { return node.is_element() && write(node); });
+  if (out.size() != start) return;
+  if (!append_image_reference(block, alt, out)) append_raw_xml(block, out);
+}
 
 }  // namespace tessellox

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "raw_xml.hpp"
 #include "render/markdown/captured.hpp"
+#include "render/markdown/escapes.hpp"
 #include "text.hpp"
 #include "utf8.hpp"
 
@@ -313,6 +315,23 @@ bool is_function_name(std::string_view text) noexcept {
   return std::find(std::begin(kNames), std::end(kNames), text) != std::end(kNames);
 }
 
+// The name of the entity reference that `text` starts with ("&name;", a
+// name of 1 to 32 bytes), or nothing when it starts with none.
+std::optional<std::string_view> reference_name(std::string_view text) noexcept {
+  const std::size_t semicolon = text.find(';');
+  if (semicolon == std::string_view::npos || semicolon < 2 || semicolon > 33) return std::nullopt;
+  return text.substr(1, semicolon - 1);
+}
+
+// The character an entity name stands for, or nothing when it names none
+// known here.
+std::optional<std::string_view> entity_character(std::string_view name) noexcept {
+  const auto found = std::lower_bound(kEntities.begin(), kEntities.end(), name,
+                                      [](const auto& entry, std::string_view key) { return entry.first < key; });
+  if (found == kEntities.end() || found->first != name) return std::nullopt;
+  return found->second;
+}
+
 // Appends text as math-mode LaTeX: symbols as commands, invisible operators
 // dropped, anything else as it stands.
 void append_math_characters(std::string_view text, std::string& out) {
@@ -322,23 +341,19 @@ void append_math_characters(std::string_view text, std::string& out) {
     if (*at == '&') {
       // An entity reference the text kept: its character, or the reference
       // as text when it names none known here.
-      const std::string_view rest(reinterpret_cast<const char*>(at) + 1, static_cast<std::size_t>(end - at - 1));
-      const std::size_t semicolon = rest.find(';');
-      if (semicolon != std::string_view::npos && semicolon > 0 && semicolon <= 32) {
-        const std::string_view name = rest.substr(0, semicolon);
-        const auto found = std::lower_bound(kEntities.begin(), kEntities.end(), name,
-                                            [](const auto& entry, std::string_view key) { return entry.first < key; });
-        if (found != kEntities.end() && found->first == name) {
-          if (found->second != "&")
-            append_math_characters(found->second, out);
+      const std::string_view rest(reinterpret_cast<const char*>(at), static_cast<std::size_t>(end - at));
+      if (const std::optional<std::string_view> name = reference_name(rest)) {
+        if (const std::optional<std::string_view> character = entity_character(*name)) {
+          if (*character != "&")
+            append_math_characters(*character, out);
           else
             out += "\\&";
         } else {
           out += "\\text{";
-          out += name;
+          out += *name;
           out += '}';
         }
-        at += semicolon + 2;
+        at += name->size() + 2;
         continue;
       }
     }
@@ -357,41 +372,38 @@ void append_math_characters(std::string_view text, std::string& out) {
   }
 }
 
-// Appends text for \text{...}: the characters that text mode reserves
-// escaped.
+// The characters that text mode reserves, and line breaks and tabs, which
+// \text{...} writes as spaces.
+constexpr CharacterEscapes kTextModeEscapes{
+    {'\\', "\\textbackslash{}"},
+    {'{', "\\{"},
+    {'}', "\\}"},
+    {'$', "\\$"},
+    {'&', "\\&"},
+    {'%', "\\%"},
+    {'#', "\\#"},
+    {'_', "\\_"},
+    {'^', "\\textasciicircum{}"},
+    {'~', "\\textasciitilde{}"},
+    {'\n', " "},
+    {'\r', " "},
+    {'\t', " "},
+};
+
+// Appends text for \text{...}, escaped.
 void append_text_mode(std::string_view text, std::string& out) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '&') {
-      // An entity reference the text kept: its character, or its name.
-      const std::size_t semicolon = text.find(';', i);
-      if (semicolon != std::string_view::npos && semicolon > i + 1 && semicolon - i <= 33) {
-        const std::string_view name = text.substr(i + 1, semicolon - i - 1);
-        const auto found = std::lower_bound(kEntities.begin(), kEntities.end(), name,
-                                            [](const auto& entry, std::string_view key) { return entry.first < key; });
-        const std::string_view character = found != kEntities.end() && found->first == name ? found->second : name;
-        if (character.find_first_of("&\\{}$%#_^~") == std::string_view::npos) out += character;
-        i = semicolon;
-        continue;
-      }
+  append_escaped(text, kTextModeEscapes, out, [&out](std::string_view rest) -> std::size_t {
+    // An entity reference the text kept: its character, or its name, left
+    // out when it holds a character that text mode reserves.
+    const std::optional<std::string_view> name = reference_name(rest);
+    if (!name) {
+      out += kTextModeEscapes['&'];
+      return 1;
     }
-    switch (c) {
-      case '\\': out += "\\textbackslash{}"; break;
-      case '{': out += "\\{"; break;
-      case '}': out += "\\}"; break;
-      case '$': out += "\\$"; break;
-      case '&': out += "\\&"; break;
-      case '%': out += "\\%"; break;
-      case '#': out += "\\#"; break;
-      case '_': out += "\\_"; break;
-      case '^': out += "\\textasciicircum{}"; break;
-      case '~': out += "\\textasciitilde{}"; break;
-      case '\n':
-      case '\r':
-      case '\t': out += ' '; break;
-      default: out += c;
-    }
-  }
+    const std::string_view character = entity_character(*name).value_or(*name);
+    if (character.find_first_of("&\\{}$%#_^~") == std::string_view::npos) out += character;
+    return name->size() + 2;
+  });
 }
 
 class LatexWriter {
@@ -680,21 +692,11 @@ void append_formula(const RawXml& math, bool display, std::string& out) {
 }
 
 void append_formula_block(const RawXml& block, bool display, std::string& out) {
-  const std::size_t start = out.size();
-  std::vector<const RawXml*> pending{&block};
-  while (!pending.empty()) {
-    const RawXml* top = pending.back();
-    pending.pop_back();
-    if (!top->is_element()) continue;
-    if (top->name() == "math") {
-      append_formula(*top, display, out);
-      continue;
-    }
-    const auto children = top->children();
-    for (std::size_t i = children.size(); i-- > 0;) pending.push_back(&children[i]);
-  }
-  if (out.size() != start) return;
-  if (!append_image_reference(block, "formula", out)) append_raw_xml(block, out);
+  append_block_by_parts(block, "formula", out, [&](const RawXml& element) {
+    if (element.name() != "math") return false;
+    append_formula(element, display, out);
+    return true;
+  });
 }
 
 }  // namespace tessellox

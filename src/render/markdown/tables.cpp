@@ -8,6 +8,7 @@
 #include "normalize.hpp"
 #include "raw_xml.hpp"
 #include "render/markdown/captured.hpp"
+#include "render/markdown/escapes.hpp"
 #include "render/markdown/maths.hpp"
 #include "text.hpp"
 
@@ -187,41 +188,32 @@ GroupLayout lay_out_group(const RawXml& group) {
   return layout;
 }
 
-// Escapes text for HTML; an entity reference that the text kept stays one.
-void append_html_escaped(std::string_view text, std::string& out) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    switch (c) {
-      case '&': {
-        std::size_t end = i + 1;
-        while (end < text.size() && end - i <= 32 &&
-               ((text[end] >= 'a' && text[end] <= 'z') || (text[end] >= 'A' && text[end] <= 'Z') ||
-                (text[end] >= '0' && text[end] <= '9') || text[end] == '#'))
-          ++end;
-        out += end > i + 1 && end < text.size() && text[end] == ';' ? "&" : "&amp;";
-        break;
-      }
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '\n':
-      case '\r':
-      case '\t': out += ' '; break;
-      default: out += c;
-    }
-  }
+// A cell is written on one line: line breaks and tabs become spaces.
+constexpr CharacterEscapes kHtmlEscapes{
+    {'<', "&lt;"}, {'>', "&gt;"}, {'\n', " "}, {'\r', " "}, {'\t', " "},
+};
+constexpr CharacterEscapes kPipeEscapes{
+    {'|', "\\|"},
+    {'\n', " "},
+    {'\r', " "},
+    {'\t', " "},
+};
+
+bool is_reference_name_byte(char c) noexcept {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#';
 }
 
-void append_pipe_escaped(std::string_view text, std::string& out) {
-  for (const char c : text) {
-    switch (c) {
-      case '|': out += "\\|"; break;
-      case '\n':
-      case '\r':
-      case '\t': out += ' '; break;
-      default: out += c;
-    }
-  }
+// Escapes text for HTML; an entity reference that the text kept stays one.
+void append_html_escaped(std::string_view text, std::string& out) {
+  append_escaped(text, kHtmlEscapes, out, [&out](std::string_view rest) -> std::size_t {
+    std::size_t end = 1;
+    while (end < rest.size() && end <= 32 && is_reference_name_byte(rest[end])) ++end;
+    out += end > 1 && end < rest.size() && rest[end] == ';' ? "&" : "&amp;";
+    return 1;
+  });
 }
+
+void append_pipe_escaped(std::string_view text, std::string& out) { append_escaped(text, kPipeEscapes, out); }
 
 // A cell's text with the inline rules of paragraphs: bold and italics (as
 // asterisks, or as HTML tags in an HTML table), sub- and superscripts as
@@ -472,26 +464,16 @@ bool is_table_block_name(std::string_view name) noexcept {
 }
 
 void append_table_block(const RawXml& block, const MarkdownOptions& options, std::string& out) {
-  const std::size_t start = out.size();
-  std::vector<const RawXml*> pending{&block};
-  while (!pending.empty()) {
-    const RawXml* top = pending.back();
-    pending.pop_back();
-    if (!top->is_element()) continue;
-    if (top->name() == "table" && holds_groups(*top)) {
-      out += "\n\n";
-      if (options.tables == TableRendering::Html)
-        append_html_table(*top, options, out);
-      else
-        append_pipe_table(*top, options, out);
-      out += "\n\n";
-      continue;
-    }
-    const auto children = top->children();
-    for (std::size_t i = children.size(); i-- > 0;) pending.push_back(&children[i]);
-  }
-  if (out.size() != start) return;
-  if (!append_image_reference(block, "table", out)) append_raw_xml(block, out);
+  append_block_by_parts(block, "table", out, [&](const RawXml& element) {
+    if (element.name() != "table" || !holds_groups(element)) return false;
+    out += "\n\n";
+    if (options.tables == TableRendering::Html)
+      append_html_table(element, options, out);
+    else
+      append_pipe_table(element, options, out);
+    out += "\n\n";
+    return true;
+  });
 }
 
 }  // namespace tessellox

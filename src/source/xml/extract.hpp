@@ -239,18 +239,24 @@ void append_inline_children(NodeRef element, InlineContent& out, Arena& arena) {
 InlineContent inline_content(NodeRef element, Arena& arena);
 
 // The builder of a description for `scope`: `build` for a whole document, one
-// that leaves the description empty for a record.
-using DescriptionBuild = Description (*)(NodeRef element, Arena& arena);
-inline Description empty_description(NodeRef, Arena&) noexcept { return Description(); }
-inline DescriptionBuild description_for(ParseScope scope, DescriptionBuild build) noexcept {
-  return scope == ParseScope::Record ? &empty_description : build;
+// that leaves the description empty for a record. `build` takes (NodeRef,
+// Arena&), and the tree after them when it gives nodes back as it goes.
+template <class... Context>
+Description empty_description(NodeRef, Arena&, Context&...) noexcept {
+  return Description();
+}
+template <class... Context>
+auto description_for(ParseScope scope, Description (*build)(NodeRef, Arena&, Context&...)) noexcept {
+  return scope == ParseScope::Record ? &empty_description<Context...> : build;
 }
 
 // How a converter turns one kind of child element into entries: the local
 // name it answers to, and the builder, either a callable (NodeRef, Arena&)
 // returning the entry (or an alternative of it), or a callable (NodeRef,
 // List<Entry>&, Arena&) that appends what it makes itself, any number of
-// entries.
+// entries. A root part's builder may also be a callable (NodeRef, Arena&,
+// Tree&) returning the entry, to give the part's nodes back as it goes
+// (ReleaseBehind); convert_root_parts hands it the tree.
 template <class Build>
 struct ChildRule {
   std::string_view name;
@@ -368,26 +374,30 @@ void capture_prolog(std::string_view text, const Tree& tree, SourceDocument& doc
 // For a converter that walks siblings forward: each time it reaches the
 // next sibling, the nodes before it (earlier siblings and their subtrees,
 // whose model is built) go back to the system, a large range at a time.
+// It changes the tree, so it takes the tree from its owner, the front end.
 class ReleaseBehind {
  public:
-  explicit ReleaseBehind(NodeRef first) noexcept : start_(first.is_null() ? 0 : first.index()) {}
+  ReleaseBehind(Tree& tree, NodeRef first) noexcept : tree_(tree), start_(first.is_null() ? 0 : first.index()) {}
 
   void reached(NodeRef sibling) noexcept {
     if (sibling.is_null() || sibling.index() - start_ < kBatchNodes) return;
-    sibling.tree().release_nodes(start_, sibling.index());
+    tree_.release_nodes(start_, sibling.index());
     start_ = sibling.index();
   }
 
  private:
   static constexpr NodeIndex kBatchNodes = 16384;  // half a megabyte of nodes
+  Tree& tree_;
   NodeIndex start_;
 };
 
 // The whole front end: parse, check the root, copy the root's attributes,
 // call `convert(root, document)` to fill the root parts, capture the prolog
-// and store `format`. `convert` is any callable (NodeRef, SourceDocument&).
-// The document takes over the text and the tree's arena, which the views of
-// the model point into; the tree's nodes are released on return.
+// and store `format`. `convert` is any callable (NodeRef, SourceDocument&),
+// or (NodeRef, SourceDocument&, Tree&) for a converter that gives nodes back
+// as it goes (ReleaseBehind). The document takes over the text and the
+// tree's arena, which the views of the model point into; the tree's nodes
+// are released on return.
 template <class Converter>
 ParseResult run_front_end(SourceText text, std::string_view root_name, std::string_view wrong_root_message,
                           SourceFormat format, Converter&& convert) {
@@ -399,28 +409,48 @@ ParseResult run_front_end(SourceText text, std::string_view root_name, std::stri
   SourceDocument document;
   document.arena = tree.release_arena();
   document.root_attributes = copy_attributes(root.value(), document.arena);
-  std::forward<Converter>(convert)(root.value(), document);
+  if constexpr (std::is_invocable_v<Converter&, NodeRef, SourceDocument&, Tree&>)
+    std::forward<Converter>(convert)(root.value(), document, tree);
+  else
+    std::forward<Converter>(convert)(root.value(), document);
   capture_prolog(text.view(), tree, document);
   document.source_format = format;
   document.text = std::move(text);
   return document;
 }
 
-// The whole front end for a converter whose root parts are built one per
-// child element of the root, by the rule naming it (captured when none does).
-// A part is converted from its own nodes alone, so each is released once
-// converted.
+// A root part's rule whose builder takes the tree too, bound to `tree`; any
+// other rule as it is.
+template <class Build>
+auto bound_to_tree(const ChildRule<Build>& rule, Tree& tree) {
+  if constexpr (std::is_invocable_v<const Build&, NodeRef, Arena&, Tree&>) {
+    return ChildRule{
+        rule.name, [&build = rule.build, &tree](NodeRef element, Arena& arena) { return build(element, arena, tree); }};
+  } else {
+    return rule;
+  }
+}
+
+// The root parts, one per child element of the root, by the rule naming it
+// (captured when none does); each part's nodes are released once converted.
+template <class... Builds>
+void convert_root_children(NodeRef root, SourceDocument& document, Tree& tree, const ChildRule<Builds>&... rules) {
+  document.parts.reserve(document.arena, child_element_count(root));
+  ReleaseBehind release(tree, root.first_child());
+  for (NodeRef child : child_elements(root)) {
+    release.reached(child);
+    convert_child(child, document.parts, document.arena, rules...);
+  }
+}
+
+// The whole front end for a converter whose root parts are built as
+// convert_root_children does: a part is converted from its own nodes alone.
 template <class... Builds>
 ParseResult convert_root_parts(SourceText text, std::string_view root_name, std::string_view wrong_root_message,
                                SourceFormat format, const ChildRule<Builds>&... rules) {
   return run_front_end(std::move(text), root_name, wrong_root_message, format,
-                       [&](NodeRef root, SourceDocument& document) {
-                         document.parts.reserve(document.arena, child_element_count(root));
-                         ReleaseBehind release(root.first_child());
-                         for (NodeRef child : child_elements(root)) {
-                           release.reached(child);
-                           convert_child(child, document.parts, document.arena, rules...);
-                         }
+                       [&](NodeRef root, SourceDocument& document, Tree& tree) {
+                         convert_root_children(root, document, tree, bound_to_tree(rules, tree)...);
                        });
 }
 

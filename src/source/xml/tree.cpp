@@ -22,7 +22,7 @@ NodeRef Tree::document_type() const noexcept {
   return doctype_node_ == kNoNode ? NodeRef() : NodeRef(this, doctype_node_);
 }
 
-void Tree::release_nodes(NodeIndex begin, NodeIndex end) const noexcept {
+void Tree::release_nodes(NodeIndex begin, NodeIndex end) noexcept {
 #if defined(__linux__)
   // Below this the system calls cost more than the memory is worth.
   constexpr std::size_t kMinReleaseBytes = std::size_t{256} << 10;

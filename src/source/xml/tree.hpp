@@ -1,7 +1,10 @@
-// A compact, read-only XML tree, one per parse.
+// A compact XML tree, one per parse.
 //
 // Nodes and attributes live in two flat arrays owned by the `Tree`; a
-// `NodeRef` is a cheap handle (tree pointer + index) that walks them. String
+// `NodeRef` is a cheap handle (tree pointer + index) that walks them and
+// changes nothing. The builders write the tree through a `TreeWriter`;
+// once built, the only change is its owner giving back the memory of nodes
+// already read (`release_nodes`), and handing over its arena. String
 // data are views: into the parsed text where it is used as written, into the
 // tree's arena where it had to be decoded (references, line ends, attribute
 // value normalisation). So the text must outlive the tree, and a view handed
@@ -246,11 +249,12 @@ class Tree {
   // and model are not both resident in full. A no-op for small ranges and
   // where the system offers no way to do it.
   //
-  // Const, yet it changes the tree: the nodes of those pages read as zero
-  // from then on. Converters hold the tree only through NodeRef, whose tree
-  // is const, and give up only nodes they will not read again; reading one
-  // afterwards reads a zeroed record, not the node.
-  void release_nodes(NodeIndex begin, NodeIndex end) const noexcept;
+  // It changes the tree: a node of those pages reads as a zeroed record from
+  // then on, not as the node. So it is asked of the tree itself, which a
+  // NodeRef does not give: the front end, which owns the tree, hands it to
+  // the converters, and they call this through a ReleaseBehind, only for
+  // nodes they will not read again.
+  void release_nodes(NodeIndex begin, NodeIndex end) noexcept;
   // Hands over the arena of decoded strings. The tree's views keep pointing
   // into its blocks, so the new owner must outlive every use of the tree.
   Arena release_arena() noexcept { return std::move(arena_); }

@@ -251,11 +251,11 @@ Abstract abstract_part(NodeRef element, Arena& arena) {
                                          xml::ChildRule{"paragraph", xml::build_paragraph});
 }
 
-Claims claims_part(NodeRef element, Arena& arena) {
+Claims claims_part(NodeRef element, Arena& arena, xml::Tree& tree) {
   Claims claims;
   claims.attributes = xml::copy_attributes(element, arena);
   claims.entries.reserve(arena, xml::child_element_count(element));
-  xml::ReleaseBehind release(element.first_child());
+  xml::ReleaseBehind release(tree, element.first_child());
   for (NodeRef child : xml::child_elements(element)) {
     release.reached(child);
     xml::convert_child(child, claims.entries, arena, xml::ChildRule{"claim", xml::build_claim_element},
@@ -285,7 +285,7 @@ Drawings drawings_part(NodeRef element, Arena& arena) {
 // outgrown copies in the arena, a third of a long description's model.
 class DescriptionBuilder {
  public:
-  explicit DescriptionBuilder(Arena& arena) noexcept : arena_(arena) {}
+  DescriptionBuilder(Arena& arena, xml::Tree& tree) noexcept : arena_(arena), tree_(tree) {}
 
   Description build(NodeRef element) {
     counting_ = true;
@@ -301,7 +301,7 @@ class DescriptionBuilder {
 
  private:
   void walk(NodeRef element) {
-    xml::ReleaseBehind release(element.first_child());
+    xml::ReleaseBehind release(tree_, element.first_child());
     for (NodeRef child : xml::significant_child_nodes(element)) {
       if (!counting_) release.reached(child);
       switch (child.kind()) {
@@ -469,6 +469,7 @@ class DescriptionBuilder {
   }
 
   Arena& arena_;
+  xml::Tree& tree_;
   bool counting_ = false;
   // What the counting walk found, in the order the building walk opens them.
   std::vector<std::uint32_t> group_sizes_;
@@ -487,7 +488,9 @@ class DescriptionBuilder {
 // Root
 // ---------------------------------------------------------------------------
 
-Description description_part(NodeRef element, Arena& arena) { return DescriptionBuilder(arena).build(element); }
+Description description_part(NodeRef element, Arena& arena, xml::Tree& tree) {
+  return DescriptionBuilder(arena, tree).build(element);
+}
 
 ParseResult parse_v4(SourceText text, SourceFormat format, ParseScope scope, const FamilyNames& family) {
   return xml::convert_root_parts(std::move(text), family.root, family.wrong_root_message, format,
