@@ -6,6 +6,7 @@ builds_bench.py) reads its documents with these first.
 
 from __future__ import annotations
 
+import re
 from pathlib import Path
 from typing import List
 
@@ -23,11 +24,7 @@ def read_text(path: Path) -> str:
 
 def split_bulk(text: str) -> List[str]:
     """The documents of a bulk file, split at each <?xml declaration."""
-    starts = []
-    position = text.find("<?xml")
-    while position != -1:
-        starts.append(position)
-        position = text.find("<?xml", position + 1)
+    starts = [match.start() for match in re.finditer(r"<\?xml", text)]
     return [text[start:end] for start, end in zip(starts, starts[1:] + [len(text)])]
 
 
