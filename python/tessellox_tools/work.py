@@ -190,11 +190,14 @@ _DECLARED_ENCODING = re.compile(
 _DECLARATION_WINDOW = 256
 _UTF16_MARKS = (codecs.BOM_UTF16_LE, codecs.BOM_UTF16_BE)
 _UTF8_NAMES = frozenset(("utf-8", "ascii"))
+_UTF8_DECLARATION = b'<?xml version="1.0" encoding="UTF-8"'
 
 
 def _declared_encoding(data: bytes, start: int, end: int) -> Optional[str]:
     """The codec a document must be decoded with, None for UTF-8. A name no
     codec knows raises `ValueError`."""
+    if data.startswith(_UTF8_DECLARATION, start):
+        return None  # the declaration of nearly every document: no search
     if data.startswith(_UTF16_MARKS, start):
         return "utf-16"
     match = _DECLARED_ENCODING.match(data, start, min(end, start + _DECLARATION_WINDOW))
