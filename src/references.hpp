@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model.hpp"
+#include "source/aps/fields.hpp"
 
 namespace tessellox {
 
@@ -35,6 +36,9 @@ struct Citation {
 struct SourceReferences {
   std::vector<ForeignPriority> foreign_priority;
   std::vector<Citation> citations;
+  // APS text: the fields it was cut into, views into the document's text,
+  // for the record's other tables.
+  std::vector<ApsField> aps_fields;
 };
 
 }  // namespace tessellox

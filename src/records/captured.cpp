@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 
-#include "normalize.hpp"
-#include "text.hpp"
+#include "records/raw_text.hpp"
 
 namespace tessellox {
 namespace {
@@ -67,70 +65,10 @@ void find_targets(const RawXml& node, Visit&& visit) {
   for (const RawXml& child_node : node.children()) find_targets(child_node, visit);
 }
 
-const RawXml* child(const RawXml* node, std::string_view name) noexcept {
-  if (node == nullptr) return nullptr;
-  for (const RawXml& candidate : node->children())
-    if (candidate.is_element() && candidate.name() == name) return &candidate;
-  return nullptr;
-}
-
-const RawXml* path(const RawXml* node, std::initializer_list<std::string_view> names) noexcept {
-  for (std::string_view name : names) node = child(node, name);
-  return node;
-}
-
-void append_text(const RawXml& node, std::string& out) {
-  if (node.is_text()) {
-    append_normalized_text(node.text(), out);
-    return;
-  }
-  for (const RawXml& child_node : node.children()) append_text(child_node, out);
-}
-
-// ASCII text with no entity reference, no white space but single spaces:
-// what it reads as is what it is.
-bool is_plain(std::string_view text) noexcept {
-  char previous = 0;
-  for (const char c : text) {
-    if (c == '&' || (c < ' ' && c >= 0) || (c & 0x80) != 0 || (c == ' ' && previous == ' ')) return false;
-    previous = c;
-  }
-  return true;
-}
-
-// The element's text with its white space collapsed; absent for a missing
-// element or one with no visible text. A single plain text is used where it
-// stands; anything else is joined in the arena.
-OptString text_of(const RawXml* node, Arena& arena) {
-  if (node == nullptr) return std::nullopt;
-  // An element that holds one element alone (NAM > SNM > STEXT > PDAT) has
-  // that element's text.
-  while (node->children().size() == 1 && node->children()[0].is_element()) node = &node->children()[0];
-  const auto children = node->children();
-  if (children.size() == 1 && children[0].is_text()) {
-    std::string_view text = children[0].text();
-    const auto visible_ascii = [](char c) { return c > ' ' && c < 0x7F; };
-    if (text.empty() || !visible_ascii(text.front()) || !visible_ascii(text.back())) text = trim(text);
-    if (is_plain(text)) {
-      if (text.empty()) return std::nullopt;
-      return text;
-    }
-  }
-  std::string joined;
-  append_text(*node, joined);
-  const std::string collapsed = collapse_white_space(joined);
-  if (collapsed.empty()) return std::nullopt;
-  return arena.copy(collapsed);
-}
-
-OptString path_text(const RawXml* node, std::initializer_list<std::string_view> names, Arena& arena) {
-  return text_of(path(node, names), arena);
-}
-
 OptString cpc_code(const RawXml& classification, Arena& arena) {
   std::string code;
   for (std::string_view part : {"section", "class", "subclass", "main-group", "subgroup"}) {
-    const OptString text = path_text(&classification, {part}, arena);
+    const OptString text = raw_path_text(&classification, {part}, arena);
     if (!text) return std::nullopt;
     if (part == "subgroup") code.push_back('/');
     code.append(*text);
@@ -151,19 +89,19 @@ OptString st32_category(const RawXml& citation, Arena& arena) {
 
 Citation v4_citation(const RawXml& citation, Arena& arena) {
   Citation record;
-  record.category = path_text(&citation, {"category"}, arena);
-  if (const RawXml* patent = child(&citation, "patcit")) {
-    const RawXml* id = child(patent, "document-id");
-    record.country = path_text(id, {"country"}, arena);
-    record.number = path_text(id, {"doc-number"}, arena);
-    record.kind_code = path_text(id, {"kind"}, arena);
-    record.date = path_text(id, {"date"}, arena);
-    record.name = path_text(id, {"name"}, arena);
+  record.category = raw_path_text(&citation, {"category"}, arena);
+  if (const RawXml* patent = raw_child(&citation, "patcit")) {
+    const RawXml* id = raw_child(patent, "document-id");
+    record.country = raw_path_text(id, {"country"}, arena);
+    record.number = raw_path_text(id, {"doc-number"}, arena);
+    record.kind_code = raw_path_text(id, {"kind"}, arena);
+    record.date = raw_path_text(id, {"date"}, arena);
+    record.name = raw_path_text(id, {"name"}, arena);
   } else {
     record.kind = CitationKind::Other;
-    const RawXml* other = child(&citation, "nplcit");
-    record.text = path_text(other, {"othercit"}, arena);
-    if (!record.text) record.text = text_of(other, arena);
+    const RawXml* other = raw_child(&citation, "nplcit");
+    record.text = raw_path_text(other, {"othercit"}, arena);
+    if (!record.text) record.text = raw_text(other, arena);
   }
   return record;
 }
@@ -173,19 +111,19 @@ Citation st32_citation(const RawXml& citation, Arena& arena) {
   Citation record;
   record.category = st32_category(citation, arena);
   if (citation.name() == "B561") {
-    const RawXml* patent = child(&citation, "PCIT");
-    const RawXml* id = child(patent, "DOC");
-    record.number = path_text(id, {"DNUM", "PDAT"}, arena);
-    record.date = path_text(id, {"DATE", "PDAT"}, arena);
-    record.kind_code = path_text(id, {"KIND", "PDAT"}, arena);
-    record.country = path_text(id, {"CTRY", "PDAT"}, arena);
-    if (!record.country) record.country = path_text(patent, {"CTRY", "PDAT"}, arena);
+    const RawXml* patent = raw_child(&citation, "PCIT");
+    const RawXml* id = raw_child(patent, "DOC");
+    record.number = raw_path_text(id, {"DNUM", "PDAT"}, arena);
+    record.date = raw_path_text(id, {"DATE", "PDAT"}, arena);
+    record.kind_code = raw_path_text(id, {"KIND", "PDAT"}, arena);
+    record.country = raw_path_text(id, {"CTRY", "PDAT"}, arena);
+    if (!record.country) record.country = raw_path_text(patent, {"CTRY", "PDAT"}, arena);
     if (!record.country) record.country = std::string_view("US");
-    record.name = path_text(patent, {"PARTY-US", "NAM"}, arena);
-    if (!record.name) record.name = path_text(patent, {"PARTY-FOR", "NAM"}, arena);
+    record.name = raw_path_text(patent, {"PARTY-US", "NAM"}, arena);
+    if (!record.name) record.name = raw_path_text(patent, {"PARTY-FOR", "NAM"}, arena);
   } else {
     record.kind = CitationKind::Other;
-    record.text = text_of(child(&citation, "NCIT"), arena);
+    record.text = raw_text(raw_child(&citation, "NCIT"), arena);
   }
   return record;
 }
@@ -193,17 +131,17 @@ Citation st32_citation(const RawXml& citation, Arena& arena) {
 ForeignPriority foreign_priority(const RawXml& claim, Arena& arena) {
   ForeignPriority record;
   if (claim.name() == "priority-claim") {
-    record.country = path_text(&claim, {"country"}, arena);
-    record.number = path_text(&claim, {"doc-number"}, arena);
-    record.date = path_text(&claim, {"date"}, arena);
+    record.country = raw_path_text(&claim, {"country"}, arena);
+    record.number = raw_path_text(&claim, {"doc-number"}, arena);
+    record.date = raw_path_text(&claim, {"date"}, arena);
   } else if (claim.name() == "foreign-priority-data") {
-    record.country = path_text(&claim, {"country-code"}, arena);
-    record.number = path_text(&claim, {"priority-application-number", "doc-number"}, arena);
-    record.date = path_text(&claim, {"filing-date"}, arena);
+    record.country = raw_path_text(&claim, {"country-code"}, arena);
+    record.number = raw_path_text(&claim, {"priority-application-number", "doc-number"}, arena);
+    record.date = raw_path_text(&claim, {"filing-date"}, arena);
   } else {
-    record.number = path_text(&claim, {"B310", "DNUM", "PDAT"}, arena);
-    record.date = path_text(&claim, {"B320", "DATE", "PDAT"}, arena);
-    record.country = path_text(&claim, {"B330", "CTRY", "PDAT"}, arena);
+    record.number = raw_path_text(&claim, {"B310", "DNUM", "PDAT"}, arena);
+    record.date = raw_path_text(&claim, {"B320", "DATE", "PDAT"}, arena);
+    record.country = raw_path_text(&claim, {"B330", "CTRY", "PDAT"}, arena);
   }
   return record;
 }

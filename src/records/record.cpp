@@ -1,5 +1,6 @@
 #include "records/record.hpp"
 
+#include <span>
 #include <utility>
 
 #include "derive.hpp"
@@ -7,6 +8,11 @@
 #include "records/captured.hpp"
 #include "records/claim_links.hpp"
 #include "records/entities.hpp"
+#include "records/parties.hpp"
+#include "records/pct.hpp"
+#include "records/related.hpp"
+#include "records/reread.hpp"
+#include "records/sections.hpp"
 #include "source/detect.hpp"
 #include "text.hpp"
 
@@ -61,7 +67,8 @@ std::string_view document_type(SourceFormat format, const OptString& kind_code, 
   return "utility";
 }
 
-DocumentRecord derive_record(SourceDocument& document, std::optional<SourceReferences> references) {
+DocumentRecord derive_record(SourceDocument& document, RecordSources sources, RecordOptions options) {
+  std::optional<SourceReferences>& references = sources.references;
   Arena& arena = document.arena;
   const DerivedRecord derived = derive(document, arena);
   DocumentRecord record;
@@ -84,22 +91,38 @@ DocumentRecord derive_record(SourceDocument& document, std::optional<SourceRefer
     record.citations = std::move(captured.citations);
   }
   record.earliest_priority_date = smallest_date(record.derived, record.foreign_priority);
+  if (references && !references->aps_fields.empty()) {
+    const std::span<const ApsField> fields = references->aps_fields;
+    record.parties = aps_party_rows(fields, arena);
+    record.related_documents = aps_related_rows(fields, arena);
+    record.pct = aps_pct_rows(fields, arena);
+    if (options.sections) record.text_sections = aps_text_section_rows(fields, arena);
+  } else {
+    const RawXml* bibliographic = reread_bibliographic(sources.bibliographic_markup, arena);
+    record.parties = xml_party_rows(bibliographic, document.source_format, arena);
+    record.related_documents = xml_related_rows(bibliographic, document.source_format, arena);
+    record.pct = xml_pct_rows(bibliographic, document.source_format, arena);
+    if (options.sections) record.text_sections = text_section_rows(document, arena);
+  }
   resolve_record_entities(record, arena);
   return record;
 }
 
-Result<RecordedDocument, ParseError> parse_record(SourceText text) {
+Result<RecordedDocument, ParseError> parse_record(SourceText text, RecordOptions options) {
   const auto detected = detect_source_format(text.view());
   if (!detected) return ParseError::detection(detected.error());
   const SourceFormat format = detected.value();
   const FormatHandler& handler = format_handler(format);
-  std::optional<SourceReferences> references;
-  ParseResult parsed = handler.parse_with_references != nullptr
-                           ? handler.parse_with_references(std::move(text), format, references.emplace())
-                           : handler.parse(std::move(text), format, ParseScope::Record);
+  RecordSources sources;
+  // Before the parse, which may decode the text in place.
+  sources.bibliographic_markup = bibliographic_markup(text.view(), format);
+  ParseResult parsed =
+      handler.parse_with_references != nullptr
+          ? handler.parse_with_references(std::move(text), format, sources.references.emplace())
+          : handler.parse(std::move(text), format, options.sections ? ParseScope::Document : ParseScope::Record);
   if (!parsed) return std::move(parsed.error());
   RecordedDocument recorded{std::move(parsed.value()), {}};
-  recorded.record = derive_record(recorded.document, std::move(references));
+  recorded.record = derive_record(recorded.document, std::move(sources), options);
   return recorded;
 }
 

@@ -1,7 +1,8 @@
 // The record of a document: the fifteen derived values, the abstract and the
 // numbered claims, and what analysts look up first beside them (kind code and
 // document type, CPC codes, foreign priority claims, citations and the claims
-// each claim depends on). Everything is read from a parsed document, and for
+// each claim depends on), and the tables of parties, related documents, PCT
+// filings and, when asked for, the description's sections. Everything is read from a parsed document, and for
 // APS text from what its handler read beside it; deriving a record never fails.
 //
 // Views in a record point into its document (text or arena): a record is
@@ -16,6 +17,7 @@
 
 #include "errors.hpp"
 #include "model.hpp"
+#include "records/tables.hpp"
 #include "references.hpp"
 #include "result.hpp"
 
@@ -38,22 +40,38 @@ struct DocumentRecord {
   std::vector<ForeignPriority> foreign_priority;
   OptString earliest_priority_date;
   std::vector<Citation> citations;
+  std::vector<PartyRow> parties;
+  std::vector<RelatedDocumentRow> related_documents;
+  std::vector<PctRow> pct;
+  std::optional<std::vector<TextSectionRow>> text_sections;  // absent unless asked for
+};
+
+struct RecordOptions {
+  bool sections = false;  // read the description's sections (a whole parse)
 };
 
 // "utility", "design", "plant", "reissue", "sir", "application" or
 // "sequence-listing": by format, then kind code, then number prefix.
 std::string_view document_type(SourceFormat format, const OptString& kind_code, std::string_view doc_number) noexcept;
 
-// The record of a parsed document. `references` are those its handler read
-// from the text, for the formats whose model leaves them out; without them
-// they are read from the model's captured nodes.
-DocumentRecord derive_record(SourceDocument& document, std::optional<SourceReferences> references = std::nullopt);
+// What a record reads beside the model: the references the handler read
+// from the text, for the formats whose model leaves them out (without them
+// they are read from the model's captured nodes), and the markup of the
+// bibliographic part, copied out before the parse (see reread.hpp).
+struct RecordSources {
+  std::optional<SourceReferences> references;
+  std::string bibliographic_markup;
+};
+
+// The record of a parsed document; text sections need the document parsed
+// whole.
+DocumentRecord derive_record(SourceDocument& document, RecordSources sources, RecordOptions options = {});
 
 // A document and its record, parsed from text in one step.
 struct RecordedDocument {
   SourceDocument document;
   DocumentRecord record;
 };
-Result<RecordedDocument, ParseError> parse_record(SourceText text);
+Result<RecordedDocument, ParseError> parse_record(SourceText text, RecordOptions options = {});
 
 }  // namespace tessellox
