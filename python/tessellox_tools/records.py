@@ -44,6 +44,10 @@ earliest_priority_date  str or None           smallest of priority_date and the 
 citations               list of dict          {"kind": "patent" or "other", "country",
                                               "number", "kind_code", "date", "name",
                                               "category", "text"}, in document order
+parties                 list of dict          `PARTY_FIELDS`, one per party element
+related_documents       list of dict          `RELATED_DOCUMENT_FIELDS`, one per document named
+pct                     list of dict          `PCT_FIELDS`, one per international filing
+text_sections           list of dict          `TEXT_SECTION_FIELDS`; only with sections=True
 ======================  ====================  ==========================================
 
 The README lists the source elements of every field in every generation.
@@ -93,8 +97,29 @@ ANALYST_FIELDS = (
     "earliest_priority_date",
     "citations",
 )
-RECORD_FIELDS = DOCUMENT_FIELDS + ANALYST_FIELDS
-DOCUMENT_TABLE_FIELDS = tuple(name for name in RECORD_FIELDS if name not in ("claims", "citations"))
+# Lists of rows, each a table of its own; text_sections only when asked for.
+ROW_TABLES = ("parties", "related_documents", "pct")
+SECTIONS_TABLE = "text_sections"
+RECORD_FIELDS = DOCUMENT_FIELDS + ANALYST_FIELDS + ROW_TABLES
+DOCUMENT_TABLE_FIELDS = tuple(
+    name for name in RECORD_FIELDS if name not in ("claims", "citations") and name not in ROW_TABLES
+)
+PARTY_FIELDS = (
+    "role",
+    "sequence",
+    "given_name",
+    "family_name",
+    "organization",
+    "city",
+    "state",
+    "country",
+    "type",
+    "art_unit",
+    "deceased",
+)
+RELATED_DOCUMENT_FIELDS = ("relation", "sequence", "country", "number", "kind_code", "date", "status", "pair_role")
+PCT_FIELDS = ("country", "number", "kind_code", "date", "date_371", "publication_number", "publication_date")
+TEXT_SECTION_FIELDS = ("kind", "heading", "sequence", "text")
 CLAIM_TABLE_FIELDS = ("file", "member", "ordinal", "number", "text", "depends_on")
 CITATION_FIELDS = ("kind", "country", "number", "kind_code", "date", "name", "category", "text")
 CITATION_TABLE_FIELDS = ("file", "member", "ordinal") + CITATION_FIELDS

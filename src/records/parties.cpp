@@ -11,9 +11,8 @@
 namespace tessellox {
 namespace {
 
-constexpr std::array<std::string_view, 8> kRoles{"inventor",      "applicant",        "assignee",          "attorney",
-                                                 "agent",         "correspondent",    "primary examiner",
-                                                 "assistant examiner"};
+constexpr std::array<std::string_view, 8> kRoles{"inventor", "applicant",     "assignee",         "attorney",
+                                                 "agent",    "correspondent", "primary examiner", "assistant examiner"};
 
 // Rows in the making: each role's elements are numbered from 1 where the
 // source gives no sequence of its own.
@@ -123,8 +122,8 @@ void add_v4_agents(const RawXml& group, PartyTable& table) {
   for_each_element(&group, [&](const RawXml& agent) {
     if (agent.name() != "agent") return;
     const OptString rep_type = raw_attribute(agent, "rep-type");
-    PartyRow& row = table.add(rep_type == std::string_view("attorney") ? "attorney" : "agent",
-                              raw_attribute(agent, "sequence"));
+    PartyRow& row =
+        table.add(rep_type == std::string_view("attorney") ? "attorney" : "agent", raw_attribute(agent, "sequence"));
     read_v4_addressbook(agent, row, table.arena());
   });
 }
@@ -156,17 +155,25 @@ void add_v4_examiners(const RawXml& group, PartyTable& table) {
 void add_v4_parties(const RawXml& bibliographic, SourceFormat format, PartyTable& table) {
   const auto add_group = [&](const RawXml& group) {
     const std::string_view name = group.name();
-    if (name == "applicants" || name == "us-applicants") add_v4_applicants(group, format, table);
-    else if (name == "inventors") add_v4_inventors(group, table);
-    else if (name == "agents") add_v4_agents(group, table);
-    else if (name == "assignees") add_v4_assignees(group, table);
-    else if (name == "correspondence-address") add_v4_correspondent(group, table);
+    if (name == "applicants" || name == "us-applicants")
+      add_v4_applicants(group, format, table);
+    else if (name == "inventors")
+      add_v4_inventors(group, table);
+    else if (name == "agents")
+      add_v4_agents(group, table);
+    else if (name == "assignees")
+      add_v4_assignees(group, table);
+    else if (name == "correspondence-address")
+      add_v4_correspondent(group, table);
   };
   for_each_element(&bibliographic, [&](const RawXml& item) {
     const std::string_view name = item.name();
-    if (name == "parties" || name == "us-parties") for_each_element(&item, add_group);
-    else if (name == "assignees") add_v4_assignees(item, table);
-    else if (name == "examiners") add_v4_examiners(item, table);
+    if (name == "parties" || name == "us-parties")
+      for_each_element(&item, add_group);
+    else if (name == "assignees")
+      add_v4_assignees(item, table);
+    else if (name == "examiners")
+      add_v4_examiners(item, table);
   });
 }
 
@@ -185,8 +192,10 @@ void read_pap_name(const RawXml* name, PartyRow& row, Arena& arena) {
 // parts directly.
 void read_pap_place(const RawXml* place, PartyRow& row, Arena& arena) {
   if (place == nullptr) return;
-  if (const RawXml* inner = raw_child(place, "residence-us")) place = inner;
-  else if (const RawXml* foreign = raw_child(place, "residence-non-us")) place = foreign;
+  if (const RawXml* inner = raw_child(place, "residence-us"))
+    place = inner;
+  else if (const RawXml* foreign = raw_child(place, "residence-non-us"))
+    place = foreign;
   row.city = raw_path_text(place, {"city"}, arena);
   row.state = raw_path_text(place, {"state"}, arena);
   row.country = raw_path_text(place, {"country-code"}, arena);
@@ -290,8 +299,10 @@ OptString present(std::string_view value) {
 
 void read_aps_party_field(ApsSection section, std::string_view tag, std::string_view value, PartyRow& row) {
   if (tag == "NAM") {
-    if (section == ApsSection::Invt) set_aps_person(value, row);
-    else row.organization = present(value);
+    if (section == ApsSection::Invt)
+      set_aps_person(value, row);
+    else
+      row.organization = present(value);
   } else if (tag == "CTY") {
     row.city = present(value);
   } else if (tag == "STA") {

@@ -8,8 +8,8 @@
 namespace tessellox {
 namespace {
 
-void read_v4_document_id(const RawXml* id, OptString& country, OptString& number, OptString* kind_code,
-                         OptString& date, Arena& arena) {
+void read_v4_document_id(const RawXml* id, OptString& country, OptString& number, OptString* kind_code, OptString& date,
+                         Arena& arena) {
   if (id == nullptr) return;
   country = raw_path_text(id, {"country"}, arena);
   number = raw_path_text(id, {"doc-number"}, arena);
@@ -48,7 +48,8 @@ void read_pap(const RawXml& bibliographic, std::vector<PctRow>& rows, Arena& are
   };
   for (const RawXml& item : continuity->children()) {
     if (!item.is_element()) continue;
-    if (item.name() == "a-371-of-international") read(item);
+    if (item.name() == "a-371-of-international")
+      read(item);
     else
       for (const RawXml& grouped : item.children())
         if (grouped.is_element() && grouped.name() == "a-371-of-international") read(grouped);
@@ -119,11 +120,16 @@ std::vector<PctRow> aps_pct_rows(std::span<const ApsField> fields, Arena& arena)
     }
     PctRow& row = rows.back();
     const OptString value = present(aps_value(field, arena));
-    if (field.tag == "PCN") row.number = value;
-    else if (field.tag == "PD3") row.date = value;
-    else if (field.tag == "PD1") row.date_371 = value;
-    else if (field.tag == "PCP") row.publication_number = value;
-    else if (field.tag == "PCD") row.publication_date = value;
+    if (field.tag == "PCN")
+      row.number = value;
+    else if (field.tag == "PD3")
+      row.date = value;
+    else if (field.tag == "PD1")
+      row.date_371 = value;
+    else if (field.tag == "PCP")
+      row.publication_number = value;
+    else if (field.tag == "PCD")
+      row.publication_date = value;
   }
   return rows;
 }

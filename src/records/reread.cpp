@@ -48,7 +48,8 @@ void keep_strings(RawXml& node, std::string_view kept, Arena& arena) {
   for (const Attribute& attribute : node.attributes()) {
     if (inside(attribute.qualified_name()) && inside(attribute.value())) continue;
     // The attribute block is this capture's own, in `arena`.
-    const_cast<Attribute&>(attribute) = Attribute(arena.copy(attribute.qualified_name()), arena.copy(attribute.value()));
+    const_cast<Attribute&>(attribute) =
+        Attribute(arena.copy(attribute.qualified_name()), arena.copy(attribute.value()));
   }
   for (const RawXml& child : node.children()) keep_strings(const_cast<RawXml&>(child), kept, arena);
 }

@@ -117,8 +117,10 @@ class DescriptionReader {
         read_section(*section, kRelated);  // the pre-grant publications' cross-reference
       } else if (const auto* part = std::get_if<DescriptionPart>(&entry)) {
         for (const DescriptionPartItem& item : part->items) {
-          if (const auto* inner = std::get_if<Section>(&item)) read_section(*inner, kind_of_part(part->kind));
-          else read_raw(std::get<RawXml>(item), kind_of_part(part->kind));
+          if (const auto* inner = std::get_if<Section>(&item))
+            read_section(*inner, kind_of_part(part->kind));
+          else
+            read_raw(std::get<RawXml>(item), kind_of_part(part->kind));
         }
       } else {
         read_raw(std::get<RawXml>(entry), kOther);
@@ -128,9 +130,7 @@ class DescriptionReader {
   }
 
  private:
-  std::string_view kind_in_force(std::string_view structural) const noexcept {
-    return marked_.value_or(structural);
-  }
+  std::string_view kind_in_force(std::string_view structural) const noexcept { return marked_.value_or(structural); }
 
   void read_section(const Section& section, std::string_view kind) {
     for (const SectionBlock& block : section.blocks) {
@@ -177,8 +177,10 @@ class DescriptionReader {
     const std::string_view target = text.substr(0, end);
     const std::optional<std::string_view> kind = kind_of_mark(target);
     if (!kind) return;
-    if (text.find("end=\"tail\"") != std::string_view::npos) marked_.reset();
-    else marked_ = *kind;
+    if (text.find("end=\"tail\"") != std::string_view::npos)
+      marked_.reset();
+    else
+      marked_ = *kind;
   }
 
   SectionWriter writer_;
@@ -213,8 +215,10 @@ std::vector<TextSectionRow> aps_text_section_rows(std::span<const ApsField> fiel
     if (!kind) continue;
     value.clear();
     append_aps_value(field, value);
-    if (field.tag == "PAC") writer.heading(*kind, value);
-    else writer.paragraph(*kind, value);
+    if (field.tag == "PAC")
+      writer.heading(*kind, value);
+    else
+      writer.paragraph(*kind, value);
   }
   return writer.finish();
 }

@@ -66,14 +66,35 @@ bool argument_source_text(PyObject* argument, SourceText& source) {
   return true;
 }
 
+// The keyword-only `sections` argument, the last of `values`, after
+// `positional` arguments that may be given by position: a bool, False when
+// not given.
+bool record_options(const char* function, PyObject* args, std::size_t positional, const std::vector<PyObject*>& values,
+                    RecordOptions& options) {
+  if (static_cast<std::size_t>(PyTuple_Size(args)) > positional) {
+    PyErr_Format(PyExc_TypeError, "%s() takes at most %zu positional arguments", function, positional);
+    return false;
+  }
+  PyObject* sections = values.back();
+  if (sections == nullptr) return true;
+  if (!PyBool_Check(sections)) {
+    PyErr_Format(PyExc_TypeError, "%s() takes sections as a bool", function);
+    return false;
+  }
+  options.sections = sections == Py_True;
+  return true;
+}
+
 PyObject* text_record(PyObject*, PyObject* args, PyObject* kwargs) {
   try {
     std::vector<PyObject*> values;
-    if (!match_arguments("text_record", args, kwargs, {"text", "origin"}, 1, values)) return nullptr;
+    if (!match_arguments("text_record", args, kwargs, {"text", "origin", "sections"}, 1, values)) return nullptr;
+    RecordOptions options;
+    if (!record_options("text_record", args, 2, values, options)) return nullptr;
     if (!check_origin("text_record", values[1])) return nullptr;
     SourceText source;
     if (!argument_source_text(values[0], source)) return nullptr;
-    auto recorded = parse_record(std::move(source));
+    auto recorded = parse_record(std::move(source), options);
     if (!recorded) return raise_value_error(recorded.error().message());
     return new_record_dict(recorded.value().record, values[1]);
   } catch (...) {
@@ -236,8 +257,10 @@ PyObject* raise_invalid_value(std::string_view value) {
 PyObject* text_record_json(PyObject*, PyObject* args, PyObject* kwargs) {
   try {
     std::vector<PyObject*> values;
-    if (!match_arguments("text_record_json", args, kwargs, {"text", "origin", "start", "end"}, 1, values))
+    if (!match_arguments("text_record_json", args, kwargs, {"text", "origin", "start", "end", "sections"}, 1, values))
       return nullptr;
+    RecordOptions options;
+    if (!record_options("text_record_json", args, 4, values, options)) return nullptr;
     if (!check_origin("text_record_json", values[1])) return nullptr;
     const bool ranged =
         (values[2] != nullptr && values[2] != Py_None) || (values[3] != nullptr && values[3] != Py_None);
@@ -253,7 +276,7 @@ PyObject* text_record_json(PyObject*, PyObject* args, PyObject* kwargs) {
     SourceText source;
     if (ranged ? !bytes_source_text(values[0], source, values[2], values[3]) : !argument_source_text(values[0], source))
       return nullptr;
-    auto recorded = parse_record(std::move(source));
+    auto recorded = parse_record(std::move(source), options);
     if (!recorded) return raise_value_error(recorded.error().message());
     std::string_view invalid;
     if (!append_record_fields_json(out, recorded.value().record, invalid)) return raise_invalid_value(invalid);
@@ -326,14 +349,16 @@ PyMethodDef module_functions[] = {
      "Parse a document and render its Markdown: tables as 'xml', 'markdown' or 'html', formulas as 'xml' or "
      "'latex', the description's processing instructions kept ('xml') or left out ('drop')."},
     {"text_record", as_method<text_record>(), METH_VARARGS | METH_KEYWORDS,
-     "text_record(text, origin=None)\n--\n\n"
-     "Parse one document's text (a str, or its UTF-8 bytes) and return its record as a dict.\n\n"
+     "text_record(text, origin=None, *, sections=False)\n--\n\n"
+     "Parse one document's text (a str, or its UTF-8 bytes) and return its record as a dict;\n"
+     "with sections, the description's sections too (text_sections).\n\n"
      "ValueError with the message parse() gives for a document it cannot parse; for bytes that\n"
      "are not UTF-8, the UnicodeDecodeError of bytes.decode()."},
     {"text_record_json", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(text_record_json)),
      METH_VARARGS | METH_KEYWORDS,
-     "text_record_json(text, origin=None, start=None, end=None)\n--\n\n"
-     "The record of text_record(text, origin) as one line of JSON: UTF-8 bytes ending in a line feed,\n"
+     "text_record_json(text, origin=None, start=None, end=None, *, sections=False)\n--\n\n"
+     "The record of text_record(text, origin, sections=sections) as one line of JSON: UTF-8 bytes ending in a line "
+     "feed,\n"
      "the bytes of json.dumps(record, ensure_ascii=False, separators=(',', ':')) and a line feed.\n\n"
      "The origin's file and member must be str or None, its ordinal and offset int or None.\n"
      "With start or end, the document is text[start:end] of bytes holding many, read where it is\n"

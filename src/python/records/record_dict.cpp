@@ -1,6 +1,10 @@
 #include "python/records/record_dict.hpp"
 
 #include <array>
+#include <string>
+#include <type_traits>
+
+#include "python/records/table_columns.hpp"
 
 namespace tessellox::python {
 namespace {
@@ -12,7 +16,8 @@ namespace {
   X(application_number) X(title) X(filing_date) X(publication_date) X(priority_date) X(inventors)             \
   X(applicants) X(assignees) X(ipc_classifications) X(us_classifications) X(abstract_text) X(claims)          \
   X(kind_code) X(document_type) X(cpc_classifications) X(foreign_priority) X(earliest_priority_date)          \
-  X(citations) X(number) X(text) X(depends_on) X(country) X(date) X(kind) X(name) X(category)
+  X(citations) X(parties) X(related_documents) X(pct) X(text_sections) X(number) X(text) X(depends_on)        \
+  X(country) X(date) X(kind) X(name) X(category)
 // clang-format on
 
 enum Key : std::size_t {
@@ -38,7 +43,7 @@ std::array<PyObject*, kKeyCount> keys{};
 enum Shape : std::size_t { kRecordShape, kClaimShape, kPriorityShape, kCitationShape, kShapeCount };
 std::array<PyObject*, kShapeCount> shapes{};
 
-constexpr std::array<Key, 25> kRecordKeys = {k_file,
+constexpr std::array<Key, 28> kRecordKeys = {k_file,
                                              k_member,
                                              k_ordinal,
                                              k_offset,
@@ -62,7 +67,10 @@ constexpr std::array<Key, 25> kRecordKeys = {k_file,
                                              k_cpc_classifications,
                                              k_foreign_priority,
                                              k_earliest_priority_date,
-                                             k_citations};
+                                             k_citations,
+                                             k_parties,
+                                             k_related_documents,
+                                             k_pct};
 constexpr std::array<Key, 3> kClaimKeys = {k_number, k_text, k_depends_on};
 constexpr std::array<Key, 3> kPriorityKeys = {k_country, k_number, k_date};
 constexpr std::array<Key, 8> kCitationKeys = {k_kind, k_country, k_number,   k_kind_code,
@@ -142,6 +150,44 @@ PyObject* new_citation_dict(const Citation& citation) {
                                                    {k_text, &citation.text}}));
 }
 
+// A row of one of the row tables as a dict, its keys interned once per
+// table, like the record's.
+template <class Row>
+PyObject* new_row_dict(const Row& row) {
+  static std::array<PyObject*, column_count<Row>()> row_keys{};
+  PyObject* dict = PyDict_New();
+  if (dict == nullptr) return nullptr;
+  std::size_t index = 0;
+  bool complete = true;
+  for_each_column(row, [&](std::string_view name, const auto& value) {
+    if (!complete) return;
+    PyObject*& key = row_keys[index++];
+    if (key == nullptr) key = PyUnicode_InternFromString(std::string(name).c_str());
+    using Value = std::decay_t<decltype(value)>;
+    PyObject* item = nullptr;
+    if constexpr (std::is_same_v<Value, bool>)
+      item = PyBool_FromLong(value ? 1 : 0);
+    else if constexpr (std::is_same_v<Value, std::uint32_t>)
+      item = new_int(value);
+    else if constexpr (std::is_same_v<Value, OptString>)
+      item = new_optional_str(value);
+    else
+      item = new_str(value);
+    complete = key != nullptr && item != nullptr && PyDict_SetItem(dict, key, item) == 0;
+    Py_XDECREF(item);
+  });
+  return filled(dict, complete);
+}
+
+bool put_row_tables(PyObject* dict, const DocumentRecord& record) {
+  if (!put(dict, k_parties, new_list(record.parties, new_row_dict<PartyRow>)) ||
+      !put(dict, k_related_documents, new_list(record.related_documents, new_row_dict<RelatedDocumentRow>)) ||
+      !put(dict, k_pct, new_list(record.pct, new_row_dict<PctRow>)))
+    return false;
+  return !record.text_sections ||
+         put(dict, k_text_sections, new_list(*record.text_sections, new_row_dict<TextSectionRow>));
+}
+
 PyObject* new_origin_value(PyObject* origin, Py_ssize_t index) {
   if (origin == nullptr || origin == Py_None) return Py_NewRef(Py_None);
   return PySequence_GetItem(origin, index);
@@ -171,7 +217,7 @@ bool put_fields(PyObject* dict, const DocumentRecord& record, PyObject* origin) 
          put(dict, k_cpc_classifications, new_list(record.cpc_classifications, new_str)) &&
          put(dict, k_foreign_priority, new_list(record.foreign_priority, new_priority_dict)) &&
          put(dict, k_earliest_priority_date, new_optional_str(record.earliest_priority_date)) &&
-         put(dict, k_citations, new_list(record.citations, new_citation_dict));
+         put(dict, k_citations, new_list(record.citations, new_citation_dict)) && put_row_tables(dict, record);
 }
 
 }  // namespace

@@ -8,8 +8,10 @@
 #include <cstring>
 #include <new>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
+#include "python/records/table_columns.hpp"
 #include "utf8.hpp"
 
 #if defined(__SSE2__)
@@ -257,6 +259,29 @@ bool append_record_fields_json(JsonBuffer& out, const DocumentRecord& record, st
     json.raw(",\"text\":").optional(citation.text);
     json.raw("}");
   });
+  const auto rows = [&json](std::string_view key, const auto& table) {
+    json.raw(key).list(table, [&json](const auto& row) {
+      char separator = '{';
+      for_each_column(row, [&](std::string_view name, const auto& value) {
+        json.raw(std::string_view(&separator, 1)).raw("\"").raw(name).raw("\":");
+        separator = ',';
+        using Value = std::decay_t<decltype(value)>;
+        if constexpr (std::is_same_v<Value, bool>)
+          json.raw(value ? "true" : "false");
+        else if constexpr (std::is_same_v<Value, std::uint32_t>)
+          json.number(value);
+        else if constexpr (std::is_same_v<Value, OptString>)
+          json.optional(value);
+        else
+          json.string(value);
+      });
+      json.raw("}");
+    });
+  };
+  rows(",\"parties\":", record.parties);
+  rows(",\"related_documents\":", record.related_documents);
+  rows(",\"pct\":", record.pct);
+  if (record.text_sections) rows(",\"text_sections\":", *record.text_sections);
   json.raw("}");
   return json.ok();
 }

@@ -43,8 +43,8 @@ std::vector<std::string> documents_of(const std::string& text) {
 std::string_view element(std::string_view text, std::string_view name) {
   const std::string opening = "<" + std::string(name);
   std::size_t start = text.find(opening);
-  while (start != std::string_view::npos && std::string_view(" >\r\n").find(text[start + opening.size()]) ==
-                                                 std::string_view::npos)
+  while (start != std::string_view::npos &&
+         std::string_view(" >\r\n").find(text[start + opening.size()]) == std::string_view::npos)
     start = text.find(opening, start + 1);
   if (start == std::string_view::npos) return {};
   const std::size_t end = text.find("</" + std::string(name) + ">", start);
@@ -123,9 +123,9 @@ Expected expected_counts(std::string_view text, std::string_view family) {
   } else {
     std::string_view bibliographic = element(text, "us-bibliographic-data-grant");
     if (bibliographic.empty()) bibliographic = element(text, "us-bibliographic-data-application");
-    expected.parties = count_tags(bibliographic, {"applicant", "us-applicant", "inventor", "deceased-inventor", "agent",
-                                                  "assignee", "primary-examiner", "assistant-examiner",
-                                                  "correspondence-address"});
+    expected.parties =
+        count_tags(bibliographic, {"applicant", "us-applicant", "inventor", "deceased-inventor", "agent", "assignee",
+                                   "primary-examiner", "assistant-examiner", "correspondence-address"});
     expected.related = count_tags(element(bibliographic, "us-related-documents"), {"document-id"});
     expected.pct = count_tags(bibliographic, {"pct-or-regional-filing-data"});
     // The drawings' description is an element, or the text between two
@@ -158,8 +158,8 @@ TEST_P(RealTables, HaveOneRowPerSourceElement) {
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string name = entry.path().filename().string();
     if (name == "US07057742-v41.xml") continue;  // not well formed as published
-    const std::string family = GetParam() == "bulk" ? (name.find("st32") != std::string::npos ? "st32" : "v4")
-                                                    : std::string(GetParam());
+    const std::string family =
+        GetParam() == "bulk" ? (name.find("st32") != std::string::npos ? "st32" : "v4") : std::string(GetParam());
     for (const std::string& text : documents_of(read_file(entry.path()))) {
       auto recorded = parse_record(SourceText(text), RecordOptions{.sections = true});
       ASSERT_TRUE(recorded) << name;
@@ -242,8 +242,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "inventor|1|Massimiliano|Santucci|-|Argelato|-|IT|us-only|-"},
         PinnedRow{"v4-grant/US08613112-v44-pretty.xml", "parties", 5,
                   "attorney|2|-|-|Ware Fressola Maguire & Barber LLP|-|-|unknown|-|-"},
-        PinnedRow{"v4-grant/US08613112-v44-pretty.xml", "parties", 7,
-                  "primary examiner|1|Amy|Vanatta|-|-|-|-|-|3765"},
+        PinnedRow{"v4-grant/US08613112-v44-pretty.xml", "parties", 7, "primary examiner|1|Amy|Vanatta|-|-|-|-|-|3765"},
         PinnedRow{"v4-grant/US08613112-v44-pretty.xml", "pct", 0,
                   "WO|PCT/EP2009/056266|00|20090525|20110131|WO2009/150026|20091217"},
         PinnedRow{"v4-grant/US08613112-v44-pretty.xml", "sections", 4,
@@ -257,8 +256,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "correspondent|1|-|-|PARKHURST & WENDEL, L.L.P.|Alexandria|VA|US|-|-"},
         PinnedRow{"pap/US20010000943A1.xml", "related", 1,
                   "continuation|1|US|PCT/JP00/02182|-|20000404|UNKNOWN|parent"},
-        PinnedRow{"pap/US20010000943A1.xml", "sections", 0,
-                  "related applications|CROSS REFERENCE TO RELATED APPLICATION|1|1. This is a continuation application of"},
+        PinnedRow{
+            "pap/US20010000943A1.xml", "sections", 0,
+            "related applications|CROSS REFERENCE TO RELATED APPLICATION|1|1. This is a continuation application of"},
         PinnedRow{"st32/US06337117.xml", "parties", 5,
                   "assignee|1|-|-|Mitsubishi Chemical Corporation|Tokyo|-|JP|03|-"},
         PinnedRow{"st32/US06337117.xml", "parties", 7, "primary examiner|1|Elizabeth|Evans|-|-|-|-|-|1774"},
