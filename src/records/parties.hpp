@@ -10,8 +10,8 @@
 
 namespace tessellox {
 
-// From an XML generation's bibliographic part, read again whole (see
-// reread.hpp): version 4 applicants, inventors, agents, correspondence
+// From what a record's parse kept of an XML generation's bibliographic part
+// (see bibliographic_children.hpp): version 4 applicants, inventors, agents, correspondence
 // address, assignees and examiners; the pre-grant publications' inventors,
 // assignees and correspondence address; ST.32's B720, B730, B740 and B745.
 std::vector<PartyRow> xml_party_rows(const RawXml* bibliographic, SourceFormat format, Arena& arena);

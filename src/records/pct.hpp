@@ -11,10 +11,10 @@
 
 namespace tessellox {
 
-// From an XML generation's bibliographic part, read again whole: version 4
-// `pct-or-regional-filing-data` and `pct-or-regional-publishing-data`, the
-// pre-grant publications' `continuity-data/a-371-of-international`, ST.32's
-// B860 and B870. One row per filing, with the first publication.
+// From what a record's parse kept of an XML generation's bibliographic part:
+// version 4 `pct-or-regional-filing-data` and
+// `pct-or-regional-publishing-data`, the pre-grant publications'
+// `continuity-data/a-371-of-international`, ST.32's B860 and B870. One row per filing, with the first publication.
 std::vector<PctRow> xml_pct_rows(const RawXml* bibliographic, SourceFormat format, Arena& arena);
 
 // From APS text's PCTA sections.

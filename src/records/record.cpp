@@ -5,13 +5,13 @@
 
 #include "derive.hpp"
 #include "handlers.hpp"
+#include "records/bibliographic_children.hpp"
 #include "records/captured.hpp"
 #include "records/claim_links.hpp"
 #include "records/entities.hpp"
 #include "records/parties.hpp"
 #include "records/pct.hpp"
 #include "records/related.hpp"
-#include "records/reread.hpp"
 #include "records/sections.hpp"
 #include "source/detect.hpp"
 #include "text.hpp"
@@ -98,7 +98,7 @@ DocumentRecord derive_record(SourceDocument& document, RecordSources sources, Re
     record.pct = aps_pct_rows(fields, arena);
     if (options.sections) record.text_sections = aps_text_section_rows(fields, arena);
   } else {
-    const RawXml* bibliographic = reread_bibliographic(sources.bibliographic_markup, arena);
+    const RawXml* bibliographic = sources.bibliographic;
     record.parties = xml_party_rows(bibliographic, document.source_format, arena);
     record.related_documents = xml_related_rows(bibliographic, document.source_format, arena);
     record.pct = xml_pct_rows(bibliographic, document.source_format, arena);
@@ -114,13 +114,15 @@ Result<RecordedDocument, ParseError> parse_record(SourceText text, RecordOptions
   const SourceFormat format = detected.value();
   const FormatHandler& handler = format_handler(format);
   RecordSources sources;
-  // Before the parse, which may decode the text in place.
-  sources.bibliographic_markup = bibliographic_markup(text.view(), format);
-  ParseResult parsed =
-      handler.parse_with_references != nullptr
-          ? handler.parse_with_references(std::move(text), format, sources.references.emplace())
-          : handler.parse(std::move(text), format, options.sections ? ParseScope::Document : ParseScope::Record);
+  const ParseScope scope = options.sections ? ParseScope::Document : ParseScope::Record;
+  RecordCapture capture{bibliographic_children_read(format)};
+  ParseResult parsed = handler.parse_with_references != nullptr
+                           ? handler.parse_with_references(std::move(text), format, sources.references.emplace())
+                       : handler.parse_for_record != nullptr
+                           ? handler.parse_for_record(std::move(text), format, scope, capture)
+                           : handler.parse(std::move(text), format, scope);
   if (!parsed) return std::move(parsed.error());
+  sources.bibliographic = capture.bibliographic;
   RecordedDocument recorded{std::move(parsed.value()), {}};
   recorded.record = derive_record(recorded.document, std::move(sources), options);
   return recorded;

@@ -56,11 +56,11 @@ std::string_view document_type(SourceFormat format, const OptString& kind_code, 
 
 // What a record reads beside the model: the references the handler read
 // from the text, for the formats whose model leaves them out (without them
-// they are read from the model's captured nodes), and the markup of the
-// bibliographic part, copied out before the parse (see reread.hpp).
+// they are read from the model's captured nodes), and what the parse kept of
+// the bibliographic part (see RecordCapture).
 struct RecordSources {
   std::optional<SourceReferences> references;
-  std::string bibliographic_markup;
+  const RawXml* bibliographic = nullptr;
 };
 
 // The record of a parsed document; text sections need the document parsed

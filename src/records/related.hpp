@@ -11,10 +11,10 @@
 
 namespace tessellox {
 
-// From an XML generation's bibliographic part, read again whole: version 4
-// `us-related-documents`, the pre-grant publications' `continuity-data`
-// (but its international applications, which are the pct table's) and
-// ST.32's `B600` group.
+// From what a record's parse kept of an XML generation's bibliographic part:
+// version 4 `us-related-documents`, the pre-grant publications'
+// `continuity-data` (but its international applications, which are the pct
+// table's) and ST.32's `B600` group.
 std::vector<RelatedDocumentRow> xml_related_rows(const RawXml* bibliographic, SourceFormat format, Arena& arena);
 
 // From APS text's RLAP and REIS sections.
