@@ -25,6 +25,27 @@ struct ClaimRecord {
   std::uint32_t number = 0;
   std::string text;
   std::vector<std::uint32_t> depends_on;  // distinct, in the order referred to
+  std::optional<bool> exemplary;          // absent where the source does not say
+};
+
+// One classification element of the source, with the parts its scheme has.
+struct ClassificationRecord {
+  std::string_view scheme;  // "cpc", "ipc", "uspc", "locarno" or "national"
+  std::uint32_t sequence = 0;
+  bool main = false;
+  OptString code;
+  std::optional<std::uint32_t> combination_set;
+  std::optional<std::uint32_t> combination_rank;
+  OptString version_date;
+  OptString section;
+  OptString class_;
+  OptString subclass;
+  OptString main_group;
+  OptString subgroup;
+  OptString symbol_position;
+  OptString classification_value;
+  OptString us_main_class;
+  OptString us_subclass;
 };
 
 struct DocumentRecord {
@@ -38,6 +59,19 @@ struct DocumentRecord {
   std::vector<ForeignPriority> foreign_priority;
   OptString earliest_priority_date;
   std::vector<Citation> citations;
+  // Schema 3.
+  std::optional<std::uint32_t> num_claims;
+  std::optional<std::uint32_t> num_figures;
+  std::optional<std::uint32_t> num_sheets;
+  OptString series_code;
+  OptString application_type;
+  std::optional<std::uint32_t> term_extension_days;
+  std::optional<bool> term_disclaimer;
+  OptString disclaimer_date;
+  std::optional<std::uint32_t> term_of_grant;  // years
+  OptString botanic_latin_name;
+  OptString botanic_variety;
+  std::vector<ClassificationRecord> classifications;
 };
 
 // "utility", "design", "plant", "reissue", "sir", "application" or

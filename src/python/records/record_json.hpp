@@ -62,8 +62,8 @@ bool append_json_string(JsonBuffer& out, std::string_view text);
 
 void append_json_int(JsonBuffer& out, long long value);
 
-// The record's fields after its origin, from "source_format" to the closing
-// brace: the tail of the record's JSON object. False when a value is not
+// The record's fields after its origin, from ',"source_format"' to the
+// closing brace: the tail of the record's JSON object. False when a value is not
 // UTF-8, with `invalid` set to that value (the object is then unfinished).
 bool append_record_fields_json(JsonBuffer& out, const DocumentRecord& record, std::string_view& invalid);
 

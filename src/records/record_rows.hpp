@@ -1,0 +1,101 @@
+// Each table's row as its values, in the order records/schema.cpp declares
+// its columns: `out` takes one call per column (text, integer, flag, texts,
+// integers, entries, rows), and gives each value its key from the
+// declaration. The record's dict and JSON line are both written through
+// these, so a column is named in one place only.
+//
+// A new table needs its declaration, its rows in DocumentRecord, and one
+// emit_row overload here.
+#pragma once
+
+#include "records/record.hpp"
+
+namespace tessellox {
+
+template <class Out>
+void emit_row(Out& out, const ClaimRecord& claim) {
+  out.integer(claim.number);
+  out.text(std::string_view(claim.text));
+  out.integers(claim.depends_on);
+  out.flag(claim.exemplary);
+}
+
+template <class Out>
+void emit_row(Out& out, const ForeignPriority& claim) {
+  out.text(claim.country);
+  out.text(claim.number);
+  out.text(claim.date);
+}
+
+template <class Out>
+void emit_row(Out& out, const Citation& citation) {
+  out.text(std::string_view(citation.kind == CitationKind::Patent ? "patent" : "other"));
+  out.text(citation.country);
+  out.text(citation.number);
+  out.text(citation.kind_code);
+  out.text(citation.date);
+  out.text(citation.name);
+  out.text(citation.category);
+  out.text(citation.text);
+}
+
+template <class Out>
+void emit_row(Out& out, const ClassificationRecord& classification) {
+  out.text(classification.scheme);
+  out.integer(classification.sequence);
+  out.flag(classification.main);
+  out.text(classification.code);
+  out.integer(classification.combination_set);
+  out.integer(classification.combination_rank);
+  out.text(classification.version_date);
+  out.text(classification.section);
+  out.text(classification.class_);
+  out.text(classification.subclass);
+  out.text(classification.main_group);
+  out.text(classification.subgroup);
+  out.text(classification.symbol_position);
+  out.text(classification.classification_value);
+  out.text(classification.us_main_class);
+  out.text(classification.us_subclass);
+}
+
+// The documents row after its origin, which the caller writes.
+template <class Out>
+void emit_row(Out& out, const DocumentRecord& record) {
+  const DerivedMetadata& derived = record.derived;
+  out.text(source_format_name(record.source_format));
+  out.text(derived.publication_number);
+  out.text(derived.patent_number);
+  out.text(derived.application_number);
+  out.text(derived.title);
+  out.text(derived.filing_date);
+  out.text(derived.publication_date);
+  out.text(derived.priority_date);
+  out.texts(derived.inventors);
+  out.texts(derived.applicants);
+  out.texts(derived.assignees);
+  out.texts(derived.ipc_classifications);
+  out.texts(derived.us_classifications);
+  out.text(record.abstract_text);
+  out.rows(record.claims);
+  out.text(record.kind_code);
+  out.text(record.document_type);
+  out.texts(record.cpc_classifications);
+  out.entries(record.foreign_priority);
+  out.text(record.earliest_priority_date);
+  out.rows(record.citations);
+  out.integer(record.num_claims);
+  out.integer(record.num_figures);
+  out.integer(record.num_sheets);
+  out.text(record.series_code);
+  out.text(record.application_type);
+  out.integer(record.term_extension_days);
+  out.flag(record.term_disclaimer);
+  out.text(record.disclaimer_date);
+  out.integer(record.term_of_grant);
+  out.text(record.botanic_latin_name);
+  out.text(record.botanic_variety);
+  out.rows(record.classifications);
+}
+
+}  // namespace tessellox
