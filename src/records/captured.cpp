@@ -36,7 +36,21 @@ void for_each_captured(const BibliographicInformation* block, Visit&& visit) {
   }
 }
 
-enum class Target : std::uint8_t { None, Cpc, Priority, Citation };
+enum class Target : std::uint8_t {
+  None,
+  Cpc,
+  Priority,
+  Citation,
+  ClaimCount,
+  FigureCounts,
+  Term,
+  Botanic,
+  ExemplaryClaim,
+  Locarno,
+  SheetCount,
+  FigureCount,
+  TermYears,
+};
 
 // What an element of the bibliographic part is to the record; a switch on
 // the length first, since nearly every name is none of them.
@@ -45,12 +59,25 @@ Target target_of(std::string_view name) noexcept {
     case 4:
       if (name == "B300") return Target::Priority;
       if (name == "B561" || name == "B562") return Target::Citation;
+      if (name == "B577") return Target::ClaimCount;
+      if (name == "B595") return Target::SheetCount;
+      if (name == "B596") return Target::FigureCount;
+      if (name == "B474") return Target::TermYears;
       return Target::None;
+    case 6: return name == "B578US" ? Target::ExemplaryClaim : Target::None;
+    case 7: return name == "figures" ? Target::FigureCounts : Target::None;
     case 8: return name == "citation" ? Target::Citation : Target::None;
+    case 10: return name == "us-botanic" ? Target::Botanic : Target::None;
     case 11: return name == "us-citation" ? Target::Citation : Target::None;
     case 14: return name == "priority-claim" ? Target::Priority : Target::None;
+    case 16:
+      if (name == "number-of-claims") return Target::ClaimCount;
+      if (name == "us-term-of-grant") return Target::Term;
+      return Target::None;
+    case 18: return name == "us-exemplary-claim" ? Target::ExemplaryClaim : Target::None;
     case 19: return name == "classifications-cpc" ? Target::Cpc : Target::None;
     case 21: return name == "foreign-priority-data" ? Target::Priority : Target::None;
+    case 22: return name == "classification-locarno" ? Target::Locarno : Target::None;
     default: return Target::None;
   }
 }
@@ -208,6 +235,76 @@ ForeignPriority foreign_priority(const RawXml& claim, Arena& arena) {
   return record;
 }
 
+// A count or number: the digits of an element's text, or of its PDAT.
+std::optional<std::uint32_t> number_of(const RawXml* node, Arena& arena) {
+  const OptString text = text_of(node, arena);
+  if (!text || text->empty() || text->size() > 9) return std::nullopt;
+  std::uint32_t value = 0;
+  for (const char c : *text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  return value;
+}
+
+ClassificationRecord cpc_row(const RawXml& classification, Arena& arena) {
+  ClassificationRecord row;
+  row.scheme = "cpc";
+  row.code = cpc_code(classification, arena);
+  row.version_date = path_text(&classification, {"cpc-version-indicator", "date"}, arena);
+  row.section = path_text(&classification, {"section"}, arena);
+  row.class_ = path_text(&classification, {"class"}, arena);
+  row.subclass = path_text(&classification, {"subclass"}, arena);
+  row.main_group = path_text(&classification, {"main-group"}, arena);
+  row.subgroup = path_text(&classification, {"subgroup"}, arena);
+  row.symbol_position = path_text(&classification, {"symbol-position"}, arena);
+  row.classification_value = path_text(&classification, {"classification-value"}, arena);
+  return row;
+}
+
+// Every classification-cpc of `classifications-cpc` in document order: the
+// main one, further ones, and those of the combination sets with their set
+// and rank numbers.
+void add_cpc_rows(const RawXml& classifications, std::vector<ClassificationRecord>& rows, Arena& arena) {
+  std::uint32_t set_number = 0;
+  for (const RawXml& part : classifications.children()) {
+    if (!part.is_element()) continue;
+    const bool main = part.name() == "main-cpc";
+    if (!main && part.name() != "further-cpc") continue;
+    for (const RawXml& entry : part.children()) {
+      if (!entry.is_element()) continue;
+      if (entry.name() == "classification-cpc") {
+        ClassificationRecord row = cpc_row(entry, arena);
+        row.main = main;
+        rows.push_back(row);
+      } else if (entry.name() == "combination-set") {
+        ++set_number;
+        std::uint32_t rank_number = 0;
+        for (const RawXml& rank : entry.children()) {
+          if (!rank.is_element() || rank.name() != "combination-rank") continue;
+          const std::optional<std::uint32_t> stated = number_of(child(&rank, "rank-number"), arena);
+          ++rank_number;
+          for (const RawXml& classification : rank.children()) {
+            if (!classification.is_element() || classification.name() != "classification-cpc") continue;
+            ClassificationRecord row = cpc_row(classification, arena);
+            row.combination_set = number_of(child(&entry, "group-number"), arena).value_or(set_number);
+            row.combination_rank = stated.value_or(rank_number);
+            rows.push_back(row);
+          }
+        }
+      }
+    }
+  }
+}
+
+ClassificationRecord locarno_row(const RawXml& classification, Arena& arena) {
+  ClassificationRecord row;
+  row.scheme = "locarno";
+  row.main = true;
+  row.code = path_text(&classification, {"main-classification"}, arena);
+  return row;
+}
+
 }  // namespace
 
 CapturedFields read_captured_fields(const BibliographicInformation* block, Arena& arena) {
@@ -239,7 +336,31 @@ CapturedFields read_captured_fields(const BibliographicInformation* block, Arena
   for_each_captured(block, [&](const RawXml& captured) {
     find_targets(captured, [&](Target target, const RawXml& node) {
       switch (target) {
-        case Target::Cpc: add_cpc_codes(node); break;
+        case Target::Cpc:
+          add_cpc_codes(node);
+          add_cpc_rows(node, fields.classifications, arena);
+          break;
+        case Target::ClaimCount: fields.facts.num_claims = number_of(&node, arena); break;
+        case Target::SheetCount: fields.facts.num_sheets = number_of(&node, arena); break;
+        case Target::FigureCount: fields.facts.num_figures = number_of(&node, arena); break;
+        case Target::FigureCounts:
+          fields.facts.num_sheets = number_of(child(&node, "number-of-drawing-sheets"), arena);
+          fields.facts.num_figures = number_of(child(&node, "number-of-figures"), arena);
+          break;
+        case Target::TermYears: fields.facts.term_of_grant = number_of(&node, arena); break;
+        case Target::Term:
+          fields.facts.term_of_grant = number_of(child(&node, "length-of-grant"), arena);
+          fields.facts.term_extension_days = number_of(child(&node, "us-term-extension"), arena);
+          fields.facts.term_disclaimer = child(&node, "disclaimer") != nullptr;
+          break;
+        case Target::Botanic:
+          fields.facts.botanic_latin_name = path_text(&node, {"latin-name"}, arena);
+          fields.facts.botanic_variety = path_text(&node, {"variety"}, arena);
+          break;
+        case Target::ExemplaryClaim:
+          if (const auto number = number_of(&node, arena)) fields.facts.exemplary_claims.push_back(*number);
+          break;
+        case Target::Locarno: fields.classifications.push_back(locarno_row(node, arena)); break;
         case Target::Priority: fields.foreign_priority.push_back(foreign_priority(node, arena)); break;
         case Target::Citation:
           fields.citations.push_back(node.name().starts_with('B') ? st32_citation(node, arena)

@@ -59,18 +59,7 @@ struct DocumentRecord {
   std::vector<ForeignPriority> foreign_priority;
   OptString earliest_priority_date;
   std::vector<Citation> citations;
-  // Schema 3.
-  std::optional<std::uint32_t> num_claims;
-  std::optional<std::uint32_t> num_figures;
-  std::optional<std::uint32_t> num_sheets;
-  OptString series_code;
-  OptString application_type;
-  std::optional<std::uint32_t> term_extension_days;
-  std::optional<bool> term_disclaimer;
-  OptString disclaimer_date;
-  std::optional<std::uint32_t> term_of_grant;  // years
-  OptString botanic_latin_name;
-  OptString botanic_variety;
+  DocumentFacts facts;
   std::vector<ClassificationRecord> classifications;
 };
 

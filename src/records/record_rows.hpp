@@ -84,17 +84,17 @@ void emit_row(Out& out, const DocumentRecord& record) {
   out.entries(record.foreign_priority);
   out.text(record.earliest_priority_date);
   out.rows(record.citations);
-  out.integer(record.num_claims);
-  out.integer(record.num_figures);
-  out.integer(record.num_sheets);
-  out.text(record.series_code);
-  out.text(record.application_type);
-  out.integer(record.term_extension_days);
-  out.flag(record.term_disclaimer);
-  out.text(record.disclaimer_date);
-  out.integer(record.term_of_grant);
-  out.text(record.botanic_latin_name);
-  out.text(record.botanic_variety);
+  out.integer(record.facts.num_claims);
+  out.integer(record.facts.num_figures);
+  out.integer(record.facts.num_sheets);
+  out.text(record.facts.series_code);
+  out.text(record.facts.application_type);
+  out.integer(record.facts.term_extension_days);
+  out.flag(record.facts.term_disclaimer);
+  out.text(record.facts.disclaimer_date);
+  out.integer(record.facts.term_of_grant);
+  out.text(record.facts.botanic_latin_name);
+  out.text(record.facts.botanic_variety);
   out.rows(record.classifications);
 }
 
