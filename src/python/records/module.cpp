@@ -208,11 +208,9 @@ class OriginValues {
   // comma before "source_format".
   bool append_json(JsonBuffer& out) const {
     const auto columns = documents_shape().columns;
+    const auto keys = json_key_prefixes(documents_shape());
     for (std::size_t index = 0; index < kOriginColumns; ++index) {
-      out.append(index == 0 ? '{' : ',');
-      out.append('"');
-      out.append(columns[index].name);
-      out.append("\":");
+      out.append(keys[index]);
       if (!present_)
         out.append("null");
       else if (!append_origin_value(out, values_[index], columns[index].type == ColumnType::Text))

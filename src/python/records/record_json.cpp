@@ -8,11 +8,12 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "records/record_rows.hpp"
-#include "records/schema.hpp"
 #include "utf8.hpp"
 
 #if defined(__SSE2__)
@@ -152,6 +153,48 @@ void append_json_int(JsonBuffer& out, long long value) {
 
 namespace {
 
+// Every shape's key prefixes, by shape id (a shape's position in
+// record_shapes()), as views into one string.
+class KeyPrefixes {
+ public:
+  KeyPrefixes() {
+    std::vector<std::size_t> ends;  // of each prefix in text_
+    for (const TableShape* shape : record_shapes()) {
+      for (std::size_t index = 0; index < shape->columns.size(); ++index) {
+        text_.append(index == 0 ? "{\"" : ",\"");
+        text_.append(shape->columns[index].name);
+        text_.append("\":");
+        ends.push_back(text_.size());
+      }
+    }
+    std::size_t start = 0;
+    for (const std::size_t end : ends) {
+      prefixes_.emplace_back(text_.data() + start, end - start);
+      start = end;
+    }
+    std::size_t first = 0;
+    for (const TableShape* shape : record_shapes()) {
+      by_shape_.push_back(std::span<const std::string_view>(prefixes_).subspan(first, shape->columns.size()));
+      first += shape->columns.size();
+    }
+  }
+  std::span<const std::string_view> of(const TableShape& shape) const noexcept { return by_shape_[shape.id]; }
+
+ private:
+  std::string text_;
+  std::vector<std::string_view> prefixes_;
+  std::vector<std::span<const std::string_view>> by_shape_;
+};
+
+}  // namespace
+
+std::span<const std::string_view> json_key_prefixes(const TableShape& shape) {
+  static const KeyPrefixes prefixes;  // immutable once made
+  return prefixes.of(shape);
+}
+
+namespace {
+
 // Writes one row of a table as a JSON object, each value under the key that
 // the schema declares for its column; rows and entries nest. The first value
 // that is not UTF-8 is remembered in `invalid`.
@@ -159,7 +202,7 @@ class JsonRow {
  public:
   // From column `first` on: an object opened by the caller when it is not 0.
   JsonRow(JsonBuffer& out, std::string_view& invalid, bool& ok, const TableShape& shape, std::size_t first = 0)
-      : out_(out), invalid_(invalid), ok_(ok), shape_(shape), index_(first) {}
+      : out_(out), invalid_(invalid), ok_(ok), shape_(shape), keys_(json_key_prefixes(shape)), index_(first) {}
 
   void text(std::string_view value) {
     key(ColumnType::Text);
@@ -226,12 +269,8 @@ class JsonRow {
   const Column& key(ColumnType type) {
     assert(index_ < shape_.columns.size() && shape_.columns[index_].type == type);
     (void)type;
-    const Column& column = shape_.columns[index_];
-    out_.append(index_ == 0 ? std::string_view("{\"") : std::string_view(",\""));
-    out_.append(column.name);
-    out_.append(std::string_view("\":"));
-    ++index_;
-    return column;
+    out_.append(keys_[index_]);
+    return shape_.columns[index_++];
   }
 
   void string(std::string_view text) {
@@ -266,6 +305,7 @@ class JsonRow {
   std::string_view& invalid_;
   bool& ok_;
   const TableShape& shape_;
+  std::span<const std::string_view> keys_;
   std::size_t index_;
 };
 
