@@ -154,17 +154,6 @@ OptString path_text(const RawXml* node, std::initializer_list<std::string_view> 
   return text_of(path(node, names), arena);
 }
 
-OptString cpc_code(const RawXml& classification, Arena& arena) {
-  std::string code;
-  for (std::string_view part : {"section", "class", "subclass", "main-group", "subgroup"}) {
-    const OptString text = path_text(&classification, {part}, arena);
-    if (!text) return std::nullopt;
-    if (part == "subgroup") code.push_back('/');
-    code.append(*text);
-  }
-  return arena.copy(code);
-}
-
 // "CITED-BY-EXAMINER" reads "cited by examiner".
 OptString st32_category(const RawXml& citation, Arena& arena) {
   for (const RawXml& mark : citation.children()) {
@@ -247,25 +236,63 @@ std::optional<std::uint32_t> number_of(const RawXml* node, Arena& arena) {
   return value;
 }
 
+// A classification-cpc's parts in one pass over its children (the first of
+// each name counts), and its code written like the IPC codes
+// ("A61B5/14532") when all of section to subgroup are there.
 ClassificationRecord cpc_row(const RawXml& classification, Arena& arena) {
   ClassificationRecord row;
   row.scheme = "cpc";
-  row.code = cpc_code(classification, arena);
-  row.version_date = path_text(&classification, {"cpc-version-indicator", "date"}, arena);
-  row.section = path_text(&classification, {"section"}, arena);
-  row.class_ = path_text(&classification, {"class"}, arena);
-  row.subclass = path_text(&classification, {"subclass"}, arena);
-  row.main_group = path_text(&classification, {"main-group"}, arena);
-  row.subgroup = path_text(&classification, {"subgroup"}, arena);
-  row.symbol_position = path_text(&classification, {"symbol-position"}, arena);
-  row.classification_value = path_text(&classification, {"classification-value"}, arena);
+  std::uint16_t seen = 0;
+  const auto read = [&](OptString& field, std::uint16_t bit, const RawXml* node) {
+    if ((seen & bit) != 0) return;
+    seen |= bit;
+    field = text_of(node, arena);
+  };
+  for (const RawXml& part : classification.children()) {
+    if (!part.is_element()) continue;
+    const std::string_view name = part.name();
+    if (name == "section")
+      read(row.section, 1 << 0, &part);
+    else if (name == "class")
+      read(row.class_, 1 << 1, &part);
+    else if (name == "subclass")
+      read(row.subclass, 1 << 2, &part);
+    else if (name == "main-group")
+      read(row.main_group, 1 << 3, &part);
+    else if (name == "subgroup")
+      read(row.subgroup, 1 << 4, &part);
+    else if (name == "symbol-position")
+      read(row.symbol_position, 1 << 5, &part);
+    else if (name == "classification-value")
+      read(row.classification_value, 1 << 6, &part);
+    else if (name == "cpc-version-indicator")
+      read(row.version_date, 1 << 7, child(&part, "date"));
+  }
+  if (row.section && row.class_ && row.subclass && row.main_group && row.subgroup) {
+    std::string code;
+    code.reserve(row.section->size() + row.class_->size() + row.subclass->size() + row.main_group->size() +
+                 row.subgroup->size() + 1);
+    code.append(*row.section).append(*row.class_).append(*row.subclass).append(*row.main_group);
+    code.append(1, '/').append(*row.subgroup);
+    row.code = arena.copy(code);
+  }
   return row;
 }
+
+// The CPC codes of one `classifications-cpc` for the codes' list: the direct
+// ones of main-cpc, then of further-cpc, then those that further-cpc's
+// combination sets rank, each in document order.
+struct CpcCodes {
+  std::vector<std::string_view> main;
+  std::vector<std::string_view> further;
+  std::vector<std::string_view> combined;
+};
 
 // Every classification-cpc of `classifications-cpc` in document order: the
 // main one, further ones, and those of the combination sets with their set
 // and rank numbers.
-void add_cpc_rows(const RawXml& classifications, std::vector<ClassificationRecord>& rows, Arena& arena) {
+void add_cpc_rows(const RawXml& classifications, std::vector<ClassificationRecord>& rows, CpcCodes& codes,
+                  Arena& arena) {
   std::uint32_t set_number = 0;
   for (const RawXml& part : classifications.children()) {
     if (!part.is_element()) continue;
@@ -276,9 +303,11 @@ void add_cpc_rows(const RawXml& classifications, std::vector<ClassificationRecor
       if (entry.name() == "classification-cpc") {
         ClassificationRecord row = cpc_row(entry, arena);
         row.main = main;
+        if (row.code) (main ? codes.main : codes.further).push_back(*row.code);
         rows.push_back(row);
       } else if (entry.name() == "combination-set") {
         ++set_number;
+        const std::uint32_t group = number_of(child(&entry, "group-number"), arena).value_or(set_number);
         std::uint32_t rank_number = 0;
         for (const RawXml& rank : entry.children()) {
           if (!rank.is_element() || rank.name() != "combination-rank") continue;
@@ -287,8 +316,9 @@ void add_cpc_rows(const RawXml& classifications, std::vector<ClassificationRecor
           for (const RawXml& classification : rank.children()) {
             if (!classification.is_element() || classification.name() != "classification-cpc") continue;
             ClassificationRecord row = cpc_row(classification, arena);
-            row.combination_set = number_of(child(&entry, "group-number"), arena).value_or(set_number);
+            row.combination_set = group;
             row.combination_rank = stated.value_or(rank_number);
+            if (row.code && !main) codes.combined.push_back(*row.code);
             rows.push_back(row);
           }
         }
@@ -309,37 +339,22 @@ ClassificationRecord locarno_row(const RawXml& classification, Arena& arena) {
 
 CapturedFields read_captured_fields(const BibliographicInformation* block, Arena& arena) {
   CapturedFields fields;
-  const auto add_cpc_code = [&](const RawXml& classification) {
-    if (!classification.is_element() || classification.name() != "classification-cpc") return;
-    const OptString code = cpc_code(classification, arena);
-    if (code && std::find(fields.cpc_codes.begin(), fields.cpc_codes.end(), *code) == fields.cpc_codes.end())
-      fields.cpc_codes.push_back(*code);
-  };
-  // The direct codes of main-cpc, then of further-cpc, then those that
-  // further-cpc's combination sets rank, in document order.
-  const auto add_cpc_codes = [&](const RawXml& classifications) {
-    for (std::string_view group : {"main-cpc", "further-cpc"}) {
-      for (const RawXml& part : classifications.children())
-        if (part.is_element() && part.name() == group)
-          for (const RawXml& classification : part.children()) add_cpc_code(classification);
-    }
-    for (const RawXml& part : classifications.children()) {
-      if (!part.is_element() || part.name() != "further-cpc") continue;
-      for (const RawXml& set : part.children()) {
-        if (!set.is_element() || set.name() != "combination-set") continue;
-        for (const RawXml& rank : set.children())
-          if (rank.is_element() && rank.name() == "combination-rank")
-            for (const RawXml& classification : rank.children()) add_cpc_code(classification);
-      }
-    }
+  const auto add_cpc_codes = [&](const std::vector<std::string_view>& codes) {
+    for (const std::string_view code : codes)
+      if (std::find(fields.cpc_codes.begin(), fields.cpc_codes.end(), code) == fields.cpc_codes.end())
+        fields.cpc_codes.push_back(code);
   };
   for_each_captured(block, [&](const RawXml& captured) {
     find_targets(captured, [&](Target target, const RawXml& node) {
       switch (target) {
-        case Target::Cpc:
-          add_cpc_codes(node);
-          add_cpc_rows(node, fields.classifications, arena);
+        case Target::Cpc: {
+          CpcCodes codes;
+          add_cpc_rows(node, fields.classifications, codes, arena);
+          add_cpc_codes(codes.main);
+          add_cpc_codes(codes.further);
+          add_cpc_codes(codes.combined);
           break;
+        }
         case Target::ClaimCount: fields.facts.num_claims = number_of(&node, arena); break;
         case Target::SheetCount: fields.facts.num_sheets = number_of(&node, arena); break;
         case Target::FigureCount: fields.facts.num_figures = number_of(&node, arena); break;
