@@ -1,4 +1,9 @@
-from typing import Any, Dict, List, Optional, Sequence, Union
+from typing import Any, Dict, List, Optional, Sequence, Tuple, Union
+
+# Each table (name, columns), documents first; a column is (name, type,
+# nullable, entry columns).
+SCHEMA: Tuple[Tuple[str, Tuple[Tuple[str, str, bool, Tuple[Any, ...]], ...]], ...]
+SCHEMA_VERSION: int
 
 def text_record(
     text: Union[str, bytes], origin: Optional[Sequence[Any]] = None, *, sections: bool = False

@@ -27,6 +27,27 @@ struct ClaimRecord {
   std::uint32_t number = 0;
   std::string text;
   std::vector<std::uint32_t> depends_on;  // distinct, in the order referred to
+  std::optional<bool> exemplary;          // absent where the source does not say
+};
+
+// One classification element of the source, with the parts its scheme has.
+struct ClassificationRecord {
+  std::string_view scheme;  // "cpc", "ipc", "uspc", "locarno" or "national"
+  std::uint32_t sequence = 0;
+  bool main = false;
+  OptString code;
+  std::optional<std::uint32_t> combination_set;
+  std::optional<std::uint32_t> combination_rank;
+  OptString version_date;
+  OptString section;
+  OptString class_;
+  OptString subclass;
+  OptString main_group;
+  OptString subgroup;
+  OptString symbol_position;
+  OptString classification_value;
+  OptString us_main_class;
+  OptString us_subclass;
 };
 
 struct DocumentRecord {
@@ -40,6 +61,8 @@ struct DocumentRecord {
   std::vector<ForeignPriority> foreign_priority;
   OptString earliest_priority_date;
   std::vector<Citation> citations;
+  DocumentFacts facts;
+  std::vector<ClassificationRecord> classifications;
   std::vector<PartyRow> parties;
   std::vector<RelatedDocumentRow> related_documents;
   std::vector<PctRow> pct;

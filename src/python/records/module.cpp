@@ -5,8 +5,10 @@
 #include "python/boundary.hpp"
 #include "python/records/record_dict.hpp"
 #include "python/records/record_json.hpp"
+#include "python/records/schema_value.hpp"
 #include "records/entities.hpp"
 #include "records/record.hpp"
+#include "records/schema.hpp"
 #include "render/markdown.hpp"
 #include "utf8.hpp"
 
@@ -226,16 +228,15 @@ class OriginValues {
   // The origin's fields as the head of a record's JSON object, up to the
   // comma before "source_format".
   bool append_json(JsonBuffer& out) const {
-    if (!present_) {
-      out.append(R"({"file":null,"member":null,"ordinal":null,"offset":null,)");
-      return true;
+    const auto columns = documents_shape().columns;
+    const auto keys = json_key_prefixes(documents_shape());
+    for (std::size_t index = 0; index < kOriginColumns; ++index) {
+      out.append(keys[index]);
+      if (!present_)
+        out.append("null");
+      else if (!append_origin_value(out, values_[index], columns[index].type == ColumnType::Text))
+        return false;
     }
-    static constexpr std::string_view kKeys[] = {R"({"file":)", R"(,"member":)", R"(,"ordinal":)", R"(,"offset":)"};
-    for (std::size_t index = 0; index < 4; ++index) {
-      out.append(kKeys[index]);
-      if (!append_origin_value(out, values_[index], index < 2)) return false;
-    }
-    out.append(',');
     return true;
   }
 
@@ -392,5 +393,19 @@ PyModuleDef module_definition = {
 
 extern "C" PyMODINIT_FUNC PyInit__records(void) {
   if (!tessellox::python::create_record_keys()) return nullptr;
-  return PyModule_Create2(&tessellox::python::module_definition, PYTHON_ABI_VERSION);
+  PyObject* module = PyModule_Create2(&tessellox::python::module_definition, PYTHON_ABI_VERSION);
+  if (module == nullptr) return nullptr;
+  PyObject* schema = tessellox::python::new_schema_value();
+  if (schema == nullptr || PyModule_AddObject(module, "SCHEMA", schema) < 0) {
+    Py_XDECREF(schema);
+    Py_DECREF(module);
+    return nullptr;
+  }
+  PyObject* version = PyLong_FromLong(tessellox::kSchemaVersion);
+  if (version == nullptr || PyModule_AddObject(module, "SCHEMA_VERSION", version) < 0) {
+    Py_XDECREF(version);
+    Py_DECREF(module);
+    return nullptr;
+  }
+  return module;
 }
