@@ -1,6 +1,5 @@
 #include "records/related.hpp"
 
-#include <array>
 #include <optional>
 #include <utility>
 
@@ -17,7 +16,7 @@ struct NamedRelation {
 
 // Every generation's names for the relations, in one vocabulary. A name
 // missing here reads "other".
-constexpr std::array kRelations{
+constexpr NamedRelation kRelations[] = {
     // version 4
     NamedRelation{"continuation", "continuation"},
     NamedRelation{"continuation-in-part", "continuation-in-part"},
