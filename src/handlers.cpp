@@ -13,12 +13,12 @@ namespace tessellox {
 
 namespace {
 
-constexpr FormatHandler kPap{&parse_pap, nullptr, nullptr};
-constexpr FormatHandler kV4Application{&parse_v4_application, nullptr, nullptr};
-constexpr FormatHandler kSt32{&parse_st32, nullptr, nullptr};
-constexpr FormatHandler kV4Grant{&parse_v4_grant, nullptr, nullptr};
-constexpr FormatHandler kAps{&parse_aps, &serialize_aps, &parse_aps_with_references};
-constexpr FormatHandler kSequence{&parse_sequence_listing, nullptr, nullptr};
+constexpr FormatHandler kPap{&parse_pap, nullptr, nullptr, &parse_pap_for_record};
+constexpr FormatHandler kV4Application{&parse_v4_application, nullptr, nullptr, &parse_v4_application_for_record};
+constexpr FormatHandler kSt32{&parse_st32, nullptr, nullptr, &parse_st32_for_record};
+constexpr FormatHandler kV4Grant{&parse_v4_grant, nullptr, nullptr, &parse_v4_grant_for_record};
+constexpr FormatHandler kAps{&parse_aps, &serialize_aps, &parse_aps_with_references, nullptr};
+constexpr FormatHandler kSequence{&parse_sequence_listing, nullptr, nullptr, nullptr};
 
 constexpr std::array<FormatHandler, kSourceFormatCount> kHandlers = {
     kPap,           kPap,           kV4Application, kV4Application, kV4Application, kV4Application, kV4Application,

@@ -23,6 +23,10 @@ struct FormatHandler {
   // a record holds: it reads them from the text besides. Absent (nullptr)
   // for the formats whose model captures them.
   ParseResult (*parse_with_references)(SourceText text, SourceFormat format, SourceReferences& references);
+  // The parse for a record of an XML generation with a bibliographic part:
+  // it keeps what `capture` asks for while its tree is alive. Absent
+  // (nullptr) for the other formats.
+  ParseResult (*parse_for_record)(SourceText text, SourceFormat format, ParseScope scope, RecordCapture& capture);
 };
 
 const FormatHandler& format_handler(SourceFormat format) noexcept;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 #include "errors.hpp"
 #include "model.hpp"
@@ -15,5 +17,16 @@ using ParseResult = Result<SourceDocument, ParseError>;
 // field comes from the description, so a record's parse leaves it empty (the
 // part stays in its place) and saves a fifth of the work.
 enum class ParseScope : std::uint8_t { Document, Record };
+
+// What a record's parse keeps of an XML handler's tree beside the model,
+// taken while the tree is alive: the children of the first bibliographic
+// element whose local names `children` lists, under an element of that
+// element's name and attributes, captured into the document's arena. The
+// record reads there what the model does not keep (the parts of a party's
+// name and address, examiners, related documents, PCT data).
+struct RecordCapture {
+  std::span<const std::string_view> children;
+  const RawXml* bibliographic = nullptr;  // set by the parse; null without the element
+};
 
 }  // namespace tessellox

@@ -1,11 +1,20 @@
-from typing import Any, Dict, List, Optional, Sequence, Union
+from typing import Any, Dict, List, Optional, Sequence, Tuple, Union
 
-def text_record(text: Union[str, bytes], origin: Optional[Sequence[Any]] = None) -> Dict[str, Any]: ...
+# Each table (name, columns), documents first; a column is (name, type,
+# nullable, entry columns).
+SCHEMA: Tuple[Tuple[str, Tuple[Tuple[str, str, bool, Tuple[Any, ...]], ...]], ...]
+SCHEMA_VERSION: int
+
+def text_record(
+    text: Union[str, bytes], origin: Optional[Sequence[Any]] = None, *, sections: bool = False
+) -> Dict[str, Any]: ...
 def text_record_json(
     text: Union[str, bytes],
     origin: Optional[Sequence[Any]] = None,
     start: Optional[int] = None,
     end: Optional[int] = None,
+    *,
+    sections: bool = False,
 ) -> bytes: ...
 def resolve_entities(text: str) -> str: ...
 def xml_declaration_offsets(data: Union[bytes, bytearray], position: int = 0) -> List[int]: ...

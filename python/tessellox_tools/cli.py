@@ -203,6 +203,11 @@ def build_parser() -> argparse.ArgumentParser:
         "Failures go to FILE.errors.jsonl unless --errors says otherwise.",
     )
     records.add_argument("-o", "--output", metavar="FILE", help="output file (default: standard output)")
+    records.add_argument(
+        "--sections",
+        action="store_true",
+        help="also the description's sections (text_sections), which are most of a corpus's bytes",
+    )
     return parser
 
 
@@ -381,6 +386,7 @@ def _run(arguments: _Arguments, command: str, sink: Sink, errors: _ErrorSink, te
         arguments.tables,
         arguments.maths,
         arguments.instructions,
+        getattr(arguments, "sections", False),
         handover,
     )
     reading = Reading(REGION_SIZE, DEFAULT_CHUNK_SIZE, arguments.max_document_size)

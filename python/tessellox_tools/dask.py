@@ -24,21 +24,8 @@ from typing import Any, Iterable, List, Sequence
 import dask.bag as db
 import pandas as pd
 
-from .records import (
-    CITATION_TABLE_FIELDS,
-    CLAIM_TABLE_FIELDS,
-    DOCUMENT_TABLE_FIELDS,
-    Record,
-    citation_rows,
-    claim_rows,
-    document_row,
-    error_record,
-    record_of,
-)
+from .records import TABLES, Column, Record, document_row, error_record, record_of, table_rows
 from .split import DEFAULT_CHUNK_SIZE, STDIN, Source, iter_source_documents, iter_sources
-
-TABLES = ("documents", "claims", "citations")
-_TABLE_FIELDS = {"documents": DOCUMENT_TABLE_FIELDS, "claims": CLAIM_TABLE_FIELDS, "citations": CITATION_TABLE_FIELDS}
 
 
 def _records_of_sources(sources: Iterable[Source], include_errors: bool, chunk_size: int) -> List[Record]:
@@ -71,23 +58,29 @@ def to_bag(paths: Sequence[str], *, include_errors: bool = False, chunk_size: in
     )
 
 
+def _dtype(column: Column) -> Any:
+    # Nullable integers and flags take pandas' own nullable types.
+    if column.type == "integer":
+        return pd.Int64Dtype() if column.nullable else "int64"
+    if column.type == "flag":
+        return pd.BooleanDtype() if column.nullable else "bool"
+    return object
+
+
 def _meta(table: str) -> pd.DataFrame:
-    integers = ("ordinal", "offset") if table == "citations" else ("ordinal", "offset", "number")
-    return pd.DataFrame(
-        {name: pd.Series(dtype="int64" if name in integers else object) for name in _TABLE_FIELDS[table]}
-    )
+    return pd.DataFrame({column.name: pd.Series(dtype=_dtype(column)) for column in TABLES[table]})
 
 
 def to_dataframe(paths: Sequence[str], *, table: str = "documents", chunk_size: int = DEFAULT_CHUNK_SIZE) -> Any:
-    """A `dask.dataframe` of the documents table (every record field but the
-    claims and citations), the claims table (file, member, ordinal, number,
-    text, depends_on) or the citations table (file, member, ordinal and each
-    citation's fields)."""
+    """A `dask.dataframe` of one table of the records schema: "documents"
+    (every record field but the nested tables) or a nested table ("claims",
+    "citations", "classifications", ...: its rows after their document's
+    file, member and ordinal)."""
     if table not in TABLES:
         raise ValueError(f"table must be one of {', '.join(TABLES)}, not {table!r}")
     bag = to_bag(paths, chunk_size=chunk_size)
     if table == "documents":
         rows = bag.map(document_row)
     else:
-        rows = bag.map(claim_rows if table == "claims" else citation_rows).flatten()
+        rows = bag.map(table_rows, table).flatten()
     return rows.to_dataframe(meta=_meta(table))

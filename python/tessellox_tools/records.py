@@ -6,7 +6,13 @@ dataframe, in one native call. `text_record_json` gives the same record as
 one line of JSON (the bytes of `json.dumps(record, ensure_ascii=False,
 separators=(",", ":"))` and a line feed) without building the dict, as the
 `records` command writes it. The schema is stable: fields are only ever
-added, at the end.
+added, at the end of their table (`SCHEMA_VERSION` counts the additions).
+
+The schema is declared once, in the native core (`src/records/schema.cpp`:
+each table, and each column's name, type and nullability); the record's
+dict and JSON line follow it, and this module reads it
+(`_records.SCHEMA`) into `TABLES`, from which the Parquet schemas, SQLite
+columns and dataframes are made. A column is named nowhere else.
 
 Document record (`RECORD_FIELDS`, in this order):
 
@@ -44,7 +50,46 @@ earliest_priority_date  str or None           smallest of priority_date and the 
 citations               list of dict          {"kind": "patent" or "other", "country",
                                               "number", "kind_code", "date", "name",
                                               "category", "text"}, in document order
+num_claims              int or None           the number of claims the document states
+num_figures             int or None
+num_sheets              int or None           drawing sheets
+series_code             str or None           the application's series code
+application_type        str or None           e.g. "utility", "design"
+term_extension_days     int or None           days the term is extended by
+term_disclaimer         bool or None          whether the term is disclaimed
+disclaimer_date         str or None
+term_of_grant           int or None           years (designs)
+botanic_latin_name      str or None           plants
+botanic_variety         str or None
+classifications         list of dict          one per classification element of the
+                                              source: "scheme" ("cpc", "ipc", "uspc",
+                                              "locarno", "national"), "sequence", "main",
+                                              "code", "combination_set",
+                                              "combination_rank", "version_date",
+                                              "section", "class", "subclass",
+                                              "main_group", "subgroup",
+                                              "symbol_position",
+                                              "classification_value", "us_main_class",
+                                              "us_subclass"
+parties                 list of dict          one per party element: "role" (inventor,
+                                              applicant, assignee, attorney, agent,
+                                              correspondent, primary examiner, assistant
+                                              examiner), "sequence", "given_name",
+                                              "family_name", "organization", "city",
+                                              "state", "country", "type", "art_unit",
+                                              "deceased"
+related_documents       list of dict          one per document named: "relation",
+                                              "sequence", "country", "number",
+                                              "kind_code", "date", "status", "pair_role"
+pct                     list of dict          one per international filing: "country",
+                                              "number", "kind_code", "date", "date_371",
+                                              "publication_number", "publication_date"
+text_sections           list of dict or None  the description's sections, only with
+                                              sections=True (None otherwise): "kind",
+                                              "heading", "sequence", "text"
 ======================  ====================  ==========================================
+
+Claims also have "exemplary" (bool, or None where the source does not say).
 
 The README lists the source elements of every field in every generation.
 The origin fields come from the `Origin` given with the text, and are None
@@ -53,53 +98,66 @@ above, and message (str): the parser's message, "invalid UTF-8 at byte N:
 reason" (N counted from the start of the document), the size limit that a
 document exceeded, or, with no ordinal and offset, why a file was skipped.
 
-Tables (Parquet, SQLite, dataframes): the documents table has every
-document field but claims and citations; the claims table has file, member,
-ordinal, number, text, depends_on, one row per claim; the citations table
-has file, member, ordinal and the citation's fields, one row per citation;
-(file, member, ordinal) joins them.
+Tables (Parquet, SQLite, dataframes; `TABLES`): the documents table has
+every document field but the nested tables (claims, citations,
+classifications, ...); each nested table has file, member, ordinal and its
+row's fields, one row per list item of the record; (file, member, ordinal)
+joins them to the documents. A record without its sections (None) has no
+text_sections rows.
 """
 
 from __future__ import annotations
 
-from typing import Any, Callable, Dict, Iterable, Iterator, List, Optional, Tuple, TypeVar
+from typing import Any, Callable, Dict, Iterable, Iterator, List, NamedTuple, Optional, Tuple, TypeVar
 
 import tessellox
 
+from . import _records
 from ._records import resolve_entities
 from ._records import text_record as text_record  # the public entry point of this module
 from ._records import text_record_json as text_record_json  # the same, as one JSON line
 from .split import DEFAULT_CHUNK_SIZE, DEFAULT_MAX_DOCUMENT_SIZE, Origin, RawDocument, iter_documents
 
-SCHEMA_VERSION = 2
 
-ORIGIN_FIELDS = ("file", "member", "ordinal", "offset")
-TEXT_FIELDS = (
-    "publication_number",
-    "patent_number",
-    "application_number",
-    "title",
-    "filing_date",
-    "publication_date",
-    "priority_date",
-)
-LIST_FIELDS = ("inventors", "applicants", "assignees", "ipc_classifications", "us_classifications")
-DOCUMENT_FIELDS = ORIGIN_FIELDS + ("source_format",) + TEXT_FIELDS + LIST_FIELDS + ("abstract_text", "claims")
-ANALYST_FIELDS = (
-    "kind_code",
-    "document_type",
-    "cpc_classifications",
-    "foreign_priority",
-    "earliest_priority_date",
-    "citations",
-)
-RECORD_FIELDS = DOCUMENT_FIELDS + ANALYST_FIELDS
-DOCUMENT_TABLE_FIELDS = tuple(name for name in RECORD_FIELDS if name not in ("claims", "citations"))
-CLAIM_TABLE_FIELDS = ("file", "member", "ordinal", "number", "text", "depends_on")
-CITATION_FIELDS = ("kind", "country", "number", "kind_code", "date", "name", "category", "text")
-CITATION_TABLE_FIELDS = ("file", "member", "ordinal") + CITATION_FIELDS
-# Lists of str in the documents table; foreign_priority is a list of dicts.
-STRING_LIST_FIELDS = LIST_FIELDS + ("cpc_classifications",)
+class Column(NamedTuple):
+    """A column of the records schema, as the native module declares it."""
+
+    name: str
+    # "text", "integer", "flag" (bool), "text_list", "integer_list", "entries"
+    # (a list of dicts of the `entries` columns) or "rows" (a nested table).
+    type: str
+    nullable: bool
+    entries: Tuple["Column", ...] = ()
+
+
+def _columns(declared: Tuple[Any, ...]) -> Tuple[Column, ...]:
+    return tuple(Column(name, kind, nullable, _columns(entries)) for name, kind, nullable, entries in declared)
+
+
+_DECLARED = {name: _columns(columns) for name, columns in _records.SCHEMA}
+
+SCHEMA_VERSION: int = _records.SCHEMA_VERSION
+# The record's keys, in order: the documents' columns with each nested table
+# under its name.
+RECORD_FIELDS = tuple(column.name for column in _DECLARED["documents"])
+ORIGIN_FIELDS = RECORD_FIELDS[:4]
+KEY_COLUMNS = _DECLARED["documents"][:3]  # file, member, ordinal: what joins a nested table's rows to documents
+KEY_FIELDS = tuple(column.name for column in KEY_COLUMNS)
+# What a parsed Document gives (`document_record`): the origin through claims.
+DOCUMENT_FIELDS = RECORD_FIELDS[: RECORD_FIELDS.index("claims") + 1]
+NESTED_TABLES = tuple(column.name for column in _DECLARED["documents"] if column.type == "rows")
+# Every table's columns as its outputs write them: documents without the
+# nested tables, a nested table's rows after their document's key.
+TABLES: Dict[str, Tuple[Column, ...]] = {
+    "documents": tuple(column for column in _DECLARED["documents"] if column.type != "rows"),
+    **{table: KEY_COLUMNS + _DECLARED[table] for table in NESTED_TABLES},
+}
+TABLE_FIELDS: Dict[str, Tuple[str, ...]] = {
+    table: tuple(column.name for column in columns) for table, columns in TABLES.items()
+}
+DOCUMENT_TABLE_FIELDS = TABLE_FIELDS["documents"]
+CLAIM_TABLE_FIELDS = TABLE_FIELDS["claims"]
+CITATION_TABLE_FIELDS = TABLE_FIELDS["citations"]
 ERROR_FIELDS = ORIGIN_FIELDS + ("message",)
 
 Record = Dict[str, Any]
@@ -229,28 +287,27 @@ def iter_records(
 
 
 def document_row(record: Record) -> Record:
-    """The documents-table row of a record: every field but the claims and
-    citations."""
+    """The documents-table row of a record: every field but the nested
+    tables."""
     return {key: record[key] for key in DOCUMENT_TABLE_FIELDS}
 
 
-def claim_rows(record: Record) -> List[Record]:
-    """The claims-table rows of a record, one per claim."""
-    file, member, ordinal = record["file"], record["member"], record["ordinal"]
-    return [
-        {
-            "file": file,
-            "member": member,
-            "ordinal": ordinal,
-            "number": claim["number"],
-            "text": claim["text"],
-            "depends_on": claim["depends_on"],
-        }
-        for claim in record["claims"]
-    ]
+def table_rows(record: Record, table: str) -> List[Record]:
+    """The rows of one table of a record: its documents row, or the rows of a
+    nested table, in order, each after the document's key."""
+    if table == "documents":
+        return [document_row(record)]
+    key = {name: record[name] for name in KEY_FIELDS}
+    return [dict(key, **row) for row in record[table] or ()]
 
 
-def citation_rows(record: Record) -> List[Record]:
-    """The citations-table rows of a record, one per citation, in order."""
-    key = {"file": record["file"], "member": record["member"], "ordinal": record["ordinal"]}
-    return [dict(key, **citation) for citation in record["citations"]]
+def table_columns(records: List[Record], table: str) -> Dict[str, List[Any]]:
+    """The values of one table of some records, column by column."""
+    if table == "documents":
+        return {name: [record[name] for record in records] for name in DOCUMENT_TABLE_FIELDS}
+    nested = [record[table] or () for record in records]  # None: rows not asked for
+    columns = {name: [record[name] for record, rows in zip(records, nested) for _ in rows] for name in KEY_FIELDS}
+    rows = [row for record_rows in nested for row in record_rows]
+    for name in TABLE_FIELDS[table][len(KEY_FIELDS) :]:
+        columns[name] = [row[name] for row in rows]
+    return columns

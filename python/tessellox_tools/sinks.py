@@ -7,9 +7,9 @@ handling the documents' bytes or rows in Python:
   to a file; the sink appends it to the output with a kernel copy.
 * Markdown: a worker writes each document's file under a temporary name;
   the sink gives it its final name, which needs the whole run's order.
-* Parquet: a worker writes Arrow IPC streams of the three tables; the sink
-  streams their batches into the Parquet writers, in row groups of a fixed
-  number of rows.
+* Parquet: a worker writes an Arrow IPC stream of each table; the sink
+  streams their batches into the Parquet writers, in row groups bounded in
+  rows and in bytes.
 * SQLite: a worker writes its rows into a database of its own; the sink
   merges it into the target with one transaction of `INSERT ... SELECT`.
 
@@ -26,16 +26,7 @@ import shutil
 import tempfile
 from typing import IO, Any, Dict, List, Optional, Set, Tuple
 
-from .records import (
-    CITATION_TABLE_FIELDS,
-    CLAIM_TABLE_FIELDS,
-    DOCUMENT_TABLE_FIELDS,
-    SCHEMA_VERSION,
-    STRING_LIST_FIELDS,
-    Record,
-    citation_rows,
-    claim_rows,
-)
+from .records import SCHEMA_VERSION, TABLES, Column, Record, table_columns
 from .split import Origin
 from .work import DETECT, LINES, MARKDOWN, Job, JsonLineJoiner, ShardWriter, TaskResult, full_record
 
@@ -299,9 +290,12 @@ class MarkdownSink(Sink):
 
 
 PARQUET_ROW_GROUP = 4096
-# Claims and citations come many to a document.
+# Nested tables come many rows to a document.
 PARQUET_TABLE_ROW_GROUP = 16 * PARQUET_ROW_GROUP
-PARQUET_TABLES = ("documents", "claims", "citations")
+# A row group is cut at this many bytes of Arrow data too, so that long texts
+# do not make the groups a process holds and encodes large.
+PARQUET_ROW_GROUP_BYTES = 32 << 20
+PARQUET_TABLES = tuple(TABLES)
 
 
 def parquet_table_path(path: str, table: str) -> str:
@@ -313,45 +307,44 @@ def parquet_table_path(path: str, table: str) -> str:
     return f"{root}.{table}{extension or '.parquet'}"
 
 
+def arrow_type(column: Column) -> Any:
+    """The Arrow type of a column of the records schema."""
+    import pyarrow as pa
+
+    if column.type == "entries":
+        return pa.list_(pa.struct([arrow_field(entry) for entry in column.entries]))
+    return {
+        "text": pa.string(),
+        "integer": pa.int64(),
+        "flag": pa.bool_(),
+        "text_list": pa.list_(pa.string()),
+        "integer_list": pa.list_(pa.int64()),
+    }[column.type]
+
+
+def arrow_field(column: Column) -> Any:
+    import pyarrow as pa
+
+    return pa.field(column.name, arrow_type(column), nullable=column.nullable)
+
+
 def arrow_schemas() -> Dict[str, Any]:
     """The schema of each table."""
     import pyarrow as pa
 
-    def field_type(name: str) -> Any:
-        if name in ("ordinal", "offset", "number"):
-            return pa.int64()
-        if name in STRING_LIST_FIELDS:
-            return pa.list_(pa.string())
-        if name == "foreign_priority":
-            return pa.list_(pa.struct([("country", pa.string()), ("number", pa.string()), ("date", pa.string())]))
-        if name == "depends_on":
-            return pa.list_(pa.int64())
-        return pa.string()
-
     metadata = {b"tessellox.schema_version": str(SCHEMA_VERSION).encode()}
-
-    def schema(fields: Any) -> Any:
-        return pa.schema([pa.field(name, field_type(name)) for name in fields], metadata=metadata)
-
-    # A citation's number is a document number, text like any other.
-    citations = schema(CITATION_TABLE_FIELDS).set(
-        CITATION_TABLE_FIELDS.index("number"), pa.field("number", pa.string())
-    )
-    return {"documents": schema(DOCUMENT_TABLE_FIELDS), "claims": schema(CLAIM_TABLE_FIELDS), "citations": citations}
+    return {
+        table: pa.schema([arrow_field(column) for column in columns], metadata=metadata)
+        for table, columns in TABLES.items()
+    }
 
 
 def arrow_tables(records: List[Record], schemas: Dict[str, Any]) -> Dict[str, Any]:
-    """The three tables of some records."""
+    """Every table of some records."""
     import pyarrow as pa
 
-    rows = {
-        "documents": records,
-        "claims": [row for record in records for row in claim_rows(record)],
-        "citations": [row for record in records for row in citation_rows(record)],
-    }
     return {
-        table: pa.Table.from_pydict({name: [row[name] for row in rows[table]] for name in schema.names}, schema=schema)
-        for table, schema in schemas.items()
+        table: pa.Table.from_pydict(table_columns(records, table), schema=schema) for table, schema in schemas.items()
     }
 
 
@@ -391,22 +384,26 @@ class _ArrowShard(ShardWriter):
 
 
 class _ParquetTable:
-    """One Parquet file, written in row groups of `rows` rows."""
+    """One Parquet file, written in row groups of at most `rows` rows and,
+    a single long row aside, `max_bytes` bytes."""
 
-    def __init__(self, path: str, schema: Any, rows: int) -> None:
+    def __init__(self, path: str, schema: Any, rows: int, max_bytes: int = PARQUET_ROW_GROUP_BYTES) -> None:
         import pyarrow.parquet as pq
 
         self.partial = _partial_path(path)
         self.path = path
         self._writer = pq.ParquetWriter(self.partial, schema)
         self._rows = rows
+        self._max_bytes = max_bytes
         self._pending: List[Any] = []
         self._pending_rows = 0
+        self._pending_bytes = 0
 
     def add(self, table: Any) -> None:
         self._pending.append(table)
         self._pending_rows += table.num_rows
-        if self._pending_rows >= self._rows:
+        self._pending_bytes += table.nbytes
+        if self._pending_rows >= self._rows or self._pending_bytes >= self._max_bytes:
             self._flush(whole_groups_only=True)
 
     def _flush(self, whole_groups_only: bool) -> None:
@@ -415,12 +412,22 @@ class _ParquetTable:
         if not self._pending:
             return
         pending = pa.concat_tables(self._pending)
-        cut = pending.num_rows - pending.num_rows % self._rows if whole_groups_only else pending.num_rows
-        for start in range(0, cut, self._rows):
-            self._writer.write_table(pending.slice(start, min(self._rows, cut - start)), row_group_size=self._rows)
-        rest = pending.slice(cut)
+        start = 0
+        while start < pending.num_rows:
+            size = min(self._rows, pending.num_rows - start)
+            # Halved until it fits: groups of half to all of the bytes allowed.
+            while size > 1 and pending.slice(start, size).nbytes > self._max_bytes:
+                size //= 2
+            group = pending.slice(start, size)
+            if whole_groups_only and start + size == pending.num_rows and size < self._rows:
+                if group.nbytes < self._max_bytes:
+                    break  # not yet a whole group: kept for the next rows
+            self._writer.write_table(group, row_group_size=size)
+            start += size
+        rest = pending.slice(start)
         self._pending = [rest] if rest.num_rows else []
         self._pending_rows = rest.num_rows
+        self._pending_bytes = rest.nbytes
 
     def close(self) -> None:
         self._flush(whole_groups_only=False)
@@ -433,7 +440,7 @@ class _ParquetTable:
 
 
 class ParquetSink(Sink):
-    """The documents table at `path`, claims and citations beside it."""
+    """The documents table at `path`, each nested table beside it."""
 
     shard = "arrow"
 

@@ -1,11 +1,13 @@
 """Records into an SQLite database, through Python's own `sqlite3`.
 
-The database holds the three tables of the records schema: documents,
-claims and citations, with list and dict fields as JSON text. A document's
+The database holds every table of the records schema: documents and each
+nested table (claims, citations, classifications, ...), with list and dict
+fields as JSON text and flags as 0 and 1. A document's
 key is its file's absolute path, its member ("" for a plain file, never
 NULL) and its ordinal, under a unique index: writing into an existing
-database adds the documents it does not hold yet, with their claims and
-citations, and leaves the others as they are.
+database adds the documents it does not hold yet, with their rows in the
+nested tables, and leaves the others as they are. A database written by an
+earlier version of the schema gains the newer tables and columns first.
 
     sqlite3 grants.sqlite "SELECT patent_number, title FROM documents LIMIT 5"
 """
@@ -15,79 +17,83 @@ from __future__ import annotations
 import json
 import os
 import sqlite3
-from typing import Any, Dict, List, Optional, Sequence, Tuple
+from typing import Any, Callable, Dict, List, Optional, Sequence
 
-from .records import CITATION_TABLE_FIELDS, CLAIM_TABLE_FIELDS, DOCUMENT_TABLE_FIELDS, SCHEMA_VERSION, Record
+from .records import KEY_FIELDS, NESTED_TABLES, SCHEMA_VERSION, TABLE_FIELDS, TABLES, Column, Record, table_columns
 from .sinks import SHARD_BATCH, Sink
 from .split import Origin
 from .work import ShardWriter, TaskResult, full_record
 
-_INTEGER_FIELDS = ("ordinal", "offset", "number")
-_JSON_FIELDS = (
-    "inventors",
-    "applicants",
-    "assignees",
-    "ipc_classifications",
-    "us_classifications",
-    "cpc_classifications",
-    "foreign_priority",
-    "depends_on",
-)
-_KEY = ("file", "member", "ordinal")
+# Lists and entries are written as JSON text, flags as 0 and 1.
+_SQL_TYPES = {"text": "TEXT", "integer": "INTEGER", "flag": "INTEGER", "text_list": "TEXT", "integer_list": "TEXT"}
+_JSON_TYPES = ("text_list", "integer_list", "entries")
 
 
-def _column(table: str, name: str) -> str:
-    if name in _KEY:
-        kind = "INTEGER NOT NULL" if name == "ordinal" else "TEXT NOT NULL"
-    elif name in _INTEGER_FIELDS and not (table == "citations" and name == "number"):
-        kind = "INTEGER"
-    else:
-        kind = "TEXT"
-    return f'"{name}" {kind}'
+def _column_type(column: Column) -> str:
+    return _SQL_TYPES.get(column.type, "TEXT")
 
 
-def _create_table(table: str, fields: Sequence[str]) -> str:
-    return f"CREATE TABLE IF NOT EXISTS {table} ({', '.join(_column(table, name) for name in fields)})"
+def _column(column: Column) -> str:
+    not_null = column.name in KEY_FIELDS or not column.nullable
+    return f'"{column.name}" {_column_type(column)}{" NOT NULL" if not_null else ""}'
 
 
-_TABLES = [
-    _create_table("documents", DOCUMENT_TABLE_FIELDS),
-    _create_table("claims", CLAIM_TABLE_FIELDS),
-    _create_table("citations", CITATION_TABLE_FIELDS),
-]
-_SCHEMA = _TABLES + [
+def _create_table(table: str) -> str:
+    return f"CREATE TABLE IF NOT EXISTS {table} ({', '.join(_column(column) for column in TABLES[table])})"
+
+
+_TABLES = [_create_table(table) for table in TABLES]
+_INDEXES = [
     "CREATE UNIQUE INDEX IF NOT EXISTS documents_key ON documents (file, member, ordinal)",
     "CREATE INDEX IF NOT EXISTS documents_patent_number ON documents (patent_number)",
     "CREATE INDEX IF NOT EXISTS documents_publication_number ON documents (publication_number)",
     "CREATE INDEX IF NOT EXISTS documents_application_number ON documents (application_number)",
-    "CREATE INDEX IF NOT EXISTS claims_key ON claims (file, member, ordinal)",
-    "CREATE INDEX IF NOT EXISTS citations_key ON citations (file, member, ordinal)",
+    *(f"CREATE INDEX IF NOT EXISTS {table}_key ON {table} (file, member, ordinal)" for table in NESTED_TABLES),
     "CREATE INDEX IF NOT EXISTS citations_number ON citations (number)",
 ]
 
 
-def _insert(table: str, fields: Sequence[str], verb: str = "INSERT") -> str:
-    names = ", ".join(f'"{name}"' for name in fields)
-    return f"{verb} INTO {table} ({names}) VALUES ({', '.join('?' for _ in fields)})"
+def _insert(table: str) -> str:
+    fields = TABLE_FIELDS[table]
+    return f"INSERT INTO {table} ({_columns(fields)}) VALUES ({', '.join('?' for _ in fields)})"
 
 
-def _value(name: str, value: Any) -> Any:
-    if name in _JSON_FIELDS:
-        return json.dumps(value, ensure_ascii=False, separators=(",", ":"))
-    return value
+def _json(value: Any) -> str:
+    return json.dumps(value, ensure_ascii=False, separators=(",", ":"))
 
 
-def _key(record: Record) -> Tuple[str, str, int]:
-    file = record["file"]
-    if file is None or record["ordinal"] is None:
+def _flag(value: Optional[bool]) -> Optional[int]:
+    return None if value is None else int(value)
+
+
+def _converter(column: Column) -> Optional[Callable[[Any], Any]]:
+    if column.type in _JSON_TYPES:
+        return _json
+    return _flag if column.type == "flag" else None
+
+
+def _key_file(file: Optional[str]) -> str:
+    if file is None:
         raise ValueError("a record needs its origin (file and ordinal) to be written to SQLite")
-    # Standard input has no path to make absolute.
-    return (file if file == "-" else os.path.abspath(file), record["member"] or "", record["ordinal"])
+    return file if file == "-" else os.path.abspath(file)  # standard input has no path to make absolute
 
 
-def _document_row(record: Record, key: Tuple[str, str, int]) -> Tuple[Any, ...]:
-    keyed: Dict[str, Any] = dict(zip(_KEY, key))
-    return tuple(keyed[name] if name in keyed else _value(name, record[name]) for name in DOCUMENT_TABLE_FIELDS)
+def _rows(records: List[Record], table: str) -> List[Any]:
+    """A table's rows of some records, as SQLite takes them. A document's key
+    is its file's absolute path, its member ("" for none) and its ordinal."""
+    columns = table_columns(records, table)
+    if table == "documents" and any(ordinal is None for ordinal in columns["ordinal"]):
+        raise ValueError("a record needs its origin (file and ordinal) to be written to SQLite")
+    files: Dict[Optional[str], str] = {}
+    columns["file"] = [
+        files[file] if file in files else files.setdefault(file, _key_file(file)) for file in columns["file"]
+    ]
+    columns["member"] = [member or "" for member in columns["member"]]
+    for column in TABLES[table]:
+        convert = _converter(column)
+        if convert is not None:
+            columns[column.name] = [None if value is None else convert(value) for value in columns[column.name]]
+    return list(zip(*columns.values()))
 
 
 class SqliteShard(ShardWriter):
@@ -116,18 +122,9 @@ class SqliteShard(ShardWriter):
     def _write(self) -> None:
         if self._connection is None:
             self._connection = self._open()
-        documents, claims, citations = [], [], []
-        for record in self._records:
-            key = _key(record)
-            documents.append(_document_row(record, key))
-            for claim in record["claims"]:
-                claims.append(key + (claim["number"], claim["text"], _value("depends_on", claim["depends_on"])))
-            for citation in record["citations"]:
-                citations.append(key + tuple(citation[name] for name in CITATION_TABLE_FIELDS[3:]))
         with self._connection:
-            self._connection.executemany(_insert("documents", DOCUMENT_TABLE_FIELDS), documents)
-            self._connection.executemany(_insert("claims", CLAIM_TABLE_FIELDS), claims)
-            self._connection.executemany(_insert("citations", CITATION_TABLE_FIELDS), citations)
+            for table in TABLES:
+                self._connection.executemany(_insert(table), _rows(self._records, table))
         self._records.clear()
 
     def finish(self) -> Optional[str]:
@@ -143,8 +140,10 @@ def _columns(fields: Sequence[str]) -> str:
     return ", ".join(f'"{name}"' for name in fields)
 
 
-def _merge_rows(table: str, fields: Sequence[str]) -> str:
-    """Rows of a shard's table whose document the target does not hold yet."""
+def _merge_rows(table: str) -> str:
+    """Rows of a shard's nested table whose document the target does not
+    hold yet."""
+    fields = TABLE_FIELDS[table]
     return (
         f"INSERT INTO main.{table} ({_columns(fields)}) SELECT {_columns(fields)} FROM shard.{table} AS row"
         " WHERE NOT EXISTS (SELECT 1 FROM main.documents AS held WHERE held.file = row.file"
@@ -152,10 +151,35 @@ def _merge_rows(table: str, fields: Sequence[str]) -> str:
     )
 
 
+def upgrade_schema(connection: sqlite3.Connection) -> None:
+    """Makes the database's schema this version's, within the caller's
+    transaction: the tables created where missing, the columns added that
+    an earlier version's tables lack (null in the rows already there). A
+    database of a later version is refused rather than written without its
+    newer columns."""
+    version = connection.execute("PRAGMA user_version").fetchone()[0]
+    if version > SCHEMA_VERSION:
+        raise sqlite3.DatabaseError(
+            f"it has records schema {version}, newer than this version's {SCHEMA_VERSION}:"
+            " write to a new database, or update tessellox"
+        )
+    for table, statement in zip(TABLES, _TABLES):
+        held = {row[1] for row in connection.execute(f"PRAGMA table_info({table})")}
+        if not held:
+            connection.execute(statement)
+            continue
+        for column in TABLES[table]:
+            if column.name not in held:
+                connection.execute(f'ALTER TABLE {table} ADD COLUMN "{column.name}" {_column_type(column)}')
+    for statement in _INDEXES:
+        connection.execute(statement)
+    connection.execute(f"PRAGMA user_version = {SCHEMA_VERSION}")
+
+
 class SqliteSink(Sink):
     """Merges each task's database into the one at `path` (created when
-    missing), one transaction a task: a document comes with its claims and
-    citations or not at all, and a second run adds only what is missing."""
+    missing), one transaction a task: a document comes with its rows in
+    every table or not at all, and a second run adds only what is missing."""
 
     shard = "sqlite"
 
@@ -164,10 +188,8 @@ class SqliteSink(Sink):
         self._created = not os.path.exists(path)
         self._connection = sqlite3.connect(path, isolation_level=None)
         try:
-            self._connection.execute("BEGIN")
-            for statement in _SCHEMA:
-                self._connection.execute(statement)
-            self._connection.execute(f"PRAGMA user_version = {SCHEMA_VERSION}")
+            self._connection.execute("BEGIN IMMEDIATE")
+            upgrade_schema(self._connection)
             self._connection.execute("COMMIT")
         except BaseException:
             self._connection.close()
@@ -181,11 +203,11 @@ class SqliteSink(Sink):
         connection.execute("ATTACH DATABASE ? AS shard", (result.output,))
         try:
             connection.execute("BEGIN")
-            connection.execute(_merge_rows("claims", CLAIM_TABLE_FIELDS))
-            connection.execute(_merge_rows("citations", CITATION_TABLE_FIELDS))
+            for table in NESTED_TABLES:
+                connection.execute(_merge_rows(table))
+            fields = _columns(TABLE_FIELDS["documents"])
             added = connection.execute(
-                f"INSERT OR IGNORE INTO main.documents ({_columns(DOCUMENT_TABLE_FIELDS)})"
-                f" SELECT {_columns(DOCUMENT_TABLE_FIELDS)} FROM shard.documents ORDER BY rowid"
+                f"INSERT OR IGNORE INTO main.documents ({fields}) SELECT {fields} FROM shard.documents ORDER BY rowid"
             ).rowcount
             connection.execute("COMMIT")
         except BaseException:

@@ -57,6 +57,7 @@ class Job(NamedTuple):
     tables: str = "xml"  # Markdown's tables, formulas and processing instructions: see to_markdown
     maths: str = "xml"
     instructions: str = "xml"
+    sections: bool = False  # records: the description's sections too
     handover: Optional[Handover] = None
 
 
@@ -234,8 +235,10 @@ def convert(job: Job, data: bytes, start: int, end: int) -> Any:
         text = data if codec is None else _decode(data, start, end, codec)
         try:
             if job.shard == LINES:
-                return text_record_json(text, None, start, end) if codec is None else text_record_json(text)
-            return text_record(text[start:end] if codec is None else text)
+                if codec is None:
+                    return text_record_json(text, None, start, end, sections=job.sections)
+                return text_record_json(text, sections=job.sections)
+            return text_record(text[start:end] if codec is None else text, sections=job.sections)
         except UnicodeDecodeError as error:
             raise ValueError(invalid_utf8_message(error)) from None
     text = _utf8(data, start, end) if codec is None else _decode(data, start, end, codec)

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 
-#include "normalize.hpp"
-#include "text.hpp"
+#include "records/raw_text.hpp"
 
 namespace tessellox {
 namespace {
@@ -36,7 +34,21 @@ void for_each_captured(const BibliographicInformation* block, Visit&& visit) {
   }
 }
 
-enum class Target : std::uint8_t { None, Cpc, Priority, Citation };
+enum class Target : std::uint8_t {
+  None,
+  Cpc,
+  Priority,
+  Citation,
+  ClaimCount,
+  FigureCounts,
+  Term,
+  Botanic,
+  ExemplaryClaim,
+  Locarno,
+  SheetCount,
+  FigureCount,
+  TermYears,
+};
 
 // What an element of the bibliographic part is to the record; a switch on
 // the length first, since nearly every name is none of them.
@@ -45,12 +57,25 @@ Target target_of(std::string_view name) noexcept {
     case 4:
       if (name == "B300") return Target::Priority;
       if (name == "B561" || name == "B562") return Target::Citation;
+      if (name == "B577") return Target::ClaimCount;
+      if (name == "B595") return Target::SheetCount;
+      if (name == "B596") return Target::FigureCount;
+      if (name == "B474") return Target::TermYears;
       return Target::None;
+    case 6: return name == "B578US" ? Target::ExemplaryClaim : Target::None;
+    case 7: return name == "figures" ? Target::FigureCounts : Target::None;
     case 8: return name == "citation" ? Target::Citation : Target::None;
+    case 10: return name == "us-botanic" ? Target::Botanic : Target::None;
     case 11: return name == "us-citation" ? Target::Citation : Target::None;
     case 14: return name == "priority-claim" ? Target::Priority : Target::None;
+    case 16:
+      if (name == "number-of-claims") return Target::ClaimCount;
+      if (name == "us-term-of-grant") return Target::Term;
+      return Target::None;
+    case 18: return name == "us-exemplary-claim" ? Target::ExemplaryClaim : Target::None;
     case 19: return name == "classifications-cpc" ? Target::Cpc : Target::None;
     case 21: return name == "foreign-priority-data" ? Target::Priority : Target::None;
+    case 22: return name == "classification-locarno" ? Target::Locarno : Target::None;
     default: return Target::None;
   }
 }
@@ -67,77 +92,6 @@ void find_targets(const RawXml& node, Visit&& visit) {
   for (const RawXml& child_node : node.children()) find_targets(child_node, visit);
 }
 
-const RawXml* child(const RawXml* node, std::string_view name) noexcept {
-  if (node == nullptr) return nullptr;
-  for (const RawXml& candidate : node->children())
-    if (candidate.is_element() && candidate.name() == name) return &candidate;
-  return nullptr;
-}
-
-const RawXml* path(const RawXml* node, std::initializer_list<std::string_view> names) noexcept {
-  for (std::string_view name : names) node = child(node, name);
-  return node;
-}
-
-void append_text(const RawXml& node, std::string& out) {
-  if (node.is_text()) {
-    append_normalized_text(node.text(), out);
-    return;
-  }
-  for (const RawXml& child_node : node.children()) append_text(child_node, out);
-}
-
-// ASCII text with no entity reference, no white space but single spaces:
-// what it reads as is what it is.
-bool is_plain(std::string_view text) noexcept {
-  char previous = 0;
-  for (const char c : text) {
-    if (c == '&' || (c < ' ' && c >= 0) || (c & 0x80) != 0 || (c == ' ' && previous == ' ')) return false;
-    previous = c;
-  }
-  return true;
-}
-
-// The element's text with its white space collapsed; absent for a missing
-// element or one with no visible text. A single plain text is used where it
-// stands; anything else is joined in the arena.
-OptString text_of(const RawXml* node, Arena& arena) {
-  if (node == nullptr) return std::nullopt;
-  // An element that holds one element alone (NAM > SNM > STEXT > PDAT) has
-  // that element's text.
-  while (node->children().size() == 1 && node->children()[0].is_element()) node = &node->children()[0];
-  const auto children = node->children();
-  if (children.size() == 1 && children[0].is_text()) {
-    std::string_view text = children[0].text();
-    const auto visible_ascii = [](char c) { return c > ' ' && c < 0x7F; };
-    if (text.empty() || !visible_ascii(text.front()) || !visible_ascii(text.back())) text = trim(text);
-    if (is_plain(text)) {
-      if (text.empty()) return std::nullopt;
-      return text;
-    }
-  }
-  std::string joined;
-  append_text(*node, joined);
-  const std::string collapsed = collapse_white_space(joined);
-  if (collapsed.empty()) return std::nullopt;
-  return arena.copy(collapsed);
-}
-
-OptString path_text(const RawXml* node, std::initializer_list<std::string_view> names, Arena& arena) {
-  return text_of(path(node, names), arena);
-}
-
-OptString cpc_code(const RawXml& classification, Arena& arena) {
-  std::string code;
-  for (std::string_view part : {"section", "class", "subclass", "main-group", "subgroup"}) {
-    const OptString text = path_text(&classification, {part}, arena);
-    if (!text) return std::nullopt;
-    if (part == "subgroup") code.push_back('/');
-    code.append(*text);
-  }
-  return arena.copy(code);
-}
-
 // "CITED-BY-EXAMINER" reads "cited by examiner".
 OptString st32_category(const RawXml& citation, Arena& arena) {
   for (const RawXml& mark : citation.children()) {
@@ -151,19 +105,19 @@ OptString st32_category(const RawXml& citation, Arena& arena) {
 
 Citation v4_citation(const RawXml& citation, Arena& arena) {
   Citation record;
-  record.category = path_text(&citation, {"category"}, arena);
-  if (const RawXml* patent = child(&citation, "patcit")) {
-    const RawXml* id = child(patent, "document-id");
-    record.country = path_text(id, {"country"}, arena);
-    record.number = path_text(id, {"doc-number"}, arena);
-    record.kind_code = path_text(id, {"kind"}, arena);
-    record.date = path_text(id, {"date"}, arena);
-    record.name = path_text(id, {"name"}, arena);
+  record.category = raw_path_text(&citation, {"category"}, arena);
+  if (const RawXml* patent = raw_child(&citation, "patcit")) {
+    const RawXml* id = raw_child(patent, "document-id");
+    record.country = raw_path_text(id, {"country"}, arena);
+    record.number = raw_path_text(id, {"doc-number"}, arena);
+    record.kind_code = raw_path_text(id, {"kind"}, arena);
+    record.date = raw_path_text(id, {"date"}, arena);
+    record.name = raw_path_text(id, {"name"}, arena);
   } else {
     record.kind = CitationKind::Other;
-    const RawXml* other = child(&citation, "nplcit");
-    record.text = path_text(other, {"othercit"}, arena);
-    if (!record.text) record.text = text_of(other, arena);
+    const RawXml* other = raw_child(&citation, "nplcit");
+    record.text = raw_path_text(other, {"othercit"}, arena);
+    if (!record.text) record.text = raw_text(other, arena);
   }
   return record;
 }
@@ -173,19 +127,19 @@ Citation st32_citation(const RawXml& citation, Arena& arena) {
   Citation record;
   record.category = st32_category(citation, arena);
   if (citation.name() == "B561") {
-    const RawXml* patent = child(&citation, "PCIT");
-    const RawXml* id = child(patent, "DOC");
-    record.number = path_text(id, {"DNUM", "PDAT"}, arena);
-    record.date = path_text(id, {"DATE", "PDAT"}, arena);
-    record.kind_code = path_text(id, {"KIND", "PDAT"}, arena);
-    record.country = path_text(id, {"CTRY", "PDAT"}, arena);
-    if (!record.country) record.country = path_text(patent, {"CTRY", "PDAT"}, arena);
+    const RawXml* patent = raw_child(&citation, "PCIT");
+    const RawXml* id = raw_child(patent, "DOC");
+    record.number = raw_path_text(id, {"DNUM", "PDAT"}, arena);
+    record.date = raw_path_text(id, {"DATE", "PDAT"}, arena);
+    record.kind_code = raw_path_text(id, {"KIND", "PDAT"}, arena);
+    record.country = raw_path_text(id, {"CTRY", "PDAT"}, arena);
+    if (!record.country) record.country = raw_path_text(patent, {"CTRY", "PDAT"}, arena);
     if (!record.country) record.country = std::string_view("US");
-    record.name = path_text(patent, {"PARTY-US", "NAM"}, arena);
-    if (!record.name) record.name = path_text(patent, {"PARTY-FOR", "NAM"}, arena);
+    record.name = raw_path_text(patent, {"PARTY-US", "NAM"}, arena);
+    if (!record.name) record.name = raw_path_text(patent, {"PARTY-FOR", "NAM"}, arena);
   } else {
     record.kind = CitationKind::Other;
-    record.text = text_of(child(&citation, "NCIT"), arena);
+    record.text = raw_text(raw_child(&citation, "NCIT"), arena);
   }
   return record;
 }
@@ -193,53 +147,173 @@ Citation st32_citation(const RawXml& citation, Arena& arena) {
 ForeignPriority foreign_priority(const RawXml& claim, Arena& arena) {
   ForeignPriority record;
   if (claim.name() == "priority-claim") {
-    record.country = path_text(&claim, {"country"}, arena);
-    record.number = path_text(&claim, {"doc-number"}, arena);
-    record.date = path_text(&claim, {"date"}, arena);
+    record.country = raw_path_text(&claim, {"country"}, arena);
+    record.number = raw_path_text(&claim, {"doc-number"}, arena);
+    record.date = raw_path_text(&claim, {"date"}, arena);
   } else if (claim.name() == "foreign-priority-data") {
-    record.country = path_text(&claim, {"country-code"}, arena);
-    record.number = path_text(&claim, {"priority-application-number", "doc-number"}, arena);
-    record.date = path_text(&claim, {"filing-date"}, arena);
+    record.country = raw_path_text(&claim, {"country-code"}, arena);
+    record.number = raw_path_text(&claim, {"priority-application-number", "doc-number"}, arena);
+    record.date = raw_path_text(&claim, {"filing-date"}, arena);
   } else {
-    record.number = path_text(&claim, {"B310", "DNUM", "PDAT"}, arena);
-    record.date = path_text(&claim, {"B320", "DATE", "PDAT"}, arena);
-    record.country = path_text(&claim, {"B330", "CTRY", "PDAT"}, arena);
+    record.number = raw_path_text(&claim, {"B310", "DNUM", "PDAT"}, arena);
+    record.date = raw_path_text(&claim, {"B320", "DATE", "PDAT"}, arena);
+    record.country = raw_path_text(&claim, {"B330", "CTRY", "PDAT"}, arena);
   }
   return record;
+}
+
+// A count or number: the digits of an element's text, or of its PDAT.
+std::optional<std::uint32_t> number_of(const RawXml* node, Arena& arena) {
+  const OptString text = raw_text(node, arena);
+  if (!text || text->empty() || text->size() > 9) return std::nullopt;
+  std::uint32_t value = 0;
+  for (const char c : *text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  return value;
+}
+
+// A classification-cpc's parts in one pass over its children (the first of
+// each name counts), and its code written like the IPC codes
+// ("A61B5/14532") when all of section to subgroup are there.
+ClassificationRecord cpc_row(const RawXml& classification, Arena& arena) {
+  ClassificationRecord row;
+  row.scheme = "cpc";
+  std::uint16_t seen = 0;
+  const auto read = [&](OptString& field, std::uint16_t bit, const RawXml* node) {
+    if ((seen & bit) != 0) return;
+    seen |= bit;
+    field = raw_text(node, arena);
+  };
+  for (const RawXml& part : classification.children()) {
+    if (!part.is_element()) continue;
+    const std::string_view name = part.name();
+    if (name == "section")
+      read(row.section, 1 << 0, &part);
+    else if (name == "class")
+      read(row.class_, 1 << 1, &part);
+    else if (name == "subclass")
+      read(row.subclass, 1 << 2, &part);
+    else if (name == "main-group")
+      read(row.main_group, 1 << 3, &part);
+    else if (name == "subgroup")
+      read(row.subgroup, 1 << 4, &part);
+    else if (name == "symbol-position")
+      read(row.symbol_position, 1 << 5, &part);
+    else if (name == "classification-value")
+      read(row.classification_value, 1 << 6, &part);
+    else if (name == "cpc-version-indicator")
+      read(row.version_date, 1 << 7, raw_child(&part, "date"));
+  }
+  if (row.section && row.class_ && row.subclass && row.main_group && row.subgroup) {
+    std::string code;
+    code.reserve(row.section->size() + row.class_->size() + row.subclass->size() + row.main_group->size() +
+                 row.subgroup->size() + 1);
+    code.append(*row.section).append(*row.class_).append(*row.subclass).append(*row.main_group);
+    code.append(1, '/').append(*row.subgroup);
+    row.code = arena.copy(code);
+  }
+  return row;
+}
+
+// The CPC codes of one `classifications-cpc` for the codes' list: the direct
+// ones of main-cpc, then of further-cpc, then those that further-cpc's
+// combination sets rank, each in document order.
+struct CpcCodes {
+  std::vector<std::string_view> main;
+  std::vector<std::string_view> further;
+  std::vector<std::string_view> combined;
+};
+
+// Every classification-cpc of `classifications-cpc` in document order: the
+// main one, further ones, and those of the combination sets with their set
+// and rank numbers.
+void add_cpc_rows(const RawXml& classifications, std::vector<ClassificationRecord>& rows, CpcCodes& codes,
+                  Arena& arena) {
+  std::uint32_t set_number = 0;
+  for (const RawXml& part : classifications.children()) {
+    if (!part.is_element()) continue;
+    const bool main = part.name() == "main-cpc";
+    if (!main && part.name() != "further-cpc") continue;
+    for (const RawXml& entry : part.children()) {
+      if (!entry.is_element()) continue;
+      if (entry.name() == "classification-cpc") {
+        ClassificationRecord row = cpc_row(entry, arena);
+        row.main = main;
+        if (row.code) (main ? codes.main : codes.further).push_back(*row.code);
+        rows.push_back(row);
+      } else if (entry.name() == "combination-set") {
+        ++set_number;
+        const std::uint32_t group = number_of(raw_child(&entry, "group-number"), arena).value_or(set_number);
+        std::uint32_t rank_number = 0;
+        for (const RawXml& rank : entry.children()) {
+          if (!rank.is_element() || rank.name() != "combination-rank") continue;
+          const std::optional<std::uint32_t> stated = number_of(raw_child(&rank, "rank-number"), arena);
+          ++rank_number;
+          for (const RawXml& classification : rank.children()) {
+            if (!classification.is_element() || classification.name() != "classification-cpc") continue;
+            ClassificationRecord row = cpc_row(classification, arena);
+            row.combination_set = group;
+            row.combination_rank = stated.value_or(rank_number);
+            if (row.code && !main) codes.combined.push_back(*row.code);
+            rows.push_back(row);
+          }
+        }
+      }
+    }
+  }
+}
+
+ClassificationRecord locarno_row(const RawXml& classification, Arena& arena) {
+  ClassificationRecord row;
+  row.scheme = "locarno";
+  row.main = true;
+  row.code = raw_path_text(&classification, {"main-classification"}, arena);
+  return row;
 }
 
 }  // namespace
 
 CapturedFields read_captured_fields(const BibliographicInformation* block, Arena& arena) {
   CapturedFields fields;
-  const auto add_cpc_code = [&](const RawXml& classification) {
-    if (!classification.is_element() || classification.name() != "classification-cpc") return;
-    const OptString code = cpc_code(classification, arena);
-    if (code && std::find(fields.cpc_codes.begin(), fields.cpc_codes.end(), *code) == fields.cpc_codes.end())
-      fields.cpc_codes.push_back(*code);
-  };
-  // The direct codes of main-cpc, then of further-cpc, then those that
-  // further-cpc's combination sets rank, in document order.
-  const auto add_cpc_codes = [&](const RawXml& classifications) {
-    for (std::string_view group : {"main-cpc", "further-cpc"}) {
-      for (const RawXml& part : classifications.children())
-        if (part.is_element() && part.name() == group)
-          for (const RawXml& classification : part.children()) add_cpc_code(classification);
-    }
-    for (const RawXml& part : classifications.children()) {
-      if (!part.is_element() || part.name() != "further-cpc") continue;
-      for (const RawXml& set : part.children()) {
-        if (!set.is_element() || set.name() != "combination-set") continue;
-        for (const RawXml& rank : set.children())
-          if (rank.is_element() && rank.name() == "combination-rank")
-            for (const RawXml& classification : rank.children()) add_cpc_code(classification);
-      }
-    }
+  const auto add_cpc_codes = [&](const std::vector<std::string_view>& codes) {
+    for (const std::string_view code : codes)
+      if (std::find(fields.cpc_codes.begin(), fields.cpc_codes.end(), code) == fields.cpc_codes.end())
+        fields.cpc_codes.push_back(code);
   };
   for_each_captured(block, [&](const RawXml& captured) {
     find_targets(captured, [&](Target target, const RawXml& node) {
       switch (target) {
-        case Target::Cpc: add_cpc_codes(node); break;
+        case Target::Cpc: {
+          CpcCodes codes;
+          add_cpc_rows(node, fields.classifications, codes, arena);
+          add_cpc_codes(codes.main);
+          add_cpc_codes(codes.further);
+          add_cpc_codes(codes.combined);
+          break;
+        }
+        case Target::ClaimCount: fields.facts.num_claims = number_of(&node, arena); break;
+        case Target::SheetCount: fields.facts.num_sheets = number_of(&node, arena); break;
+        case Target::FigureCount: fields.facts.num_figures = number_of(&node, arena); break;
+        case Target::FigureCounts:
+          fields.facts.num_sheets = number_of(raw_child(&node, "number-of-drawing-sheets"), arena);
+          fields.facts.num_figures = number_of(raw_child(&node, "number-of-figures"), arena);
+          break;
+        case Target::TermYears: fields.facts.term_of_grant = number_of(&node, arena); break;
+        case Target::Term:
+          fields.facts.term_of_grant = number_of(raw_child(&node, "length-of-grant"), arena);
+          fields.facts.term_extension_days = number_of(raw_child(&node, "us-term-extension"), arena);
+          fields.facts.term_disclaimer = raw_child(&node, "disclaimer") != nullptr;
+          break;
+        case Target::Botanic:
+          fields.facts.botanic_latin_name = raw_path_text(&node, {"latin-name"}, arena);
+          fields.facts.botanic_variety = raw_path_text(&node, {"variety"}, arena);
+          break;
+        case Target::ExemplaryClaim:
+          if (const auto number = number_of(&node, arena)) fields.facts.exemplary_claims.push_back(*number);
+          break;
+        case Target::Locarno: fields.classifications.push_back(locarno_row(node, arena)); break;
         case Target::Priority: fields.foreign_priority.push_back(foreign_priority(node, arena)); break;
         case Target::Citation:
           fields.citations.push_back(node.name().starts_with('B') ? st32_citation(node, arena)

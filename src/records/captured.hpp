@@ -2,6 +2,8 @@
 // into record fields: CPC codes, foreign priority claims and citations.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +22,13 @@ struct CapturedFields {
   // `us-citation` and `citation` (version 4), `B561` and `B562` (ST.32), in
   // document order.
   std::vector<Citation> citations;
+  // `number-of-claims`, `figures`, `us-term-of-grant`, `us-botanic` and
+  // `us-exemplary-claim` (version 4); `B577`, `B578US`, `B595`, `B596` and
+  // `B474` (ST.32).
+  DocumentFacts facts;
+  // Each `classification-cpc` of `classifications-cpc` and each
+  // `classification-locarno`, in document order.
+  std::vector<ClassificationRecord> classifications;
 };
 
 // The three in one walk over the block's captured nodes.

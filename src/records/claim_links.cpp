@@ -221,7 +221,7 @@ std::vector<ClaimRecord> claim_records(const SourceDocument& document) {
   std::uint32_t largest_printed = 0;
   for_each_claim_text(document, [&](const ClaimElement& claim, std::string_view text) {
     const auto number = static_cast<std::uint32_t>(records.size() + 1);
-    records.push_back(ClaimRecord{number, std::string(text), {}});
+    records.push_back(ClaimRecord{number, std::string(text), {}, std::nullopt});
     if (claim.id) numbers_by_id.emplace(*claim.id, number);
     const auto [first, last] = printed_numbers(text);
     largest_printed = std::max(largest_printed, last);

@@ -126,6 +126,23 @@ void resolve_record_entities(DocumentRecord& record, Arena& arena) {
     for (OptString* value : {&citation.country, &citation.number, &citation.kind_code, &citation.date, &citation.name,
                              &citation.category, &citation.text})
       resolve(*value, arena, scratch);
+  for (PartyRow& party : record.parties)
+    for (OptString* value : {&party.given_name, &party.family_name, &party.organization, &party.city, &party.state,
+                             &party.country, &party.type, &party.art_unit})
+      resolve(*value, arena, scratch);
+  for (RelatedDocumentRow& related : record.related_documents)
+    for (OptString* value : {&related.country, &related.number, &related.kind_code, &related.date, &related.status})
+      resolve(*value, arena, scratch);
+  for (PctRow& pct : record.pct)
+    for (OptString* value : {&pct.country, &pct.number, &pct.kind_code, &pct.date, &pct.date_371,
+                             &pct.publication_number, &pct.publication_date})
+      resolve(*value, arena, scratch);
+  if (record.text_sections) {
+    for (TextSectionRow& section : *record.text_sections) {
+      resolve(section.heading, arena, scratch);
+      if (const auto changed = resolved(section.text, arena, scratch)) section.text = *changed;
+    }
+  }
 }
 
 }  // namespace tessellox

@@ -5,8 +5,10 @@
 #include "python/boundary.hpp"
 #include "python/records/record_dict.hpp"
 #include "python/records/record_json.hpp"
+#include "python/records/schema_value.hpp"
 #include "records/entities.hpp"
 #include "records/record.hpp"
+#include "records/schema.hpp"
 #include "render/markdown.hpp"
 #include "utf8.hpp"
 
@@ -71,21 +73,42 @@ bool argument_source_text(PyObject* argument, SourceText& source) {
 // C++ values alone. A text borrowed from a Python object is parsed through
 // a view, so that `source` drops its reference with the GIL held; the
 // record is valid while `source` lives.
-Result<RecordedDocument, ParseError> parse_unlocked(SourceText& source) {
+Result<RecordedDocument, ParseError> parse_unlocked(SourceText& source, const RecordOptions& options) {
   SourceText parsed =
       source.writable().empty() ? SourceText::borrowed(source.view(), nullptr, nullptr) : std::move(source);
   WithoutGil unlocked;
-  return parse_record(std::move(parsed));
+  return parse_record(std::move(parsed), options);
+}
+
+// The keyword-only `sections` argument, the last of `values`, after
+// `positional` arguments that may be given by position: a bool, False when
+// not given.
+bool record_options(const char* function, PyObject* args, std::size_t positional, const std::vector<PyObject*>& values,
+                    RecordOptions& options) {
+  if (static_cast<std::size_t>(PyTuple_Size(args)) > positional) {
+    PyErr_Format(PyExc_TypeError, "%s() takes at most %zu positional arguments", function, positional);
+    return false;
+  }
+  PyObject* sections = values.back();
+  if (sections == nullptr) return true;
+  if (!PyBool_Check(sections)) {
+    PyErr_Format(PyExc_TypeError, "%s() takes sections as a bool", function);
+    return false;
+  }
+  options.sections = sections == Py_True;
+  return true;
 }
 
 PyObject* text_record(PyObject*, PyObject* args, PyObject* kwargs) {
   try {
     std::vector<PyObject*> values;
-    if (!match_arguments("text_record", args, kwargs, {"text", "origin"}, 1, values)) return nullptr;
+    if (!match_arguments("text_record", args, kwargs, {"text", "origin", "sections"}, 1, values)) return nullptr;
+    RecordOptions options;
+    if (!record_options("text_record", args, 2, values, options)) return nullptr;
     if (!check_origin("text_record", values[1])) return nullptr;
     SourceText source;
     if (!argument_source_text(values[0], source)) return nullptr;
-    auto recorded = parse_unlocked(source);
+    auto recorded = parse_unlocked(source, options);
     if (!recorded) return raise_value_error(recorded.error().message());
     return new_record_dict(recorded.value().record, values[1]);
   } catch (...) {
@@ -217,16 +240,15 @@ class OriginValues {
   // The origin's fields as the head of a record's JSON object, up to the
   // comma before "source_format".
   bool append_json(JsonBuffer& out) const {
-    if (!present_) {
-      out.append(R"({"file":null,"member":null,"ordinal":null,"offset":null,)");
-      return true;
+    const auto columns = documents_shape().columns;
+    const auto keys = json_key_prefixes(documents_shape());
+    for (std::size_t index = 0; index < kOriginColumns; ++index) {
+      out.append(keys[index]);
+      if (!present_)
+        out.append("null");
+      else if (!append_origin_value(out, values_[index], columns[index].type == ColumnType::Text))
+        return false;
     }
-    static constexpr std::string_view kKeys[] = {R"({"file":)", R"(,"member":)", R"(,"ordinal":)", R"(,"offset":)"};
-    for (std::size_t index = 0; index < 4; ++index) {
-      out.append(kKeys[index]);
-      if (!append_origin_value(out, values_[index], index < 2)) return false;
-    }
-    out.append(',');
     return true;
   }
 
@@ -248,8 +270,10 @@ PyObject* raise_invalid_value(std::string_view value) {
 PyObject* text_record_json(PyObject*, PyObject* args, PyObject* kwargs) {
   try {
     std::vector<PyObject*> values;
-    if (!match_arguments("text_record_json", args, kwargs, {"text", "origin", "start", "end"}, 1, values))
+    if (!match_arguments("text_record_json", args, kwargs, {"text", "origin", "start", "end", "sections"}, 1, values))
       return nullptr;
+    RecordOptions options;
+    if (!record_options("text_record_json", args, 4, values, options)) return nullptr;
     if (!check_origin("text_record_json", values[1])) return nullptr;
     const bool ranged =
         (values[2] != nullptr && values[2] != Py_None) || (values[3] != nullptr && values[3] != Py_None);
@@ -265,7 +289,7 @@ PyObject* text_record_json(PyObject*, PyObject* args, PyObject* kwargs) {
     SourceText source;
     if (ranged ? !bytes_source_text(values[0], source, values[2], values[3]) : !argument_source_text(values[0], source))
       return nullptr;
-    auto recorded = parse_unlocked(source);
+    auto recorded = parse_unlocked(source, options);
     if (!recorded) return raise_value_error(recorded.error().message());
     std::string_view invalid;
     bool encoded = false;
@@ -343,14 +367,16 @@ PyMethodDef module_functions[] = {
      "Parse a document and render its Markdown: tables as 'xml', 'markdown' or 'html', formulas as 'xml' or "
      "'latex', the description's processing instructions kept ('xml') or left out ('drop')."},
     {"text_record", as_method<text_record>(), METH_VARARGS | METH_KEYWORDS,
-     "text_record(text, origin=None)\n--\n\n"
-     "Parse one document's text (a str, or its UTF-8 bytes) and return its record as a dict.\n\n"
+     "text_record(text, origin=None, *, sections=False)\n--\n\n"
+     "Parse one document's text (a str, or its UTF-8 bytes) and return its record as a dict;\n"
+     "with sections, the description's sections too (text_sections).\n\n"
      "ValueError with the message parse() gives for a document it cannot parse; for bytes that\n"
      "are not UTF-8, the UnicodeDecodeError of bytes.decode()."},
     {"text_record_json", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(text_record_json)),
      METH_VARARGS | METH_KEYWORDS,
-     "text_record_json(text, origin=None, start=None, end=None)\n--\n\n"
-     "The record of text_record(text, origin) as one line of JSON: UTF-8 bytes ending in a line feed,\n"
+     "text_record_json(text, origin=None, start=None, end=None, *, sections=False)\n--\n\n"
+     "The record of text_record(text, origin, sections=sections) as one line of JSON: UTF-8 bytes ending in a line "
+     "feed,\n"
      "the bytes of json.dumps(record, ensure_ascii=False, separators=(',', ':')) and a line feed.\n\n"
      "The origin's file and member must be str or None, its ordinal and offset int or None.\n"
      "With start or end, the document is text[start:end] of bytes holding many, read where it is\n"
@@ -384,5 +410,19 @@ PyModuleDef module_definition = {
 
 extern "C" PyMODINIT_FUNC PyInit__records(void) {
   if (!tessellox::python::create_record_keys()) return nullptr;
-  return PyModule_Create2(&tessellox::python::module_definition, PYTHON_ABI_VERSION);
+  PyObject* module = PyModule_Create2(&tessellox::python::module_definition, PYTHON_ABI_VERSION);
+  if (module == nullptr) return nullptr;
+  PyObject* schema = tessellox::python::new_schema_value();
+  if (schema == nullptr || PyModule_AddObject(module, "SCHEMA", schema) < 0) {
+    Py_XDECREF(schema);
+    Py_DECREF(module);
+    return nullptr;
+  }
+  PyObject* version = PyLong_FromLong(tessellox::kSchemaVersion);
+  if (version == nullptr || PyModule_AddObject(module, "SCHEMA_VERSION", version) < 0) {
+    Py_XDECREF(version);
+    Py_DECREF(module);
+    return nullptr;
+  }
+  return module;
 }

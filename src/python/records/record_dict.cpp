@@ -1,200 +1,182 @@
 #include "python/records/record_dict.hpp"
 
-#include <array>
+#include <cassert>
+#include <vector>
+
+#include "records/record_rows.hpp"
+#include "records/schema.hpp"
 
 namespace tessellox::python {
 namespace {
 
-// Every key a record dict holds, in the schema's order (nested keys after).
-// clang-format off: the formatter indents an X-macro list anew on every run.
-#define TESSELLOX_RECORD_KEYS(X)                                                                              \
-  X(file) X(member) X(ordinal) X(offset) X(source_format) X(publication_number) X(patent_number)              \
-  X(application_number) X(title) X(filing_date) X(publication_date) X(priority_date) X(inventors)             \
-  X(applicants) X(assignees) X(ipc_classifications) X(us_classifications) X(abstract_text) X(claims)          \
-  X(kind_code) X(document_type) X(cpc_classifications) X(foreign_priority) X(earliest_priority_date)          \
-  X(citations) X(number) X(text) X(depends_on) X(country) X(date) X(kind) X(name) X(category)
-// clang-format on
-
-enum Key : std::size_t {
-#define TESSELLOX_ENUM(name) k_##name,
-  TESSELLOX_RECORD_KEYS(TESSELLOX_ENUM)
-#undef TESSELLOX_ENUM
-      kKeyCount
-};
-
-constexpr std::array<const char*, kKeyCount> kKeyNames = {
-#define TESSELLOX_NAME(name) #name,
-    TESSELLOX_RECORD_KEYS(TESSELLOX_NAME)
-#undef TESSELLOX_NAME
-};
-
-// Interned once and kept for the life of the process, like the module.
-std::array<PyObject*, kKeyCount> keys{};
-
-// A dict of each shape with every key set to None, in order: a copy of one
-// takes the keys' table as it stands, so that setting the values neither
-// inserts nor grows (building each dict key by key cost a third of a
+// A shape's keys, interned, and a dict of them all set to None, in order: a
+// copy of it takes the keys' table as it stands, so that setting the values
+// neither inserts nor grows (building each dict key by key cost a third of a
 // citation's conversion).
-enum Shape : std::size_t { kRecordShape, kClaimShape, kPriorityShape, kCitationShape, kShapeCount };
-std::array<PyObject*, kShapeCount> shapes{};
+struct DictShape {
+  std::vector<PyObject*> keys;
+  PyObject* empty = nullptr;
+};
 
-constexpr std::array<Key, 25> kRecordKeys = {k_file,
-                                             k_member,
-                                             k_ordinal,
-                                             k_offset,
-                                             k_source_format,
-                                             k_publication_number,
-                                             k_patent_number,
-                                             k_application_number,
-                                             k_title,
-                                             k_filing_date,
-                                             k_publication_date,
-                                             k_priority_date,
-                                             k_inventors,
-                                             k_applicants,
-                                             k_assignees,
-                                             k_ipc_classifications,
-                                             k_us_classifications,
-                                             k_abstract_text,
-                                             k_claims,
-                                             k_kind_code,
-                                             k_document_type,
-                                             k_cpc_classifications,
-                                             k_foreign_priority,
-                                             k_earliest_priority_date,
-                                             k_citations};
-constexpr std::array<Key, 3> kClaimKeys = {k_number, k_text, k_depends_on};
-constexpr std::array<Key, 3> kPriorityKeys = {k_country, k_number, k_date};
-constexpr std::array<Key, 8> kCitationKeys = {k_kind, k_country, k_number,   k_kind_code,
-                                              k_date, k_name,    k_category, k_text};
+// Made once and kept for the life of the process, like the module; one per
+// shape of the schema, by the shape's id.
+std::vector<DictShape>& dict_shapes() {
+  static std::vector<DictShape> shapes;
+  return shapes;
+}
 
-template <std::size_t Count>
-PyObject* new_shape(const std::array<Key, Count>& shape_keys) {
-  PyObject* dict = PyDict_New();
-  if (dict == nullptr) return nullptr;
-  for (const Key key : shape_keys) {
-    if (PyDict_SetItem(dict, keys[key], Py_None) < 0) {
-      Py_DECREF(dict);
+template <typename Items, typename Make>
+PyObject* new_items_list(const Items& items, Make&& make) {
+  PyObject* list = PyList_New(static_cast<Py_ssize_t>(items.size()));
+  if (list == nullptr) return nullptr;
+  Py_ssize_t index = 0;
+  for (const auto& item : items) {
+    PyObject* value = make(item);
+    if (value == nullptr) {
+      Py_DECREF(list);
       return nullptr;
     }
+    PyList_SetItem(list, index++, value);  // steals the reference
   }
-  return dict;
+  return list;
 }
 
-PyObject* new_dict(Shape shape) { return PyDict_Copy(shapes[shape]); }
-
-// Sets `dict[key] = value`, stealing `value`; false when it is nullptr or
-// the dict refuses it.
-bool put(PyObject* dict, Key key, PyObject* value) {
-  if (value == nullptr) return false;
-  const int failed = PyDict_SetItem(dict, keys[key], value);
-  Py_DECREF(value);
-  return failed == 0;
+PyObject* new_optional_int(const std::optional<std::uint32_t>& value) {
+  return value ? PyLong_FromUnsignedLong(*value) : Py_NewRef(Py_None);
 }
 
-PyObject* new_int(std::uint32_t value) { return PyLong_FromUnsignedLong(value); }
-
-// Puts each optional string (None when absent) under its key.
-bool put_optional_strs(PyObject* dict, std::initializer_list<std::pair<Key, const OptString*>> values) {
-  for (const auto& [key, value] : values)
-    if (!put(dict, key, new_optional_str(*value))) return false;
-  return true;
+PyObject* new_optional_flag(const std::optional<bool>& value) {
+  return value ? PyBool_FromLong(*value) : Py_NewRef(Py_None);
 }
 
-// Puts each list of strings under its key.
-bool put_str_lists(PyObject* dict, std::initializer_list<std::pair<Key, const List<std::string_view>*>> values) {
-  for (const auto& [key, value] : values)
-    if (!put(dict, key, new_str_list(*value))) return false;
-  return true;
-}
+// Fills one dict of a shape, each value under the key that the schema
+// declares for its column; rows and entries become lists of dicts.
+class DictRow {
+ public:
+  DictRow(PyObject* dict, const TableShape& shape, std::size_t first = 0)
+      : dict_(dict), shape_(shape), keys_(dict_shapes()[shape.id].keys), index_(first) {}
 
-// `dict` once every value is in it; else nullptr, with the dict released.
-PyObject* filled(PyObject* dict, bool complete) {
-  if (complete) return dict;
-  Py_DECREF(dict);
-  return nullptr;
-}
+  bool complete() const noexcept { return ok_ && index_ == shape_.columns.size(); }
 
-PyObject* new_claim_dict(const ClaimRecord& claim) {
-  PyObject* dict = new_dict(kClaimShape);
-  if (dict == nullptr) return nullptr;
-  return filled(dict, put(dict, k_number, new_int(claim.number)) && put(dict, k_text, new_str(claim.text)) &&
-                          put(dict, k_depends_on, new_list(claim.depends_on, new_int)));
-}
+  void text(std::string_view value) { put(ColumnType::Text, new_str(value)); }
+  void text(const OptString& value) { put(ColumnType::Text, new_optional_str(value)); }
+  void text(const std::optional<std::string>& value) {
+    put(ColumnType::Text, value ? new_str(*value) : Py_NewRef(Py_None));
+  }
+  void integer(std::uint32_t value) { put(ColumnType::Integer, PyLong_FromUnsignedLong(value)); }
+  void integer(const std::optional<std::uint32_t>& value) { put(ColumnType::Integer, new_optional_int(value)); }
+  void flag(bool value) { put(ColumnType::Flag, PyBool_FromLong(value)); }
+  void flag(const std::optional<bool>& value) { put(ColumnType::Flag, new_optional_flag(value)); }
+  template <typename Items>
+  void texts(const Items& items) {
+    put(ColumnType::TextList,
+        ok_ ? new_items_list(items, [](std::string_view item) { return new_str(item); }) : nullptr);
+  }
+  void integers(const std::vector<std::uint32_t>& items) {
+    put(ColumnType::IntegerList,
+        ok_ ? new_items_list(items, [](std::uint32_t item) { return PyLong_FromUnsignedLong(item); }) : nullptr);
+  }
+  template <typename Items>
+  void entries(const Items& items) {
+    nested(ColumnType::Entries, items);
+  }
+  template <typename Items>
+  void rows(const Items& items) {
+    nested(ColumnType::Rows, items);
+  }
+  // Rows that are only there when asked for: None otherwise.
+  template <typename Items>
+  void rows(const std::optional<Items>& items) {
+    if (items)
+      nested(ColumnType::Rows, *items);
+    else
+      put(ColumnType::Rows, Py_NewRef(Py_None));
+  }
 
-PyObject* new_priority_dict(const ForeignPriority& claim) {
-  PyObject* dict = new_dict(kPriorityShape);
-  if (dict == nullptr) return nullptr;
-  return filled(
-      dict, put_optional_strs(dict, {{k_country, &claim.country}, {k_number, &claim.number}, {k_date, &claim.date}}));
-}
+ private:
+  // Sets the next column's value, stealing it; nullptr (an exception set)
+  // or a refused value ends the row.
+  void put(ColumnType type, PyObject* value) {
+    assert(index_ < shape_.columns.size() && shape_.columns[index_].type == type);
+    (void)type;
+    PyObject* key = keys_[index_++];
+    if (!ok_ || value == nullptr) {
+      Py_XDECREF(value);
+      ok_ = false;
+      return;
+    }
+    ok_ = PyDict_SetItem(dict_, key, value) == 0;
+    Py_DECREF(value);
+  }
 
-PyObject* new_citation_dict(const Citation& citation) {
-  PyObject* dict = new_dict(kCitationShape);
-  if (dict == nullptr) return nullptr;
-  return filled(dict, put(dict, k_kind, new_str(citation.kind == CitationKind::Patent ? "patent" : "other")) &&
-                          put_optional_strs(dict, {{k_country, &citation.country},
-                                                   {k_number, &citation.number},
-                                                   {k_kind_code, &citation.kind_code},
-                                                   {k_date, &citation.date},
-                                                   {k_name, &citation.name},
-                                                   {k_category, &citation.category},
-                                                   {k_text, &citation.text}}));
-}
+  template <typename Items>
+  void nested(ColumnType type, const Items& items) {
+    const TableShape& shape = *shape_.columns[index_].shape;
+    if (!ok_) return put(type, nullptr);
+    put(type, new_items_list(items, [&shape](const auto& item) -> PyObject* {
+          PyObject* dict = PyDict_Copy(dict_shapes()[shape.id].empty);
+          if (dict == nullptr) return nullptr;
+          DictRow row(dict, shape);
+          emit_row(row, item);
+          if (row.complete()) return dict;
+          Py_DECREF(dict);
+          return nullptr;
+        }));
+  }
+
+  PyObject* dict_;
+  const TableShape& shape_;
+  const std::vector<PyObject*>& keys_;
+  std::size_t index_;
+  bool ok_ = true;
+};
 
 PyObject* new_origin_value(PyObject* origin, Py_ssize_t index) {
   if (origin == nullptr || origin == Py_None) return Py_NewRef(Py_None);
   return PySequence_GetItem(origin, index);
 }
 
-bool put_fields(PyObject* dict, const DocumentRecord& record, PyObject* origin) {
-  const DerivedMetadata& derived = record.derived;
-  for (const Key key : {k_file, k_member, k_ordinal, k_offset})
-    if (!put(dict, key, new_origin_value(origin, static_cast<Py_ssize_t>(key - k_file)))) return false;
-  return put(dict, k_source_format, new_str(source_format_name(record.source_format))) &&
-         put_optional_strs(dict, {{k_publication_number, &derived.publication_number},
-                                  {k_patent_number, &derived.patent_number},
-                                  {k_application_number, &derived.application_number},
-                                  {k_title, &derived.title},
-                                  {k_filing_date, &derived.filing_date},
-                                  {k_publication_date, &derived.publication_date},
-                                  {k_priority_date, &derived.priority_date}}) &&
-         put_str_lists(dict, {{k_inventors, &derived.inventors},
-                              {k_applicants, &derived.applicants},
-                              {k_assignees, &derived.assignees},
-                              {k_ipc_classifications, &derived.ipc_classifications},
-                              {k_us_classifications, &derived.us_classifications}}) &&
-         put(dict, k_abstract_text, record.abstract_text ? new_str(*record.abstract_text) : Py_NewRef(Py_None)) &&
-         put(dict, k_claims, new_list(record.claims, new_claim_dict)) &&
-         put(dict, k_kind_code, new_optional_str(record.kind_code)) &&
-         put(dict, k_document_type, new_str(record.document_type)) &&
-         put(dict, k_cpc_classifications, new_list(record.cpc_classifications, new_str)) &&
-         put(dict, k_foreign_priority, new_list(record.foreign_priority, new_priority_dict)) &&
-         put(dict, k_earliest_priority_date, new_optional_str(record.earliest_priority_date)) &&
-         put(dict, k_citations, new_list(record.citations, new_citation_dict));
-}
-
 }  // namespace
 
 bool create_record_keys() {
-  for (std::size_t i = 0; i < kKeyCount; ++i) {
-    if (keys[i] != nullptr) continue;
-    keys[i] = PyUnicode_InternFromString(kKeyNames[i]);
-    if (keys[i] == nullptr) return false;
+  std::vector<DictShape>& shapes = dict_shapes();
+  if (!shapes.empty()) return true;
+  std::vector<DictShape> made(record_shapes().size());
+  for (const TableShape* shape : record_shapes()) {
+    DictShape& dict_shape = made[shape->id];
+    for (const Column& column : shape->columns) {
+      PyObject* key = PyUnicode_InternFromString(std::string(column.name).c_str());
+      if (key == nullptr) return false;
+      dict_shape.keys.push_back(key);
+    }
+    dict_shape.empty = PyDict_New();
+    if (dict_shape.empty == nullptr) return false;
+    for (PyObject* key : dict_shape.keys)
+      if (PyDict_SetItem(dict_shape.empty, key, Py_None) < 0) return false;
   }
-  if (shapes[kRecordShape] == nullptr) shapes[kRecordShape] = new_shape(kRecordKeys);
-  if (shapes[kClaimShape] == nullptr) shapes[kClaimShape] = new_shape(kClaimKeys);
-  if (shapes[kPriorityShape] == nullptr) shapes[kPriorityShape] = new_shape(kPriorityKeys);
-  if (shapes[kCitationShape] == nullptr) shapes[kCitationShape] = new_shape(kCitationKeys);
-  for (PyObject* shape : shapes)
-    if (shape == nullptr) return false;
+  shapes = std::move(made);
   return true;
 }
 
 PyObject* new_record_dict(const DocumentRecord& record, PyObject* origin) {
-  PyObject* dict = new_dict(kRecordShape);
+  const TableShape& shape = documents_shape();
+  const DictShape& dict_shape = dict_shapes()[shape.id];
+  PyObject* dict = PyDict_Copy(dict_shape.empty);
   if (dict == nullptr) return nullptr;
-  return filled(dict, put_fields(dict, record, origin));
+  for (std::size_t index = 0; index < kOriginColumns; ++index) {
+    PyObject* value = new_origin_value(origin, static_cast<Py_ssize_t>(index));
+    const bool set = value != nullptr && PyDict_SetItem(dict, dict_shape.keys[index], value) == 0;
+    Py_XDECREF(value);
+    if (!set) {
+      Py_DECREF(dict);
+      return nullptr;
+    }
+  }
+  DictRow row(dict, shape, kOriginColumns);
+  emit_row(row, record);
+  if (row.complete()) return dict;
+  Py_DECREF(dict);
+  return nullptr;
 }
 
 }  // namespace tessellox::python

@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cassert>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
+#include "records/record_rows.hpp"
 #include "utf8.hpp"
 
 #if defined(__SSE2__)
@@ -149,36 +153,143 @@ void append_json_int(JsonBuffer& out, long long value) {
 
 namespace {
 
-// Writes values and keys, remembering the first value that is not UTF-8.
-class RecordWriter {
+// Every shape's key prefixes, by shape id (a shape's position in
+// record_shapes()), as views into one string.
+class KeyPrefixes {
  public:
-  RecordWriter(JsonBuffer& out, std::string_view& invalid) : out_(out), invalid_(invalid) {}
+  KeyPrefixes() {
+    std::vector<std::size_t> ends;  // of each prefix in text_
+    for (const TableShape* shape : record_shapes()) {
+      for (std::size_t index = 0; index < shape->columns.size(); ++index) {
+        text_.append(index == 0 ? "{\"" : ",\"");
+        text_.append(shape->columns[index].name);
+        text_.append("\":");
+        ends.push_back(text_.size());
+      }
+    }
+    std::size_t start = 0;
+    for (const std::size_t end : ends) {
+      prefixes_.emplace_back(text_.data() + start, end - start);
+      start = end;
+    }
+    std::size_t first = 0;
+    for (const TableShape* shape : record_shapes()) {
+      by_shape_.push_back(std::span<const std::string_view>(prefixes_).subspan(first, shape->columns.size()));
+      first += shape->columns.size();
+    }
+  }
+  std::span<const std::string_view> of(const TableShape& shape) const noexcept { return by_shape_[shape.id]; }
 
-  bool ok() const noexcept { return ok_; }
+ private:
+  std::string text_;
+  std::vector<std::string_view> prefixes_;
+  std::vector<std::span<const std::string_view>> by_shape_;
+};
 
-  // `text` is written as it is: a key with its punctuation.
-  RecordWriter& raw(std::string_view text) {
-    out_.append(text);
-    return *this;
+}  // namespace
+
+std::span<const std::string_view> json_key_prefixes(const TableShape& shape) {
+  static const KeyPrefixes prefixes;  // immutable once made
+  return prefixes.of(shape);
+}
+
+namespace {
+
+// Writes one row of a table as a JSON object, each value under the key that
+// the schema declares for its column; rows and entries nest. The first value
+// that is not UTF-8 is remembered in `invalid`.
+class JsonRow {
+ public:
+  // From column `first` on: an object opened by the caller when it is not 0.
+  JsonRow(JsonBuffer& out, std::string_view& invalid, bool& ok, const TableShape& shape, std::size_t first = 0)
+      : out_(out), invalid_(invalid), ok_(ok), shape_(shape), keys_(json_key_prefixes(shape)), index_(first) {}
+
+  void text(std::string_view value) {
+    key(ColumnType::Text);
+    string(value);
+  }
+  void text(const OptString& value) {
+    key(ColumnType::Text);
+    if (value)
+      string(*value);
+    else
+      out_.append("null");
+  }
+  void text(const std::optional<std::string>& value) {
+    key(ColumnType::Text);
+    if (value)
+      string(*value);
+    else
+      out_.append("null");
+  }
+  void integer(std::uint32_t value) {
+    key(ColumnType::Integer);
+    append_json_int(out_, value);
+  }
+  void integer(const std::optional<std::uint32_t>& value) {
+    key(ColumnType::Integer);
+    if (value)
+      append_json_int(out_, *value);
+    else
+      out_.append("null");
+  }
+  void flag(bool value) {
+    key(ColumnType::Flag);
+    out_.append(value ? std::string_view("true") : std::string_view("false"));
+  }
+  void flag(const std::optional<bool>& value) {
+    key(ColumnType::Flag);
+    out_.append(!value ? std::string_view("null") : *value ? std::string_view("true") : std::string_view("false"));
+  }
+  template <typename Items>
+  void texts(const Items& items) {
+    key(ColumnType::TextList);
+    list(items, [this](std::string_view item) { string(item); });
+  }
+  void integers(const std::vector<std::uint32_t>& items) {
+    key(ColumnType::IntegerList);
+    list(items, [this](std::uint32_t item) { append_json_int(out_, item); });
+  }
+  template <typename Items>
+  void entries(const Items& items) {
+    nested(key(ColumnType::Entries), items);
+  }
+  template <typename Items>
+  void rows(const Items& items) {
+    nested(key(ColumnType::Rows), items);
+  }
+  // Rows that are only there when asked for: null otherwise.
+  template <typename Items>
+  void rows(const std::optional<Items>& items) {
+    if (items)
+      rows(*items);
+    else
+      out_.append(key(ColumnType::Rows).nullable ? std::string_view("null") : std::string_view("[]"));
   }
 
-  RecordWriter& string(std::string_view text) {
+  // Closes the object, every column written.
+  void finish() {
+    assert(index_ == shape_.columns.size());
+    out_.append('}');
+  }
+
+ private:
+  const Column& key(ColumnType type) {
+    assert(index_ < shape_.columns.size() && shape_.columns[index_].type == type);
+    (void)type;
+    out_.append(keys_[index_]);
+    return shape_.columns[index_++];
+  }
+
+  void string(std::string_view text) {
     if (ok_ && !append_json_string(out_, text)) {
       ok_ = false;
       invalid_ = text;
     }
-    return *this;
-  }
-
-  RecordWriter& optional(const OptString& text) { return text ? string(*text) : raw("null"); }
-
-  RecordWriter& number(std::uint32_t value) {
-    append_json_int(out_, value);
-    return *this;
   }
 
   template <typename Items, typename Write>
-  RecordWriter& list(const Items& items, Write&& write) {
+  void list(const Items& items, Write&& write) {
     out_.append('[');
     bool first = true;
     for (const auto& item : items) {
@@ -187,78 +298,33 @@ class RecordWriter {
       write(item);
     }
     out_.append(']');
-    return *this;
   }
 
   template <typename Items>
-  RecordWriter& strings(const Items& items) {
-    return list(items, [this](std::string_view item) { string(item); });
+  void nested(const Column& column, const Items& items) {
+    list(items, [&](const auto& item) {
+      JsonRow row(out_, invalid_, ok_, *column.shape);
+      emit_row(row, item);
+      row.finish();
+    });
   }
 
- private:
   JsonBuffer& out_;
   std::string_view& invalid_;
-  bool ok_ = true;
+  bool& ok_;
+  const TableShape& shape_;
+  std::span<const std::string_view> keys_;
+  std::size_t index_;
 };
 
 }  // namespace
 
 bool append_record_fields_json(JsonBuffer& out, const DocumentRecord& record, std::string_view& invalid) {
-  const DerivedMetadata& derived = record.derived;
-  RecordWriter json(out, invalid);
-  json.raw("\"source_format\":").string(source_format_name(record.source_format));
-  // The fifteen fields in the record's order: seven optional strings, then five lists.
-  using Derived = DerivedMetadata;
-  static constexpr std::pair<std::string_view, OptString Derived::*> kOptionalFields[] = {
-      {",\"publication_number\":", &Derived::publication_number},
-      {",\"patent_number\":", &Derived::patent_number},
-      {",\"application_number\":", &Derived::application_number},
-      {",\"title\":", &Derived::title},
-      {",\"filing_date\":", &Derived::filing_date},
-      {",\"publication_date\":", &Derived::publication_date},
-      {",\"priority_date\":", &Derived::priority_date}};
-  static constexpr std::pair<std::string_view, List<std::string_view> Derived::*> kListFields[] = {
-      {",\"inventors\":", &Derived::inventors},
-      {",\"applicants\":", &Derived::applicants},
-      {",\"assignees\":", &Derived::assignees},
-      {",\"ipc_classifications\":", &Derived::ipc_classifications},
-      {",\"us_classifications\":", &Derived::us_classifications}};
-  for (const auto& [key, member] : kOptionalFields) json.raw(key).optional(derived.*member);
-  for (const auto& [key, member] : kListFields) json.raw(key).strings(derived.*member);
-  json.raw(",\"abstract_text\":");
-  if (record.abstract_text)
-    json.string(*record.abstract_text);
-  else
-    json.raw("null");
-  json.raw(",\"claims\":").list(record.claims, [&json](const ClaimRecord& claim) {
-    json.raw("{\"number\":").number(claim.number);
-    json.raw(",\"text\":").string(claim.text);
-    json.raw(",\"depends_on\":").list(claim.depends_on, [&json](std::uint32_t number) { json.number(number); });
-    json.raw("}");
-  });
-  json.raw(",\"kind_code\":").optional(record.kind_code);
-  json.raw(",\"document_type\":").string(record.document_type);
-  json.raw(",\"cpc_classifications\":").strings(record.cpc_classifications);
-  json.raw(",\"foreign_priority\":").list(record.foreign_priority, [&json](const ForeignPriority& claim) {
-    json.raw("{\"country\":").optional(claim.country);
-    json.raw(",\"number\":").optional(claim.number);
-    json.raw(",\"date\":").optional(claim.date);
-    json.raw("}");
-  });
-  json.raw(",\"earliest_priority_date\":").optional(record.earliest_priority_date);
-  json.raw(",\"citations\":").list(record.citations, [&json](const Citation& citation) {
-    json.raw(citation.kind == CitationKind::Patent ? "{\"kind\":\"patent\"" : "{\"kind\":\"other\"");
-    json.raw(",\"country\":").optional(citation.country);
-    json.raw(",\"number\":").optional(citation.number);
-    json.raw(",\"kind_code\":").optional(citation.kind_code);
-    json.raw(",\"date\":").optional(citation.date);
-    json.raw(",\"name\":").optional(citation.name);
-    json.raw(",\"category\":").optional(citation.category);
-    json.raw(",\"text\":").optional(citation.text);
-    json.raw("}");
-  });
-  json.raw("}");
-  return json.ok();
+  bool ok = true;
+  JsonRow row(out, invalid, ok, documents_shape(), kOriginColumns);
+  emit_row(row, record);
+  row.finish();
+  return ok;
 }
 
 }  // namespace tessellox::python

@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string_view>
 
 #include "records/record.hpp"
+#include "records/schema.hpp"
 
 namespace tessellox::python {
 
@@ -62,8 +64,13 @@ bool append_json_string(JsonBuffer& out, std::string_view text);
 
 void append_json_int(JsonBuffer& out, long long value);
 
-// The record's fields after its origin, from "source_format" to the closing
-// brace: the tail of the record's JSON object. False when a value is not
+// What comes before each column's value in a row of `shape`: '{"name":' for
+// its first column, ',"name":' for the others. Made from the schema once,
+// so that writing a key is one copy.
+std::span<const std::string_view> json_key_prefixes(const TableShape& shape);
+
+// The record's fields after its origin, from ',"source_format"' to the
+// closing brace: the tail of the record's JSON object. False when a value is not
 // UTF-8, with `invalid` set to that value (the object is then unfinished).
 bool append_record_fields_json(JsonBuffer& out, const DocumentRecord& record, std::string_view& invalid);
 

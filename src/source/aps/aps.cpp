@@ -375,6 +375,8 @@ ParseResult parse_aps_with_references(SourceText text, SourceFormat format, Sour
   Arena& arena = parsed.value().arena;
   references.foreign_priority = aps_foreign_priority(fields, arena);
   references.citations = aps_citations(fields, arena);
+  references.facts = aps_document_facts(fields, arena);
+  references.aps_fields = std::move(fields);
   return parsed;
 }
 

@@ -182,6 +182,7 @@ std::vector<ApsField> cut_aps_fields(std::string_view text) {
   while (more && is_leading_header_line(line)) more = lines.next(line);
 
   ApsSection section = ApsSection::Patn;
+  std::uint32_t section_number = 0;
   ValueJoiner joiner(false, 0, nullptr);  // measures the most recent field
   std::size_t continuation_begin = 0;
   std::size_t continuation_end = 0;
@@ -195,11 +196,14 @@ std::vector<ApsField> cut_aps_fields(std::string_view text) {
   for (; more; more = lines.next(line)) {
     const ClassifiedLine classified = classify(line);
     switch (classified.kind) {
-      case LineKind::Header: section = classified.section; break;
+      case LineKind::Header:
+        section = classified.section;
+        ++section_number;
+        break;
       case LineKind::Field: {
         close_field();
         const std::string_view head = trim_line_end(text_of(line));
-        fields.push_back(ApsField{section, classified.tag, head, {}, 0});
+        fields.push_back(ApsField{section, classified.tag, head, {}, 0, section_number});
         joiner = ValueJoiner(is_aps_text_block_tag(classified.tag), head.size(), nullptr);
         continuation_begin = continuation_end = lines.position();
         break;

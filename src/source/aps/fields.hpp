@@ -57,6 +57,10 @@ struct ApsField {
   std::string_view head;          // the tag line's text from the sixth byte, trailing white space removed
   std::string_view continuation;  // the raw lines after the tag line, through the last one that extends it
   std::size_t value_size = 0;     // length of the joined value
+  // How many section headers came before it: the fields of one section
+  // (one inventor's INVT, say) share the number, the next such section's
+  // fields have another.
+  std::uint32_t section_number = 0;
 
   bool empty() const noexcept { return value_size == 0; }
 };

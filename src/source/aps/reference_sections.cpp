@@ -87,4 +87,62 @@ std::vector<ForeignPriority> aps_foreign_priority(std::span<const ApsField> fiel
   return claims;
 }
 
+namespace {
+
+std::optional<std::uint32_t> count_of(const OptString& value) {
+  if (!value || value->empty() || value->size() > 9) return std::nullopt;
+  std::uint32_t count = 0;
+  for (const char c : *value) {
+    if (c < '0' || c > '9') return std::nullopt;
+    count = count * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  return count;
+}
+
+// Every number written in a value ("1", "1,5").
+void append_numbers(std::string_view value, std::vector<std::uint32_t>& numbers) {
+  std::uint32_t number = 0;
+  bool in_number = false;
+  for (const char c : value) {
+    if (c >= '0' && c <= '9' && number < 100000000) {
+      number = number * 10 + static_cast<std::uint32_t>(c - '0');
+      in_number = true;
+    } else if (in_number) {
+      numbers.push_back(number);
+      number = 0;
+      in_number = false;
+    }
+  }
+  if (in_number) numbers.push_back(number);
+}
+
+}  // namespace
+
+DocumentFacts aps_document_facts(std::span<const ApsField> fields, Arena& arena) {
+  DocumentFacts facts;
+  for (const ApsField& field : fields) {
+    if (field.section != ApsSection::Patn) continue;
+    const std::string_view tag = field.tag;
+    if (tag == "SRC") {
+      facts.series_code = value_of(&field, arena);
+    } else if (tag == "APT") {
+      facts.application_type = value_of(&field, arena);
+    } else if (tag == "NCL") {
+      facts.num_claims = count_of(value_of(&field, arena));
+    } else if (tag == "NFG") {
+      facts.num_figures = count_of(value_of(&field, arena));
+    } else if (tag == "NDR") {
+      facts.num_sheets = count_of(value_of(&field, arena));
+    } else if (tag == "TRM") {
+      facts.term_of_grant = count_of(value_of(&field, arena));
+    } else if (tag == "DCD") {
+      facts.disclaimer_date = value_of(&field, arena);
+      if (facts.disclaimer_date) facts.term_disclaimer = true;
+    } else if (tag == "ECL") {
+      if (const OptString value = value_of(&field, arena)) append_numbers(*value, facts.exemplary_claims);
+    }
+  }
+  return facts;
+}
+
 }  // namespace tessellox

@@ -14,4 +14,8 @@ namespace tessellox {
 std::vector<Citation> aps_citations(std::span<const ApsField> fields, Arena& arena);
 std::vector<ForeignPriority> aps_foreign_priority(std::span<const ApsField> fields, Arena& arena);
 
+// The patent's counts, codes and term (PATN's NCL, NFG, NDR, SRC, APT, TRM,
+// DCD) and its exemplary claims (ECL).
+DocumentFacts aps_document_facts(std::span<const ApsField> fields, Arena& arena);
+
 }  // namespace tessellox

@@ -1,6 +1,8 @@
 #include "source/xml/extract.hpp"
 
+#include <algorithm>
 #include <cstdint>
+#include <new>
 
 #include "text.hpp"
 
@@ -245,6 +247,28 @@ RawXml capture_node(NodeRef node, Arena& arena) {
   for (NodeRef child : node.children())
     ::new (static_cast<void*>(children + filled++)) RawXml(capture_node(child, arena));
   return RawXml::make_element(node.qualified_name(), block, attribute_count, children_total);
+}
+
+void capture_for_record(NodeRef element, RecordCapture* capture, Arena& arena) {
+  if (capture == nullptr || capture->bibliographic != nullptr) return;
+  const auto named = [capture](NodeRef child) {
+    if (!child.is_element()) return false;
+    const std::string_view name = child.local_name();
+    return std::find(capture->children.begin(), capture->children.end(), name) != capture->children.end();
+  };
+  std::size_t kept = 0;
+  for (NodeRef child : element.children()) kept += named(child) ? 1 : 0;
+  const std::size_t attribute_count = element.attribute_count();
+  const std::size_t bytes = RawXml::block_bytes(attribute_count, kept);
+  char* block = bytes == 0 ? nullptr : static_cast<char*>(arena.allocate(bytes, RawXml::kBlockAlignment));
+  for (std::size_t i = 0; i < attribute_count; ++i)
+    ::new (static_cast<void*>(block + i * sizeof(Attribute))) Attribute(model_attribute(element.attribute(i)));
+  auto* children = reinterpret_cast<RawXml*>(block + attribute_count * sizeof(Attribute));
+  std::size_t filled = 0;
+  for (NodeRef child : element.children())
+    if (named(child)) ::new (static_cast<void*>(children + filled++)) RawXml(capture_node(child, arena));
+  capture->bibliographic = ::new (arena.allocate(sizeof(RawXml), alignof(RawXml)))
+      RawXml(RawXml::make_element(element.qualified_name(), block, attribute_count, kept));
 }
 
 // ---------------------------------------------------------------------------

@@ -250,6 +250,20 @@ auto description_for(ParseScope scope, Description (*build)(NodeRef, Arena&, Con
   return scope == ParseScope::Record ? &empty_description<Context...> : build;
 }
 
+// Keeps, for a record's parse (`capture` not null), the children of
+// `element` that `capture` names; a second element offered is left alone.
+void capture_for_record(NodeRef element, RecordCapture* capture, Arena& arena);
+
+// The builder `build` of a bibliographic part, which also keeps what
+// `capture` asks for (nothing when it is null).
+template <class Build>
+auto keeping_for_record(Build build, RecordCapture* capture) {
+  return [build, capture](NodeRef element, Arena& arena) {
+    capture_for_record(element, capture, arena);
+    return build(element, arena);
+  };
+}
+
 // How a converter turns one kind of child element into entries: the local
 // name it answers to, and the builder, either a callable (NodeRef, Arena&)
 // returning the entry (or an alternative of it), or a callable (NodeRef,

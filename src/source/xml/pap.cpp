@@ -284,17 +284,25 @@ Drawings drawings_part(NodeRef element, Arena& arena) {
       xml::ChildRule{"representative-figure", xml::trimmed_text_entry<RepresentativeFigure>});
 }
 
-}  // namespace
-
 // Both versions share one converter; only the stored format differs, and the
 // wrong-root message names version 1.5 for either.
+ParseResult parse_pap_keeping(SourceText text, SourceFormat format, ParseScope scope, RecordCapture* capture) {
+  return xml::convert_root_parts(
+      std::move(text), "patent-application-publication", messages::kPapRootRequired, format,
+      xml::ChildRule{"subdoc-bibliographic-information", xml::keeping_for_record(&bibliographic_information, capture)},
+      xml::ChildRule{"subdoc-abstract", abstract_part},
+      xml::ChildRule{"subdoc-description", xml::description_for(scope, description_part)},
+      xml::ChildRule{"subdoc-claims", claims_part}, xml::ChildRule{"subdoc-drawings", drawings_part});
+}
+
+}  // namespace
+
 ParseResult parse_pap(SourceText text, SourceFormat format, ParseScope scope) {
-  return xml::convert_root_parts(std::move(text), "patent-application-publication", messages::kPapRootRequired, format,
-                                 xml::ChildRule{"subdoc-bibliographic-information", bibliographic_information},
-                                 xml::ChildRule{"subdoc-abstract", abstract_part},
-                                 xml::ChildRule{"subdoc-description", xml::description_for(scope, description_part)},
-                                 xml::ChildRule{"subdoc-claims", claims_part},
-                                 xml::ChildRule{"subdoc-drawings", drawings_part});
+  return parse_pap_keeping(std::move(text), format, scope, nullptr);
+}
+
+ParseResult parse_pap_for_record(SourceText text, SourceFormat format, ParseScope scope, RecordCapture& capture) {
+  return parse_pap_keeping(std::move(text), format, scope, &capture);
 }
 
 }  // namespace tessellox

@@ -371,14 +371,22 @@ Drawings drawings_part(NodeRef element, Arena& arena) {
   return xml::converted_record<Drawings>(element, arena, xml::ChildRule{"EMI", embedded_image});
 }
 
-}  // namespace
-
-ParseResult parse_st32(SourceText text, SourceFormat format, ParseScope scope) {
+ParseResult parse_st32_keeping(SourceText text, SourceFormat format, ParseScope scope, RecordCapture* capture) {
   return xml::convert_root_parts(std::move(text), "PATDOC", messages::kSt32RootRequired, format,
-                                 xml::ChildRule{"SDOBI", bibliographic_information},
+                                 xml::ChildRule{"SDOBI", xml::keeping_for_record(&bibliographic_information, capture)},
                                  xml::ChildRule{"SDOAB", abstract_part},
                                  xml::ChildRule{"SDODE", xml::description_for(scope, description_part)},
                                  xml::ChildRule{"SDOCL", claims_part}, xml::ChildRule{"SDODR", drawings_part});
+}
+
+}  // namespace
+
+ParseResult parse_st32(SourceText text, SourceFormat format, ParseScope scope) {
+  return parse_st32_keeping(std::move(text), format, scope, nullptr);
+}
+
+ParseResult parse_st32_for_record(SourceText text, SourceFormat format, ParseScope scope, RecordCapture& capture) {
+  return parse_st32_keeping(std::move(text), format, scope, &capture);
 }
 
 }  // namespace tessellox

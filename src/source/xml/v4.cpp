@@ -492,22 +492,33 @@ Description description_part(NodeRef element, Arena& arena, xml::Tree& tree) {
   return DescriptionBuilder(arena, tree).build(element);
 }
 
-ParseResult parse_v4(SourceText text, SourceFormat format, ParseScope scope, const FamilyNames& family) {
-  return xml::convert_root_parts(std::move(text), family.root, family.wrong_root_message, format,
-                                 xml::ChildRule{family.bibliographic, bibliographic_information},
-                                 xml::ChildRule{"abstract", abstract_part},
-                                 xml::ChildRule{"description", xml::description_for(scope, description_part)},
-                                 xml::ChildRule{"claims", claims_part}, xml::ChildRule{"drawings", drawings_part});
+ParseResult parse_v4(SourceText text, SourceFormat format, ParseScope scope, const FamilyNames& family,
+                     RecordCapture* capture) {
+  return xml::convert_root_parts(
+      std::move(text), family.root, family.wrong_root_message, format,
+      xml::ChildRule{family.bibliographic, xml::keeping_for_record(&bibliographic_information, capture)},
+      xml::ChildRule{"abstract", abstract_part},
+      xml::ChildRule{"description", xml::description_for(scope, description_part)},
+      xml::ChildRule{"claims", claims_part}, xml::ChildRule{"drawings", drawings_part});
 }
 
 }  // namespace
 
 ParseResult parse_v4_grant(SourceText text, SourceFormat format, ParseScope scope) {
-  return parse_v4(std::move(text), format, scope, kGrant);
+  return parse_v4(std::move(text), format, scope, kGrant, nullptr);
 }
 
 ParseResult parse_v4_application(SourceText text, SourceFormat format, ParseScope scope) {
-  return parse_v4(std::move(text), format, scope, kApplication);
+  return parse_v4(std::move(text), format, scope, kApplication, nullptr);
+}
+
+ParseResult parse_v4_grant_for_record(SourceText text, SourceFormat format, ParseScope scope, RecordCapture& capture) {
+  return parse_v4(std::move(text), format, scope, kGrant, &capture);
+}
+
+ParseResult parse_v4_application_for_record(SourceText text, SourceFormat format, ParseScope scope,
+                                            RecordCapture& capture) {
+  return parse_v4(std::move(text), format, scope, kApplication, &capture);
 }
 
 }  // namespace tessellox

@@ -61,6 +61,30 @@ def test_every_document_gives_the_line_of_its_record() -> None:
     assert compared > 300 and failed >= 2 * len(ORIGINS)
 
 
+def test_sections_are_asked_for_and_written_alike() -> None:
+    """With sections the line holds text_sections after the other tables, as
+    the dict does; without, both hold None there."""
+    with_sections = 0
+    for label, data in documents():
+        try:
+            record = text_record(data, sections=True)
+        except ValueError:
+            continue
+        assert text_record_json(data, sections=True) == python_line(record), label
+        without = text_record(data)
+        assert text_record_json(data) == python_line(without), label
+        assert without["text_sections"] is None and list(record)[-4:] == [
+            "parties",
+            "related_documents",
+            "pct",
+            "text_sections",
+        ], label
+        with_sections += bool(record["text_sections"])
+    assert with_sections > 100
+    with pytest.raises(TypeError):
+        text_record(ESCAPES_XML, None, True)
+
+
 # Each sequence is placed in a short document (checked byte by byte) and in
 # a long one (checked in blocks), at and beside a block's edge.
 @pytest.mark.parametrize(

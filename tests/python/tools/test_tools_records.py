@@ -9,12 +9,13 @@ import pytest
 import tessellox
 from tessellox_tools.plan import RegionTask
 from tessellox_tools.records import (
-    CLAIM_TABLE_FIELDS,
     DOCUMENT_FIELDS,
-    DOCUMENT_TABLE_FIELDS,
     ERROR_FIELDS,
     RECORD_FIELDS,
+    TABLE_FIELDS,
+    TABLES,
     iter_records,
+    table_rows,
     text_record,
 )
 from tessellox_tools.sinks import MarkdownNames, parquet_table_path
@@ -76,7 +77,7 @@ def test_record_has_every_field_in_order_with_plain_values(tmp_path: Path) -> No
     document = tessellox.parse(grant_xml("08000001", "Ünïcode title", "A claim with “quotes”."))
     for name in DOCUMENT_FIELDS[4:-1]:
         assert first[name] == getattr(document, name), name
-    assert first["claims"] == [{"number": 1, "text": "A claim with “quotes”.", "depends_on": []}]
+    assert first["claims"] == [{"number": 1, "text": "A claim with “quotes”.", "depends_on": [], "exemplary": None}]
     assert (first["file"], first["member"], first["ordinal"], first["offset"]) == (str(week), None, 1, 0)
     # Plain values only: the record survives JSON unchanged.
     assert json.loads(json_line(first)) == first
@@ -153,29 +154,16 @@ def test_markdown_names_are_deterministic(tmp_path: Path, documents, expected) -
     assert names == expected
 
 
-def test_parquet_tables_hold_documents_and_claims(tmp_path: Path) -> None:
+def test_parquet_tables_hold_every_table_of_the_records(tmp_path: Path) -> None:
     pq = pytest.importorskip("pyarrow.parquet")
     week = write_week(tmp_path)
     records = list(iter_records([str(week)]))
     path = tmp_path / "out.parquet"
     assert run_tool("records", str(week), "-o", str(path), "--jobs", "1").returncode == 0
-    documents = pq.read_table(path)
-    claims = pq.read_table(parquet_table_path(str(path), "claims"))
-    assert documents.column_names == list(DOCUMENT_TABLE_FIELDS)
-    assert claims.column_names == list(CLAIM_TABLE_FIELDS)
-    assert documents.to_pylist() == [{k: r[k] for k in DOCUMENT_TABLE_FIELDS} for r in records]
-    assert claims.to_pylist() == [
-        {
-            "file": r["file"],
-            "member": None,
-            "ordinal": r["ordinal"],
-            "number": c["number"],
-            "text": c["text"],
-            "depends_on": [],
-        }
-        for r in records
-        for c in r["claims"]
-    ]
+    for table in TABLES:
+        written = pq.read_table(parquet_table_path(str(path), table))
+        assert written.column_names == list(TABLE_FIELDS[table])
+        assert written.to_pylist() == [row for record in records for row in table_rows(record, table)], table
 
 
 def test_records_of_a_bulk_sample_match_parse_of_each_document() -> None:
@@ -192,3 +180,24 @@ def test_records_of_a_bulk_sample_match_parse_of_each_document() -> None:
         assert record["publication_number"] == document.publication_number
         assert record["title"] == document.title
         assert record["assignees"] == document.assignees
+
+
+@pytest.mark.parametrize("max_bytes", [1, 20_000, 1 << 30])
+def test_parquet_row_groups_are_bounded_in_rows_and_bytes(tmp_path: Path, max_bytes: int) -> None:
+    pa = pytest.importorskip("pyarrow")
+    pq = pytest.importorskip("pyarrow.parquet")
+    from tessellox_tools.sinks import _ParquetTable
+
+    texts = [f"{index} " + "x" * (index * 37 % 3000) for index in range(700)]
+    schema = pa.schema([pa.field("text", pa.string())])
+    path = tmp_path / "texts.parquet"
+    table = _ParquetTable(str(path), schema, rows=256, max_bytes=max_bytes)
+    for start in range(0, len(texts), 90):
+        table.add(pa.table({"text": texts[start : start + 90]}, schema=schema))
+    table.close()
+    written = pq.ParquetFile(path)
+    assert written.read().column("text").to_pylist() == texts
+    groups = [written.read_row_group(index) for index in range(written.num_row_groups)]
+    assert all(group.num_rows <= 256 and (group.nbytes <= max_bytes or group.num_rows == 1) for group in groups)
+    if max_bytes == 1 << 30:
+        assert [group.num_rows for group in groups] == [256, 256, 188]

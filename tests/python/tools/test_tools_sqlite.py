@@ -1,5 +1,6 @@
-"""SQLite and Parquet output of `tessellox records` end to end: the three
-tables, their joins, and a database added to without duplicates."""
+"""SQLite and Parquet output of `tessellox records` end to end: every table,
+their joins, a database added to without duplicates, and one of an earlier
+schema brought to this one."""
 
 from __future__ import annotations
 
@@ -9,16 +10,25 @@ import sqlite3
 from pathlib import Path
 
 import pytest
-from tessellox_tools.records import CITATION_TABLE_FIELDS, DOCUMENT_TABLE_FIELDS, iter_records
+from tessellox_tools.records import (
+    CITATION_TABLE_FIELDS,
+    DOCUMENT_TABLE_FIELDS,
+    SCHEMA_VERSION,
+    TABLE_FIELDS,
+    TABLES,
+    iter_records,
+    table_rows,
+)
 from tools_helpers import DATA, need_bulk, run_tool
 
 
 def counts(database: Path) -> dict:
     with sqlite3.connect(database) as connection:
-        return {
-            table: connection.execute(f"SELECT count(*) FROM {table}").fetchone()[0]
-            for table in ("documents", "claims", "citations")
-        }
+        return {table: connection.execute(f"SELECT count(*) FROM {table}").fetchone()[0] for table in TABLES}
+
+
+def row_counts(records: list) -> dict:
+    return {table: sum(len(table_rows(record, table)) for record in records) for table in TABLES}
 
 
 def test_sqlite_tables_join_and_a_second_run_adds_nothing_twice(tmp_path: Path) -> None:
@@ -28,11 +38,7 @@ def test_sqlite_tables_join_and_a_second_run_adds_nothing_twice(tmp_path: Path) 
     first = run_tool("records", inputs[0], "-o", str(database), "--jobs", "2")
     assert first.returncode == 0, first.stderr
     records = list(iter_records(inputs[:1]))
-    expected = {
-        "documents": len(records),
-        "claims": sum(len(r["claims"]) for r in records),
-        "citations": sum(len(r["citations"]) for r in records),
-    }
+    expected = row_counts(records)
     assert counts(database) == expected and expected["citations"] > 100
 
     with sqlite3.connect(database) as connection:
@@ -60,11 +66,7 @@ def test_sqlite_tables_join_and_a_second_run_adds_nothing_twice(tmp_path: Path) 
     assert again.returncode == 0, again.stderr
     aps = list(iter_records(inputs[1:]))
     assert f"{len(aps)} documents added, {len(records)} already there" in again.stderr.decode()
-    assert counts(database) == {
-        "documents": expected["documents"] + len(aps),
-        "claims": expected["claims"] + sum(len(r["claims"]) for r in aps),
-        "citations": expected["citations"] + sum(len(r["citations"]) for r in aps),
-    }
+    assert counts(database) == {table: count + row_counts(aps)[table] for table, count in expected.items()}
     with sqlite3.connect(database) as connection:
         indexes = {row[0] for row in connection.execute("SELECT name FROM sqlite_master WHERE type = 'index'")}
     assert {"documents_key", "documents_patent_number", "claims_key", "citations_key"} <= indexes
@@ -87,3 +89,63 @@ def test_parquet_citations_table_beside_documents_and_claims(tmp_path: Path) -> 
     assert pq.read_table(tmp_path / "out.claims.parquet").column("depends_on").to_pylist() == [
         c["depends_on"] for r in records for c in r["claims"]
     ]
+
+
+# The tables as schema 2 wrote them.
+SCHEMA_2 = """
+CREATE TABLE documents ("file" TEXT NOT NULL, "member" TEXT NOT NULL, "ordinal" INTEGER NOT NULL, "offset" INTEGER,
+  "source_format" TEXT, "publication_number" TEXT, "patent_number" TEXT, "application_number" TEXT, "title" TEXT,
+  "filing_date" TEXT, "publication_date" TEXT, "priority_date" TEXT, "inventors" TEXT, "applicants" TEXT,
+  "assignees" TEXT, "ipc_classifications" TEXT, "us_classifications" TEXT, "abstract_text" TEXT, "kind_code" TEXT,
+  "document_type" TEXT, "cpc_classifications" TEXT, "foreign_priority" TEXT, "earliest_priority_date" TEXT);
+CREATE TABLE claims ("file" TEXT NOT NULL, "member" TEXT NOT NULL, "ordinal" INTEGER NOT NULL, "number" INTEGER,
+  "text" TEXT, "depends_on" TEXT);
+CREATE TABLE citations ("file" TEXT NOT NULL, "member" TEXT NOT NULL, "ordinal" INTEGER NOT NULL, "kind" TEXT,
+  "country" TEXT, "number" TEXT, "kind_code" TEXT, "date" TEXT, "name" TEXT, "category" TEXT, "text" TEXT);
+CREATE UNIQUE INDEX documents_key ON documents (file, member, ordinal);
+INSERT INTO documents (file, member, ordinal, "offset", source_format, patent_number, inventors)
+  VALUES ('/earlier.xml', '', 1, 0, 'UsptoGrantV45', 'US1234567B2', '["A B"]');
+INSERT INTO claims VALUES ('/earlier.xml', '', 1, 1, 'A claim.', '[]');
+PRAGMA user_version = 2;
+"""
+
+
+def test_a_schema_2_database_is_brought_to_this_schema_when_added_to(tmp_path: Path) -> None:
+    database = tmp_path / "earlier.sqlite"
+    with sqlite3.connect(database) as connection:
+        connection.executescript(SCHEMA_2)
+    inputs = [str(DATA / "aps")]
+    result = run_tool("records", *inputs, "-o", str(database), "--jobs", "1")
+    assert result.returncode == 0, result.stderr
+    records = list(iter_records(inputs))
+    with sqlite3.connect(database) as connection:
+        assert connection.execute("PRAGMA user_version").fetchone()[0] == SCHEMA_VERSION
+        for table, fields in TABLE_FIELDS.items():
+            held = [row[1] for row in connection.execute(f"PRAGMA table_info({table})")]
+            assert sorted(held) == sorted(fields), table
+        earlier = connection.execute(
+            "SELECT patent_number, inventors, num_claims FROM documents WHERE file = '/earlier.xml'"
+        ).fetchall()
+        assert earlier == [("US1234567B2", '["A B"]', None)]
+        # The new columns hold the values a new database would.
+        written = connection.execute(
+            "SELECT num_claims, application_type FROM documents WHERE file != '/earlier.xml' ORDER BY rowid"
+        ).fetchall()
+        assert written == [(r["num_claims"], r["application_type"]) for r in records]
+    assert counts(database) == {
+        table: count + (table in ("documents", "claims")) for table, count in row_counts(records).items()
+    }
+
+
+def test_a_database_of_a_later_schema_is_left_as_it_is(tmp_path: Path) -> None:
+    database = tmp_path / "later.sqlite"
+    with sqlite3.connect(database) as connection:
+        connection.execute(f"PRAGMA user_version = {SCHEMA_VERSION + 1}")
+    result = run_tool("records", str(DATA / "aps"), "-o", str(database), "--jobs", "1")
+    assert result.returncode != 0
+    assert (
+        f"cannot write the database: it has records schema {SCHEMA_VERSION + 1}, newer than this version's {SCHEMA_VERSION}"
+        in result.stderr.decode()
+    )
+    with sqlite3.connect(database) as connection:
+        assert connection.execute("SELECT count(*) FROM sqlite_master").fetchone()[0] == 0

@@ -1,0 +1,32 @@
+#include "records/bibliographic_children.hpp"
+
+#include <array>
+
+namespace tessellox {
+namespace {
+
+constexpr std::array<std::string_view, 7> kV4{"parties",
+                                              "us-parties",
+                                              "assignees",
+                                              "examiners",
+                                              "us-related-documents",
+                                              "pct-or-regional-filing-data",
+                                              "pct-or-regional-publishing-data"};
+constexpr std::array<std::string_view, 4> kPap{"inventors", "assignee", "correspondence-address", "continuity-data"};
+// B860 and B870 are read in B800 and, failing that, in the element itself.
+constexpr std::array<std::string_view, 5> kSt32{"B600", "B700", "B800", "B860", "B870"};
+
+}  // namespace
+
+std::span<const std::string_view> bibliographic_children_read(SourceFormat format) noexcept {
+  switch (format) {
+    case SourceFormat::UsptoApplicationV15:
+    case SourceFormat::UsptoApplicationV16: return kPap;
+    case SourceFormat::UsptoGrantV25: return kSt32;
+    case SourceFormat::UsptoGrantApsGreenBook:
+    case SourceFormat::UsptoSequenceCwu: return {};
+    default: return kV4;
+  }
+}
+
+}  // namespace tessellox

@@ -1,0 +1,381 @@
+#include "records/parties.hpp"
+
+#include <array>
+#include <charconv>
+#include <optional>
+#include <string>
+
+#include "records/raw_text.hpp"
+#include "text.hpp"
+
+namespace tessellox {
+namespace {
+
+constexpr std::array<std::string_view, 8> kRoles{"inventor", "applicant",     "assignee",         "attorney",
+                                                 "agent",    "correspondent", "primary examiner", "assistant examiner"};
+
+// Rows in the making: each role's elements are numbered from 1 where the
+// source gives no sequence of its own.
+class PartyTable {
+ public:
+  explicit PartyTable(Arena& arena) noexcept : arena_(arena) {}
+
+  PartyRow& add(std::string_view role, OptString source_sequence = std::nullopt) {
+    std::uint32_t& counter = counters_[role_index(role)];
+    ++counter;
+    PartyRow& row = rows_.emplace_back();
+    row.role = role;
+    row.sequence = counter;
+    if (source_sequence) {
+      std::uint32_t parsed = 0;
+      const std::string_view digits = trim(*source_sequence);
+      const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), parsed);
+      if (error == std::errc() && end == digits.data() + digits.size()) row.sequence = parsed;
+    }
+    return row;
+  }
+
+  // The row added last; a reference to it lasts until the next add.
+  std::size_t last_index() const noexcept { return rows_.size() - 1; }
+  PartyRow& row(std::size_t index) noexcept { return rows_[index]; }
+
+  Arena& arena() noexcept { return arena_; }
+  std::vector<PartyRow> take() noexcept { return std::move(rows_); }
+
+ private:
+  static std::size_t role_index(std::string_view role) noexcept {
+    for (std::size_t i = 0; i < kRoles.size(); ++i)
+      if (kRoles[i] == role) return i;
+    return 0;
+  }
+
+  Arena& arena_;
+  std::vector<PartyRow> rows_;
+  std::array<std::uint32_t, kRoles.size()> counters_{};
+};
+
+template <typename Visit>
+void for_each_element(const RawXml* node, Visit&& visit) {
+  if (node == nullptr) return;
+  for (const RawXml& child : node->children())
+    if (child.is_element()) visit(child);
+}
+
+// ---------------------------------------------------------------------------
+// Version 4
+// ---------------------------------------------------------------------------
+
+// Names and address from an addressbook; version 4.0 assignees and the
+// examiners carry them on the element itself.
+void read_v4_addressbook(const RawXml& party, PartyRow& row, Arena& arena) {
+  const RawXml* book = raw_child(&party, "addressbook");
+  if (book == nullptr) book = &party;
+  row.family_name = raw_path_text(book, {"last-name"}, arena);
+  row.given_name = raw_path_text(book, {"first-name"}, arena);
+  if (const OptString middle = raw_path_text(book, {"middle-name"}, arena); middle && row.given_name)
+    row.given_name = arena.copy(std::string(*row.given_name) + ' ' + std::string(*middle));
+  row.organization = raw_path_text(book, {"orgname"}, arena);
+  if (!row.organization) row.organization = raw_path_text(book, {"name"}, arena);
+  const RawXml* address = raw_child(book, "address");
+  row.city = raw_path_text(address, {"city"}, arena);
+  row.state = raw_path_text(address, {"state"}, arena);
+  row.country = raw_path_text(address, {"country"}, arena);
+}
+
+bool is_v4_up_to_4_2(SourceFormat format) noexcept {
+  switch (format) {
+    case SourceFormat::UsptoApplicationV40:
+    case SourceFormat::UsptoApplicationV41:
+    case SourceFormat::UsptoApplicationV42:
+    case SourceFormat::UsptoGrantV40:
+    case SourceFormat::UsptoGrantV41:
+    case SourceFormat::UsptoGrantV42: return true;
+    default: return false;
+  }
+}
+
+void add_v4_applicants(const RawXml& group, SourceFormat format, PartyTable& table) {
+  for_each_element(&group, [&](const RawXml& applicant) {
+    if (applicant.name() != "applicant" && applicant.name() != "us-applicant") return;
+    const OptString app_type = raw_attribute(applicant, "app-type");
+    // Until version 4.3 the inventors are the applicants of that type; from
+    // 4.3 on they have elements of their own.
+    const bool inventor = is_v4_up_to_4_2(format) && app_type == std::string_view("applicant-inventor");
+    PartyRow& row = table.add(inventor ? "inventor" : "applicant", raw_attribute(applicant, "sequence"));
+    read_v4_addressbook(applicant, row, table.arena());
+    row.type = app_type ? app_type : raw_attribute(applicant, "designation");
+  });
+}
+
+void add_v4_inventors(const RawXml& group, PartyTable& table) {
+  for_each_element(&group, [&](const RawXml& inventor) {
+    const bool deceased = inventor.name() == "deceased-inventor" || inventor.name() == "us-deceased-inventor";
+    if (!deceased && inventor.name() != "inventor") return;
+    PartyRow& row = table.add("inventor", raw_attribute(inventor, "sequence"));
+    read_v4_addressbook(inventor, row, table.arena());
+    row.type = raw_attribute(inventor, "designation");
+    row.deceased = deceased;
+  });
+}
+
+void add_v4_agents(const RawXml& group, PartyTable& table) {
+  for_each_element(&group, [&](const RawXml& agent) {
+    if (agent.name() != "agent") return;
+    const OptString rep_type = raw_attribute(agent, "rep-type");
+    PartyRow& row =
+        table.add(rep_type == std::string_view("attorney") ? "attorney" : "agent", raw_attribute(agent, "sequence"));
+    read_v4_addressbook(agent, row, table.arena());
+  });
+}
+
+void add_v4_assignees(const RawXml& group, PartyTable& table) {
+  for_each_element(&group, [&](const RawXml& assignee) {
+    if (assignee.name() != "assignee") return;
+    PartyRow& row = table.add("assignee", raw_attribute(assignee, "sequence"));
+    read_v4_addressbook(assignee, row, table.arena());
+    const RawXml* book = raw_child(&assignee, "addressbook");
+    row.type = raw_path_text(book != nullptr ? book : &assignee, {"role"}, table.arena());
+  });
+}
+
+void add_v4_correspondent(const RawXml& address, PartyTable& table) {
+  read_v4_addressbook(address, table.add("correspondent"), table.arena());
+}
+
+void add_v4_examiners(const RawXml& group, PartyTable& table) {
+  for_each_element(&group, [&](const RawXml& examiner) {
+    const std::string_view name = examiner.name();
+    if (name != "primary-examiner" && name != "assistant-examiner") return;
+    PartyRow& row = table.add(name == "primary-examiner" ? "primary examiner" : "assistant examiner");
+    read_v4_addressbook(examiner, row, table.arena());
+    row.art_unit = raw_path_text(&examiner, {"department"}, table.arena());
+  });
+}
+
+void add_v4_parties(const RawXml& bibliographic, SourceFormat format, PartyTable& table) {
+  const auto add_group = [&](const RawXml& group) {
+    const std::string_view name = group.name();
+    if (name == "applicants" || name == "us-applicants")
+      add_v4_applicants(group, format, table);
+    else if (name == "inventors")
+      add_v4_inventors(group, table);
+    else if (name == "agents")
+      add_v4_agents(group, table);
+    else if (name == "assignees")
+      add_v4_assignees(group, table);
+    else if (name == "correspondence-address")
+      add_v4_correspondent(group, table);
+  };
+  for_each_element(&bibliographic, [&](const RawXml& item) {
+    const std::string_view name = item.name();
+    if (name == "parties" || name == "us-parties")
+      for_each_element(&item, add_group);
+    else if (name == "assignees")
+      add_v4_assignees(item, table);
+    else if (name == "examiners")
+      add_v4_examiners(item, table);
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Pre-grant publications
+// ---------------------------------------------------------------------------
+
+void read_pap_name(const RawXml* name, PartyRow& row, Arena& arena) {
+  row.family_name = raw_path_text(name, {"family-name"}, arena);
+  row.given_name = raw_path_text(name, {"given-name"}, arena);
+  if (const OptString middle = raw_path_text(name, {"middle-name"}, arena); middle && row.given_name)
+    row.given_name = arena.copy(std::string(*row.given_name) + ' ' + std::string(*middle));
+}
+
+// `residence` holds residence-us or residence-non-us; an address holds its
+// parts directly.
+void read_pap_place(const RawXml* place, PartyRow& row, Arena& arena) {
+  if (place == nullptr) return;
+  if (const RawXml* inner = raw_child(place, "residence-us"))
+    place = inner;
+  else if (const RawXml* foreign = raw_child(place, "residence-non-us"))
+    place = foreign;
+  row.city = raw_path_text(place, {"city"}, arena);
+  row.state = raw_path_text(place, {"state"}, arena);
+  row.country = raw_path_text(place, {"country-code"}, arena);
+  if (!row.country) row.country = raw_path_text(place, {"country", "country-code"}, arena);
+}
+
+void add_pap_parties(const RawXml& bibliographic, PartyTable& table) {
+  Arena& arena = table.arena();
+  for_each_element(&bibliographic, [&](const RawXml& item) {
+    const std::string_view name = item.name();
+    if (name == "inventors") {
+      for_each_element(&item, [&](const RawXml& inventor) {
+        if (inventor.name() != "first-named-inventor" && inventor.name() != "inventor") return;
+        PartyRow& row = table.add("inventor");
+        read_pap_name(raw_child(&inventor, "name"), row, arena);
+        read_pap_place(raw_child(&inventor, "residence"), row, arena);
+        row.type = raw_path_text(&inventor, {"authority-applicant"}, arena);
+        row.deceased = raw_child(&inventor, "deceased") != nullptr;
+      });
+    } else if (name == "assignee") {
+      PartyRow& row = table.add("assignee");
+      read_pap_name(raw_child(&item, "name"), row, arena);
+      row.organization = raw_path_text(&item, {"organization-name"}, arena);
+      read_pap_place(raw_child(&item, "address"), row, arena);
+      row.type = raw_path_text(&item, {"assignee-type"}, arena);
+    } else if (name == "correspondence-address") {
+      PartyRow& row = table.add("correspondent");
+      row.organization = raw_path_text(&item, {"name-1"}, arena);
+      read_pap_place(raw_child(&item, "address"), row, arena);
+    }
+  });
+}
+
+// ---------------------------------------------------------------------------
+// ST.32
+// ---------------------------------------------------------------------------
+
+// NAM and ADR of a B7xx element's PARTY-US or PARTY-FOR.
+void read_st32_party(const RawXml& element, PartyRow& row, Arena& arena) {
+  const RawXml* party = raw_child(&element, "PARTY-US");
+  if (party == nullptr) party = raw_child(&element, "PARTY-FOR");
+  const RawXml* name = raw_child(party, "NAM");
+  row.given_name = raw_path_text(name, {"FNM"}, arena);
+  row.family_name = raw_path_text(name, {"SNM"}, arena);
+  row.organization = raw_path_text(name, {"ONM"}, arena);
+  const RawXml* address = raw_child(party, "ADR");
+  row.city = raw_path_text(address, {"CITY"}, arena);
+  row.state = raw_path_text(address, {"STATE"}, arena);
+  row.country = raw_path_text(address, {"CTRY"}, arena);
+}
+
+void add_st32_group(const RawXml& group, std::string_view member, std::string_view role, PartyTable& table,
+                    OptString type = std::nullopt, OptString art_unit = std::nullopt) {
+  for_each_element(&group, [&](const RawXml& element) {
+    if (element.name() != member) return;
+    PartyRow& row = table.add(role);
+    read_st32_party(element, row, table.arena());
+    row.type = type;
+    row.art_unit = art_unit;
+  });
+}
+
+void add_st32_parties(const RawXml& bibliographic, PartyTable& table) {
+  Arena& arena = table.arena();
+  for_each_element(raw_child(&bibliographic, "B700"), [&](const RawXml& group) {
+    const std::string_view name = group.name();
+    if (name == "B720") {
+      add_st32_group(group, "B721", "inventor", table);
+    } else if (name == "B730") {
+      add_st32_group(group, "B731", "assignee", table, raw_path_text(&group, {"B732US"}, arena));
+    } else if (name == "B740") {
+      add_st32_group(group, "B741", "attorney", table);
+    } else if (name == "B745") {
+      const OptString art_unit = raw_path_text(&group, {"B748US"}, arena);
+      add_st32_group(group, "B746", "primary examiner", table, std::nullopt, art_unit);
+      add_st32_group(group, "B747", "assistant examiner", table, std::nullopt, art_unit);
+    }
+  });
+}
+
+// ---------------------------------------------------------------------------
+// APS
+// ---------------------------------------------------------------------------
+
+// "Hoff; Don G." is family name; given names.
+void set_aps_person(std::string_view value, PartyRow& row) {
+  const std::size_t semicolon = value.find(';');
+  if (semicolon == std::string_view::npos) {
+    row.family_name = trim(value);
+    return;
+  }
+  row.family_name = trim(value.substr(0, semicolon));
+  if (const std::string_view given = trim(value.substr(semicolon + 1)); !given.empty()) row.given_name = given;
+}
+
+OptString present(std::string_view value) {
+  value = trim(value);
+  if (value.empty()) return std::nullopt;
+  return value;
+}
+
+void read_aps_party_field(ApsSection section, std::string_view tag, std::string_view value, PartyRow& row) {
+  if (tag == "NAM") {
+    if (section == ApsSection::Invt)
+      set_aps_person(value, row);
+    else
+      row.organization = present(value);
+  } else if (tag == "CTY") {
+    row.city = present(value);
+  } else if (tag == "STA") {
+    row.state = present(value);
+  } else if (tag == "CNT") {
+    row.country = present(value);
+  } else if (tag == "COD" && section == ApsSection::Assg) {
+    row.type = present(value);
+  }
+}
+
+}  // namespace
+
+std::vector<PartyRow> xml_party_rows(const RawXml* bibliographic, SourceFormat format, Arena& arena) {
+  PartyTable table(arena);
+  if (bibliographic == nullptr) return table.take();
+  switch (format) {
+    case SourceFormat::UsptoApplicationV15:
+    case SourceFormat::UsptoApplicationV16: add_pap_parties(*bibliographic, table); break;
+    case SourceFormat::UsptoGrantV25: add_st32_parties(*bibliographic, table); break;
+    case SourceFormat::UsptoGrantApsGreenBook:
+    case SourceFormat::UsptoSequenceCwu: break;
+    default: add_v4_parties(*bibliographic, format, table); break;
+  }
+  return table.take();
+}
+
+std::vector<PartyRow> aps_party_rows(std::span<const ApsField> fields, Arena& arena) {
+  PartyTable table(arena);
+  std::optional<std::size_t> open;  // the row of the INVT or ASSG section being read
+  std::optional<std::uint32_t> open_section;
+  OptString art_unit;
+  std::vector<std::size_t> examiners;  // rows that take the art unit, which may come after them
+  for (const ApsField& field : fields) {
+    const std::string_view tag = field.tag;
+    if ((field.section == ApsSection::Invt || field.section == ApsSection::Assg) &&
+        open_section != field.section_number) {
+      table.add(field.section == ApsSection::Invt ? "inventor" : "assignee");
+      open = table.last_index();
+      open_section = field.section_number;
+    }
+    const std::string_view value = aps_value(field, arena);
+    switch (field.section) {
+      case ApsSection::Patn:
+        if (tag == "EXP" || tag == "EXA") {
+          PartyRow& row = table.add(tag == "EXP" ? "primary examiner" : "assistant examiner");
+          set_aps_person(value, row);
+          examiners.push_back(table.last_index());
+        } else if (tag == "ART") {
+          art_unit = present(value);
+        }
+        break;
+      case ApsSection::Invt:
+      case ApsSection::Assg:
+        if (open) read_aps_party_field(field.section, tag, value, table.row(*open));
+        break;
+      case ApsSection::Lrep:
+        // The firm, the principal and associate attorneys and the agent are
+        // a field each.
+        if (tag == "FRM") {
+          table.add("attorney").organization = present(value);
+        } else if (tag == "FR2" || tag == "AAT") {
+          set_aps_person(value, table.add("attorney"));
+        } else if (tag == "AGT") {
+          set_aps_person(value, table.add("agent"));
+        }
+        break;
+      default: break;
+    }
+  }
+  std::vector<PartyRow> rows = table.take();
+  for (const std::size_t examiner : examiners) rows[examiner].art_unit = art_unit;
+  return rows;
+}
+
+}  // namespace tessellox

@@ -1,0 +1,25 @@
+// The text_sections table: the description cut into its sections, each a
+// heading and its paragraphs as plain text, by the abstract's rule
+// (paragraphs joined by a blank line, blank ones left out). In the
+// description of the drawings each paragraph, one figure's description, is a
+// row of its own.
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "model.hpp"
+#include "records/tables.hpp"
+#include "source/aps/fields.hpp"
+
+namespace tessellox {
+
+// From the description part of a document parsed whole: its parts and the
+// processing instructions (version 4) or elements (pre-grant publications,
+// ST.32) that mark its sections.
+std::vector<TextSectionRow> text_section_rows(const SourceDocument& document, Arena& arena);
+
+// From APS text's BSUM, DETD, DRWD, GOVT and PARN sections.
+std::vector<TextSectionRow> aps_text_section_rows(std::span<const ApsField> fields, Arena& arena);
+
+}  // namespace tessellox

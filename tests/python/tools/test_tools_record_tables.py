@@ -1,0 +1,174 @@
+"""The columns and tables of schema 3 on real documents: classifications row
+for row against their source elements, and a few documents checked by eye
+against their files and pinned."""
+
+from __future__ import annotations
+
+import collections
+import glob
+import operator
+import sqlite3
+from typing import Any, Dict
+
+import pytest
+from lxml import etree
+from tessellox_tools.records import iter_records, text_record
+from tessellox_tools.split import iter_documents
+from tools_helpers import DATA, run_tool
+
+# The source elements of each scheme's rows in version 4.
+V4_SOURCES = {
+    "ipc": (
+        "classifications-ipcr/classification-ipcr",
+        "classification-ipc/main-classification",
+        "classification-ipc/further-classification",
+    ),
+    "uspc": ("classification-national/main-classification", "classification-national/further-classification"),
+    "cpc": ("classifications-cpc//classification-cpc",),
+    "locarno": ("classification-locarno",),
+}
+
+
+def version_4_files() -> list:
+    found = glob.glob(f"{DATA}/*/*.xml")
+    return sorted(path for path in found if "/v4-" in path or "/bulk/ipg" in path)
+
+
+@pytest.mark.parametrize(
+    "path", version_4_files(), ids=lambda path: path.rsplit("/", 2)[-2] + "/" + path.rsplit("/", 1)[-1]
+)
+def test_version_4_classification_rows_are_one_per_source_element(path: str) -> None:
+    parser = etree.XMLParser(recover=True, resolve_entities=False, load_dtd=False, no_network=True)
+    documents = open(path, "rb").read().split(b"<?xml")[1:]
+    for record in iter_records([path]):
+        root = etree.fromstring(b"<?xml" + documents[record["ordinal"] - 1], parser)
+        block = root.find("./us-bibliographic-data-grant")
+        block = root.find("./us-bibliographic-data-application") if block is None else block
+        expected = {scheme: sum(len(block.findall(p)) for p in paths) for scheme, paths in V4_SOURCES.items()}
+        rows = collections.Counter(row["scheme"] for row in record["classifications"])
+        assert {scheme: rows[scheme] for scheme in V4_SOURCES} == expected, record["ordinal"]
+        for scheme in V4_SOURCES:
+            sequences = [row["sequence"] for row in record["classifications"] if row["scheme"] == scheme]
+            assert sequences == list(range(1, len(sequences) + 1))
+
+
+# Each checked against its file by eye.
+PINNED: Dict[str, Dict[str, Any]] = {
+    "v4-grant/US10000000-v45.xml": {
+        "num_claims": 20,
+        "num_figures": 7,
+        "num_sheets": 6,
+        "series_code": "14",
+        "application_type": "utility",
+        "term_extension_days": 430,
+        "term_disclaimer": False,
+        "term_of_grant": None,
+        "exemplary": [1],
+    },
+    "v4-grant/USD0631641-v42.xml": {
+        "num_claims": 1,
+        "num_figures": 6,
+        "num_sheets": 4,
+        "series_code": "29",
+        "application_type": "design",
+        "term_of_grant": 14,
+        "exemplary": [1],
+        "classifications": [
+            ("uspc", 1, True, "D 2889", "D2", "889"),
+            ("uspc", 2, False, "D2866", None, None),
+            ("locarno", 1, True, "0203", None, None),
+        ],
+    },
+    "st32/USD0435854.xml": {
+        "num_claims": 1,
+        "num_figures": 14,
+        "num_sheets": 4,
+        "term_of_grant": 14,
+        "series_code": None,
+        "exemplary": [1],
+    },
+    "aps/US03932709.aps.txt": {
+        "num_claims": 17,
+        "num_figures": 10,
+        "num_sheets": 9,
+        "series_code": "5",
+        "application_type": "1",
+        "term_disclaimer": None,
+        "exemplary": [1],
+    },
+    "pap/US20010000002A1.xml": {"series_code": "09", "num_claims": None, "exemplary": []},
+}
+
+
+@pytest.mark.parametrize("name", sorted(PINNED))
+def test_pinned_documents(name: str) -> None:
+    record = text_record((DATA / name).read_bytes())
+    expected = dict(PINNED[name])
+    assert [claim["number"] for claim in record["claims"] if claim["exemplary"]] == expected.pop("exemplary")
+    if "classifications" in expected:
+        assert [
+            (row["scheme"], row["sequence"], row["main"], row["code"], row["us_main_class"], row["us_subclass"])
+            for row in record["classifications"]
+        ] == expected.pop("classifications")
+    assert {key: record[key] for key in expected} == expected
+
+
+# The tables of people and places, related documents, PCT filings and text
+# sections, end to end: each output holds every row the records hold, and a
+# party joins to its document on (file, member, ordinal).
+ROW_TABLES = ("parties", "related_documents", "pct", "text_sections")
+
+
+def _sqlite_tables(path: Any) -> Dict[str, Any]:
+    with sqlite3.connect(path) as connection:
+        counts = {table: connection.execute(f"SELECT count(*) FROM {table}").fetchone()[0] for table in ROW_TABLES}
+        joined = connection.execute(
+            "SELECT coalesce(d.patent_number, d.publication_number), p.role, p.family_name, p.organization"
+            " FROM parties p JOIN documents d USING (file, member, ordinal)"
+        ).fetchall()
+    return {"counts": counts, "joined": sorted(joined, key=repr)}
+
+
+def _parquet_tables(path: Any) -> Dict[str, Any]:
+    pq = pytest.importorskip("pyarrow.parquet")
+    stem = str(path)[: -len(".parquet")]
+    key = operator.itemgetter("file", "member", "ordinal")
+    documents = {key(row): row for row in pq.read_table(path).to_pylist()}
+    tables = {table: pq.read_table(f"{stem}.{table}.parquet").to_pylist() for table in ROW_TABLES}
+    joined = [
+        (
+            document["patent_number"] or document["publication_number"],
+            row["role"],
+            row["family_name"],
+            row["organization"],
+        )
+        for row in tables["parties"]
+        for document in [documents[key(row)]]
+    ]
+    return {"counts": {table: len(rows) for table, rows in tables.items()}, "joined": sorted(joined, key=repr)}
+
+
+@pytest.mark.parametrize("output, read", [("out.sqlite", _sqlite_tables), ("out.parquet", _parquet_tables)])
+def test_row_tables_in_sqlite_and_parquet_join_to_documents(tmp_path: Any, output: str, read: Any) -> None:
+    inputs = [str(DATA / family) for family in ("v4-grant", "v4-app", "st32", "pap", "aps")]
+    result = run_tool("records", *inputs, "-o", str(tmp_path / output), "--jobs", "2", "--sections")
+    assert result.returncode == 0, result.stderr
+    records = []
+    for raw in iter_documents(inputs):
+        try:
+            records.append(text_record(raw.data, raw.origin, sections=True))
+        except ValueError:
+            pass  # a failed document, which the outputs leave out too
+    expected_joined = [
+        (
+            record["patent_number"] or record["publication_number"],
+            party["role"],
+            party["family_name"],
+            party["organization"],
+        )
+        for record in records
+        for party in record["parties"]
+    ]
+    expected_counts = {table: sum(len(record[table]) for record in records) for table in ROW_TABLES}
+    assert min(expected_counts.values()) > 0
+    assert read(tmp_path / output) == {"counts": expected_counts, "joined": sorted(expected_joined, key=repr)}
