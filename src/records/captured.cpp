@@ -50,6 +50,7 @@ enum class Target : std::uint8_t {
   SheetCount,
   FigureCount,
   TermYears,
+  TermGroup,
 };
 
 // What an element of the bibliographic part is to the record; a switch on
@@ -62,6 +63,7 @@ Target target_of(std::string_view name) noexcept {
       if (name == "B577") return Target::ClaimCount;
       if (name == "B595") return Target::SheetCount;
       if (name == "B596") return Target::FigureCount;
+      if (name == "B472") return Target::TermGroup;
       if (name == "B474") return Target::TermYears;
       return Target::None;
     case 6: return name == "B578US" ? Target::ExemplaryClaim : Target::None;
@@ -363,6 +365,12 @@ CapturedFields read_captured_fields(const BibliographicInformation* block, Arena
           fields.facts.num_figures = number_of(child(&node, "number-of-figures"), arena);
           break;
         case Target::TermYears: fields.facts.term_of_grant = number_of(&node, arena); break;
+        case Target::TermGroup:
+          // B473US, an empty element, says that the term is subject to a
+          // terminal disclaimer.
+          fields.facts.term_of_grant = number_of(child(&node, "B474"), arena);
+          fields.facts.term_disclaimer = child(&node, "B473US") != nullptr;
+          break;
         case Target::Term:
           fields.facts.term_of_grant = number_of(child(&node, "length-of-grant"), arena);
           fields.facts.term_extension_days = number_of(child(&node, "us-term-extension"), arena);
