@@ -171,12 +171,30 @@ Citation v4_citation(const RawXml& citation, Arena& arena) {
   Citation record;
   record.category = path_text(&citation, {"category"}, arena);
   if (const RawXml* patent = child(&citation, "patcit")) {
-    const RawXml* id = child(patent, "document-id");
-    record.country = path_text(id, {"country"}, arena);
-    record.number = path_text(id, {"doc-number"}, arena);
-    record.kind_code = path_text(id, {"kind"}, arena);
-    record.date = path_text(id, {"date"}, arena);
-    record.name = path_text(id, {"name"}, arena);
+    // One pass over the document id, the first element of each name
+    // counting.
+    std::uint8_t seen = 0;
+    const auto read = [&](OptString& field, std::uint8_t bit, const RawXml& node) {
+      if ((seen & bit) != 0) return;
+      seen |= bit;
+      field = text_of(&node, arena);
+    };
+    if (const RawXml* id = child(patent, "document-id")) {
+      for (const RawXml& part : id->children()) {
+        if (!part.is_element()) continue;
+        const std::string_view name = part.name();
+        if (name == "country")
+          read(record.country, 1 << 0, part);
+        else if (name == "doc-number")
+          read(record.number, 1 << 1, part);
+        else if (name == "kind")
+          read(record.kind_code, 1 << 2, part);
+        else if (name == "date")
+          read(record.date, 1 << 3, part);
+        else if (name == "name")
+          read(record.name, 1 << 4, part);
+      }
+    }
   } else {
     record.kind = CitationKind::Other;
     const RawXml* other = child(&citation, "nplcit");
