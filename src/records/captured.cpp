@@ -48,6 +48,7 @@ enum class Target : std::uint8_t {
   SheetCount,
   FigureCount,
   TermYears,
+  TermGroup,
 };
 
 // What an element of the bibliographic part is to the record; a switch on
@@ -60,6 +61,7 @@ Target target_of(std::string_view name) noexcept {
       if (name == "B577") return Target::ClaimCount;
       if (name == "B595") return Target::SheetCount;
       if (name == "B596") return Target::FigureCount;
+      if (name == "B472") return Target::TermGroup;
       if (name == "B474") return Target::TermYears;
       return Target::None;
     case 6: return name == "B578US" ? Target::ExemplaryClaim : Target::None;
@@ -107,12 +109,30 @@ Citation v4_citation(const RawXml& citation, Arena& arena) {
   Citation record;
   record.category = raw_path_text(&citation, {"category"}, arena);
   if (const RawXml* patent = raw_child(&citation, "patcit")) {
-    const RawXml* id = raw_child(patent, "document-id");
-    record.country = raw_path_text(id, {"country"}, arena);
-    record.number = raw_path_text(id, {"doc-number"}, arena);
-    record.kind_code = raw_path_text(id, {"kind"}, arena);
-    record.date = raw_path_text(id, {"date"}, arena);
-    record.name = raw_path_text(id, {"name"}, arena);
+    // One pass over the document id, the first element of each name
+    // counting.
+    std::uint8_t seen = 0;
+    const auto read = [&](OptString& field, std::uint8_t bit, const RawXml& node) {
+      if ((seen & bit) != 0) return;
+      seen |= bit;
+      field = raw_text(&node, arena);
+    };
+    if (const RawXml* id = raw_child(patent, "document-id")) {
+      for (const RawXml& part : id->children()) {
+        if (!part.is_element()) continue;
+        const std::string_view name = part.name();
+        if (name == "country")
+          read(record.country, 1 << 0, part);
+        else if (name == "doc-number")
+          read(record.number, 1 << 1, part);
+        else if (name == "kind")
+          read(record.kind_code, 1 << 2, part);
+        else if (name == "date")
+          read(record.date, 1 << 3, part);
+        else if (name == "name")
+          read(record.name, 1 << 4, part);
+      }
+    }
   } else {
     record.kind = CitationKind::Other;
     const RawXml* other = raw_child(&citation, "nplcit");
@@ -301,6 +321,12 @@ CapturedFields read_captured_fields(const BibliographicInformation* block, Arena
           fields.facts.num_figures = number_of(raw_child(&node, "number-of-figures"), arena);
           break;
         case Target::TermYears: fields.facts.term_of_grant = number_of(&node, arena); break;
+        case Target::TermGroup:
+          // B473US, an empty element, says that the term is subject to a
+          // terminal disclaimer.
+          fields.facts.term_of_grant = number_of(raw_child(&node, "B474"), arena);
+          fields.facts.term_disclaimer = raw_child(&node, "B473US") != nullptr;
+          break;
         case Target::Term:
           fields.facts.term_of_grant = number_of(raw_child(&node, "length-of-grant"), arena);
           fields.facts.term_extension_days = number_of(raw_child(&node, "us-term-extension"), arena);

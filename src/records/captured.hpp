@@ -23,8 +23,8 @@ struct CapturedFields {
   // document order.
   std::vector<Citation> citations;
   // `number-of-claims`, `figures`, `us-term-of-grant`, `us-botanic` and
-  // `us-exemplary-claim` (version 4); `B577`, `B578US`, `B595`, `B596` and
-  // `B474` (ST.32).
+  // `us-exemplary-claim` (version 4); `B577`, `B578US`, `B595`, `B596`, and
+  // `B474` and `B473US` in `B472` (ST.32).
   DocumentFacts facts;
   // Each `classification-cpc` of `classifications-cpc` and each
   // `classification-locarno`, in document order.

@@ -167,6 +167,14 @@ constexpr bool ids_match_positions() {
 }
 static_assert(ids_match_positions());
 
+constexpr bool names_fit() {
+  for (const TableShape* shape : kShapes)
+    for (const Column& column : shape->columns)
+      if (column.name.size() > kMaxColumnNameSize) return false;
+  return true;
+}
+static_assert(names_fit(), "a column name longer than kMaxColumnNameSize");
+
 }  // namespace
 
 std::span<const TableShape* const> record_shapes() noexcept { return kShapes; }

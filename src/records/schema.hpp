@@ -58,6 +58,10 @@ const TableShape& documents_shape() noexcept;
 inline constexpr std::size_t kOriginColumns = 4;
 inline constexpr std::size_t kKeyColumns = 3;
 
+// The longest column name; a writer can keep each key in a slot of fixed
+// size.
+inline constexpr std::size_t kMaxColumnNameSize = 28;
+
 std::string_view column_type_name(ColumnType type) noexcept;
 
 }  // namespace tessellox

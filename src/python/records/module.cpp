@@ -241,9 +241,9 @@ class OriginValues {
   // comma before "source_format".
   bool append_json(JsonBuffer& out) const {
     const auto columns = documents_shape().columns;
-    const auto keys = json_key_prefixes(documents_shape());
+    const auto keys = json_keys(documents_shape());
     for (std::size_t index = 0; index < kOriginColumns; ++index) {
-      out.append(keys[index]);
+      append_json_key(out, keys[index]);
       if (!present_)
         out.append("null");
       else if (!append_origin_value(out, values_[index], columns[index].type == ColumnType::Text))

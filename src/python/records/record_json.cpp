@@ -58,7 +58,7 @@ inline std::uint64_t attention_bits(std::uint64_t word) noexcept {
   return (control | ((quote - kEveryByte) & ~quote) | ((backslash - kEveryByte) & ~backslash) | word) & kHighBits;
 }
 
-const unsigned char* next_attention(const unsigned char* at, const unsigned char* end) noexcept {
+inline const unsigned char* next_attention(const unsigned char* at, const unsigned char* end) noexcept {
 #if defined(__SSE2__)
   // A signed comparison with 0x20 takes the controls and the bytes from
   // 0x80 up at once.
@@ -116,10 +116,19 @@ bool append_json_string(JsonBuffer& out, std::string_view text) {
   auto write_run = [&](const unsigned char* until) {
     out.append(std::string_view(reinterpret_cast<const char*>(run), static_cast<std::size_t>(until - run)));
   };
-  // Room for the quotes and the text when nothing is escaped, the usual case.
+  // Nothing to escape or check, the usual case: one copy.
+  at = next_attention(at, end);
+  if (at == end) {
+    char* written = out.reserve(text.size() + 2);
+    written[0] = '"';
+    if (!text.empty()) std::memcpy(written + 1, text.data(), text.size());
+    written[text.size() + 1] = '"';
+    out.commit(text.size() + 2);
+    return true;
+  }
   out.reserve(text.size() + 2);
   out.append('"');
-  while ((at = next_attention(at, end)) != end) {
+  for (; at != end; at = next_attention(at, end)) {
     const unsigned char byte = *at;
     if (byte >= 0x80) {
       const std::size_t length = utf8_sequence_length(at, end);
@@ -153,44 +162,42 @@ void append_json_int(JsonBuffer& out, long long value) {
 
 namespace {
 
-// Every shape's key prefixes, by shape id (a shape's position in
-// record_shapes()), as views into one string.
-class KeyPrefixes {
+// Every shape's keys, by shape id (a shape's position in record_shapes()).
+class JsonKeys {
  public:
-  KeyPrefixes() {
-    std::vector<std::size_t> ends;  // of each prefix in text_
+  JsonKeys() {
     for (const TableShape* shape : record_shapes()) {
       for (std::size_t index = 0; index < shape->columns.size(); ++index) {
-        text_.append(index == 0 ? "{\"" : ",\"");
-        text_.append(shape->columns[index].name);
-        text_.append("\":");
-        ends.push_back(text_.size());
+        JsonKey key{};
+        const std::string_view name = shape->columns[index].name;  // fits: see kMaxColumnNameSize
+        char* at = key.bytes.data();
+        *at++ = index == 0 ? '{' : ',';
+        *at++ = '"';
+        at = std::copy(name.begin(), name.end(), at);
+        *at++ = '"';
+        *at++ = ':';
+        key.size = static_cast<std::size_t>(at - key.bytes.data());
+        keys_.push_back(key);
       }
-    }
-    std::size_t start = 0;
-    for (const std::size_t end : ends) {
-      prefixes_.emplace_back(text_.data() + start, end - start);
-      start = end;
     }
     std::size_t first = 0;
     for (const TableShape* shape : record_shapes()) {
-      by_shape_.push_back(std::span<const std::string_view>(prefixes_).subspan(first, shape->columns.size()));
+      by_shape_.push_back(std::span<const JsonKey>(keys_).subspan(first, shape->columns.size()));
       first += shape->columns.size();
     }
   }
-  std::span<const std::string_view> of(const TableShape& shape) const noexcept { return by_shape_[shape.id]; }
+  std::span<const JsonKey> of(const TableShape& shape) const noexcept { return by_shape_[shape.id]; }
 
  private:
-  std::string text_;
-  std::vector<std::string_view> prefixes_;
-  std::vector<std::span<const std::string_view>> by_shape_;
+  std::vector<JsonKey> keys_;
+  std::vector<std::span<const JsonKey>> by_shape_;
 };
 
 }  // namespace
 
-std::span<const std::string_view> json_key_prefixes(const TableShape& shape) {
-  static const KeyPrefixes prefixes;  // immutable once made
-  return prefixes.of(shape);
+std::span<const JsonKey> json_keys(const TableShape& shape) {
+  static const JsonKeys keys;  // immutable once made
+  return keys.of(shape);
 }
 
 namespace {
@@ -202,7 +209,7 @@ class JsonRow {
  public:
   // From column `first` on: an object opened by the caller when it is not 0.
   JsonRow(JsonBuffer& out, std::string_view& invalid, bool& ok, const TableShape& shape, std::size_t first = 0)
-      : out_(out), invalid_(invalid), ok_(ok), shape_(shape), keys_(json_key_prefixes(shape)), index_(first) {}
+      : out_(out), invalid_(invalid), ok_(ok), shape_(shape), keys_(json_keys(shape)), index_(first) {}
 
   void text(std::string_view value) {
     key(ColumnType::Text);
@@ -277,7 +284,7 @@ class JsonRow {
   const Column& key(ColumnType type) {
     assert(index_ < shape_.columns.size() && shape_.columns[index_].type == type);
     (void)type;
-    out_.append(keys_[index_]);
+    append_json_key(out_, keys_[index_]);
     return shape_.columns[index_++];
   }
 
@@ -313,7 +320,7 @@ class JsonRow {
   std::string_view& invalid_;
   bool& ok_;
   const TableShape& shape_;
-  std::span<const std::string_view> keys_;
+  std::span<const JsonKey> keys_;
   std::size_t index_;
 };
 

@@ -3,6 +3,7 @@
 // separators=(",", ":")) gives for the record's dict, encoded as UTF-8.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -64,10 +65,22 @@ bool append_json_string(JsonBuffer& out, std::string_view text);
 
 void append_json_int(JsonBuffer& out, long long value);
 
-// What comes before each column's value in a row of `shape`: '{"name":' for
-// its first column, ',"name":' for the others. Made from the schema once,
-// so that writing a key is one copy.
-std::span<const std::string_view> json_key_prefixes(const TableShape& shape);
+// What comes before a column's value in a row's JSON object: '{"name":' for
+// a table's first column, ',"name":' for the others. Each is kept in a slot
+// of fixed size, so that writing one is a copy of a known length.
+struct JsonKey {
+  static constexpr std::size_t kSlot = kMaxColumnNameSize + 4;
+  std::array<char, kSlot> bytes;
+  std::size_t size;
+};
+
+// The keys of a shape's columns, made from the schema once.
+std::span<const JsonKey> json_keys(const TableShape& shape);
+
+inline void append_json_key(JsonBuffer& out, const JsonKey& key) {
+  std::memcpy(out.reserve(JsonKey::kSlot), key.bytes.data(), JsonKey::kSlot);
+  out.commit(key.size);
+}
 
 // The record's fields after its origin, from ',"source_format"' to the
 // closing brace: the tail of the record's JSON object. False when a value is not

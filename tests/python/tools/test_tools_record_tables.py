@@ -52,6 +52,21 @@ def test_version_4_classification_rows_are_one_per_source_element(path: str) -> 
             assert sequences == list(range(1, len(sequences) + 1))
 
 
+def st32_files() -> list:
+    return sorted(glob.glob(f"{DATA}/st32/*.xml") + glob.glob(f"{DATA}/bulk/*st32*.xml"))
+
+
+@pytest.mark.parametrize("path", st32_files(), ids=lambda path: path.rsplit("/", 1)[-1])
+def test_st32_term_of_grant_and_disclaimer_follow_b472(path: str) -> None:
+    parser = etree.XMLParser(recover=True, resolve_entities=False, load_dtd=False, no_network=True)
+    documents = open(path, "rb").read().split(b"<?xml")[1:]
+    for record in iter_records([path]):
+        term = etree.fromstring(b"<?xml" + documents[record["ordinal"] - 1], parser).find(".//B472")
+        years = None if term is None else term.findtext("B474/PDAT")
+        assert record["term_of_grant"] == (None if years is None else int(years)), record["ordinal"]
+        assert record["term_disclaimer"] == (None if term is None else term.find("B473US") is not None)
+
+
 # Each checked against its file by eye.
 PINNED: Dict[str, Dict[str, Any]] = {
     "v4-grant/US10000000-v45.xml": {
@@ -84,6 +99,7 @@ PINNED: Dict[str, Dict[str, Any]] = {
         "num_figures": 14,
         "num_sheets": 4,
         "term_of_grant": 14,
+        "term_disclaimer": False,
         "series_code": None,
         "exemplary": [1],
     },
