@@ -163,6 +163,7 @@ class LinesSink(Sink):
     def __init__(self, target: Optional[str]) -> None:
         self._target = target
         self._partial: Optional[str] = None
+        self._empty = True
         if target is None:
             self._fd = 1
         else:
@@ -171,9 +172,28 @@ class LinesSink(Sink):
 
     def take(self, result: TaskResult) -> None:
         if result.output is not None:
-            append_file(result.output, self._fd)
-            os.unlink(result.output)
+            if not (self._empty and self._adopt(result.output)):
+                append_file(result.output, self._fd)
+                os.unlink(result.output)
+            self._empty = False
         self.written += result.succeeded
+
+    def work_directory(self) -> Optional[str]:
+        # Beside the output, so that a shard can become it.
+        return None if self._target is None else os.path.dirname(os.path.abspath(self._target))
+
+    def _adopt(self, shard: str) -> bool:
+        """Makes the first shard the file, with no copy: a run of one source
+        writes its lines once. False where it cannot be renamed."""
+        if self._partial is None:
+            return False
+        try:
+            os.replace(shard, self._partial)
+        except OSError:
+            return False
+        os.close(self._fd)
+        self._fd = os.open(self._partial, os.O_WRONLY | os.O_APPEND)
+        return True
 
     def close(self) -> None:
         if self._partial is not None:

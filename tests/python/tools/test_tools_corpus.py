@@ -213,7 +213,9 @@ def test_an_interrupted_run_leaves_no_half_file_and_no_process(tmp_path: Path, s
         process.send_signal(signum)
     _, stderr = process.communicate(timeout=60)
     assert process.returncode == status, stderr
-    left = sorted(path.name for path in tmp_path.iterdir() if not path.name.startswith(".out.jsonl.partial-"))
+    # A killed parent leaves its hidden temporary file and work folder.
+    hidden = (".out.jsonl.partial-", ".tessellox-work-")
+    left = sorted(path.name for path in tmp_path.iterdir() if not path.name.startswith(hidden))
     assert left == ["runner.py", "week.xml"]
     if signum != signal.SIGKILL:  # a killed parent can neither report nor clean up, but its workers end too
         assert b"tessellox: interrupted: " in stderr and b"nothing written to" in stderr
