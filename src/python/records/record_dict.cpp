@@ -95,7 +95,8 @@ class DictRow {
 
  private:
   // Sets the next column's value, stealing it; nullptr (an exception set)
-  // or a refused value ends the row.
+  // or a refused value ends the row. None is there already: the dict is a
+  // copy of the shape's dict of Nones.
   void put(ColumnType type, PyObject* value) {
     assert(index_ < shape_.columns.size() && shape_.columns[index_].type == type);
     (void)type;
@@ -105,7 +106,7 @@ class DictRow {
       ok_ = false;
       return;
     }
-    ok_ = PyDict_SetItem(dict_, key, value) == 0;
+    if (value != Py_None) ok_ = PyDict_SetItem(dict_, key, value) == 0;
     Py_DECREF(value);
   }
 
