@@ -60,6 +60,22 @@ std::string_view trim_end(std::string_view text) noexcept {
 
 std::string_view trim(std::string_view text) noexcept { return trim_end(trim_start(text)); }
 
+std::optional<std::string_view> trimmed_value(std::string_view text) noexcept {
+  text = trim(text);
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
+std::optional<std::uint32_t> decimal_count(std::string_view digits) noexcept {
+  if (digits.empty() || digits.size() > 9) return std::nullopt;
+  std::uint32_t count = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    count = count * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  return count;
+}
+
 bool is_ascii_digits(std::string_view text) noexcept {
   for (char c : text)
     if (c < '0' || c > '9') return false;

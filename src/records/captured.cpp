@@ -5,6 +5,7 @@
 #include <string>
 
 #include "records/raw_text.hpp"
+#include "text.hpp"
 
 namespace tessellox {
 namespace {
@@ -185,13 +186,7 @@ ForeignPriority foreign_priority(const RawXml& claim, Arena& arena) {
 // A count or number: the digits of an element's text, or of its PDAT.
 std::optional<std::uint32_t> number_of(const RawXml* node, Arena& arena) {
   const OptString text = raw_text(node, arena);
-  if (!text || text->empty() || text->size() > 9) return std::nullopt;
-  std::uint32_t value = 0;
-  for (const char c : *text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint32_t>(c - '0');
-  }
-  return value;
+  return text ? decimal_count(*text) : std::nullopt;
 }
 
 // A classification-cpc's parts in one pass over its children (the first of

@@ -291,26 +291,20 @@ void set_aps_person(std::string_view value, PartyRow& row) {
   if (const std::string_view given = trim(value.substr(semicolon + 1)); !given.empty()) row.given_name = given;
 }
 
-OptString present(std::string_view value) {
-  value = trim(value);
-  if (value.empty()) return std::nullopt;
-  return value;
-}
-
 void read_aps_party_field(ApsSection section, std::string_view tag, std::string_view value, PartyRow& row) {
   if (tag == "NAM") {
     if (section == ApsSection::Invt)
       set_aps_person(value, row);
     else
-      row.organization = present(value);
+      row.organization = trimmed_value(value);
   } else if (tag == "CTY") {
-    row.city = present(value);
+    row.city = trimmed_value(value);
   } else if (tag == "STA") {
-    row.state = present(value);
+    row.state = trimmed_value(value);
   } else if (tag == "CNT") {
-    row.country = present(value);
+    row.country = trimmed_value(value);
   } else if (tag == "COD" && section == ApsSection::Assg) {
-    row.type = present(value);
+    row.type = trimmed_value(value);
   }
 }
 
@@ -352,7 +346,7 @@ std::vector<PartyRow> aps_party_rows(std::span<const ApsField> fields, Arena& ar
           set_aps_person(value, row);
           examiners.push_back(table.last_index());
         } else if (tag == "ART") {
-          art_unit = present(value);
+          art_unit = trimmed_value(value);
         }
         break;
       case ApsSection::Invt:
@@ -363,7 +357,7 @@ std::vector<PartyRow> aps_party_rows(std::span<const ApsField> fields, Arena& ar
         // The firm, the principal and associate attorneys and the agent are
         // a field each.
         if (tag == "FRM") {
-          table.add("attorney").organization = present(value);
+          table.add("attorney").organization = trimmed_value(value);
         } else if (tag == "FR2" || tag == "AAT") {
           set_aps_person(value, table.add("attorney"));
         } else if (tag == "AGT") {

@@ -85,12 +85,6 @@ void read_st32(const RawXml& bibliographic, std::vector<PctRow>& rows, Arena& ar
   row.publication_date = raw_path_text(published, {"DATE"}, arena);
 }
 
-OptString present(std::string_view value) {
-  value = trim(value);
-  if (value.empty()) return std::nullopt;
-  return value;
-}
-
 }  // namespace
 
 std::vector<PctRow> xml_pct_rows(const RawXml* bibliographic, SourceFormat format, Arena& arena) {
@@ -119,7 +113,7 @@ std::vector<PctRow> aps_pct_rows(std::span<const ApsField> fields, Arena& arena)
       rows.emplace_back();
     }
     PctRow& row = rows.back();
-    const OptString value = present(aps_value(field, arena));
+    const OptString value = trimmed_value(aps_value(field, arena));
     if (field.tag == "PCN")
       row.number = value;
     else if (field.tag == "PD3")

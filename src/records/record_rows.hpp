@@ -8,139 +8,104 @@
 // emit_row overload here.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <type_traits>
+
 #include "records/record.hpp"
 
 namespace tessellox {
 
+// A scalar column's value goes to the call its type makes it: a flag, an
+// integer, or text (a view, an optional view or an owned string).
+template <class Out, class Value>
+void emit_scalar(Out& out, const Value& value) {
+  using Type = std::remove_cvref_t<Value>;
+  if constexpr (std::is_same_v<Type, bool> || std::is_same_v<Type, std::optional<bool>>)
+    out.flag(value);
+  else if constexpr (std::is_same_v<Type, std::uint32_t> || std::is_same_v<Type, std::optional<std::uint32_t>>)
+    out.integer(value);
+  else
+    out.text(value);
+}
+
+// Scalar columns, in their declared order.
+template <class Out, class... Values>
+void emit_scalars(Out& out, const Values&... values) {
+  (emit_scalar(out, values), ...);
+}
+
 template <class Out>
 void emit_row(Out& out, const ClaimRecord& claim) {
-  out.integer(claim.number);
-  out.text(std::string_view(claim.text));
+  emit_scalars(out, claim.number, std::string_view(claim.text));
   out.integers(claim.depends_on);
   out.flag(claim.exemplary);
 }
 
 template <class Out>
 void emit_row(Out& out, const ForeignPriority& claim) {
-  out.text(claim.country);
-  out.text(claim.number);
-  out.text(claim.date);
+  emit_scalars(out, claim.country, claim.number, claim.date);
 }
 
 template <class Out>
 void emit_row(Out& out, const Citation& citation) {
-  out.text(std::string_view(citation.kind == CitationKind::Patent ? "patent" : "other"));
-  out.text(citation.country);
-  out.text(citation.number);
-  out.text(citation.kind_code);
-  out.text(citation.date);
-  out.text(citation.name);
-  out.text(citation.category);
-  out.text(citation.text);
+  const std::string_view kind = citation.kind == CitationKind::Patent ? "patent" : "other";
+  emit_scalars(out, kind, citation.country, citation.number, citation.kind_code, citation.date, citation.name,
+               citation.category, citation.text);
 }
 
 template <class Out>
-void emit_row(Out& out, const ClassificationRecord& classification) {
-  out.text(classification.scheme);
-  out.integer(classification.sequence);
-  out.flag(classification.main);
-  out.text(classification.code);
-  out.integer(classification.combination_set);
-  out.integer(classification.combination_rank);
-  out.text(classification.version_date);
-  out.text(classification.section);
-  out.text(classification.class_);
-  out.text(classification.subclass);
-  out.text(classification.main_group);
-  out.text(classification.subgroup);
-  out.text(classification.symbol_position);
-  out.text(classification.classification_value);
-  out.text(classification.us_main_class);
-  out.text(classification.us_subclass);
+void emit_row(Out& out, const ClassificationRecord& row) {
+  emit_scalars(out, row.scheme, row.sequence, row.main, row.code, row.combination_set, row.combination_rank,
+               row.version_date, row.section, row.class_, row.subclass, row.main_group, row.subgroup,
+               row.symbol_position, row.classification_value, row.us_main_class, row.us_subclass);
 }
 
 template <class Out>
 void emit_row(Out& out, const PartyRow& party) {
-  out.text(party.role);
-  out.integer(party.sequence);
-  out.text(party.given_name);
-  out.text(party.family_name);
-  out.text(party.organization);
-  out.text(party.city);
-  out.text(party.state);
-  out.text(party.country);
-  out.text(party.type);
-  out.text(party.art_unit);
-  out.flag(party.deceased);
+  emit_scalars(out, party.role, party.sequence, party.given_name, party.family_name, party.organization, party.city,
+               party.state, party.country, party.type, party.art_unit, party.deceased);
 }
 
 template <class Out>
 void emit_row(Out& out, const RelatedDocumentRow& document) {
-  out.text(document.relation);
-  out.integer(document.sequence);
-  out.text(document.country);
-  out.text(document.number);
-  out.text(document.kind_code);
-  out.text(document.date);
-  out.text(document.status);
-  out.text(document.pair_role);
+  emit_scalars(out, document.relation, document.sequence, document.country, document.number, document.kind_code,
+               document.date, document.status, document.pair_role);
 }
 
 template <class Out>
 void emit_row(Out& out, const PctRow& filing) {
-  out.text(filing.country);
-  out.text(filing.number);
-  out.text(filing.kind_code);
-  out.text(filing.date);
-  out.text(filing.date_371);
-  out.text(filing.publication_number);
-  out.text(filing.publication_date);
+  emit_scalars(out, filing.country, filing.number, filing.kind_code, filing.date, filing.date_371,
+               filing.publication_number, filing.publication_date);
 }
 
 template <class Out>
 void emit_row(Out& out, const TextSectionRow& section) {
-  out.text(section.kind);
-  out.text(section.heading);
-  out.integer(section.sequence);
-  out.text(section.text);
+  emit_scalars(out, section.kind, section.heading, section.sequence, section.text);
 }
 
 // The documents row after its origin, which the caller writes.
 template <class Out>
 void emit_row(Out& out, const DocumentRecord& record) {
   const DerivedMetadata& derived = record.derived;
-  out.text(source_format_name(record.source_format));
-  out.text(derived.publication_number);
-  out.text(derived.patent_number);
-  out.text(derived.application_number);
-  out.text(derived.title);
-  out.text(derived.filing_date);
-  out.text(derived.publication_date);
-  out.text(derived.priority_date);
-  out.texts(derived.inventors);
-  out.texts(derived.applicants);
-  out.texts(derived.assignees);
-  out.texts(derived.ipc_classifications);
-  out.texts(derived.us_classifications);
+  emit_scalars(out, source_format_name(record.source_format), derived.publication_number, derived.patent_number,
+               derived.application_number, derived.title, derived.filing_date, derived.publication_date,
+               derived.priority_date);
+  for (const auto* names : {&derived.inventors, &derived.applicants, &derived.assignees, &derived.ipc_classifications,
+                            &derived.us_classifications})
+    out.texts(*names);
   out.text(record.abstract_text);
   out.rows(record.claims);
-  out.text(record.kind_code);
-  out.text(record.document_type);
+  emit_scalars(out, record.kind_code, record.document_type);
   out.texts(record.cpc_classifications);
   out.entries(record.foreign_priority);
   out.text(record.earliest_priority_date);
   out.rows(record.citations);
-  out.integer(record.facts.num_claims);
-  out.integer(record.facts.num_figures);
-  out.integer(record.facts.num_sheets);
-  out.text(record.facts.series_code);
-  out.text(record.facts.application_type);
-  out.integer(record.facts.term_extension_days);
-  out.flag(record.facts.term_disclaimer);
-  out.text(record.facts.disclaimer_date);
-  out.integer(record.facts.term_of_grant);
-  out.text(record.facts.botanic_latin_name);
-  out.text(record.facts.botanic_variety);
+  const DocumentFacts& facts = record.facts;
+  emit_scalars(out, facts.num_claims, facts.num_figures, facts.num_sheets, facts.series_code, facts.application_type,
+               facts.term_extension_days, facts.term_disclaimer, facts.disclaimer_date, facts.term_of_grant,
+               facts.botanic_latin_name, facts.botanic_variety);
   out.rows(record.classifications);
   out.rows(record.parties);
   out.rows(record.related_documents);

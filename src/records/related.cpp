@@ -153,12 +153,6 @@ void read_st32_continuity(const RawXml& group, RelatedReader& reader) {
   }
 }
 
-OptString present(std::string_view value) {
-  value = trim(value);
-  if (value.empty()) return std::nullopt;
-  return value;
-}
-
 }  // namespace
 
 std::vector<RelatedDocumentRow> xml_related_rows(const RawXml* bibliographic, SourceFormat format, Arena& arena) {
@@ -209,7 +203,7 @@ std::vector<RelatedDocumentRow> aps_related_rows(std::span<const ApsField> field
       ++sequence;
       relation = relation_of(field.section == ApsSection::Reis ? "REIS" : "");
     }
-    const OptString value = present(aps_value(field, arena));
+    const OptString value = trimmed_value(aps_value(field, arena));
     const std::string_view tag = field.tag;
     if (tag == "COD" && field.section == ApsSection::Rlap) {
       // The code may follow the fields it qualifies.

@@ -10,13 +10,17 @@
 namespace tessellox {
 namespace {
 
-constexpr std::string_view kSummary = "summary";
-constexpr std::string_view kDetailed = "detailed description";
-constexpr std::string_view kDrawings = "drawing description";
-constexpr std::string_view kGovernment = "government interest";
-constexpr std::string_view kBackground = "background";
-constexpr std::string_view kRelated = "related applications";
-constexpr std::string_view kOther = "other";
+// The kinds of section, as the kind column writes them.
+struct SectionKinds {
+  std::string_view summary, detailed, drawings, government, background, related, other;
+};
+constexpr SectionKinds kKind{"summary",
+                             "detailed description",
+                             "drawing description",
+                             "government interest",
+                             "background",
+                             "related applications",
+                             "other"};
 
 std::string_view ascii_lower(std::string_view text, std::string& out) {
   out.assign(text);
@@ -30,24 +34,24 @@ std::string_view ascii_lower(std::string_view text, std::string& out) {
 std::optional<std::string_view> kind_of_mark(std::string_view name) {
   std::string buffer;
   const std::string_view lower = ascii_lower(name, buffer);
-  if (lower == "brfsum" || lower == "summary-of-invention") return kSummary;
-  if (lower == "detdesc" || lower == "detailed-description") return kDetailed;
+  if (lower == "brfsum" || lower == "summary-of-invention") return kKind.summary;
+  if (lower == "detdesc" || lower == "detailed-description") return kKind.detailed;
   if (lower == "drwdesc" || lower == "brief-description-of-drawings" || lower == "description-of-drawings")
-    return kDrawings;
+    return kKind.drawings;
   if (lower == "govint" || lower == "govt" || lower == "federal-research-statement" || lower == "government-interest")
-    return kGovernment;
-  if (lower == "background" || lower == "background-of-invention") return kBackground;
-  if (lower == "relapp" || lower == "parn" || lower == "cross-reference-to-related-applications") return kRelated;
+    return kKind.government;
+  if (lower == "background" || lower == "background-of-invention") return kKind.background;
+  if (lower == "relapp" || lower == "parn" || lower == "cross-reference-to-related-applications") return kKind.related;
   return std::nullopt;
 }
 
 std::string_view kind_of_part(DescriptionPartKind kind) noexcept {
   switch (kind) {
-    case DescriptionPartKind::SummaryOfInvention: return kSummary;
-    case DescriptionPartKind::BriefDescriptionOfDrawings: return kDrawings;
-    case DescriptionPartKind::DetailedDescription: return kDetailed;
+    case DescriptionPartKind::SummaryOfInvention: return kKind.summary;
+    case DescriptionPartKind::BriefDescriptionOfDrawings: return kKind.drawings;
+    case DescriptionPartKind::DetailedDescription: return kKind.detailed;
   }
-  return kOther;
+  return kKind.other;
 }
 
 // Rows from a stream of headings and paragraphs, each under a kind.
@@ -70,7 +74,7 @@ class SectionWriter {
       heading_.reset();
       kind_ = kind;
     }
-    if (kind == kDrawings) {
+    if (kind == kKind.drawings) {
       emit(text);
       return;
     }
@@ -99,7 +103,7 @@ class SectionWriter {
 
   Arena& arena_;
   std::vector<TextSectionRow> rows_;
-  std::string_view kind_ = kOther;
+  std::string_view kind_ = kKind.other;
   OptString heading_;
   std::string text_;
 };
@@ -114,7 +118,7 @@ class DescriptionReader {
   std::vector<TextSectionRow> read(const Description& description) {
     for (const DescriptionEntry& entry : description.entries) {
       if (const auto* section = std::get_if<Section>(&entry)) {
-        read_section(*section, kRelated);  // the pre-grant publications' cross-reference
+        read_section(*section, kKind.related);  // the pre-grant publications' cross-reference
       } else if (const auto* part = std::get_if<DescriptionPart>(&entry)) {
         for (const DescriptionPartItem& item : part->items) {
           if (const auto* inner = std::get_if<Section>(&item))
@@ -123,7 +127,7 @@ class DescriptionReader {
             read_raw(std::get<RawXml>(item), kind_of_part(part->kind));
         }
       } else {
-        read_raw(std::get<RawXml>(entry), kOther);
+        read_raw(std::get<RawXml>(entry), kKind.other);
       }
     }
     return writer_.finish();
@@ -190,11 +194,11 @@ class DescriptionReader {
 
 std::optional<std::string_view> aps_section_kind(ApsSection section) noexcept {
   switch (section) {
-    case ApsSection::Bsum: return kSummary;
-    case ApsSection::Detd: return kDetailed;
-    case ApsSection::Drwd: return kDrawings;
-    case ApsSection::Govt: return kGovernment;
-    case ApsSection::Parn: return kRelated;
+    case ApsSection::Bsum: return kKind.summary;
+    case ApsSection::Detd: return kKind.detailed;
+    case ApsSection::Drwd: return kKind.drawings;
+    case ApsSection::Govt: return kKind.government;
+    case ApsSection::Parn: return kKind.related;
     default: return std::nullopt;
   }
 }

@@ -89,15 +89,7 @@ std::vector<ForeignPriority> aps_foreign_priority(std::span<const ApsField> fiel
 
 namespace {
 
-std::optional<std::uint32_t> count_of(const OptString& value) {
-  if (!value || value->empty() || value->size() > 9) return std::nullopt;
-  std::uint32_t count = 0;
-  for (const char c : *value) {
-    if (c < '0' || c > '9') return std::nullopt;
-    count = count * 10 + static_cast<std::uint32_t>(c - '0');
-  }
-  return count;
-}
+std::optional<std::uint32_t> count_of(const OptString& value) { return value ? decimal_count(*value) : std::nullopt; }
 
 // Every number written in a value ("1", "1,5").
 void append_numbers(std::string_view value, std::vector<std::uint32_t>& numbers) {
