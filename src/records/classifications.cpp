@@ -25,11 +25,12 @@ void split_ipc_code(std::string_view code, ClassificationRecord& row) {
     // The fixed columns of ST.32 and APS text: the main group right-aligned
     // in three, then the subgroup ("B32B  302" is B32B 3/02).
     const std::string_view columns = code.substr(4);
-    if (columns.size() < 5 || !std::all_of(columns.begin(), columns.begin() + 3, [&](char c) {
-          return c == ' ' || is_digit(c);
-        }) || !std::all_of(columns.begin() + 3, columns.end(), is_digit))
+    if (columns.size() < 5 ||
+        !std::all_of(columns.begin(), columns.begin() + 3, [&](char c) { return c == ' ' || is_digit(c); }) ||
+        !std::all_of(columns.begin() + 3, columns.end(), is_digit))
       return;
-    if (const std::string_view main_group = trim(columns.substr(0, 3)); !main_group.empty()) row.main_group = main_group;
+    if (const std::string_view main_group = trim(columns.substr(0, 3)); !main_group.empty())
+      row.main_group = main_group;
     row.subgroup = columns.substr(3);
     return;
   }
@@ -267,8 +268,8 @@ ClassificationRecord scheme_parts_row(const RawXml& classification, std::string_
 }
 
 std::optional<std::vector<ClassificationRecord>> xml_classification_rows(const RawXml* bibliographic,
-                                                                          SourceFormat format, bool st32_design,
-                                                                          Arena& arena) {
+                                                                         SourceFormat format, bool st32_design,
+                                                                         Arena& arena) {
   if (bibliographic == nullptr) return std::nullopt;
   std::vector<ClassificationRecord> rows;
   switch (format) {
@@ -282,14 +283,16 @@ std::optional<std::vector<ClassificationRecord>> xml_classification_rows(const R
   return rows;
 }
 
-std::vector<ClassificationRecord> model_classification_rows(const BibliographicInformation* block,
-                                                            bool ipc_is_locarno, Arena& arena) {
+std::vector<ClassificationRecord> model_classification_rows(const BibliographicInformation* block, bool ipc_is_locarno,
+                                                            bool us_columns_kept, Arena& arena) {
   std::vector<ClassificationRecord> rows;
   if (block == nullptr) return rows;
   const auto add = [&](std::string_view scheme, std::string_view code, bool main) {
     ClassificationRecord& row = rows.emplace_back(code_row(scheme, main, code));
     if (scheme == "ipc")
       split_ipc_code(code, row);
+    else if (scheme == "uspc" && us_columns_kept)
+      split_us_columns(code, row, arena);
     else if (scheme == "uspc")
       split_trimmed_us_code(code, row, arena);
   };

@@ -25,13 +25,15 @@ ClassificationRecord scheme_parts_row(const RawXml& classification, std::string_
 // the pre-grant publications' `technical-information`; ST.32's `B500`.
 // Absent without that capture.
 std::optional<std::vector<ClassificationRecord>> xml_classification_rows(const RawXml* bibliographic,
-                                                                          SourceFormat format, bool st32_design,
-                                                                          Arena& arena);
+                                                                         SourceFormat format, bool st32_design,
+                                                                         Arena& arena);
 
 // IPC and US rows from the model's typed entries (APS text, or a document
-// parsed without the capture): main, then further codes.
-std::vector<ClassificationRecord> model_classification_rows(const BibliographicInformation* block,
-                                                            bool ipc_is_locarno, Arena& arena);
+// parsed without the capture): main, then further codes. APS text keeps a US
+// code's columns ("  2 21" is class 2, subclass 21); the XML generations'
+// codes are trimmed, and their columns lost.
+std::vector<ClassificationRecord> model_classification_rows(const BibliographicInformation* block, bool ipc_is_locarno,
+                                                            bool us_columns_kept, Arena& arena);
 
 // Numbers the rows within each scheme from 1, in their order.
 void number_classification_rows(std::vector<ClassificationRecord>& rows);

@@ -131,7 +131,9 @@ DocumentRecord derive_record(SourceDocument& document, RecordSources sources, Re
   std::optional<std::vector<ClassificationRecord>> classifications =
       xml_classification_rows(sources.bibliographic, document.source_format, st32_design, arena);
   record.classifications =
-      classifications ? std::move(*classifications) : model_classification_rows(block, st32_design, arena);
+      classifications ? std::move(*classifications)
+                      : model_classification_rows(
+                            block, st32_design, document.source_format == SourceFormat::UsptoGrantApsGreenBook, arena);
   record.classifications.insert(record.classifications.end(), captured_classifications.begin(),
                                 captured_classifications.end());
   number_classification_rows(record.classifications);

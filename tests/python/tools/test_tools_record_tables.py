@@ -167,6 +167,13 @@ PINNED: Dict[str, Dict[str, Any]] = {
         "exemplary": [1],
     },
     "pap/US20010000002A1.xml": {"series_code": "09", "num_claims": None, "exemplary": []},
+    "aps/pftaps19760106-sample-US03930271.aps.txt": {
+        "classifications": [
+            ("ipc", 1, True, "A41D 1900", "19", "00"),
+            ("uspc", 1, True, "  2161A", "2", "161A"),
+            ("uspc", 2, False, "  2 21", "2", "21"),
+        ],
+    },
 }
 
 
