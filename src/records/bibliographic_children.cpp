@@ -5,16 +5,20 @@
 namespace tessellox {
 namespace {
 
-constexpr std::array<std::string_view, 7> kV4{"parties",
-                                              "us-parties",
-                                              "assignees",
-                                              "examiners",
-                                              "us-related-documents",
-                                              "pct-or-regional-filing-data",
-                                              "pct-or-regional-publishing-data"};
-constexpr std::array<std::string_view, 4> kPap{"inventors", "assignee", "correspondence-address", "continuity-data"};
+constexpr std::array<std::string_view, 10> kV4{"parties",
+                                               "us-parties",
+                                               "assignees",
+                                               "examiners",
+                                               "us-related-documents",
+                                               "pct-or-regional-filing-data",
+                                               "pct-or-regional-publishing-data",
+                                               "classifications-ipcr",
+                                               "classification-ipc",
+                                               "classification-national"};
+constexpr std::array<std::string_view, 5> kPap{"inventors", "assignee", "correspondence-address", "continuity-data",
+                                               "technical-information"};
 // B860 and B870 are read in B800 and, failing that, in the element itself.
-constexpr std::array<std::string_view, 5> kSt32{"B600", "B700", "B800", "B860", "B870"};
+constexpr std::array<std::string_view, 7> kSt32{"B200", "B500", "B600", "B700", "B800", "B860", "B870"};
 
 }  // namespace
 

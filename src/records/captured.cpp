@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "records/classifications.hpp"
 #include "records/raw_text.hpp"
 #include "text.hpp"
 
@@ -189,49 +190,6 @@ std::optional<std::uint32_t> number_of(const RawXml* node, Arena& arena) {
   return text ? decimal_count(*text) : std::nullopt;
 }
 
-// A classification-cpc's parts in one pass over its children (the first of
-// each name counts), and its code written like the IPC codes
-// ("A61B5/14532") when all of section to subgroup are there.
-ClassificationRecord cpc_row(const RawXml& classification, Arena& arena) {
-  ClassificationRecord row;
-  row.scheme = "cpc";
-  std::uint16_t seen = 0;
-  const auto read = [&](OptString& field, std::uint16_t bit, const RawXml* node) {
-    if ((seen & bit) != 0) return;
-    seen |= bit;
-    field = raw_text(node, arena);
-  };
-  for (const RawXml& part : classification.children()) {
-    if (!part.is_element()) continue;
-    const std::string_view name = part.name();
-    if (name == "section")
-      read(row.section, 1 << 0, &part);
-    else if (name == "class")
-      read(row.class_, 1 << 1, &part);
-    else if (name == "subclass")
-      read(row.subclass, 1 << 2, &part);
-    else if (name == "main-group")
-      read(row.main_group, 1 << 3, &part);
-    else if (name == "subgroup")
-      read(row.subgroup, 1 << 4, &part);
-    else if (name == "symbol-position")
-      read(row.symbol_position, 1 << 5, &part);
-    else if (name == "classification-value")
-      read(row.classification_value, 1 << 6, &part);
-    else if (name == "cpc-version-indicator")
-      read(row.version_date, 1 << 7, raw_child(&part, "date"));
-  }
-  if (row.section && row.class_ && row.subclass && row.main_group && row.subgroup) {
-    std::string code;
-    code.reserve(row.section->size() + row.class_->size() + row.subclass->size() + row.main_group->size() +
-                 row.subgroup->size() + 1);
-    code.append(*row.section).append(*row.class_).append(*row.subclass).append(*row.main_group);
-    code.append(1, '/').append(*row.subgroup);
-    row.code = arena.copy(code);
-  }
-  return row;
-}
-
 // The CPC codes of one `classifications-cpc` for the codes' list: the direct
 // ones of main-cpc, then of further-cpc, then those that further-cpc's
 // combination sets rank, each in document order.
@@ -254,7 +212,7 @@ void add_cpc_rows(const RawXml& classifications, std::vector<ClassificationRecor
     for (const RawXml& entry : part.children()) {
       if (!entry.is_element()) continue;
       if (entry.name() == "classification-cpc") {
-        ClassificationRecord row = cpc_row(entry, arena);
+        ClassificationRecord row = scheme_parts_row(entry, "cpc", "cpc-version-indicator", arena);
         row.main = main;
         if (row.code) (main ? codes.main : codes.further).push_back(*row.code);
         rows.push_back(row);
@@ -268,7 +226,7 @@ void add_cpc_rows(const RawXml& classifications, std::vector<ClassificationRecor
           ++rank_number;
           for (const RawXml& classification : rank.children()) {
             if (!classification.is_element() || classification.name() != "classification-cpc") continue;
-            ClassificationRecord row = cpc_row(classification, arena);
+            ClassificationRecord row = scheme_parts_row(classification, "cpc", "cpc-version-indicator", arena);
             row.combination_set = group;
             row.combination_rank = stated.value_or(rank_number);
             if (row.code && !main) codes.combined.push_back(*row.code);

@@ -9,9 +9,11 @@
 #include "records/bibliographic_children.hpp"
 #include "records/captured.hpp"
 #include "records/claim_links.hpp"
+#include "records/classifications.hpp"
 #include "records/entities.hpp"
 #include "records/parties.hpp"
 #include "records/pct.hpp"
+#include "records/raw_text.hpp"
 #include "records/related.hpp"
 #include "records/sections.hpp"
 #include "source/detect.hpp"
@@ -54,89 +56,6 @@ OptString smallest_date(const DerivedMetadata& derived, const std::vector<Foreig
   for (const ForeignPriority& claim : foreign)
     if (claim.date && !claim.date->empty() && (!earliest || *claim.date < *earliest)) earliest = claim.date;
   return earliest;
-}
-
-// "G01S 7/48" in its parts: section, class, subclass, main group, subgroup.
-void split_ipc_code(std::string_view code, ClassificationRecord& row) {
-  code = trim(code);
-  const auto is_letter = [](char c) { return c >= 'A' && c <= 'Z'; };
-  const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
-  if (code.size() < 4 || !is_letter(code[0]) || !is_digit(code[1]) || !is_digit(code[2]) || !is_letter(code[3])) return;
-  row.section = code.substr(0, 1);
-  row.class_ = code.substr(1, 2);
-  row.subclass = code.substr(3, 1);
-  const std::string_view groups = trim(code.substr(4));
-  const std::size_t slash = groups.find('/');
-  if (slash == std::string_view::npos) return;
-  if (const std::string_view main_group = trim(groups.substr(0, slash)); !main_group.empty())
-    row.main_group = main_group;
-  if (const std::string_view subgroup = trim(groups.substr(slash + 1)); !subgroup.empty()) row.subgroup = subgroup;
-}
-
-// A US class in its two parts where the code shows where the class ends: a
-// slash ("D11/106"), or a space in or just after the class's three columns
-// ("D 2889", "179 90K"). The model keeps the code trimmed, so "2502019" and
-// " D2866" (class D2) cannot be told apart and are left whole.
-void split_us_code(std::string_view code, ClassificationRecord& row, Arena& arena) {
-  code = trim(code);
-  const std::size_t slash = code.find('/');
-  if (slash == std::string_view::npos && (code.size() < 4 || code.substr(0, 4).find(' ') == std::string_view::npos))
-    return;
-  const std::size_t cut = slash != std::string_view::npos ? slash : 3;
-  const auto packed = [&arena](std::string_view part) -> OptString {
-    std::string kept;
-    for (const char c : part)
-      if (c != ' ') kept.push_back(c);
-    if (kept.empty()) return std::nullopt;
-    if (kept.size() == part.size()) return part;
-    return arena.copy(kept);
-  };
-  row.us_main_class = packed(code.substr(0, cut));
-  row.us_subclass = packed(code.substr(slash != std::string_view::npos ? cut + 1 : cut));
-}
-
-// One row per classification the typed entries keep (IPC and US, main
-// first), then the captured ones (CPC, Locarno); numbered within each scheme.
-std::vector<ClassificationRecord> classification_rows(const BibliographicInformation* block,
-                                                      std::vector<ClassificationRecord> captured, bool ipc_is_locarno,
-                                                      Arena& arena) {
-  std::vector<ClassificationRecord> rows;
-  const auto add = [&](std::string_view scheme, std::string_view code, bool main) {
-    ClassificationRecord row;
-    row.scheme = scheme;
-    row.main = main;
-    row.code = code;
-    if (scheme == "ipc")
-      split_ipc_code(code, row);
-    else if (scheme == "uspc")
-      split_us_code(code, row, arena);
-    rows.push_back(row);
-  };
-  if (block != nullptr) {
-    for (const BibliographicItem& item : block->items) {
-      const auto* technical = std::get_if<TechnicalInformation>(&item);
-      if (technical == nullptr) continue;
-      for (const TechnicalEntry& entry : technical->entries) {
-        if (const auto* ipc = std::get_if<ClassificationIpc>(&entry)) {
-          const std::string_view scheme = ipc_is_locarno ? "locarno" : "ipc";
-          if (ipc->main_classification) add(scheme, *ipc->main_classification, true);
-          for (std::string_view further : ipc->further_classifications) add(scheme, further, false);
-        } else if (const auto* us = std::get_if<ClassificationUs>(&entry)) {
-          if (us->main_classification) add("uspc", *us->main_classification, true);
-          for (std::string_view further : us->further_classifications) add("uspc", further, false);
-        }
-      }
-    }
-  }
-  rows.insert(rows.end(), captured.begin(), captured.end());
-  std::vector<std::pair<std::string_view, std::uint32_t>> counts;  // a few schemes
-  for (ClassificationRecord& row : rows) {
-    auto found =
-        std::find_if(counts.begin(), counts.end(), [&row](const auto& count) { return count.first == row.scheme; });
-    if (found == counts.end()) found = counts.insert(counts.end(), {row.scheme, 0});
-    row.sequence = ++found->second;
-  }
-  return rows;
 }
 
 // The series code and application type of the domestic filing data.
@@ -201,11 +120,23 @@ DocumentRecord derive_record(SourceDocument& document, RecordSources sources, Re
     captured_classifications = std::move(captured.classifications);
   }
   read_filing_facts(block, record.facts);
+  if (!record.facts.series_code && document.source_format == SourceFormat::UsptoGrantV25)
+    record.facts.series_code = raw_path_text(sources.bibliographic, {"B200", "B211US"}, arena);
   mark_exemplary_claims(record.claims, record.facts.exemplary_claims);
-  record.classifications = classification_rows(
-      block, std::move(captured_classifications),
-      // A design grant of ST.32 gives its Locarno class in B511.
-      document.source_format == SourceFormat::UsptoGrantV25 && record.document_type == "design", arena);
+  // A design grant of ST.32 gives its Locarno class in B511.
+  const bool st32_design = document.source_format == SourceFormat::UsptoGrantV25 && record.document_type == "design";
+  // The source's own elements where the parse kept them: the model keeps
+  // codes trimmed, and the pre-grant publications' US class without its
+  // subclass.
+  std::optional<std::vector<ClassificationRecord>> classifications =
+      xml_classification_rows(sources.bibliographic, document.source_format, st32_design, arena);
+  record.classifications =
+      classifications ? std::move(*classifications)
+                      : model_classification_rows(
+                            block, st32_design, document.source_format == SourceFormat::UsptoGrantApsGreenBook, arena);
+  record.classifications.insert(record.classifications.end(), captured_classifications.begin(),
+                                captured_classifications.end());
+  number_classification_rows(record.classifications);
   record.earliest_priority_date = smallest_date(record.derived, record.foreign_priority);
   if (references && !references->aps_fields.empty()) {
     const std::span<const ApsField> fields = references->aps_fields;

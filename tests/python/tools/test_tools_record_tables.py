@@ -29,27 +29,57 @@ V4_SOURCES = {
 }
 
 
-def version_4_files() -> list:
-    found = glob.glob(f"{DATA}/*/*.xml")
-    return sorted(path for path in found if "/v4-" in path or "/bulk/ipg" in path)
-
-
-@pytest.mark.parametrize(
-    "path", version_4_files(), ids=lambda path: path.rsplit("/", 2)[-2] + "/" + path.rsplit("/", 1)[-1]
+# The pre-grant publications' and ST.32's (B511 and B512 are Locarno
+# classes on a design grant).
+PAP_SOURCES = {
+    "ipc": ("technical-information/classification-ipc/*/ipc",),
+    "uspc": ("technical-information/classification-us/*/uspc",),
+}
+ST32_SOURCES = {"ipc": ("B500/B510/B511", "B500/B510/B512"), "uspc": ("B500/B520/B521", "B500/B520/B522")}
+FAMILIES = (
+    ("v4", ("us-bibliographic-data-grant", "us-bibliographic-data-application"), V4_SOURCES),
+    ("pap", ("subdoc-bibliographic-information",), PAP_SOURCES),
+    ("st32", ("SDOBI",), ST32_SOURCES),
 )
-def test_version_4_classification_rows_are_one_per_source_element(path: str) -> None:
+
+
+def xml_files() -> list:
+    return sorted(path for path in glob.glob(f"{DATA}/*/*.xml") if "/seqcwu/" not in path)
+
+
+def _family(path: str) -> Any:
+    name = path.rsplit("/", 2)
+    return FAMILIES[0] if "v4-" in name[1] or "ipg" in name[2] else FAMILIES[1] if "pap" in name[1] else FAMILIES[2]
+
+
+@pytest.mark.parametrize("path", xml_files(), ids=lambda path: path.rsplit("/", 2)[-2] + "/" + path.rsplit("/", 1)[-1])
+def test_classification_rows_are_one_per_source_element(path: str) -> None:
+    _, blocks, sources = _family(path)
     parser = etree.XMLParser(recover=True, resolve_entities=False, load_dtd=False, no_network=True)
     documents = open(path, "rb").read().split(b"<?xml")[1:]
     for record in iter_records([path]):
         root = etree.fromstring(b"<?xml" + documents[record["ordinal"] - 1], parser)
-        block = root.find("./us-bibliographic-data-grant")
-        block = root.find("./us-bibliographic-data-application") if block is None else block
-        expected = {scheme: sum(len(block.findall(p)) for p in paths) for scheme, paths in V4_SOURCES.items()}
+        block = next(found for name in blocks for found in root.iter(name))
+        expected = {scheme: sum(len(block.findall(p)) for p in paths) for scheme, paths in sources.items()}
         rows = collections.Counter(row["scheme"] for row in record["classifications"])
-        assert {scheme: rows[scheme] for scheme in V4_SOURCES} == expected, record["ordinal"]
-        for scheme in V4_SOURCES:
+        if record["document_type"] == "design" and sources is ST32_SOURCES:
+            rows["ipc"] = rows.pop("locarno", 0)
+        assert {scheme: rows[scheme] for scheme in sources} == expected, record["ordinal"]
+        for scheme in sources:
             sequences = [row["sequence"] for row in record["classifications"] if row["scheme"] == scheme]
             assert sequences == list(range(1, len(sequences) + 1))
+        uspc = [row for row in record["classifications"] if row["scheme"] == "uspc"]
+        # The parts are the code's, in its order; the lists keep what they did.
+        for row in uspc:
+            if row["us_main_class"] is not None:
+                assert row["code"].replace(" ", "").replace("/", "") == row["us_main_class"] + row["us_subclass"]
+        if sources is V4_SOURCES:
+            assert [row["code"] for row in uspc] == record["us_classifications"]
+            ipc = [row["code"] for row in record["classifications"] if row["scheme"] == "ipc" and row["code"]]
+            assert ipc == record["ipc_classifications"]
+        else:  # the lists keep the main class alone (a pre-grant publication's without its subclass)
+            kept = "us_main_class" if sources is PAP_SOURCES else "code"
+            assert [row[kept] for row in uspc if row["main"]] == record["us_classifications"]
 
 
 def st32_files() -> list:
@@ -90,7 +120,7 @@ PINNED: Dict[str, Dict[str, Any]] = {
         "exemplary": [1],
         "classifications": [
             ("uspc", 1, True, "D 2889", "D2", "889"),
-            ("uspc", 2, False, "D2866", None, None),
+            ("uspc", 2, False, "D2866", "D2", "866"),
             ("locarno", 1, True, "0203", None, None),
         ],
     },
@@ -100,8 +130,32 @@ PINNED: Dict[str, Dict[str, Any]] = {
         "num_sheets": 4,
         "term_of_grant": 14,
         "term_disclaimer": False,
-        "series_code": None,
+        "series_code": "29",
         "exemplary": [1],
+    },
+    "st32/US06337117.xml": {
+        "series_code": "09",
+        "classifications": [
+            ("ipc", 1, True, "B32B  302", "3", "02"),
+            ("uspc", 1, True, "428 641", "428", "641"),
+            ("uspc", 2, False, "428 644", "428", "644"),
+            ("uspc", 3, False, "428147", "428", "147"),
+            ("uspc", 4, False, "428148", "428", "148"),
+            ("uspc", 5, False, "428690", "428", "690"),
+            ("uspc", 6, False, "428913", "428", "913"),
+            ("uspc", 7, False, "4304951", "430", "4951"),
+            ("uspc", 8, False, "430945", "430", "945"),
+        ],
+    },
+    "pap/US20010000943A1.xml": {
+        "classifications": [
+            ("ipc", 1, True, "H01J001/62", "001", "62"),
+            ("uspc", 1, True, "313/503000", "313", "503000"),
+            ("uspc", 2, False, "313/504000", "313", "504000"),
+        ],
+    },
+    "v4-grant/US07272630B2-v42.xml": {
+        "ipc": [("G06F15/13", "20060101", "G", "06", "F", "15", "13", "F", "I")],
     },
     "aps/US03932709.aps.txt": {
         "num_claims": 17,
@@ -113,6 +167,13 @@ PINNED: Dict[str, Dict[str, Any]] = {
         "exemplary": [1],
     },
     "pap/US20010000002A1.xml": {"series_code": "09", "num_claims": None, "exemplary": []},
+    "aps/pftaps19760106-sample-US03930271.aps.txt": {
+        "classifications": [
+            ("ipc", 1, True, "A41D 1900", "19", "00"),
+            ("uspc", 1, True, "  2161A", "2", "161A"),
+            ("uspc", 2, False, "  2 21", "2", "21"),
+        ],
+    },
 }
 
 
@@ -120,12 +181,26 @@ PINNED: Dict[str, Dict[str, Any]] = {
 def test_pinned_documents(name: str) -> None:
     record = text_record((DATA / name).read_bytes())
     expected = dict(PINNED[name])
-    assert [claim["number"] for claim in record["claims"] if claim["exemplary"]] == expected.pop("exemplary")
+    if "exemplary" in expected:
+        assert [claim["number"] for claim in record["claims"] if claim["exemplary"]] == expected.pop("exemplary")
     if "classifications" in expected:
+        # The US parts for a USPC row, the groups for the others.
         assert [
-            (row["scheme"], row["sequence"], row["main"], row["code"], row["us_main_class"], row["us_subclass"])
+            (row["scheme"], row["sequence"], row["main"], row["code"])
+            + (
+                (row["us_main_class"], row["us_subclass"])
+                if row["scheme"] == "uspc"
+                else (row["main_group"], row["subgroup"])
+            )
             for row in record["classifications"]
         ] == expected.pop("classifications")
+    if "ipc" in expected:
+        parts = ("code", "version_date", "section", "class", "subclass", "main_group", "subgroup")
+        assert [
+            tuple(row[part] for part in parts + ("symbol_position", "classification_value"))
+            for row in record["classifications"]
+            if row["scheme"] == "ipc"
+        ] == expected.pop("ipc")
     assert {key: record[key] for key in expected} == expected
 
 
