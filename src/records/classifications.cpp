@@ -1,6 +1,8 @@
 #include "records/classifications.hpp"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -228,33 +230,35 @@ void read_st32(const RawXml& bibliographic, bool design, std::vector<Classificat
 
 ClassificationRecord scheme_parts_row(const RawXml& classification, std::string_view scheme,
                                       std::string_view version_indicator, Arena& arena) {
+  // The element each part is read from; the first of each name counts.
+  static constexpr std::pair<std::string_view, OptString ClassificationRecord::*> kParts[] = {
+      {"section", &ClassificationRecord::section},
+      {"class", &ClassificationRecord::class_},
+      {"subclass", &ClassificationRecord::subclass},
+      {"main-group", &ClassificationRecord::main_group},
+      {"subgroup", &ClassificationRecord::subgroup},
+      {"symbol-position", &ClassificationRecord::symbol_position},
+      {"classification-value", &ClassificationRecord::classification_value},
+  };
   ClassificationRecord row;
   row.scheme = scheme;
-  std::uint16_t seen = 0;
-  const auto read = [&](OptString& field, std::uint16_t bit, const RawXml* node) {
-    if ((seen & bit) != 0) return;
-    seen |= bit;
-    field = raw_text(node, arena);
-  };
+  std::uint16_t seen = 0;  // bit i: kParts[i] read; the last bit: the version indicator
+  constexpr std::uint16_t kVersionSeen = 1 << std::size(kParts);
   for (const RawXml& part : classification.children()) {
     if (!part.is_element()) continue;
     const std::string_view name = part.name();
-    if (name == "section")
-      read(row.section, 1 << 0, &part);
-    else if (name == "class")
-      read(row.class_, 1 << 1, &part);
-    else if (name == "subclass")
-      read(row.subclass, 1 << 2, &part);
-    else if (name == "main-group")
-      read(row.main_group, 1 << 3, &part);
-    else if (name == "subgroup")
-      read(row.subgroup, 1 << 4, &part);
-    else if (name == "symbol-position")
-      read(row.symbol_position, 1 << 5, &part);
-    else if (name == "classification-value")
-      read(row.classification_value, 1 << 6, &part);
-    else if (name == version_indicator)
-      read(row.version_date, 1 << 7, raw_child(&part, "date"));
+    if (name == version_indicator) {
+      if ((seen & kVersionSeen) == 0) row.version_date = raw_text(raw_child(&part, "date"), arena);
+      seen |= kVersionSeen;
+      continue;
+    }
+    for (std::size_t index = 0; index < std::size(kParts); ++index) {
+      const auto& [element, field] = kParts[index];
+      if (name != element) continue;
+      if ((seen & (1u << index)) == 0) row.*field = raw_text(&part, arena);
+      seen |= static_cast<std::uint16_t>(1u << index);
+      break;
+    }
   }
   if (row.section && row.class_ && row.subclass && row.main_group && row.subgroup) {
     std::string code;

@@ -231,22 +231,26 @@ std::string_view captured_text(NodeRef node, Arena& arena) {
   return keep(arena, out);
 }
 
-// A captured node costs its record and the arrays of its children and
-// attributes; its strings are the tree's views. Depth is bounded by the
-// parser's nesting limit.
-RawXml capture_node(NodeRef node, Arena& arena) {
-  if (!node.is_element()) return RawXml::make_text(captured_text(node, arena));
-  const std::size_t attribute_count = node.attribute_count();
-  const std::size_t children_total = child_count(node);
-  const std::size_t bytes = RawXml::block_bytes(attribute_count, children_total);
+// An element with the children that `keep` accepts. A captured node costs
+// its record and the arrays of its children and attributes; its strings are
+// the tree's views. Depth is bounded by the parser's nesting limit.
+template <class Keep>
+RawXml capture_element(NodeRef element, std::size_t kept, Keep&& keep, Arena& arena) {
+  const std::size_t attribute_count = element.attribute_count();
+  const std::size_t bytes = RawXml::block_bytes(attribute_count, kept);
   char* block = bytes == 0 ? nullptr : static_cast<char*>(arena.allocate(bytes, RawXml::kBlockAlignment));
   for (std::size_t i = 0; i < attribute_count; ++i)
-    ::new (static_cast<void*>(block + i * sizeof(Attribute))) Attribute(model_attribute(node.attribute(i)));
+    ::new (static_cast<void*>(block + i * sizeof(Attribute))) Attribute(model_attribute(element.attribute(i)));
   auto* children = reinterpret_cast<RawXml*>(block + attribute_count * sizeof(Attribute));
   std::size_t filled = 0;
-  for (NodeRef child : node.children())
-    ::new (static_cast<void*>(children + filled++)) RawXml(capture_node(child, arena));
-  return RawXml::make_element(node.qualified_name(), block, attribute_count, children_total);
+  for (NodeRef child : element.children())
+    if (keep(child)) ::new (static_cast<void*>(children + filled++)) RawXml(capture_node(child, arena));
+  return RawXml::make_element(element.qualified_name(), block, attribute_count, kept);
+}
+
+RawXml capture_node(NodeRef node, Arena& arena) {
+  if (!node.is_element()) return RawXml::make_text(captured_text(node, arena));
+  return capture_element(node, child_count(node), [](NodeRef) { return true; }, arena);
 }
 
 void capture_for_record(NodeRef element, RecordCapture* capture, Arena& arena) {
@@ -258,17 +262,8 @@ void capture_for_record(NodeRef element, RecordCapture* capture, Arena& arena) {
   };
   std::size_t kept = 0;
   for (NodeRef child : element.children()) kept += named(child) ? 1 : 0;
-  const std::size_t attribute_count = element.attribute_count();
-  const std::size_t bytes = RawXml::block_bytes(attribute_count, kept);
-  char* block = bytes == 0 ? nullptr : static_cast<char*>(arena.allocate(bytes, RawXml::kBlockAlignment));
-  for (std::size_t i = 0; i < attribute_count; ++i)
-    ::new (static_cast<void*>(block + i * sizeof(Attribute))) Attribute(model_attribute(element.attribute(i)));
-  auto* children = reinterpret_cast<RawXml*>(block + attribute_count * sizeof(Attribute));
-  std::size_t filled = 0;
-  for (NodeRef child : element.children())
-    if (named(child)) ::new (static_cast<void*>(children + filled++)) RawXml(capture_node(child, arena));
-  capture->bibliographic = ::new (arena.allocate(sizeof(RawXml), alignof(RawXml)))
-      RawXml(RawXml::make_element(element.qualified_name(), block, attribute_count, kept));
+  capture->bibliographic =
+      ::new (arena.allocate(sizeof(RawXml), alignof(RawXml))) RawXml(capture_element(element, kept, named, arena));
 }
 
 // ---------------------------------------------------------------------------
