@@ -7,7 +7,7 @@
 
 #include "model.hpp"
 #include "records/tables.hpp"
-#include "source/aps/fields.hpp"
+#include "references.hpp"
 
 namespace tessellox {
 
