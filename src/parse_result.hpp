@@ -20,8 +20,10 @@ enum class ParseScope : std::uint8_t { Document, Record };
 
 // What a record's parse keeps of an XML handler's tree beside the model,
 // taken while the tree is alive: the children of the first bibliographic
-// element whose local names `children` lists, under an element of that
-// element's name and attributes, captured into the document's arena. The
+// element that `children` names, under an element of that element's name
+// and attributes, captured into the document's arena. A name is a child's
+// local name, kept whole, or a path into it ("B500/B510"), which keeps the
+// child with only what its paths name. The
 // record reads there what the model does not keep (the parts of a party's
 // name and address, examiners, related documents, PCT data).
 struct RecordCapture {

@@ -231,11 +231,12 @@ std::string_view captured_text(NodeRef node, Arena& arena) {
   return keep(arena, out);
 }
 
-// An element with the children that `keep` accepts. A captured node costs
-// its record and the arrays of its children and attributes; its strings are
-// the tree's views. Depth is bounded by the parser's nesting limit.
-template <class Keep>
-RawXml capture_element(NodeRef element, std::size_t kept, Keep&& keep, Arena& arena) {
+// An element with the `kept` children that `keep` accepts, each made by
+// `capture_child`. A captured node costs its record and the arrays of its
+// children and attributes; its strings are the tree's views. Depth is
+// bounded by the parser's nesting limit.
+template <class Keep, class CaptureChild>
+RawXml capture_element(NodeRef element, std::size_t kept, Keep&& keep, CaptureChild&& capture_child, Arena& arena) {
   const std::size_t attribute_count = element.attribute_count();
   const std::size_t bytes = RawXml::block_bytes(attribute_count, kept);
   char* block = bytes == 0 ? nullptr : static_cast<char*>(arena.allocate(bytes, RawXml::kBlockAlignment));
@@ -244,26 +245,58 @@ RawXml capture_element(NodeRef element, std::size_t kept, Keep&& keep, Arena& ar
   auto* children = reinterpret_cast<RawXml*>(block + attribute_count * sizeof(Attribute));
   std::size_t filled = 0;
   for (NodeRef child : element.children())
-    if (keep(child)) ::new (static_cast<void*>(children + filled++)) RawXml(capture_node(child, arena));
+    if (keep(child)) ::new (static_cast<void*>(children + filled++)) RawXml(capture_child(child));
   return RawXml::make_element(element.qualified_name(), block, attribute_count, kept);
 }
 
 RawXml capture_node(NodeRef node, Arena& arena) {
   if (!node.is_element()) return RawXml::make_text(captured_text(node, arena));
-  return capture_element(node, child_count(node), [](NodeRef) { return true; }, arena);
+  return capture_element(
+      node, child_count(node), [](NodeRef) { return true; },
+      [&arena](NodeRef child) { return capture_node(child, arena); }, arena);
 }
+
+namespace {
+
+enum class PathMatch : std::uint8_t { None, Inside, Whole };
+
+// How `path` ("B500/B510"), past the steps `taken` ("B500/"), names a child
+// called `name`: not at all, as a step on the way, or as its end.
+PathMatch match_path(std::string_view path, std::string_view taken, std::string_view name) noexcept {
+  if (!path.starts_with(taken)) return PathMatch::None;
+  path.remove_prefix(taken.size());
+  if (!path.starts_with(name)) return PathMatch::None;
+  if (path.size() == name.size()) return PathMatch::Whole;
+  return path[name.size()] == '/' ? PathMatch::Inside : PathMatch::None;
+}
+
+// `element` with the children that `paths` name past `taken`: whole where a
+// path ends at one, else with only what the paths name inside it.
+RawXml capture_paths(NodeRef element, std::span<const std::string_view> paths, const std::string& taken, Arena& arena) {
+  const auto match = [&](NodeRef child) {
+    PathMatch best = PathMatch::None;
+    if (!child.is_element()) return best;
+    const std::string_view name = child.local_name();
+    for (const std::string_view path : paths) best = std::max(best, match_path(path, taken, name));
+    return best;
+  };
+  std::size_t kept = 0;
+  for (NodeRef child : element.children()) kept += match(child) != PathMatch::None ? 1 : 0;
+  return capture_element(
+      element, kept, [&](NodeRef child) { return match(child) != PathMatch::None; },
+      [&](NodeRef child) {
+        if (match(child) == PathMatch::Whole) return capture_node(child, arena);
+        return capture_paths(child, paths, taken + std::string(child.local_name()) + '/', arena);
+      },
+      arena);
+}
+
+}  // namespace
 
 void capture_for_record(NodeRef element, RecordCapture* capture, Arena& arena) {
   if (capture == nullptr || capture->bibliographic != nullptr) return;
-  const auto named = [capture](NodeRef child) {
-    if (!child.is_element()) return false;
-    const std::string_view name = child.local_name();
-    return std::find(capture->children.begin(), capture->children.end(), name) != capture->children.end();
-  };
-  std::size_t kept = 0;
-  for (NodeRef child : element.children()) kept += named(child) ? 1 : 0;
-  capture->bibliographic =
-      ::new (arena.allocate(sizeof(RawXml), alignof(RawXml))) RawXml(capture_element(element, kept, named, arena));
+  capture->bibliographic = ::new (arena.allocate(sizeof(RawXml), alignof(RawXml)))
+      RawXml(capture_paths(element, capture->children, std::string(), arena));
 }
 
 // ---------------------------------------------------------------------------
