@@ -250,6 +250,13 @@ auto description_for(ParseScope scope, Description (*build)(NodeRef, Arena&, Con
   return scope == ParseScope::Record ? &empty_description<Context...> : build;
 }
 
+// The root part whose content the tree need not keep for `scope`: the
+// description, named `description`, that a record leaves empty; none for a
+// whole document.
+inline std::string_view hollow_for(ParseScope scope, std::string_view description) noexcept {
+  return scope == ParseScope::Record ? description : std::string_view();
+}
+
 // Keeps, for a record's parse (`capture` not null), the children of
 // `element` that `capture` names; a second element offered is left alone.
 void capture_for_record(NodeRef element, RecordCapture* capture, Arena& arena);
@@ -366,11 +373,12 @@ DocumentId document_identity(NodeRef document_id, Arena& arena);
 // The front end
 // ---------------------------------------------------------------------------
 
-// Parses the text into a tree (ParseError Xml on failure); a text of the
-// document's own is decoded in place.
-inline Result<Tree, ParseError> parse_document(SourceText& text) {
+// Parses the text into a tree (ParseError Xml on failure), the content of
+// the root's child `hollow` checked but not kept; a text of the document's
+// own is decoded in place.
+inline Result<Tree, ParseError> parse_document(SourceText& text, std::string_view hollow) {
   const std::span<char> writable = text.writable();
-  return writable.empty() ? parse_tree(text.view()) : parse_tree_in_place(writable);
+  return writable.empty() ? parse_tree(text.view(), hollow) : parse_tree_in_place(writable, hollow);
 }
 
 // The root element, or ParseError Xml "missing root element" without one,
@@ -405,7 +413,8 @@ class ReleaseBehind {
   NodeIndex start_;
 };
 
-// The whole front end: parse, check the root, copy the root's attributes,
+// The whole front end: parse (leaving the root's child `hollow` without
+// content), check the root, copy the root's attributes,
 // call `convert(root, document)` to fill the root parts, capture the prolog
 // and store `format`. `convert` is any callable (NodeRef, SourceDocument&),
 // or (NodeRef, SourceDocument&, Tree&) for a converter that gives nodes back
@@ -414,8 +423,8 @@ class ReleaseBehind {
 // are released on return.
 template <class Converter>
 ParseResult run_front_end(SourceText text, std::string_view root_name, std::string_view wrong_root_message,
-                          SourceFormat format, Converter&& convert) {
-  Result<Tree, ParseError> parsed = parse_document(text);
+                          SourceFormat format, std::string_view hollow, Converter&& convert) {
+  Result<Tree, ParseError> parsed = parse_document(text, hollow);
   if (!parsed) return std::move(parsed).error();
   Tree& tree = parsed.value();
   Result<NodeRef, ParseError> root = checked_root(tree, root_name, wrong_root_message);
@@ -461,8 +470,8 @@ void convert_root_children(NodeRef root, SourceDocument& document, Tree& tree, c
 // convert_root_children does: a part is converted from its own nodes alone.
 template <class... Builds>
 ParseResult convert_root_parts(SourceText text, std::string_view root_name, std::string_view wrong_root_message,
-                               SourceFormat format, const ChildRule<Builds>&... rules) {
-  return run_front_end(std::move(text), root_name, wrong_root_message, format,
+                               SourceFormat format, std::string_view hollow, const ChildRule<Builds>&... rules) {
+  return run_front_end(std::move(text), root_name, wrong_root_message, format, hollow,
                        [&](NodeRef root, SourceDocument& document, Tree& tree) {
                          convert_root_children(root, document, tree, bound_to_tree(rules, tree)...);
                        });

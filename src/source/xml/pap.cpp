@@ -289,6 +289,7 @@ Drawings drawings_part(NodeRef element, Arena& arena) {
 ParseResult parse_pap_keeping(SourceText text, SourceFormat format, ParseScope scope, RecordCapture* capture) {
   return xml::convert_root_parts(
       std::move(text), "patent-application-publication", messages::kPapRootRequired, format,
+      xml::hollow_for(scope, "subdoc-description"),
       xml::ChildRule{"subdoc-bibliographic-information", xml::keeping_for_record(&bibliographic_information, capture)},
       xml::ChildRule{"subdoc-abstract", abstract_part},
       xml::ChildRule{"subdoc-description", xml::description_for(scope, description_part)},

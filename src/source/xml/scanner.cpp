@@ -135,21 +135,21 @@ std::uint16_t prefix_length_of(std::string_view name) noexcept {
 // false to decline: the text is not well formed, or expat must judge it.
 class Scanner {
  public:
-  Scanner(std::string_view text, Tree& tree)
-      : begin_(text.data()), p_(text.data()), end_(text.data() + text.size()), tree_(tree) {}
+  Scanner(std::string_view text, Tree& tree, std::string_view hollow)
+      : begin_(text.data()), p_(text.data()), end_(text.data() + text.size()), tree_(tree), hollow_(hollow) {}
   // In place: decoded texts and attribute values that fit are written over
   // their own markup in `text`, until undo() puts the markup back.
-  Scanner(std::span<char> text, Tree& tree) : Scanner(std::string_view(text.data(), text.size()), tree) {
+  Scanner(std::span<char> text, Tree& tree, std::string_view hollow)
+      : Scanner(std::string_view(text.data(), text.size()), tree, hollow) {
     writable_ = text.data();
   }
 
   bool run() {
     const std::size_t size = static_cast<std::size_t>(end_ - begin_);
     tree_.reserve(std::min(size / 10 + 16, kMaxNodes + 1), std::min<std::size_t>(size / 64 + 16, std::size_t{1} << 20));
-    stack_.reserve(kMaxDepth + 2);
-    stack_.push_back({0, kNoNode});
+    push_open({0, kNoNode, nullptr, 0});
     if (!scan_xml_declaration() || !scan_prolog() || !scan_root_element() || !scan_epilog()) return false;
-    return tree_.node_count() <= kMaxNodes;
+    return node_total() <= kMaxNodes;
   }
 
   // Restores the markup that decoded values were written over, latest
@@ -166,6 +166,8 @@ class Scanner {
   struct OpenNode {
     NodeIndex index;
     NodeIndex last_child;
+    const char* name;  // as written, for its end tag
+    std::uint16_t name_length;
   };
 
   enum class EntityKind : std::uint8_t { PlainText, Unparsed, ExternalParsed };
@@ -282,13 +284,26 @@ class Scanner {
 
   // --- nodes -----------------------------------------------------------------
 
+  void push_open(const OpenNode& node) noexcept { stack_[depth_++] = node; }
+  OpenNode& open_top() noexcept { return stack_[depth_ - 1]; }
+
+  // Inside the hollow element nodes are counted, as the limit on nodes
+  // counts them, but not kept: the record handed out is a scratch one.
+  bool building() const noexcept { return hollow_depth_ == 0; }
+  std::size_t node_total() const noexcept { return tree_.node_count() + unbuilt_nodes_; }
+
   Tree::NodeRecord& append_node(NodeKind kind) {
-    OpenNode& parent = stack_.back();
+    if (!building()) {
+      ++unbuilt_nodes_;
+      return unbuilt_;
+    }
+    OpenNode& parent = open_top();
     return tree_.append_child(parent.index, parent.last_child, kind);
   }
 
   void append_value_node(NodeKind kind, std::string_view value) {
     Tree::NodeRecord& record = append_node(kind);
+    if (!building()) return;
     record.value = value.data();
     record.value_length = static_cast<std::uint32_t>(value.size());
     if (kind == NodeKind::Text || kind == NodeKind::CData) record.flags = Tree::NodeRecord::character_data_flags(value);
@@ -553,9 +568,9 @@ class Scanner {
   bool scan_root_element() {
     if (end_ - p_ < 2 || *p_ != '<' || !has_class(p_[1], kNameStart)) return false;
     if (!scan_start_tag()) return false;
-    while (stack_.size() > 1) {
+    while (depth_ > 1) {
       prefetch_ahead(p_, kReadAhead);
-      if (tree_.node_count() > kMaxNodes || !scan_text()) return false;
+      if (node_total() > kMaxNodes || !scan_text()) return false;
       // p_ is on a '<'.
       if (p_ + 1 == end_) return false;
       const char next = p_[1];
@@ -582,13 +597,16 @@ class Scanner {
   bool scan_start_tag() {
     const char* p = p_ + 1;
     const std::string_view name = scan_name(p);
-    if (name.empty() || stack_.size() > kMaxDepth) return false;
+    if (name.empty() || depth_ > kMaxDepth) return false;
     const auto index = static_cast<NodeIndex>(tree_.node_count());
     const auto attribute_begin = static_cast<std::uint32_t>(tree_.attribute_count());
-    {
-      Tree::NodeRecord& record = append_node(NodeKind::Element);
+    const auto name_length = static_cast<std::uint16_t>(name.size());
+    // Stays in place while the attributes are appended, which touch no node.
+    const bool kept = building();
+    Tree::NodeRecord& record = append_node(NodeKind::Element);
+    if (kept) {
       record.name = name.data();
-      record.name_length = static_cast<std::uint16_t>(name.size());
+      record.name_length = name_length;
       record.prefix_length = prefix_length_of(name);
       record.parent.attribute_begin = attribute_begin;
     }
@@ -597,7 +615,8 @@ class Scanner {
       if (p == end_) return false;
       if (*p == '>') {
         ++p;
-        stack_.push_back({index, kNoNode});
+        push_open({index, kNoNode, name.data(), name_length});
+        if (depth_ == 3 && !hollow_.empty() && is_hollow(record)) hollow_depth_ = depth_;
         break;
       }
       if (*p == '/') {
@@ -610,8 +629,17 @@ class Scanner {
     p_ = p;
     const std::size_t count = tree_.attribute_count() - attribute_begin;
     if (count > kMaxAttributes) return false;
-    tree_.node(index).attribute_count = static_cast<std::uint16_t>(count);
+    record.attribute_count = static_cast<std::uint16_t>(count);
+    if (!kept) tree_.truncate_attributes(attribute_begin);  // checked, not kept
     return true;
+  }
+
+  // Whether the element just opened, a child of the root, is the one whose
+  // content is checked but not kept.
+  bool is_hollow(const Tree::NodeRecord& element) const noexcept {
+    std::string_view local(element.name, element.name_length);
+    if (element.prefix_length != Tree::kNoPrefix) local.remove_prefix(element.prefix_length + 1u);
+    return local == hollow_;
   }
 
   bool scan_attribute(const char*& p, std::uint32_t attribute_begin) {
@@ -684,7 +712,7 @@ class Scanner {
       value = std::string_view(run, static_cast<std::size_t>(p - run));
     } else {
       scratch_.append(run, static_cast<std::size_t>(p - run));
-      value = keep_decoded(scratch_, start, p);
+      value = building() ? keep_decoded(scratch_, start, p) : std::string_view(scratch_);
     }
     ++p;  // the closing quote
     return value.size() <= kMaxTextBytes;
@@ -739,7 +767,7 @@ class Scanner {
   }
 
   bool scan_end_tag() {
-    const Tree::NodeRecord& open = tree_.node(stack_.back().index);
+    const OpenNode& open = open_top();
     const char* p = p_ + 2;  // </
     if (static_cast<std::size_t>(end_ - p) <= open.name_length || std::memcmp(p, open.name, open.name_length) != 0)
       return false;
@@ -748,7 +776,8 @@ class Scanner {
     skip_space(p);
     if (p == end_ || *p != '>') return false;
     p_ = p + 1;
-    stack_.pop_back();
+    if (depth_ == hollow_depth_) hollow_depth_ = 0;
+    --depth_;
     return true;
   }
 
@@ -815,7 +844,7 @@ class Scanner {
           record.value_length = static_cast<std::uint32_t>(p - reference);
           decoded = false;
           start = p;
-          if (tree_.node_count() > kMaxNodes) return false;
+          if (node_total() > kMaxNodes) return false;
         }
       }
       if (scratch_.size() > kMaxTextBytes) return false;
@@ -836,7 +865,7 @@ class Scanner {
     }
     if (value.empty()) return true;
     if (value.size() > kMaxTextBytes) return false;
-    if (decoded) value = keep_decoded(value, source, source_end);
+    if (decoded && building()) value = keep_decoded(value, source, source_end);
     append_value_node(NodeKind::Text, value);
     return true;
   }
@@ -882,7 +911,16 @@ class Scanner {
   const char* p_;
   const char* const end_;
   TreeWriter tree_;
-  std::vector<OpenNode> stack_;
+  // The open nodes, the document first: at most the root and kMaxDepth
+  // elements within it, as scan_start_tag checks before each push.
+  std::array<OpenNode, kMaxDepth + 2> stack_;
+  std::size_t depth_ = 0;
+  // The root's child whose content is checked but not kept (none when
+  // empty), and while inside it, the depth of the stack it opened at.
+  const std::string_view hollow_;
+  std::size_t hollow_depth_ = 0;
+  std::size_t unbuilt_nodes_ = 0;
+  Tree::NodeRecord unbuilt_;
   std::string scratch_;
   std::unordered_map<std::string_view, Entity> entities_;
   std::size_t expanded_bytes_ = 0;
@@ -899,16 +937,16 @@ class Scanner {
   std::string overwritten_bytes_;
 };
 
-std::optional<Tree> scan_tree(std::string_view text) {
+std::optional<Tree> scan_tree(std::string_view text, std::string_view hollow) {
   Tree tree;
-  Scanner scanner(text, tree);
+  Scanner scanner(text, tree, hollow);
   if (!scanner.run()) return std::nullopt;
   return tree;
 }
 
-std::optional<Tree> scan_tree_in_place(std::span<char> text) {
+std::optional<Tree> scan_tree_in_place(std::span<char> text, std::string_view hollow) {
   Tree tree;
-  Scanner scanner(text, tree);
+  Scanner scanner(text, tree, hollow);
   if (scanner.run()) return tree;
   scanner.undo();
   return std::nullopt;

@@ -29,7 +29,7 @@ RootPart root_part(NodeRef node, Arena& arena) {
 }  // namespace
 
 ParseResult parse_sequence_listing(SourceText text, SourceFormat format, ParseScope) {
-  return xml::run_front_end(std::move(text), "sequence-cwu", messages::kSequenceRootRequired, format,
+  return xml::run_front_end(std::move(text), "sequence-cwu", messages::kSequenceRootRequired, format, {},
                             [](NodeRef root, SourceDocument& document) {
                               document.parts.reserve(document.arena, xml::child_count(root));
                               for (NodeRef child : root.children())

@@ -372,11 +372,11 @@ Drawings drawings_part(NodeRef element, Arena& arena) {
 }
 
 ParseResult parse_st32_keeping(SourceText text, SourceFormat format, ParseScope scope, RecordCapture* capture) {
-  return xml::convert_root_parts(std::move(text), "PATDOC", messages::kSt32RootRequired, format,
-                                 xml::ChildRule{"SDOBI", xml::keeping_for_record(&bibliographic_information, capture)},
-                                 xml::ChildRule{"SDOAB", abstract_part},
-                                 xml::ChildRule{"SDODE", xml::description_for(scope, description_part)},
-                                 xml::ChildRule{"SDOCL", claims_part}, xml::ChildRule{"SDODR", drawings_part});
+  return xml::convert_root_parts(
+      std::move(text), "PATDOC", messages::kSt32RootRequired, format, xml::hollow_for(scope, "SDODE"),
+      xml::ChildRule{"SDOBI", xml::keeping_for_record(&bibliographic_information, capture)},
+      xml::ChildRule{"SDOAB", abstract_part}, xml::ChildRule{"SDODE", xml::description_for(scope, description_part)},
+      xml::ChildRule{"SDOCL", claims_part}, xml::ChildRule{"SDODR", drawings_part});
 }
 
 }  // namespace

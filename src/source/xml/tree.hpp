@@ -374,6 +374,8 @@ class TreeWriter {
   Tree::NodeRecord& node(NodeIndex index) noexcept { return tree_.nodes_[index]; }
 
   Tree::AttributeRecord& append_attribute() { return tree_.attributes_.emplace_back(); }
+  // Drops the attributes from `begin` on, those of a tag checked but not kept.
+  void truncate_attributes(std::size_t begin) { tree_.attributes_.resize(begin); }
   const Tree::AttributeRecord& attribute(std::size_t index) const noexcept { return tree_.attributes_[index]; }
 
   // A copy of `text` in the tree's arena, for strings that are not in the

@@ -495,7 +495,7 @@ Description description_part(NodeRef element, Arena& arena, xml::Tree& tree) {
 ParseResult parse_v4(SourceText text, SourceFormat format, ParseScope scope, const FamilyNames& family,
                      RecordCapture* capture) {
   return xml::convert_root_parts(
-      std::move(text), family.root, family.wrong_root_message, format,
+      std::move(text), family.root, family.wrong_root_message, format, xml::hollow_for(scope, "description"),
       xml::ChildRule{family.bibliographic, xml::keeping_for_record(&bibliographic_information, capture)},
       xml::ChildRule{"abstract", abstract_part},
       xml::ChildRule{"description", xml::description_for(scope, description_part)},

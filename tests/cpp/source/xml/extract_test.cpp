@@ -318,7 +318,7 @@ TEST(DocumentIdentity, MissingAndBlankChildren) {
 }
 
 ParseResult front_end(std::string_view text) {
-  return run_front_end(text, "us-patent-grant", messages::kV4GrantRootRequired, SourceFormat::UsptoGrantV42,
+  return run_front_end(text, "us-patent-grant", messages::kV4GrantRootRequired, SourceFormat::UsptoGrantV42, {},
                        [](NodeRef root, SourceDocument& document) {
                          for (NodeRef child : child_elements(root))
                            document.parts.emplace_back(document.arena, capture_node(child, document.arena));
