@@ -156,22 +156,32 @@ class RawXml {
     node.data_ = qualified_name.data() != nullptr ? qualified_name.data() : "";
     node.name_length_ = static_cast<std::uint16_t>(qualified_name.size());
     node.block_ = block;
-    node.attribute_count_ = static_cast<std::uint16_t>(attribute_count);
+    // Names are short and compared often: the local name's offset is found
+    // once, here, in a plain loop.
+    std::size_t offset = 0;
+    for (std::size_t i = 0; i < qualified_name.size(); ++i) {
+      if (qualified_name[i] == ':') {
+        offset = i + 1 < kLongPrefix ? i + 1 : kLongPrefix;
+        break;
+      }
+    }
+    node.shape_ = static_cast<std::uint16_t>(attribute_count | offset << kOffsetShift);
     node.count_ = static_cast<std::uint32_t>(child_count);
     return node;
   }
 
   Kind kind() const noexcept { return is_text() ? Kind::Text : Kind::Element; }
-  bool is_element() const noexcept { return attribute_count_ != kTextMarker; }
-  bool is_text() const noexcept { return attribute_count_ == kTextMarker; }
+  bool is_element() const noexcept { return shape_ != kTextMarker; }
+  bool is_text() const noexcept { return shape_ == kTextMarker; }
   // Text form: the text; element form: empty.
   std::string_view text() const noexcept { return is_text() ? std::string_view(data_, count_) : std::string_view(); }
   // Element form: the local name; text form: empty.
   std::string_view name() const noexcept {
     if (!is_element()) return std::string_view();
     const std::string_view qualified(data_, name_length_);
-    const std::size_t colon = qualified.find(':');
-    return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
+    const std::size_t offset = shape_ >> kOffsetShift;
+    if (offset != kLongPrefix) return qualified.substr(offset);
+    return qualified.substr(qualified.find(':') + 1);
   }
   // Element form: the name as written, prefix and colon included.
   std::string_view qualified_name() const noexcept {
@@ -186,12 +196,12 @@ class RawXml {
   }
   std::span<const Attribute> attributes() const noexcept {
     if (!is_element()) return {};
-    return {static_cast<const Attribute*>(block_), attribute_count_};
+    return {static_cast<const Attribute*>(block_), attribute_count()};
   }
   std::span<const RawXml> children() const noexcept {
     if (!is_element() || count_ == 0) return {};
-    const auto* first = reinterpret_cast<const RawXml*>(static_cast<const char*>(block_) +
-                                                        std::size_t{attribute_count_} * sizeof(Attribute));
+    const auto* first =
+        reinterpret_cast<const RawXml*>(static_cast<const char*>(block_) + attribute_count() * sizeof(Attribute));
     return {first, count_};
   }
 
@@ -199,12 +209,18 @@ class RawXml {
   // The attribute count of a text, which no element reaches (an element
   // holds at most 256 attributes).
   static constexpr std::uint16_t kTextMarker = 0xFFFF;
+  // An element's shape: its attribute count in the low bits (at most 256),
+  // the offset of its local name above them (0 without a prefix), or
+  // kLongPrefix for a prefix too long to say there, found again when asked.
+  static constexpr unsigned kOffsetShift = 9;
+  static constexpr std::size_t kLongPrefix = 0x7F;
+  std::size_t attribute_count() const noexcept { return shape_ & ((1u << kOffsetShift) - 1); }
 
   const char* data_ = "";  // the text, or the element's name as written
   const void* block_ = nullptr;
-  std::uint32_t count_ = 0;        // the text's length, or the element's child count
-  std::uint16_t name_length_ = 0;  // names are at most 50000 bytes
-  std::uint16_t attribute_count_ = kTextMarker;
+  std::uint32_t count_ = 0;            // the text's length, or the element's child count
+  std::uint16_t name_length_ = 0;      // names are at most 50000 bytes
+  std::uint16_t shape_ = kTextMarker;  // see kOffsetShift; kTextMarker for a text
 };
 
 // ---------------------------------------------------------------------------
