@@ -93,11 +93,20 @@ std::string collapse_white_space(std::string_view text) {
       i += n;
       continue;
     }
+    // A word is copied whole: it runs to the next byte that may start white
+    // space, an ASCII space or control or any byte beyond ASCII.
+    std::size_t end = i + 1;
+    while (end < text.size()) {
+      const auto byte = static_cast<unsigned char>(text[end]);
+      if (byte <= ' ' || byte >= 0x80) break;
+      ++end;
+    }
     if (pending_space) {
       out.push_back(' ');
       pending_space = false;
     }
-    out.push_back(text[i++]);
+    out.append(text.data() + i, end - i);
+    i = end;
   }
   return out;
 }
