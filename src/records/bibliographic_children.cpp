@@ -18,9 +18,10 @@ constexpr std::array<std::string_view, 10> kV4{"parties",
 constexpr std::array<std::string_view, 5> kPap{"inventors", "assignee", "correspondence-address", "continuity-data",
                                                "technical-information"};
 // B860 and B870 are read in B800 and, failing that, in the element itself.
-// Of B500, only its classifications: its citations are the model's already.
-constexpr std::array<std::string_view, 8> kSt32{"B200", "B500/B510", "B500/B520", "B600",
-                                                "B700", "B800",      "B860",      "B870"};
+// Of B500, only its classifications: its citations are the model's already;
+// of B200, only the series code.
+constexpr std::array<std::string_view, 9> kSt32{"B200/B211US", "B500/B510", "B500/B520", "B600", "B700",
+                                                "B800/B860",   "B800/B870", "B860",      "B870"};
 
 }  // namespace
 

@@ -100,6 +100,9 @@ void find_targets(const RawXml& node, Visit&& visit) {
 OptString st32_category(const RawXml& citation, Arena& arena) {
   for (const RawXml& mark : citation.children()) {
     if (!mark.is_element() || !mark.name().starts_with("CITED-BY")) continue;
+    // The two marks the document type has, without spelling them out again.
+    if (mark.name() == "CITED-BY-EXAMINER") return std::string_view("cited by examiner");
+    if (mark.name() == "CITED-BY-OTHER") return std::string_view("cited by other");
     std::string words(mark.name());
     for (char& c : words) c = c == '-' ? ' ' : static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return arena.copy(words);

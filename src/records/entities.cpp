@@ -50,9 +50,19 @@ const Entity* entity_at(std::string_view text, std::size_t at) noexcept {
   return found != std::end(kEntities) && found->name == name ? found : nullptr;
 }
 
+// Whether `text` holds an '&': most values are short and hold none, where a
+// plain loop beats a call.
+bool holds_ampersand(std::string_view text) noexcept {
+  if (text.size() > 32) return text.find('&') != std::string_view::npos;
+  for (const char c : text)
+    if (c == '&') return true;
+  return false;
+}
+
 // The value with its references resolved, copied into the arena; absent
 // when it holds none.
 std::optional<std::string_view> resolved(std::string_view text, Arena& arena, std::string& scratch) {
+  if (!holds_ampersand(text)) return std::nullopt;
   scratch.clear();
   if (!append_resolved_entities(text, scratch)) return std::nullopt;
   return arena.copy(scratch);
@@ -64,6 +74,7 @@ void resolve(OptString& value, Arena& arena, std::string& scratch) {
 }
 
 void resolve(std::string& value, std::string& scratch) {
+  if (!holds_ampersand(value)) return;
   scratch.clear();
   if (append_resolved_entities(value, scratch)) value.swap(scratch);
 }

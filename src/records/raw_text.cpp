@@ -42,9 +42,15 @@ bool is_plain(std::string_view text) noexcept {
 }  // namespace
 
 const RawXml* raw_child(const RawXml* node, std::string_view name) noexcept {
-  if (node == nullptr) return nullptr;
-  for (const RawXml& candidate : node->children())
-    if (candidate.is_element() && candidate.name() == name) return &candidate;
+  if (node == nullptr || name.empty()) return nullptr;
+  for (const RawXml& candidate : node->children()) {
+    if (!candidate.is_element()) continue;
+    // Sibling names often share a length ("DNUM", "DATE", "KIND"): the first
+    // letter tells most apart before a call to compare the rest.
+    const std::string_view candidate_name = candidate.name();
+    if (candidate_name.size() == name.size() && candidate_name.front() == name.front() && candidate_name == name)
+      return &candidate;
+  }
   return nullptr;
 }
 
