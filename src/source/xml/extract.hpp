@@ -250,11 +250,11 @@ auto description_for(ParseScope scope, Description (*build)(NodeRef, Arena&, Con
   return scope == ParseScope::Record ? &empty_description<Context...> : build;
 }
 
-// The root part whose content the tree need not keep for `scope`: the
-// description, named `description`, that a record leaves empty; none for a
-// whole document.
-inline std::string_view hollow_for(ParseScope scope, std::string_view description) noexcept {
-  return scope == ParseScope::Record ? description : std::string_view();
+// The root parts whose content the tree need not keep for `scope`: for a
+// record, `unread`, the description it leaves empty and the drawings it does
+// not read; none for a whole document.
+inline HollowNames hollow_for(ParseScope scope, HollowNames unread) noexcept {
+  return scope == ParseScope::Record ? unread : HollowNames();
 }
 
 // Keeps, for a record's parse (`capture` not null), the children of
@@ -374,9 +374,9 @@ DocumentId document_identity(NodeRef document_id, Arena& arena);
 // ---------------------------------------------------------------------------
 
 // Parses the text into a tree (ParseError Xml on failure), the content of
-// the root's child `hollow` checked but not kept; a text of the document's
-// own is decoded in place.
-inline Result<Tree, ParseError> parse_document(SourceText& text, std::string_view hollow) {
+// the root's children `hollow` checked but not kept; a text of the
+// document's own is decoded in place.
+inline Result<Tree, ParseError> parse_document(SourceText& text, HollowNames hollow) {
   const std::span<char> writable = text.writable();
   return writable.empty() ? parse_tree(text.view(), hollow) : parse_tree_in_place(writable, hollow);
 }
@@ -413,8 +413,8 @@ class ReleaseBehind {
   NodeIndex start_;
 };
 
-// The whole front end: parse (leaving the root's child `hollow` without
-// content), check the root, copy the root's attributes,
+// The whole front end: parse (leaving the root's children `hollow`
+// without content), check the root, copy the root's attributes,
 // call `convert(root, document)` to fill the root parts, capture the prolog
 // and store `format`. `convert` is any callable (NodeRef, SourceDocument&),
 // or (NodeRef, SourceDocument&, Tree&) for a converter that gives nodes back
@@ -423,7 +423,7 @@ class ReleaseBehind {
 // are released on return.
 template <class Converter>
 ParseResult run_front_end(SourceText text, std::string_view root_name, std::string_view wrong_root_message,
-                          SourceFormat format, std::string_view hollow, Converter&& convert) {
+                          SourceFormat format, HollowNames hollow, Converter&& convert) {
   Result<Tree, ParseError> parsed = parse_document(text, hollow);
   if (!parsed) return std::move(parsed).error();
   Tree& tree = parsed.value();
@@ -470,7 +470,7 @@ void convert_root_children(NodeRef root, SourceDocument& document, Tree& tree, c
 // convert_root_children does: a part is converted from its own nodes alone.
 template <class... Builds>
 ParseResult convert_root_parts(SourceText text, std::string_view root_name, std::string_view wrong_root_message,
-                               SourceFormat format, std::string_view hollow, const ChildRule<Builds>&... rules) {
+                               SourceFormat format, HollowNames hollow, const ChildRule<Builds>&... rules) {
   return run_front_end(std::move(text), root_name, wrong_root_message, format, hollow,
                        [&](NodeRef root, SourceDocument& document, Tree& tree) {
                          convert_root_children(root, document, tree, bound_to_tree(rules, tree)...);

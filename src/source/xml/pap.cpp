@@ -6,6 +6,7 @@
 // knows neither `b`, `i` nor `claim-ref`.
 #include "source/xml/pap.hpp"
 
+#include <array>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -286,10 +287,12 @@ Drawings drawings_part(NodeRef element, Arena& arena) {
 
 // Both versions share one converter; only the stored format differs, and the
 // wrong-root message names version 1.5 for either.
+constexpr std::array<std::string_view, 2> kUnreadByRecords{"subdoc-description", "subdoc-drawings"};
+
 ParseResult parse_pap_keeping(SourceText text, SourceFormat format, ParseScope scope, RecordCapture* capture) {
   return xml::convert_root_parts(
       std::move(text), "patent-application-publication", messages::kPapRootRequired, format,
-      xml::hollow_for(scope, "subdoc-description"),
+      xml::hollow_for(scope, kUnreadByRecords),
       xml::ChildRule{"subdoc-bibliographic-information", xml::keeping_for_record(&bibliographic_information, capture)},
       xml::ChildRule{"subdoc-abstract", abstract_part},
       xml::ChildRule{"subdoc-description", xml::description_for(scope, description_part)},

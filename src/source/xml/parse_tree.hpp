@@ -19,14 +19,14 @@ namespace tessellox::xml {
 // The scanner builds the tree; whatever it does not handle, or finds not
 // well formed, goes to expat, which builds the same tree or gives the error.
 //
-// `hollow` names a child of the root whose content is checked but need not
+// `hollow` names children of the root whose content is checked but need not
 // be kept (see scan_tree); expat, when it takes over, keeps it all the same.
-Result<Tree, ParseError> parse_tree(std::string_view text, std::string_view hollow = {});
+Result<Tree, ParseError> parse_tree(std::string_view text, HollowNames hollow = {});
 
 // The same, for a text that nothing else reads as XML afterwards: the
 // scanner writes decoded texts and attribute values over their own markup
 // (see scan_tree_in_place), which keeps them out of the tree's arena. The
 // text stays unchanged when the parse fails.
-Result<Tree, ParseError> parse_tree_in_place(std::span<char> text, std::string_view hollow = {});
+Result<Tree, ParseError> parse_tree_in_place(std::span<char> text, HollowNames hollow = {});
 
 }  // namespace tessellox::xml

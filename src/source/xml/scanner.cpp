@@ -135,11 +135,11 @@ std::uint16_t prefix_length_of(std::string_view name) noexcept {
 // false to decline: the text is not well formed, or expat must judge it.
 class Scanner {
  public:
-  Scanner(std::string_view text, Tree& tree, std::string_view hollow)
+  Scanner(std::string_view text, Tree& tree, HollowNames hollow)
       : begin_(text.data()), p_(text.data()), end_(text.data() + text.size()), tree_(tree), hollow_(hollow) {}
   // In place: decoded texts and attribute values that fit are written over
   // their own markup in `text`, until undo() puts the markup back.
-  Scanner(std::span<char> text, Tree& tree, std::string_view hollow)
+  Scanner(std::span<char> text, Tree& tree, HollowNames hollow)
       : Scanner(std::string_view(text.data(), text.size()), tree, hollow) {
     writable_ = text.data();
   }
@@ -634,12 +634,12 @@ class Scanner {
     return true;
   }
 
-  // Whether the element just opened, a child of the root, is the one whose
+  // Whether the element just opened, a child of the root, is one whose
   // content is checked but not kept.
   bool is_hollow(const Tree::NodeRecord& element) const noexcept {
     std::string_view local(element.name, element.name_length);
     if (element.prefix_length != Tree::kNoPrefix) local.remove_prefix(element.prefix_length + 1u);
-    return local == hollow_;
+    return std::find(hollow_.begin(), hollow_.end(), local) != hollow_.end();
   }
 
   bool scan_attribute(const char*& p, std::uint32_t attribute_begin) {
@@ -915,9 +915,9 @@ class Scanner {
   // elements within it, as scan_start_tag checks before each push.
   std::array<OpenNode, kMaxDepth + 2> stack_;
   std::size_t depth_ = 0;
-  // The root's child whose content is checked but not kept (none when
-  // empty), and while inside it, the depth of the stack it opened at.
-  const std::string_view hollow_;
+  // The root's children whose content is checked but not kept, and while
+  // inside one, the depth of the stack it opened at.
+  const HollowNames hollow_;
   std::size_t hollow_depth_ = 0;
   std::size_t unbuilt_nodes_ = 0;
   Tree::NodeRecord unbuilt_;
@@ -937,14 +937,14 @@ class Scanner {
   std::string overwritten_bytes_;
 };
 
-std::optional<Tree> scan_tree(std::string_view text, std::string_view hollow) {
+std::optional<Tree> scan_tree(std::string_view text, HollowNames hollow) {
   Tree tree;
   Scanner scanner(text, tree, hollow);
   if (!scanner.run()) return std::nullopt;
   return tree;
 }
 
-std::optional<Tree> scan_tree_in_place(std::span<char> text, std::string_view hollow) {
+std::optional<Tree> scan_tree_in_place(std::span<char> text, HollowNames hollow) {
   Tree tree;
   Scanner scanner(text, tree, hollow);
   if (scanner.run()) return tree;

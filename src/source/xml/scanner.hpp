@@ -17,15 +17,15 @@ namespace tessellox::xml {
 // unparsed entity declarations, other encodings, XML 1.1, ...). Declining
 // leaves the verdict and its message to expat.
 //
-// `hollow`, when not empty, is the local name of a child of the root whose
-// content only needs checking: the element is kept with its attributes but
-// without children, which spares the nodes of a part that nobody reads.
-std::optional<Tree> scan_tree(std::string_view text, std::string_view hollow = {});
+// `hollow` names (by local name) children of the root whose content only
+// needs checking: such an element is kept with its attributes but without
+// children, which spares the nodes of a part that nobody reads.
+std::optional<Tree> scan_tree(std::string_view text, HollowNames hollow = {});
 
 // The same, decoding in place: a text or attribute value that decoding
 // shortened is written over its own markup and the tree's view points there,
 // so the decoded copies cost nothing beyond the text. When the scanner
 // declines, the text is restored as it was before returning.
-std::optional<Tree> scan_tree_in_place(std::span<char> text, std::string_view hollow = {});
+std::optional<Tree> scan_tree_in_place(std::span<char> text, HollowNames hollow = {});
 
 }  // namespace tessellox::xml

@@ -4,6 +4,7 @@
 // is wrapped in PTEXT/STEXT containers that inline content splices away.
 #include "source/xml/st32.hpp"
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -371,9 +372,11 @@ Drawings drawings_part(NodeRef element, Arena& arena) {
   return xml::converted_record<Drawings>(element, arena, xml::ChildRule{"EMI", embedded_image});
 }
 
+constexpr std::array<std::string_view, 2> kUnreadByRecords{"SDODE", "SDODR"};
+
 ParseResult parse_st32_keeping(SourceText text, SourceFormat format, ParseScope scope, RecordCapture* capture) {
   return xml::convert_root_parts(
-      std::move(text), "PATDOC", messages::kSt32RootRequired, format, xml::hollow_for(scope, "SDODE"),
+      std::move(text), "PATDOC", messages::kSt32RootRequired, format, xml::hollow_for(scope, kUnreadByRecords),
       xml::ChildRule{"SDOBI", xml::keeping_for_record(&bibliographic_information, capture)},
       xml::ChildRule{"SDOAB", abstract_part}, xml::ChildRule{"SDODE", xml::description_for(scope, description_part)},
       xml::ChildRule{"SDOCL", claims_part}, xml::ChildRule{"SDODR", drawings_part});

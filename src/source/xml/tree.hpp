@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,10 @@ inline constexpr std::size_t kMaxAttributes = 256;
 inline constexpr std::size_t kMaxNameBytes = 50000;
 inline constexpr std::size_t kMaxTextBytes = 10 * 1024 * 1024;
 inline constexpr std::size_t kMaxNodes = 10000000;
+
+// The local names of the root's children whose content a parse checks but
+// does not keep (see scan_tree).
+using HollowNames = std::span<const std::string_view>;
 
 // expat copies its input into one buffer, which cannot reach 1 GiB; texts
 // longer than this go in pieces of this size, which also bounds that copy.

@@ -4,6 +4,7 @@
 // element names of the document type versions are all accepted in place.
 #include "source/xml/v4.hpp"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -492,10 +493,12 @@ Description description_part(NodeRef element, Arena& arena, xml::Tree& tree) {
   return DescriptionBuilder(arena, tree).build(element);
 }
 
+constexpr std::array<std::string_view, 2> kUnreadByRecords{"description", "drawings"};
+
 ParseResult parse_v4(SourceText text, SourceFormat format, ParseScope scope, const FamilyNames& family,
                      RecordCapture* capture) {
   return xml::convert_root_parts(
-      std::move(text), family.root, family.wrong_root_message, format, xml::hollow_for(scope, "description"),
+      std::move(text), family.root, family.wrong_root_message, format, xml::hollow_for(scope, kUnreadByRecords),
       xml::ChildRule{family.bibliographic, xml::keeping_for_record(&bibliographic_information, capture)},
       xml::ChildRule{"abstract", abstract_part},
       xml::ChildRule{"description", xml::description_for(scope, description_part)},

@@ -102,10 +102,11 @@ std::string hollow_difference(std::string_view text, const std::optional<Tree>& 
       }
     }
   }
-  const std::optional<Tree> hollowed = scan_tree(text, hollow);
+  const std::string_view names[] = {hollow};
+  const std::optional<Tree> hollowed = scan_tree(text, names);
   if (hollowed.has_value() != scanned.has_value()) return "hollow and full scans disagree on declining";
   std::string writable(text);
-  const std::optional<Tree> in_place = scan_tree_in_place(writable, hollow);
+  const std::optional<Tree> in_place = scan_tree_in_place(writable, names);
   if (in_place.has_value() != scanned.has_value()) return "hollow scan in place disagrees on declining";
   if (!scanned) return {};
   const std::string expected = without_hollow_content(dump_tree(*scanned), hollow);
