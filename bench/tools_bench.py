@@ -5,7 +5,8 @@
 Measures, in one run:
 1. `tessellox records --jobs 1` on the real bulk samples against `parse()`
    and every getter in a loop over the same documents already split and
-   decoded (the cost of splitting, record building and writing), and the
+   decoded (the cost of splitting, record building and writing), the same
+   with `--sections` against `parse_to_markdown` in a loop, and the
    command's stages timed one by one;
 2. `--jobs 2` against `--jobs 1` on a generated corpus of the bulk samples
    repeated to --corpus-mb (pool start-up amortised);
@@ -100,7 +101,20 @@ def loops(paths: Sequence[str]) -> Tuple[List[Tuple[str, Callable[[], None]]], i
             except xml.parsers.expat.ExpatError:
                 pass
 
-    functions: List[Tuple[str, Callable[[], None]]] = [("parse()+getters", parse_loop), ("expat bare", expat_loop)]
+    def markdown_loop() -> None:
+        # What `--sections` is measured against: the text of every section
+        # costs a record what Markdown costs a document.
+        for text in texts:
+            try:
+                tessellox.parse_to_markdown(text)
+            except ValueError:
+                continue
+
+    functions: List[Tuple[str, Callable[[], None]]] = [
+        ("parse()+getters", parse_loop),
+        ("parse_to_markdown", markdown_loop),
+        ("expat bare", expat_loop),
+    ]
     try:
         from lxml import etree
     except ImportError:
@@ -272,15 +286,19 @@ def main() -> int:
                 # An input without documents is a failure (status 1), after the same start.
                 lambda: run_tool(["records", os.devnull, "-o", output, "--jobs", "1", "--no-progress"], env, False),
                 lambda: run_tool(["records", *paths, "-o", output, "--jobs", "1", "--no-progress"], env),
+                lambda: run_tool(["records", *paths, "-o", output, "--jobs", "1", "--no-progress", "--sections"], env),
             ],
         )
         loop_seconds = timed[0][0]
-        start_seconds = timed[-2][0]
-        tool_seconds, tool_cpu = timed[-1]
+        markdown_seconds = timed[1][0]
+        start_seconds = timed[-3][0]
+        tool_seconds, tool_cpu = timed[-2]
+        sections_seconds = timed[-1][0]
         print(f"load average before: {load_average()}")
         print(f"1. bulk samples x{arguments.repeat}: {size / 1e6:.1f} MB")
         for (name, _), (seconds, _) in zip(baselines, timed):
             print(f"   {name:<17} {size / seconds / 1e6:8.1f} MB/s  ({seconds:.2f} s)")
+        print(f"   --sections        {size / sections_seconds / 1e6:8.1f} MB/s  ({sections_seconds:.2f} s)")
         print(
             f"   records --jobs 1  {size / tool_seconds / 1e6:8.1f} MB/s  ({tool_seconds:.2f} s, {tool_cpu:.2f} s CPU)"
         )
@@ -289,7 +307,11 @@ def main() -> int:
             f"   without the start {loop_seconds / (tool_seconds - start_seconds):8.2f}  "
             f"(target >= 0.80; the same command on an empty file: {start_seconds:.2f} s)"
         )
-        for (name, _), (seconds, _) in zip(baselines[1:], timed[1:-2]):
+        print(
+            f"   --sections vs parse_to_markdown, without the start "
+            f"{markdown_seconds / (sections_seconds - start_seconds):.2f}  (target >= 0.80)"
+        )
+        for (name, _), (seconds, _) in zip(baselines[2:], timed[2:-3]):
             print(f"   tool vs {name:<9} {seconds / tool_seconds:8.2f}")
         print("   where the command's time goes, stage by stage in one process:")
         for name, seconds in breakdown(paths, arguments.runs):
