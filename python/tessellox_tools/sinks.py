@@ -248,7 +248,10 @@ class LinesSink(Sink):
             self._fd = 1
         else:
             self._partial = _partial_path(target)
-            self._fd = os.open(self._partial, os.O_WRONLY | os.O_TRUNC)
+            # Not truncated, being new and empty: ext4 starts writing a file
+            # truncated on opening back to disk as soon as it is closed,
+            # which the removal of the work folder then waits for.
+            self._fd = os.open(self._partial, os.O_WRONLY)
 
     def shard_writers(self, inline: bool) -> ShardFactory:
         # Tasks run here write into the output itself: no shard, no copy.
