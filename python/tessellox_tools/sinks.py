@@ -213,6 +213,12 @@ class _LineShard(ShardWriter):
         else:
             self._output().put(*self._joiner.parts(origin, payload))
 
+    def add_documents(self, file: str, member: Optional[str], first: int, outcomes: List[Any]) -> None:
+        if self._detect:
+            super().add_documents(file, member, first, outcomes)
+        elif any(outcome[2] for outcome in outcomes):
+            self._joiner.put_documents(self._output().put, file, member, first, outcomes)
+
     def fail(self, origin: Origin, message: str) -> None:
         # A failed document keeps its line, so that lines and documents match.
         if self._detect:
