@@ -20,11 +20,11 @@ from typing import IO, Any, Counter, List, Optional, Sequence
 import tessellox
 
 from . import work
-from .engine import default_jobs, handover_slots, run_tasks
+from .engine import default_jobs, handover_slots, run_tasks, runs_inline
 from .handover import Handover
 from .plan import REGION_SIZE, RegionTask, Task, plan_tasks
 from .records import error_record
-from .sinks import SHARD_WRITERS, LinesSink, MarkdownSink, Sink, output_paths, record_sink_type
+from .sinks import LinesSink, MarkdownSink, Sink, output_paths, record_sink_type
 from .split import DEFAULT_CHUNK_SIZE, DEFAULT_MAX_DOCUMENT_SIZE, STDIN, Origin, Reading, input_size
 
 PROGRAM = "tessellox"
@@ -349,18 +349,18 @@ def _run(arguments: _Arguments, command: str, sink: Sink, errors: _ErrorSink, te
     skipping = False  # the rest of a file that could not be read
     stopped = False
 
+    def wanted(task: Task) -> bool:
+        # Not the rest of a file that could not be read.
+        return not (skipping and isinstance(task, RegionTask) and not task.region.first)
+
     def commit(task: Task, result: work.TaskResult) -> bool:
         nonlocal skipping, stopped
-        if isinstance(task, RegionTask):
-            if task.place is not None:
-                assert handover is not None
-                handover.release(task.place)
-            if task.region.first:
-                skipping = False
-            elif skipping:
-                return True
-        else:
-            skipping = False
+        if isinstance(task, RegionTask) and task.place is not None:
+            assert handover is not None
+            handover.release(task.place)
+        if not wanted(task):
+            return True
+        skipping = False
         sink.take(result)
         tally.add(task.path_index, result)
         for failure in result.failures:
@@ -375,7 +375,8 @@ def _run(arguments: _Arguments, command: str, sink: Sink, errors: _ErrorSink, te
         return True
 
     workspace = tempfile.mkdtemp(prefix=".tessellox-work-", dir=sink.work_directory())
-    handover = Handover(workspace, handover_slots(arguments.jobs)) if arguments.jobs > 1 else None
+    inline = runs_inline(arguments.jobs)
+    handover = None if inline else Handover(workspace, handover_slots(arguments.jobs))
     job = work.Job(
         command,
         sink.shard,
@@ -395,7 +396,7 @@ def _run(arguments: _Arguments, command: str, sink: Sink, errors: _ErrorSink, te
     restarts = 0
     try:
         tasks = plan_tasks(paths, arguments.jobs, reading, handover, on_unreadable)
-        restarts = run_tasks(tasks, job, SHARD_WRITERS[sink.shard], arguments.jobs, commit)
+        restarts = run_tasks(tasks, job, sink.shard_writers(inline), arguments.jobs, commit, wanted)
         complete = True
     finally:
         signal.signal(signal.SIGTERM, previous)

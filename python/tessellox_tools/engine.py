@@ -107,7 +107,16 @@ class Ordinals:
 
 
 Commit = Callable[[Task, TaskResult], bool]
+# Whether `Commit` will take a task's result, asked in task order just before
+# the task's commit. Run in this process, a task whose result it will not take
+# is not run: it is committed with an empty result.
+Wanted = Callable[[Task], bool]
 ABRUPT_TASK_END = "a worker ended abruptly while reading it"
+
+
+def runs_inline(jobs: int) -> bool:
+    """Whether `run_tasks` runs every task in this process, one at a time."""
+    return jobs <= 1
 
 
 def abandoned_result(task: Task) -> TaskResult:
@@ -116,7 +125,11 @@ def abandoned_result(task: Task) -> TaskResult:
     return TaskResult(task.seq, 0, 0, 0, [], (writable_name(file), ABRUPT_TASK_END), None)
 
 
-def _run_inline(tasks: Iterator[Task], job: Job, shards: ShardFactory, commit: Commit) -> bool:
+def _no_mark(unit: int, index: int) -> None:
+    pass
+
+
+def _run_inline(tasks: Iterator[Task], job: Job, shards: ShardFactory, commit: Commit, wanted: Wanted) -> bool:
     ordinals = Ordinals()
 
     def announce(seq: int, count: int) -> Callable[[], int]:
@@ -128,7 +141,12 @@ def _run_inline(tasks: Iterator[Task], job: Job, shards: ShardFactory, commit: C
     for task in tasks:
         ordinals.add(task)
         ordinals.known()
-        if not commit(task, run_task(task, job, shards, announce, lambda unit, index: None)):
+        if wanted(task):
+            result = run_task(task, job, shards, announce, _no_mark)
+        else:
+            ordinals.count(task.seq, 0)
+            result = TaskResult(task.seq, 0, 0, 0, [], None, None)
+        if not commit(task, result):
             return False
         ordinals.release(task.seq)
     return True
@@ -445,11 +463,13 @@ class WorkerPool:
         self._workers = []
 
 
-def run_tasks(tasks: Iterator[Task], job: Job, shards: ShardFactory, jobs: int, commit: Commit) -> int:
+def run_tasks(
+    tasks: Iterator[Task], job: Job, shards: ShardFactory, jobs: int, commit: Commit, wanted: Optional[Wanted] = None
+) -> int:
     """Runs every task, committing results in order until `commit` says
     stop; how many workers had to be replaced."""
-    if jobs <= 1:
-        _run_inline(tasks, job, shards, commit)
+    if runs_inline(jobs):
+        _run_inline(tasks, job, shards, commit, wanted or (lambda task: True))
         return 0
     pool = WorkerPool(job, shards, jobs)
     finished = False

@@ -4,7 +4,8 @@ shards in input order (`Sink`: open, take, close or abandon) without
 handling the documents' bytes or rows in Python:
 
 * JSON Lines (and the lines of `detect`): a worker writes its task's lines
-  to a file; the sink appends it to the output with a kernel copy.
+  to a file; the sink appends it to the output with a kernel copy. A run in
+  this process alone writes its lines straight into the output.
 * Markdown: a worker writes each document's file under a temporary name;
   the sink gives it its final name, which needs the whole run's order.
 * Parquet: a worker writes an Arrow IPC stream of each table; the sink
@@ -20,6 +21,7 @@ renamed once complete, so that an interrupted run leaves no half file.
 from __future__ import annotations
 
 import errno
+import functools
 import os
 import re
 import shutil
@@ -28,7 +30,17 @@ from typing import IO, Any, Dict, List, Optional, Set, Tuple
 
 from .records import SCHEMA_VERSION, TABLES, Column, Record, table_columns
 from .split import Origin
-from .work import DETECT, LINES, MARKDOWN, Job, JsonLineJoiner, ShardWriter, TaskResult, full_record
+from .work import (
+    DETECT,
+    LINES,
+    MARKDOWN,
+    Job,
+    JsonLineJoiner,
+    ShardFactory,
+    ShardWriter,
+    TaskResult,
+    full_record,
+)
 
 _COPY_SIZE = 1 << 30
 _PARTIAL = ".partial-"
@@ -103,6 +115,13 @@ class Sink:
         (None: any temporary directory)."""
         return None
 
+    def shard_writers(self, inline: bool) -> ShardFactory:
+        """What writes each task's output for the sink to take. `inline`:
+        the tasks run in this process, in input order, each taken before the
+        next one starts (and one whose output would not be taken does not
+        run), so that a sink may offer a writer into the output itself."""
+        return SHARD_WRITERS[self.shard]  # type: ignore[no-any-return]
+
     def take(self, result: TaskResult) -> None:
         raise NotImplementedError
 
@@ -120,23 +139,85 @@ class Sink:
 # ---- JSON Lines, and the lines of `detect`
 
 
+# Lines gather to this many bytes before they are written.
+_LINES_BUFFER = 1 << 20
+
+
+def _write_all(fd: int, data: Any) -> None:
+    """Writes all of `data`, which a pipe may take a part at a time."""
+    view = memoryview(data)
+    while view:
+        written = os.write(fd, view)
+        if written == 0:
+            raise OSError(errno.EIO, "the output stopped taking bytes")
+        view = view[written:]
+
+
+class _Lines:
+    """Lines written whole into a file descriptor, gathered to a megabyte
+    first; a longer line is written as it is, not copied."""
+
+    def __init__(self, fd: int) -> None:
+        self.fd = fd
+        self._buffer = bytearray()
+
+    def put(self, head: bytes, fields: memoryview) -> None:
+        """A line in the two parts of `JsonLineJoiner.parts`."""
+        buffer = self._buffer
+        buffer += head
+        if len(fields) >= _LINES_BUFFER:
+            self.flush()
+            _write_all(self.fd, fields)
+            return
+        buffer += fields
+        if len(buffer) >= _LINES_BUFFER:
+            self.flush()
+
+    def write(self, line: bytes) -> None:
+        self._buffer += line
+        if len(self._buffer) >= _LINES_BUFFER:
+            self.flush()
+
+    def flush(self) -> None:
+        if self._buffer:
+            _write_all(self.fd, self._buffer)
+            self._buffer.clear()
+
+    def drop(self) -> None:
+        """Forgets the lines not written yet."""
+        # A new buffer, not the old one cleared: a write that raised may
+        # still hold a view of the old one, which cannot then be resized.
+        self._buffer = bytearray()
+
+
 class _LineShard(ShardWriter):
-    def __init__(self, job: Job, seq: int) -> None:
+    """A task's lines: in a file of its own, which `LinesSink.take` appends
+    to the output; or, given the output's `lines`, in the output itself."""
+
+    def __init__(self, job: Job, seq: int, lines: Optional[_Lines] = None) -> None:
         self._path = _shard_path(job, seq, ".lines")
-        self._stream: Optional[IO[bytes]] = None
+        self._file: Optional[IO[bytes]] = None  # the shard file, once there is a line
+        self._lines = lines
         self._detect = job.command == DETECT
         self._joiner = JsonLineJoiner()
 
-    def _output(self) -> IO[bytes]:
-        if self._stream is None:
-            self._stream = open(self._path, "wb", buffering=1 << 20)
-        return self._stream
+    def _output(self) -> _Lines:
+        if self._lines is None:
+            self._file = open(self._path, "wb", buffering=0)
+            self._lines = _Lines(self._file.fileno())
+        return self._lines
 
     def add(self, origin: Origin, payload: Any) -> None:
         if self._detect:
             self._detect_line(origin, payload)
         else:
-            self._joiner.write(self._output(), origin, payload)
+            self._output().put(*self._joiner.parts(origin, payload))
+
+    def add_documents(self, file: str, member: Optional[str], first: int, outcomes: List[Any]) -> None:
+        if self._detect:
+            super().add_documents(file, member, first, outcomes)
+        elif any(outcome[2] for outcome in outcomes):
+            self._joiner.put_documents(self._output().put, file, member, first, outcomes)
 
     def fail(self, origin: Origin, message: str) -> None:
         # A failed document keeps its line, so that lines and documents match.
@@ -149,9 +230,12 @@ class _LineShard(ShardWriter):
         self._output().write(line.encode("utf-8"))
 
     def finish(self) -> Optional[str]:
-        if self._stream is None:
+        """The shard file, if there is one."""
+        if self._file is None:
             return None
-        self._stream.close()
+        assert self._lines is not None
+        with self._file:
+            self._lines.flush()
         return self._path
 
 
@@ -164,11 +248,23 @@ class LinesSink(Sink):
         self._target = target
         self._partial: Optional[str] = None
         self._empty = True
+        # The output's lines, when the tasks write into it (`shard_writers`).
+        self._lines: Optional[_Lines] = None
         if target is None:
             self._fd = 1
         else:
             self._partial = _partial_path(target)
-            self._fd = os.open(self._partial, os.O_WRONLY | os.O_TRUNC)
+            # Not truncated, being new and empty: ext4 starts writing a file
+            # truncated on opening back to disk as soon as it is closed,
+            # which the removal of the work folder then waits for.
+            self._fd = os.open(self._partial, os.O_WRONLY)
+
+    def shard_writers(self, inline: bool) -> ShardFactory:
+        # Tasks run here write into the output itself: no shard, no copy.
+        if not inline:
+            return _LineShard
+        self._lines = _Lines(self._fd)
+        return functools.partial(_LineShard, lines=self._lines)
 
     def take(self, result: TaskResult) -> None:
         if result.output is not None:
@@ -176,6 +272,8 @@ class LinesSink(Sink):
                 append_file(result.output, self._fd)
                 os.unlink(result.output)
             self._empty = False
+        elif self._lines is not None:
+            self._lines.flush()  # a task's lines are all out once it is taken
         self.written += result.succeeded
 
     def work_directory(self) -> Optional[str]:
@@ -196,6 +294,8 @@ class LinesSink(Sink):
         return True
 
     def close(self) -> None:
+        if self._lines is not None:
+            self._lines.flush()
         if self._partial is not None:
             os.close(self._fd)
             assert self._target is not None
@@ -203,6 +303,8 @@ class LinesSink(Sink):
             self._partial = None
 
     def abandon(self) -> None:
+        if self._lines is not None:
+            self._lines.drop()
         if self._partial is not None:
             os.close(self._fd)
             os.unlink(self._partial)

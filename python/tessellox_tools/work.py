@@ -78,6 +78,10 @@ class TaskResult(NamedTuple):
     output: Any
 
 
+# A document's outcome before it has its ordinal: (offset, size, ok, payload or message).
+_Outcome = Tuple[int, int, bool, Any]
+
+
 class ShardWriter:
     """Where a worker writes one task's documents (see `sinks`)."""
 
@@ -86,6 +90,15 @@ class ShardWriter:
 
     def fail(self, origin: Origin, message: str) -> None:
         """A failed document; most outputs write nothing for it."""
+
+    def add_documents(self, file: str, member: Optional[str], first: int, outcomes: List[_Outcome]) -> None:
+        """Documents of one file or member in their order, numbered from
+        `first`: `add` or `fail` for each."""
+        for ordinal, (offset, _, ok, payload) in enumerate(outcomes, first):
+            if ok:
+                self.add(Origin(file, member, ordinal, offset), payload)
+            else:
+                self.fail(Origin(file, member, ordinal, offset), payload)
 
     def finish(self) -> Any:
         """Completes the shard; what the parent needs to take it."""
@@ -138,17 +151,21 @@ class JsonLineJoiner:
         self._member: Optional[str] = None
         self._prefix = b""
 
+    def _file_prefix(self, file: str, member: Optional[str]) -> bytes:
+        if file is not self._file or member is not self._member:
+            self._file, self._member = file, member
+            self._prefix = _dumps_bytes({"file": file, "member": member})[:-1]
+        return self._prefix
+
     def parts(self, origin: Origin, line: bytes) -> Tuple[bytes, memoryview]:
         """The joined line in two parts, the origin's and (not copied) the
         record's, for a stream that copies them anyway."""
         if not line.startswith(_NO_ORIGIN_JSON):
-            raise ValueError("JsonLineJoiner takes the line of a record without its origin")
+            raise _not_without_origin()
         file, member, ordinal, offset = origin
         assert ordinal is not None and offset is not None  # a document, not a skipped file
-        if file is not self._file or member is not self._member:
-            self._file, self._member = file, member
-            self._prefix = _dumps_bytes({"file": file, "member": member})[:-1]
-        return b'%s,"ordinal":%d,"offset":%d,' % (self._prefix, ordinal, offset), memoryview(line)[_ORIGIN_END:]
+        prefix = self._file_prefix(file, member)
+        return b'%s,"ordinal":%d,"offset":%d,' % (prefix, ordinal, offset), memoryview(line)[_ORIGIN_END:]
 
     def line(self, origin: Origin, line: bytes) -> bytes:
         head, fields = self.parts(origin, line)
@@ -158,6 +175,27 @@ class JsonLineJoiner:
         head, fields = self.parts(origin, line)
         stream.write(head)
         stream.write(fields)
+
+    def put_documents(
+        self,
+        put: Callable[[bytes, memoryview], None],
+        file: str,
+        member: Optional[str],
+        first: int,
+        outcomes: List[_Outcome],
+    ) -> None:
+        """`parts` of each document of `ShardWriter.add_documents` that
+        succeeded, given to `put`; a failed one has no line."""
+        prefix = self._file_prefix(file, member)
+        for ordinal, (offset, _, ok, line) in enumerate(outcomes, first):
+            if ok:
+                if not line.startswith(_NO_ORIGIN_JSON):
+                    raise _not_without_origin()
+                put(b'%s,"ordinal":%d,"offset":%d,' % (prefix, ordinal, offset), memoryview(line)[_ORIGIN_END:])
+
+
+def _not_without_origin() -> ValueError:
+    return ValueError("JsonLineJoiner takes the line of a record without its origin")
 
 
 def full_record(origin: Origin, record: Dict[str, Any]) -> Dict[str, Any]:
@@ -229,7 +267,7 @@ def _utf8(data: bytes, start: int, end: int) -> str:
 def convert(job: Job, data: bytes, start: int, end: int) -> Any:
     """What the job makes of the document data[start:end] (without its
     origin); raises on the document's failure."""
-    codec = _declared_encoding(data, start, end)
+    codec = None if data.startswith(_UTF8_DECLARATION, start) else _declared_encoding(data, start, end)
     text: Union[str, bytes]
     if job.command == RECORDS:
         text = data if codec is None else _decode(data, start, end, codec)
@@ -273,26 +311,23 @@ def _read_region(job: Job, region: Region, place: Optional[Place]) -> bytes:
     return job.handover.take(place)
 
 
-# A document's outcome before it has its ordinal: (offset, size, ok, payload or message).
-_Outcome = Tuple[int, int, bool, Any]
-
-
 def _convert_region(
     job: Job, region: Region, data: bytes, bounds: List[Tuple[int, int]], unit: int, skip: Any, mark: Mark
 ) -> List[_Outcome]:
     outcomes: List[_Outcome] = []
     append = outcomes.append
     base, limit = region.start, job.limit
+    convert_one = convert  # looked up once a region: a replaced `convert` is still called
     for index, (start, end) in enumerate(bounds):
         size = end - start
         mark(unit, index)
-        if (unit, index) in skip:
+        if skip and (unit, index) in skip:
             append((base + start, size, False, ABRUPT_END))
         elif size > limit:
             append((base + start, size, False, too_large_message(size, limit)))
         else:
             try:
-                append((base + start, size, True, convert(job, data, start, end)))
+                append((base + start, size, True, convert_one(job, data, start, end)))
             except Exception as error:  # one document's failure never stops a run
                 append((base + start, size, False, failure_message(error)))
     return outcomes
@@ -301,20 +336,21 @@ def _convert_region(
 def _write(
     job: Job, writer: ShardWriter, tally: _Tally, file: str, member: Optional[str], first: int, outcomes: List[_Outcome]
 ) -> bool:
-    """Writes a region's documents; False when the job stops at a failure."""
-    for ordinal, (offset, size, ok, payload) in enumerate(outcomes, first):
-        origin = Origin(file, member, ordinal, offset)
-        tally.documents += 1
-        tally.size += size
-        if ok:
-            tally.succeeded += 1
-            writer.add(origin, payload)
-        else:
-            tally.failures.append(Failure(origin, payload))
-            writer.fail(origin, payload)
-            if job.fail_fast:
-                return False
-    return True
+    """Writes a region's documents; False when the job stops at a failure
+    (the region's documents after it are neither written nor counted)."""
+    failed = [index for index, outcome in enumerate(outcomes) if not outcome[2]]
+    stopped = job.fail_fast and bool(failed)
+    if stopped:
+        outcomes = outcomes[: failed[0] + 1]
+        del failed[1:]
+    tally.documents += len(outcomes)
+    tally.succeeded += len(outcomes) - len(failed)
+    tally.size += sum([outcome[1] for outcome in outcomes])
+    for index in failed:
+        offset, _, _, message = outcomes[index]
+        tally.failures.append(Failure(Origin(file, member, first + index, offset), message))
+    writer.add_documents(file, member, first, outcomes)
+    return not stopped
 
 
 def _region_outcomes(

@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import csv
 import json
+import re
 import tarfile
 import zipfile
 from collections import Counter
@@ -127,6 +128,46 @@ def test_fail_fast_stops_at_the_first_failure(tmp_path: Path) -> None:
     assert result.returncode == 1
     assert len(lines(tmp_path / "out.jsonl")) == 3
     assert [json.loads(line)["ordinal"] for line in lines(errors)] == [4]
+
+
+# The command, with the region of week.xml that holds byte 5 MB unreadable.
+_UNREADABLE_REGION = """
+import sys
+from tessellox_tools import cli, split
+
+def read(region, read=split.Region.read):
+    if region.file.endswith("week.xml") and region.start <= 5 << 20 < region.end:
+        raise OSError(5, "Input/output error")
+    return read(region)
+
+split.Region.read = read
+sys.exit(cli.main(sys.argv[1:]))
+"""
+
+
+@pytest.mark.parametrize("case", ["fail-fast", "unreadable region"])
+def test_one_job_writes_to_standard_output_what_two_jobs_write(tmp_path: Path, case: str) -> None:
+    # One job writes the lines straight into the output, two through the workers' shards.
+    bulk = need_bulk()
+    week = tmp_path / "week.xml"
+    if case == "fail-fast":
+        week.write_bytes(broken_week(tmp_path).read_bytes())
+        command = ["-m", "tessellox_tools", "records", str(week), str(bulk), "--fail-fast"]
+    else:
+        week.write_bytes((bulk / "ipg050104-small-v40.xml").read_bytes() * 8)  # regions of 4 MB
+        command = ["-c", _UNREADABLE_REGION, "records", str(week), str(bulk)]
+    one, two = (run_tool(*command, "--jobs", jobs, module=False) for jobs in ("1", "2"))
+    assert one.returncode == two.returncode == 1
+    assert one.stdout == two.stdout
+    assert re.sub(rb" in [0-9.]+ s", b"", one.stderr) == re.sub(rb" in [0-9.]+ s", b"", two.stderr)
+    records = [json.loads(line) for line in one.stdout.splitlines()]
+    if case == "fail-fast":
+        assert [record["ordinal"] for record in records] == [1, 2, 3]
+    else:
+        # Nothing of the file from the unreadable region on, though the regions after it can be read.
+        offsets = [record["offset"] for record in records if record["file"] == str(week)]
+        assert offsets and max(offsets) < 5 << 20 and len(records) > len(offsets)
+        assert b"cannot read" in one.stderr
 
 
 def test_unreadable_input_gives_status_1_after_reading_the_rest(tmp_path: Path) -> None:

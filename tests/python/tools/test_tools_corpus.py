@@ -194,13 +194,25 @@ def _processes_running(script: Path) -> List[int]:
 
 
 @pytest.mark.skipif(not sys.platform.startswith("linux"), reason="reads /proc")
-@pytest.mark.parametrize("signum, status", [(signal.SIGINT, 130), (signal.SIGTERM, 143), (signal.SIGKILL, -9)])
-def test_an_interrupted_run_leaves_no_half_file_and_no_process(tmp_path: Path, signum: int, status: int) -> None:
+@pytest.mark.parametrize(
+    "signum, status, jobs",
+    [
+        (signal.SIGINT, 130, "2"),
+        (signal.SIGTERM, 143, "2"),
+        (signal.SIGKILL, -9, "2"),
+        # One job writes into the output's temporary file itself.
+        (signal.SIGINT, 130, "1"),
+        (signal.SIGTERM, 143, "1"),
+    ],
+)
+def test_an_interrupted_run_leaves_no_half_file_and_no_process(
+    tmp_path: Path, signum: int, status: int, jobs: str
+) -> None:
     week = _week_with(tmp_path, "plain")
     output = tmp_path / "out.jsonl"
     command = [*_runner(tmp_path), "no-such-marker", "slow", str(tmp_path / "unused")]
     process = subprocess.Popen(
-        [*command, "records", str(week), "-o", str(output), "--jobs", "2"],
+        [*command, "records", str(week), "-o", str(output), "--jobs", jobs],
         stderr=subprocess.PIPE,
         env=_environment(),
         start_new_session=True,
