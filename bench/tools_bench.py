@@ -186,13 +186,17 @@ def breakdown(paths: Sequence[str], runs: int) -> List[Tuple[str, float]]:
     return best
 
 
-def interleaved(runs: int, functions: Sequence[Callable[[], None]]) -> List[Tuple[float, float]]:
+def interleaved(
+    runs: int, functions: Sequence[Callable[[], None]], prepare: Callable[[], None] = lambda: None
+) -> List[Tuple[float, float]]:
     """Best wall seconds of each function (and the CPU seconds of the
     process tree in that run), the functions taking turns so that load from
-    elsewhere on the machine falls on all of them alike."""
+    elsewhere on the machine falls on all of them alike; `prepare` runs
+    before each, untimed."""
     best = [(float("inf"), 0.0)] * len(functions)
     for _ in range(runs):
         for index, function in enumerate(functions):
+            prepare()
             cpu = children_cpu() + own_cpu()
             started = time.perf_counter()
             function()
@@ -274,6 +278,13 @@ def main() -> int:
     scratch = Path(tempfile.mkdtemp(prefix="tessellox-bench-"))
     try:
         output = str(scratch / "out.jsonl")
+
+        def remove_output() -> None:
+            # A run writes a new file: deleting the previous run's output
+            # (freeing its pages) is no part of the command's throughput.
+            if os.path.exists(output):
+                os.unlink(output)
+
         env = environment(scratch / "pycache")
         # Compiles every module the runs import, once.
         run_tool(["records", str(BULK), "-o", output, "--jobs", "2", "--no-progress"], env)
@@ -288,6 +299,7 @@ def main() -> int:
                 lambda: run_tool(["records", *paths, "-o", output, "--jobs", "1", "--no-progress"], env),
                 lambda: run_tool(["records", *paths, "-o", output, "--jobs", "1", "--no-progress", "--sections"], env),
             ],
+            remove_output,
         )
         loop_seconds = timed[0][0]
         markdown_seconds = timed[1][0]
@@ -328,6 +340,7 @@ def main() -> int:
                     lambda: run_tool(["records", str(corpus), "-o", output, "--jobs", "1", "--no-progress"], env),
                     lambda: run_tool(["records", str(corpus), "-o", output, "--jobs", "2", "--no-progress"], env),
                 ],
+                remove_output,
             )
             seconds = {"1": runs[0], "2": runs[1]}
             print(f"2. generated corpus: {corpus_size / 1e6:.1f} MB")

@@ -290,7 +290,10 @@ class LinesSink(Sink):
         except OSError:
             return False
         os.close(self._fd)
-        self._fd = os.open(self._partial, os.O_WRONLY | os.O_APPEND)
+        # At its end, not in append mode: the kernel copies that join the
+        # later shards refuse a file opened to append.
+        self._fd = os.open(self._partial, os.O_WRONLY)
+        os.lseek(self._fd, 0, os.SEEK_END)
         return True
 
     def close(self) -> None:
