@@ -29,6 +29,9 @@ enum class ParseScope : std::uint8_t { Document, Record };
 struct RecordCapture {
   std::span<const std::string_view> children;
   const RawXml* bibliographic = nullptr;  // set by the parse; null without the element
+  // Set by the parse to false where no text of the document holds an '&',
+  // so that none of the record's values can hold an entity reference.
+  bool may_hold_ampersand = true;
 };
 
 }  // namespace tessellox

@@ -1,5 +1,9 @@
 #include "records/entities.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -50,12 +54,24 @@ const Entity* entity_at(std::string_view text, std::size_t at) noexcept {
   return found != std::end(kEntities) && found->name == name ? found : nullptr;
 }
 
-// Whether `text` holds an '&': most values are short and hold none, where a
-// plain loop beats a call.
+// Whether `text` holds an '&': most values are short and hold none, where
+// sixteen bytes at a time beat a call.
 bool holds_ampersand(std::string_view text) noexcept {
-  if (text.size() > 32) return text.find('&') != std::string_view::npos;
-  for (const char c : text)
-    if (c == '&') return true;
+  const char* p = text.data();
+  const std::size_t size = text.size();
+#if defined(__SSE2__)
+  if (size >= 16) {
+    const __m128i ampersand = _mm_set1_epi8('&');
+    const auto found = [&](const char* at) {
+      return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), ampersand)) != 0;
+    };
+    for (std::size_t i = 0; i + 16 <= size; i += 16)
+      if (found(p + i)) return true;
+    return found(p + size - 16);  // the tail, overlapping what was read
+  }
+#endif
+  for (std::size_t i = 0; i < size; ++i)
+    if (p[i] == '&') return true;
   return false;
 }
 

@@ -151,7 +151,7 @@ DocumentRecord derive_record(SourceDocument& document, RecordSources sources, Re
     record.pct = xml_pct_rows(bibliographic, document.source_format, arena);
     if (options.sections) record.text_sections = text_section_rows(document, arena);
   }
-  resolve_record_entities(record, arena);
+  if (sources.may_hold_ampersand) resolve_record_entities(record, arena);
   return record;
 }
 
@@ -170,6 +170,7 @@ Result<RecordedDocument, ParseError> parse_record(SourceText text, RecordOptions
                            : handler.parse(std::move(text), format, scope);
   if (!parsed) return std::move(parsed.error());
   sources.bibliographic = capture.bibliographic;
+  sources.may_hold_ampersand = capture.may_hold_ampersand;
   RecordedDocument recorded{std::move(parsed.value()), {}};
   recorded.record = derive_record(recorded.document, std::move(sources), options);
   return recorded;

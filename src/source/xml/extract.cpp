@@ -319,6 +319,7 @@ RawXml capture_paths(NodeRef element, std::span<const std::string_view> paths, c
 
 void capture_for_record(NodeRef element, RecordCapture* capture, Arena& arena) {
   if (capture == nullptr || capture->bibliographic != nullptr) return;
+  capture->may_hold_ampersand = element.tree().may_hold_ampersand();
   capture->bibliographic = ::new (arena.allocate(sizeof(RawXml), alignof(RawXml)))
       RawXml(capture_paths(element, capture->children, std::string(), arena));
 }

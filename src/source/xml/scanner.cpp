@@ -148,6 +148,7 @@ class Scanner {
     const std::size_t size = static_cast<std::size_t>(end_ - begin_);
     tree_.reserve(std::min(size / 10 + 16, kMaxNodes + 1), std::min<std::size_t>(size / 64 + 16, std::size_t{1} << 20));
     push_open({0, kNoNode, nullptr, 0});
+    tree_.set_may_hold_ampersand(false);  // until a value that may is kept
     if (!scan_xml_declaration() || !scan_prolog() || !scan_root_element() || !scan_epilog()) return false;
     return node_total() <= kMaxNodes;
   }
@@ -285,6 +286,14 @@ class Scanner {
   // --- nodes -----------------------------------------------------------------
 
   void push_open(const OpenNode& node) noexcept { stack_[depth_++] = node; }
+
+  // A value kept in the tree holds an '&'; what is only checked counts not.
+  void note_ampersand() noexcept {
+    if (building()) tree_.set_may_hold_ampersand(true);
+  }
+  void note_ampersands_in(std::string_view value) noexcept {
+    if (value.find('&') != std::string_view::npos) note_ampersand();
+  }
   OpenNode& open_top() noexcept { return stack_[depth_ - 1]; }
 
   // Inside the hollow element nodes are counted, as the limit on nodes
@@ -526,6 +535,7 @@ class Scanner {
       if (dash[2] != '>') return false;  // "--" inside a comment
       std::string_view value;
       if (!checked_value(std::string_view(start, static_cast<std::size_t>(dash - start)), value)) return false;
+      note_ampersands_in(value);
       append_value_node(NodeKind::Comment, value);
       p_ = dash + 3;
       return true;
@@ -542,6 +552,7 @@ class Scanner {
     if (close == std::string_view::npos || (close != 0 && !spaced)) return false;
     std::string_view value;
     if (!checked_value(rest.substr(0, close), value)) return false;
+    note_ampersands_in(value);
     Tree::NodeRecord& record = append_node(NodeKind::ProcessingInstruction);
     record.name = target.data();
     record.name_length = static_cast<std::uint16_t>(target.size());
@@ -558,6 +569,7 @@ class Scanner {
     if (close == std::string_view::npos) return false;
     std::string_view value;
     if (!checked_value(rest.substr(0, close), value)) return false;
+    note_ampersands_in(value);
     append_value_node(NodeKind::CData, value);
     p_ += close + 3;
     return true;
@@ -725,6 +737,7 @@ class Scanner {
     if (name.empty() || p_ == end_ || *p_ != ';') return false;
     const char c = predefined_entity(name);
     if (c == 0) return false;
+    if (c == '&') note_ampersand();
     scratch_ += c;
     ++p_;
     return true;
@@ -761,6 +774,7 @@ class Scanner {
       }
     }
     if (p_ == end_ || p_ == digits || !is_xml_character(code)) return false;
+    if (code == '&') note_ampersand();
     ++p_;  // ;
     append_utf8(scratch_, code);
     return true;
@@ -884,6 +898,7 @@ class Scanner {
     if (name.empty() || p_ == end_ || *p_ != ';') return false;
     ++p_;
     if (const char c = predefined_entity(name)) {
+      if (c == '&') note_ampersand();
       scratch_ += c;
       expanded = true;
       return true;
@@ -903,6 +918,7 @@ class Scanner {
       }
     }
     // Undeclared: a skipped reference, unless the document says it is standalone.
+    note_ampersand();
     expanded = false;
     return !standalone_;
   }

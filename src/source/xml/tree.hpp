@@ -247,6 +247,10 @@ class Tree {
   std::string_view xml_version() const noexcept { return xml_version_; }
   std::optional<std::string_view> xml_encoding() const noexcept { return xml_encoding_; }
   std::optional<std::string_view> xml_standalone() const noexcept { return xml_standalone_; }
+  // Whether a text or attribute value of the tree may hold an '&' (a
+  // reference that stands for one, one left unexpanded, a CDATA section or
+  // comment that holds one); false only where the builder saw none.
+  bool may_hold_ampersand() const noexcept { return may_hold_ampersand_; }
   std::size_t node_count() const noexcept { return nodes_.size(); }
   // Hands the whole pages that hold nodes [begin, end) back to the system,
   // for a reader that is done with them: a converter drops each root part's
@@ -340,6 +344,7 @@ class Tree {
   std::optional<std::string_view> xml_encoding_;
   std::optional<std::string_view> xml_standalone_;
   NodeIndex doctype_node_ = kNoNode;
+  bool may_hold_ampersand_ = true;
 };
 
 // What a builder (the scanner, the expat fallback) may do to the tree it
@@ -390,6 +395,7 @@ class TreeWriter {
   void set_xml_version(std::string_view version) noexcept { tree_.xml_version_ = version; }
   void set_xml_encoding(std::optional<std::string_view> encoding) noexcept { tree_.xml_encoding_ = encoding; }
   void set_xml_standalone(std::optional<std::string_view> standalone) noexcept { tree_.xml_standalone_ = standalone; }
+  void set_may_hold_ampersand(bool may) noexcept { tree_.may_hold_ampersand_ = may; }
   // Makes `node` the document type declaration, and returns its details to fill.
   DocumentTypeInfo& set_document_type(NodeIndex node) {
     tree_.doctype_node_ = node;

@@ -390,5 +390,32 @@ constexpr Case kCases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, ScannerCases, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
+// Whether a kept value may hold an '&': records resolve entity references
+// only then. Only what stands for an '&' counts, and only outside a hollow part.
+TEST(ScannerAmpersands, TheTreeSaysWhetherAValueMayHoldOne) {
+  const std::string_view hollow[] = {"d"};
+  const struct {
+    const char* text;
+    bool may_hold;
+  } cases[] = {
+      {"<r a='&lt;'>&gt;&#60;<![CDATA[<]]><!--c--><?p x?></r>", false},
+      {"<r>a&amp;b</r>", true},
+      {"<r a='&#38;'/>", true},
+      {"<r>&#x26;</r>", true},
+      {"<r>&ouml;</r>", true},
+      {"<r><![CDATA[&]]></r>", true},
+      {"<r><!--&--></r>", true},
+      {"<r><d>&amp;&ouml;<![CDATA[&]]></d></r>", false},
+  };
+  for (const auto& c : cases) {
+    const std::optional<Tree> tree = scan_tree(c.text, hollow);
+    ASSERT_TRUE(tree.has_value()) << c.text;
+    EXPECT_EQ(tree->may_hold_ampersand(), c.may_hold) << c.text;
+  }
+  const Result<Tree, ParseError> expat = parse_tree_with_expat("<r/>");
+  ASSERT_TRUE(expat.ok());
+  EXPECT_TRUE(expat.value().may_hold_ampersand());  // no builder but the scanner looks
+}
+
 }  // namespace
 }  // namespace tessellox::xml
