@@ -154,7 +154,11 @@ class JsonLineJoiner:
     def _file_prefix(self, file: str, member: Optional[str]) -> bytes:
         if file is not self._file or member is not self._member:
             self._file, self._member = file, member
-            self._prefix = _dumps_bytes({"file": file, "member": member})[:-1]
+            # The standard library's encoder, which writes strings as orjson
+            # does: importing orjson for two names would cost a short run
+            # more than all its lines' joining.
+            head = json.dumps({"file": file, "member": member}, ensure_ascii=False, separators=(",", ":"))
+            self._prefix = head.encode("utf-8")[:-1]
         return self._prefix
 
     def parts(self, origin: Origin, line: bytes) -> Tuple[bytes, memoryview]:
