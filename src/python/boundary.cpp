@@ -43,13 +43,14 @@ void raise_type_error(const std::string& message) { PyErr_SetString(PyExc_TypeEr
 
 bool match_arguments(const char* function, PyObject* args, PyObject* kwargs, const std::vector<const char*>& names,
                      std::size_t required, std::vector<PyObject*>& values) {
-  const std::string name = std::string(function) + "()";
+  // The function's name for a message: made only when there is one to raise.
+  const auto name = [function] { return std::string(function) + "()"; };
   values.assign(names.size(), nullptr);
   const Py_ssize_t positional_count = args ? PyTuple_Size(args) : 0;
   if (positional_count < 0) return false;
   const auto given = static_cast<std::size_t>(positional_count);
   if (given > names.size()) {
-    std::string message = name + " takes ";
+    std::string message = name() + " takes ";
     if (required == names.size()) {
       message += plural(names.size(), "positional argument", "positional arguments");
     } else {
@@ -66,23 +67,28 @@ bool match_arguments(const char* function, PyObject* args, PyObject* kwargs, con
     PyObject* value = nullptr;
     Py_ssize_t position = 0;
     while (PyDict_Next(kwargs, &position, &key, &value)) {
-      Utf8Argument key_text;
-      if (!PyUnicode_Check(key) || !key_text.convert("keyword", key)) {
-        // Running out of memory is no fault of the key's.
-        if (PyErr_Occurred() && PyErr_ExceptionMatches(PyExc_MemoryError)) return false;
-        PyErr_Clear();
-        raise_type_error(name + " keywords must be strings");
+      if (!PyUnicode_Check(key)) {
+        raise_type_error(name() + " keywords must be strings");
         return false;
       }
+      // Compared as they are: a keyword that matches is ASCII, like the names.
       std::size_t index = names.size();
-      for (std::size_t i = 0; i < names.size(); ++i)
-        if (key_text.view() == names[i]) index = i;
+      for (std::size_t i = 0; i < names.size() && index == names.size(); ++i)
+        if (PyUnicode_CompareWithASCIIString(key, names[i]) == 0) index = i;
       if (index == names.size()) {
-        raise_type_error(name + " got an unexpected keyword argument '" + std::string(key_text.view()) + "'");
+        Utf8Argument key_text;
+        if (!key_text.convert("keyword", key)) {
+          // Running out of memory is no fault of the key's.
+          if (PyErr_Occurred() && PyErr_ExceptionMatches(PyExc_MemoryError)) return false;
+          PyErr_Clear();
+          raise_type_error(name() + " keywords must be strings");
+          return false;
+        }
+        raise_type_error(name() + " got an unexpected keyword argument '" + std::string(key_text.view()) + "'");
         return false;
       }
       if (values[index]) {
-        raise_type_error(name + " got multiple values for argument '" + names[index] + "'");
+        raise_type_error(name() + " got multiple values for argument '" + names[index] + "'");
         return false;
       }
       values[index] = value;
@@ -93,7 +99,7 @@ bool match_arguments(const char* function, PyObject* args, PyObject* kwargs, con
   for (std::size_t i = 0; i < required; ++i)
     if (!values[i]) missing.push_back(names[i]);
   if (!missing.empty()) {
-    raise_type_error(name + " missing " +
+    raise_type_error(name() + " missing " +
                      plural(missing.size(), "required positional argument", "required positional arguments") + ": " +
                      quoted_list(missing));
     return false;
