@@ -23,10 +23,22 @@ bool check_origin(const char* function, PyObject* origin) {
   return false;
 }
 
+// Raises the UnicodeDecodeError that bytes.decode() would for invalid UTF-8.
+bool check_utf8(std::string_view bytes) {
+  if (is_valid_utf8(bytes)) return true;
+  // Python's decoder gives the error: its position and reason.
+  PyObject* decoded = PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "strict");
+  if (decoded == nullptr) return false;
+  Py_DECREF(decoded);
+  return true;
+}
+
 // A document's UTF-8 bytes, read where they are: a caller holding the bytes
 // of a document need not decode them into a str first. Invalid UTF-8 raises
-// the UnicodeDecodeError that bytes.decode() would.
-bool bytes_source_text(PyObject* bytes, SourceText& text, PyObject* start = nullptr, PyObject* end = nullptr) {
+// the UnicodeDecodeError that bytes.decode() would, here unless `checked_later`
+// (see check_parsed_bytes).
+bool bytes_source_text(PyObject* bytes, SourceText& text, PyObject* start = nullptr, PyObject* end = nullptr,
+                       bool checked_later = false) {
   char* data = nullptr;
   Py_ssize_t size = 0;
   if (PyBytes_AsStringAndSize(bytes, &data, &size) < 0) return false;
@@ -45,12 +57,7 @@ bool bytes_source_text(PyObject* bytes, SourceText& text, PyObject* start = null
     data += first;
     size = last - first;
   }
-  if (!is_valid_utf8(std::string_view(data, static_cast<std::size_t>(size)))) {
-    // Python's decoder gives the error: its position and reason.
-    PyObject* decoded = PyUnicode_DecodeUTF8(data, size, "strict");
-    if (decoded == nullptr) return false;
-    Py_DECREF(decoded);
-  }
+  if (!checked_later && !check_utf8(std::string_view(data, static_cast<std::size_t>(size)))) return false;
   Py_INCREF(bytes);
   text = SourceText::borrowed(std::string_view(data, static_cast<std::size_t>(size)), bytes, [](void* owner) noexcept {
     // Released when the call's document is, with the GIL held.
@@ -59,9 +66,14 @@ bool bytes_source_text(PyObject* bytes, SourceText& text, PyObject* start = null
   return true;
 }
 
-// The text argument of text_record and text_record_json: a str, or bytes.
-bool argument_source_text(PyObject* argument, SourceText& source) {
-  if (PyBytes_Check(argument)) return bytes_source_text(argument, source);
+// The text argument of text_record and text_record_json: a str, or bytes
+// (checked as UTF-8 after the parse when `bytes_checked_later` is given,
+// which says whether they were bytes).
+bool argument_source_text(PyObject* argument, SourceText& source, bool* bytes_checked_later = nullptr) {
+  if (PyBytes_Check(argument)) {
+    if (bytes_checked_later != nullptr) *bytes_checked_later = true;
+    return bytes_source_text(argument, source, nullptr, nullptr, bytes_checked_later != nullptr);
+  }
   Utf8Argument text;
   if (!text.convert("text", argument)) return false;
   source = text.take_source_text();
@@ -73,6 +85,17 @@ bool argument_source_text(PyObject* argument, SourceText& source) {
 // C++ values alone. A text borrowed from a Python object is parsed through
 // a view, so that `source` drops its reference with the GIL held; the
 // record is valid while `source` lives.
+// Bytes left unchecked are checked as UTF-8 once parsed, where the parse
+// did not check every byte itself: the XML front end reads every byte as
+// UTF-8 (the scanner checks each character it passes, expat the same), so a
+// document it parsed is valid; APS text is not read so. A parse that failed
+// is checked too, so that invalid UTF-8 gives the decoder's error, as when
+// the bytes are checked first, and not the parser's.
+bool check_parsed_bytes(const SourceText& source, const Result<RecordedDocument, ParseError>& recorded) {
+  if (recorded && recorded.value().document.source_format != SourceFormat::UsptoGrantApsGreenBook) return true;
+  return check_utf8(source.view());
+}
+
 Result<RecordedDocument, ParseError> parse_unlocked(SourceText& source, const RecordOptions& options) {
   SourceText parsed =
       source.writable().empty() ? SourceText::borrowed(source.view(), nullptr, nullptr) : std::move(source);
@@ -107,8 +130,10 @@ PyObject* text_record(PyObject*, PyObject* args, PyObject* kwargs) {
     if (!record_options("text_record", args, 2, values, options)) return nullptr;
     if (!check_origin("text_record", values[1])) return nullptr;
     SourceText source;
-    if (!argument_source_text(values[0], source)) return nullptr;
+    bool from_bytes = false;
+    if (!argument_source_text(values[0], source, &from_bytes)) return nullptr;
     auto recorded = parse_unlocked(source, options);
+    if (from_bytes && !check_parsed_bytes(source, recorded)) return nullptr;
     if (!recorded) return raise_value_error(recorded.error().message());
     return new_record_dict(recorded.value().record, values[1]);
   } catch (...) {
@@ -287,9 +312,12 @@ PyObject* text_record_json(PyObject*, PyObject* args, PyObject* kwargs) {
     out.clear();
     if (!origin.append_json(out)) return nullptr;
     SourceText source;
-    if (ranged ? !bytes_source_text(values[0], source, values[2], values[3]) : !argument_source_text(values[0], source))
+    bool from_bytes = ranged;
+    if (ranged ? !bytes_source_text(values[0], source, values[2], values[3], true)
+               : !argument_source_text(values[0], source, &from_bytes))
       return nullptr;
     auto recorded = parse_unlocked(source, options);
+    if (from_bytes && !check_parsed_bytes(source, recorded)) return nullptr;
     if (!recorded) return raise_value_error(recorded.error().message());
     std::string_view invalid;
     bool encoded = false;
