@@ -30,13 +30,17 @@ bool is_plain(std::string_view text) noexcept {
     p += 16;
   }
 #endif
-  char previous = p != text.data() ? p[-1] : 0;
+  // The rest, or a short value whole, without a branch a byte: most values
+  // are a few letters long.
+  unsigned other = 0;
+  unsigned previous_space = p != text.data() && p[-1] == ' ' ? 1 : 0;
   for (; p != end; ++p) {
-    const char c = *p;
-    if (c == '&' || (c < ' ' && c >= 0) || (c & 0x80) != 0 || (c == ' ' && previous == ' ')) return false;
-    previous = c;
+    const auto byte = static_cast<unsigned char>(*p);
+    const unsigned is_space = byte == ' ' ? 1 : 0;
+    other |= static_cast<unsigned>(byte == '&' || byte < ' ' || byte >= 0x80) | (is_space & previous_space);
+    previous_space = is_space;
   }
-  return true;
+  return other == 0;
 }
 
 }  // namespace
