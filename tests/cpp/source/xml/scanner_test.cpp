@@ -59,36 +59,6 @@ std::string in_place_difference(std::string_view text, const std::optional<Tree>
   return in_place_dump == scanned_dump ? std::string() : "in place: " + first_difference(in_place_dump, scanned_dump);
 }
 
-// The dump of a tree whose root's children named `hollow` (local name) were
-// scanned hollow: `dump` without their descendants.
-std::string without_hollow_content(const std::string& dump, std::string_view hollow) {
-  std::string out;
-  bool inside = false;   // below a hollow child
-  bool dropped = false;  // the last node's line was left out, and so are its attributes'
-  std::size_t start = 0;
-  while (start < dump.size()) {
-    const std::size_t end = dump.find('\n', start) + 1;
-    const std::string_view line(dump.data() + start, end - start);
-    start = end;
-    if (line.front() >= '0' && line.front() <= '9') {
-      const std::size_t depth = std::strtoul(line.data(), nullptr, 10);
-      dropped = inside && depth > 2;
-      if (dropped) continue;
-      inside = false;
-      if (line.starts_with("2 element name=\"")) {
-        std::string_view name = line.substr(line.find('"') + 1);
-        name = name.substr(0, name.find('"'));
-        if (const std::size_t colon = name.find(':'); colon != std::string_view::npos) name.remove_prefix(colon + 1);
-        inside = name == hollow;
-      }
-    } else if (dropped) {
-      continue;
-    }
-    out.append(line);
-  }
-  return out;
-}
-
 // Scanning a child of the root hollow changes nothing but that child's
 // content: the scan declines where the full one does, and otherwise gives the
 // same tree without the child's descendants (nor writes in place there).
@@ -109,7 +79,7 @@ std::string hollow_difference(std::string_view text, const std::optional<Tree>& 
   const std::optional<Tree> in_place = scan_tree_in_place(writable, names);
   if (in_place.has_value() != scanned.has_value()) return "hollow scan in place disagrees on declining";
   if (!scanned) return {};
-  const std::string expected = without_hollow_content(dump_tree(*scanned), hollow);
+  const std::string expected = dump_without_hollow_content(dump_tree(*scanned), hollow);
   const std::string got = dump_tree(*hollowed);
   if (got != expected) return "hollow: " + first_difference(got, expected);
   return dump_tree(*in_place) == expected ? std::string() : "hollow in place differs";

@@ -1,6 +1,8 @@
 #include "tree_dump.hpp"
 
+#include <cstdlib>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -116,6 +118,34 @@ std::string dump_tree(const Tree& tree) {
         break;
       }
     }
+  }
+  return out;
+}
+
+std::string dump_without_hollow_content(const std::string& dump, std::string_view hollow) {
+  std::string out;
+  bool inside = false;   // below a hollow child
+  bool dropped = false;  // the last node's line was left out, and so are its attributes'
+  std::size_t start = 0;
+  while (start < dump.size()) {
+    const std::size_t end = dump.find('\n', start) + 1;
+    const std::string_view line(dump.data() + start, end - start);
+    start = end;
+    if (line.front() >= '0' && line.front() <= '9') {
+      const std::size_t depth = std::strtoul(line.data(), nullptr, 10);
+      dropped = inside && depth > 2;
+      if (dropped) continue;
+      inside = false;
+      if (line.starts_with("2 element name=\"")) {
+        std::string_view name = line.substr(line.find('"') + 1);
+        name = name.substr(0, name.find('"'));
+        if (const std::size_t colon = name.find(':'); colon != std::string_view::npos) name.remove_prefix(colon + 1);
+        inside = name == hollow;
+      }
+    } else if (dropped) {
+      continue;
+    }
+    out.append(line);
   }
   return out;
 }

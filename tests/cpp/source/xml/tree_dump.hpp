@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "source/xml/tree.hpp"
 
@@ -17,5 +18,9 @@ namespace tessellox::xml {
 // outside printable ASCII written as \xHH, and an absent optional is the bare
 // word `absent`, so two trees give the same dump only when they are equal.
 std::string dump_tree(const Tree& tree);
+
+// `dump` (of dump_tree) as the tree would be had the root's children whose
+// local name is `hollow` been scanned hollow: without their descendants.
+std::string dump_without_hollow_content(const std::string& dump, std::string_view hollow);
 
 }  // namespace tessellox::xml
