@@ -5,11 +5,18 @@
 #include <span>
 #include <string_view>
 
+#include <vector>
+
 #include "errors.hpp"
 #include "model.hpp"
+#include "references.hpp"
 #include "result.hpp"
 
 namespace tessellox {
+
+namespace xml {
+class NodeRef;
+}
 
 using ParseResult = Result<SourceDocument, ParseError>;
 
@@ -32,6 +39,15 @@ struct RecordCapture {
   // Set by the parse to false where no text of the document holds an '&',
   // so that none of the record's values can hold an entity reference.
   bool may_hold_ampersand = true;
+  // Citations are most of a grant's bibliographic part, and a record reads
+  // them straight from the tree: the parse hands each element that holds
+  // them (`us-references-cited`, `references-cited`, `B560`) to
+  // `read_citations`, which appends its citations to `citations` and
+  // returns what the model keeps of it, the element without them.
+  // Citations elsewhere in the part, which no document type has, are read
+  // from the model after these.
+  RawXml (*read_citations)(const xml::NodeRef& element, RecordCapture& capture, Arena& arena) = nullptr;
+  std::vector<Citation> citations;
 };
 
 }  // namespace tessellox

@@ -6,6 +6,7 @@
 
 #include "records/classifications.hpp"
 #include "records/raw_text.hpp"
+#include "source/xml/extract.hpp"
 #include "text.hpp"
 
 namespace tessellox {
@@ -96,36 +97,71 @@ void find_targets(const RawXml& node, Visit&& visit) {
   for (const RawXml& child_node : node.children()) find_targets(child_node, visit);
 }
 
-// "CITED-BY-EXAMINER" reads "cited by examiner".
-OptString st32_category(const RawXml& citation, Arena& arena) {
-  for (const RawXml& mark : citation.children()) {
-    if (!mark.is_element() || !mark.name().starts_with("CITED-BY")) continue;
-    // The two marks the document type has, without spelling them out again.
-    if (mark.name() == "CITED-BY-EXAMINER") return std::string_view("cited by examiner");
-    if (mark.name() == "CITED-BY-OTHER") return std::string_view("cited by other");
-    std::string words(mark.name());
-    for (char& c : words) c = c == '-' ? ' ' : static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return arena.copy(words);
-  }
-  return std::nullopt;
+// A citation is read from its captured node or straight from the tree
+// alike: these overloads are what the readers ask of either.
+const RawXml* child_named(const RawXml* node, std::string_view name) noexcept { return raw_child(node, name); }
+xml::NodeRef child_named(xml::NodeRef node, std::string_view name) noexcept { return node_child(node, name); }
+OptString text_of(const RawXml* node, Arena& arena) { return raw_text(node, arena); }
+OptString text_of(xml::NodeRef node, Arena& arena) { return node_text(node, arena); }
+std::string_view name_of(const RawXml* node) noexcept { return node->name(); }
+std::string_view name_of(xml::NodeRef node) noexcept { return node.local_name(); }
+
+template <class Visit>
+void for_each_child_element(const RawXml* node, Visit&& visit) {
+  for (const RawXml& child : node->children())
+    if (child.is_element()) visit(&child);
+}
+template <class Visit>
+void for_each_child_element(xml::NodeRef node, Visit&& visit) {
+  for (xml::NodeRef child : node.children())
+    if (child.is_element()) visit(child);
 }
 
-Citation v4_citation(const RawXml& citation, Arena& arena) {
+template <class Node>
+OptString path_text(Node node, std::initializer_list<std::string_view> names, Arena& arena) {
+  for (std::string_view name : names) node = child_named(node, name);
+  return text_of(node, arena);
+}
+
+// "CITED-BY-EXAMINER" reads "cited by examiner".
+template <class Node>
+OptString st32_category(Node citation, Arena& arena) {
+  OptString category;
+  bool found = false;
+  for_each_child_element(citation, [&](Node mark) {
+    const std::string_view name = name_of(mark);
+    if (found || !name.starts_with("CITED-BY")) return;
+    found = true;
+    // The two marks the document type has, without spelling them out again.
+    if (name == "CITED-BY-EXAMINER") {
+      category = std::string_view("cited by examiner");
+    } else if (name == "CITED-BY-OTHER") {
+      category = std::string_view("cited by other");
+    } else {
+      std::string words(name);
+      for (char& c : words) c = c == '-' ? ' ' : static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+      category = arena.copy(words);
+    }
+  });
+  return category;
+}
+
+template <class Node>
+Citation v4_citation(Node citation, Arena& arena) {
   Citation record;
-  record.category = raw_path_text(&citation, {"category"}, arena);
-  if (const RawXml* patent = raw_child(&citation, "patcit")) {
+  record.category = path_text(citation, {"category"}, arena);
+  if (const Node patent = child_named(citation, "patcit")) {
     // One pass over the document id, the first element of each name
     // counting.
     std::uint8_t seen = 0;
-    const auto read = [&](OptString& field, std::uint8_t bit, const RawXml& node) {
+    const auto read = [&](OptString& field, std::uint8_t bit, Node node) {
       if ((seen & bit) != 0) return;
       seen |= bit;
-      field = raw_text(&node, arena);
+      field = text_of(node, arena);
     };
-    if (const RawXml* id = raw_child(patent, "document-id")) {
-      for (const RawXml& part : id->children()) {
-        if (!part.is_element()) continue;
-        const std::string_view name = part.name();
+    if (const Node id = child_named(patent, "document-id")) {
+      for_each_child_element(id, [&](Node part) {
+        const std::string_view name = name_of(part);
         if (name == "country")
           read(record.country, 1 << 0, part);
         else if (name == "doc-number")
@@ -136,37 +172,70 @@ Citation v4_citation(const RawXml& citation, Arena& arena) {
           read(record.date, 1 << 3, part);
         else if (name == "name")
           read(record.name, 1 << 4, part);
-      }
+      });
     }
   } else {
     record.kind = CitationKind::Other;
-    const RawXml* other = raw_child(&citation, "nplcit");
-    record.text = raw_path_text(other, {"othercit"}, arena);
-    if (!record.text) record.text = raw_text(other, arena);
+    const Node other = child_named(citation, "nplcit");
+    record.text = path_text(other, {"othercit"}, arena);
+    if (!record.text) record.text = text_of(other, arena);
   }
   return record;
 }
 
 // A US patent citation of ST.32 names no country; a foreign one does.
-Citation st32_citation(const RawXml& citation, Arena& arena) {
+template <class Node>
+Citation st32_citation(Node citation, Arena& arena) {
   Citation record;
   record.category = st32_category(citation, arena);
-  if (citation.name() == "B561") {
-    const RawXml* patent = raw_child(&citation, "PCIT");
-    const RawXml* id = raw_child(patent, "DOC");
-    record.number = raw_path_text(id, {"DNUM", "PDAT"}, arena);
-    record.date = raw_path_text(id, {"DATE", "PDAT"}, arena);
-    record.kind_code = raw_path_text(id, {"KIND", "PDAT"}, arena);
-    record.country = raw_path_text(id, {"CTRY", "PDAT"}, arena);
-    if (!record.country) record.country = raw_path_text(patent, {"CTRY", "PDAT"}, arena);
+  if (name_of(citation) == "B561") {
+    const Node patent = child_named(citation, "PCIT");
+    const Node id = child_named(patent, "DOC");
+    record.number = path_text(id, {"DNUM", "PDAT"}, arena);
+    record.date = path_text(id, {"DATE", "PDAT"}, arena);
+    record.kind_code = path_text(id, {"KIND", "PDAT"}, arena);
+    record.country = path_text(id, {"CTRY", "PDAT"}, arena);
+    if (!record.country) record.country = path_text(patent, {"CTRY", "PDAT"}, arena);
     if (!record.country) record.country = std::string_view("US");
-    record.name = raw_path_text(patent, {"PARTY-US", "NAM"}, arena);
-    if (!record.name) record.name = raw_path_text(patent, {"PARTY-FOR", "NAM"}, arena);
+    record.name = path_text(patent, {"PARTY-US", "NAM"}, arena);
+    if (!record.name) record.name = path_text(patent, {"PARTY-FOR", "NAM"}, arena);
   } else {
     record.kind = CitationKind::Other;
-    record.text = raw_text(raw_child(&citation, "NCIT"), arena);
+    record.text = text_of(child_named(citation, "NCIT"), arena);
   }
   return record;
+}
+
+template <class Node>
+Citation citation_of(Node citation, Arena& arena) {
+  return name_of(citation).starts_with('B') ? st32_citation(citation, arena) : v4_citation(citation, arena);
+}
+
+bool is_citation(xml::NodeRef node) noexcept {
+  return node.is_element() && target_of(node.local_name()) == Target::Citation;
+}
+
+// `element` captured as capture_node would, less every citation that
+// find_targets would reach in it, which is read into `citations` instead,
+// in document order: a citation inside another target stays.
+RawXml capture_without_citations(xml::NodeRef element, std::vector<Citation>& citations, Arena& arena) {
+  std::size_t kept = 0;
+  for (xml::NodeRef child : element.children()) kept += is_citation(child) ? 0 : 1;
+  // capture_element asks `keep` of each child in order, and captures a kept
+  // one before asking of the next: the citations are read in order.
+  return xml::capture_element(
+      element, kept,
+      [&](xml::NodeRef child) {
+        if (!is_citation(child)) return true;
+        citations.push_back(citation_of(child, arena));
+        return false;
+      },
+      [&](xml::NodeRef child) {
+        if (child.is_element() && target_of(child.local_name()) == Target::None)
+          return capture_without_citations(child, citations, arena);
+        return xml::capture_node(child, arena);
+      },
+      arena);
 }
 
 ForeignPriority foreign_priority(const RawXml& claim, Arena& arena) {
@@ -297,15 +366,17 @@ CapturedFields read_captured_fields(const BibliographicInformation* block, Arena
           break;
         case Target::Locarno: fields.classifications.push_back(locarno_row(node, arena)); break;
         case Target::Priority: fields.foreign_priority.push_back(foreign_priority(node, arena)); break;
-        case Target::Citation:
-          fields.citations.push_back(node.name().starts_with('B') ? st32_citation(node, arena)
-                                                                  : v4_citation(node, arena));
-          break;
+        case Target::Citation: fields.citations.push_back(citation_of(&node, arena)); break;
         case Target::None: break;
       }
     });
   });
   return fields;
+}
+
+RawXml read_citations_in_place(const xml::NodeRef& element, RecordCapture& capture, Arena& arena) {
+  if (target_of(element.local_name()) != Target::None) return xml::capture_node(element, arena);
+  return capture_without_citations(element, capture.citations, arena);
 }
 
 }  // namespace tessellox

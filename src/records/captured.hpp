@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model.hpp"
+#include "parse_result.hpp"
 #include "records/record.hpp"
 
 namespace tessellox {
@@ -33,5 +34,10 @@ struct CapturedFields {
 
 // The three in one walk over the block's captured nodes.
 CapturedFields read_captured_fields(const BibliographicInformation* block, Arena& arena);
+
+// RecordCapture::read_citations: the element captured without the
+// citations read_captured_fields would find in it, which go to
+// `capture.citations`.
+RawXml read_citations_in_place(const xml::NodeRef& element, RecordCapture& capture, Arena& arena);
 
 }  // namespace tessellox

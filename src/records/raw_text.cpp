@@ -1,6 +1,7 @@
 #include "records/raw_text.hpp"
 
 #include "normalize.hpp"
+#include "source/xml/extract.hpp"
 #include "text.hpp"
 
 #if defined(__SSE2__)
@@ -88,6 +89,63 @@ OptString raw_text(const RawXml* node, Arena& arena) {
   }
   std::string joined;
   append_raw_text(*node, joined);
+  const std::string collapsed = collapse_white_space(joined);
+  if (collapsed.empty()) return std::nullopt;
+  return arena.copy(collapsed);
+}
+
+namespace {
+
+// What a text or other non-element node reads as once captured: its
+// characters, or its XML spelling (captured_text), written to `scratch`
+// where it is not a view of the tree.
+std::string_view captured_form(xml::NodeRef node, std::string& scratch) {
+  if (node.is_character_data()) return node.value();
+  if (node.kind() == xml::NodeKind::EntityReference)
+    return node.has_replacement() ? node.value() : node.reference_as_written();
+  scratch.clear();
+  xml::append_captured_text(node, scratch);
+  return scratch;
+}
+
+// append_raw_text of the node's capture. Depth is bounded by the parser's
+// nesting limit, as capture_node's is.
+void append_node_text(xml::NodeRef node, std::string& out, std::string& scratch) {
+  if (!node.is_element()) {
+    append_normalized_text(captured_form(node, scratch), out);
+    return;
+  }
+  for (xml::NodeRef child : node.children()) append_node_text(child, out, scratch);
+}
+
+}  // namespace
+
+xml::NodeRef node_child(xml::NodeRef node, std::string_view name) noexcept {
+  if (node.is_null() || name.empty()) return {};
+  for (xml::NodeRef candidate : node.children()) {
+    if (!candidate.is_element()) continue;
+    const std::string_view candidate_name = candidate.local_name();
+    if (candidate_name.size() == name.size() && candidate_name.front() == name.front() && candidate_name == name)
+      return candidate;
+  }
+  return {};
+}
+
+OptString node_text(xml::NodeRef node, Arena& arena) {
+  if (node.is_null()) return std::nullopt;
+  while (node.child_count() == 1 && node.first_child().is_element()) node = node.first_child();
+  std::string scratch;
+  if (node.child_count() == 1) {
+    std::string_view text = captured_form(node.first_child(), scratch);
+    const auto visible_ascii = [](char c) { return c > ' ' && c < 0x7F; };
+    if (text.empty() || !visible_ascii(text.front()) || !visible_ascii(text.back())) text = trim(text);
+    if (is_plain(text)) {
+      if (text.empty()) return std::nullopt;
+      return scratch.empty() ? text : arena.copy(text);  // a comment's or PI's spelling is in `scratch`
+    }
+  }
+  std::string joined;
+  append_node_text(node, joined, scratch);
   const std::string collapsed = collapse_white_space(joined);
   if (collapsed.empty()) return std::nullopt;
   return arena.copy(collapsed);

@@ -1,6 +1,6 @@
-// Reading values out of captured nodes (RawXml): a named child, a path of
-// children, an element's text with its white space collapsed, and the plain
-// text of a run of paragraphs.
+// Reading values out of captured nodes (RawXml), or straight from the tree
+// as they would read once captured: a named child, a path of children, and
+// an element's text with its white space collapsed.
 #pragma once
 
 #include <initializer_list>
@@ -9,6 +9,7 @@
 
 #include "arena.hpp"
 #include "model.hpp"
+#include "source/xml/tree.hpp"
 
 namespace tessellox {
 
@@ -25,6 +26,10 @@ OptString raw_path_text(const RawXml* node, std::initializer_list<std::string_vi
 
 // Appends the text of every text node at or below `node`, normalized.
 void append_raw_text(const RawXml& node, std::string& out);
+
+// raw_child and raw_text of the element as capture_node would keep it.
+xml::NodeRef node_child(xml::NodeRef node, std::string_view name) noexcept;
+OptString node_text(xml::NodeRef node, Arena& arena);
 
 // The value of the attribute named `name`; absent without one.
 OptString raw_attribute(const RawXml& node, std::string_view name) noexcept;

@@ -115,7 +115,8 @@ DocumentRecord derive_record(SourceDocument& document, RecordSources sources, Re
     CapturedFields captured = read_captured_fields(block, arena);
     record.cpc_classifications = std::move(captured.cpc_codes);
     record.foreign_priority = std::move(captured.foreign_priority);
-    record.citations = std::move(captured.citations);
+    record.citations = std::move(sources.citations);
+    record.citations.insert(record.citations.end(), captured.citations.begin(), captured.citations.end());
     record.facts = std::move(captured.facts);
     captured_classifications = std::move(captured.classifications);
   }
@@ -162,7 +163,9 @@ Result<RecordedDocument, ParseError> parse_record(SourceText text, RecordOptions
   const FormatHandler& handler = format_handler(format);
   RecordSources sources;
   const ParseScope scope = options.sections ? ParseScope::Document : ParseScope::Record;
-  RecordCapture capture{bibliographic_children_read(format)};
+  RecordCapture capture;
+  capture.children = bibliographic_children_read(format);
+  capture.read_citations = &read_citations_in_place;
   ParseResult parsed = handler.parse_with_references != nullptr
                            ? handler.parse_with_references(std::move(text), format, sources.references.emplace())
                        : handler.parse_for_record != nullptr
@@ -171,6 +174,7 @@ Result<RecordedDocument, ParseError> parse_record(SourceText text, RecordOptions
   if (!parsed) return std::move(parsed.error());
   sources.bibliographic = capture.bibliographic;
   sources.may_hold_ampersand = capture.may_hold_ampersand;
+  sources.citations = std::move(capture.citations);
   RecordedDocument recorded{std::move(parsed.value()), {}};
   recorded.record = derive_record(recorded.document, std::move(sources), options);
   return recorded;

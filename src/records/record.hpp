@@ -84,7 +84,8 @@ std::string_view document_type(SourceFormat format, const OptString& kind_code, 
 struct RecordSources {
   std::optional<SourceReferences> references;
   const RawXml* bibliographic = nullptr;
-  bool may_hold_ampersand = true;  // false: no value holds an entity reference to resolve
+  std::vector<Citation> citations;  // read in place, before those of the model
+  bool may_hold_ampersand = true;   // false: no value holds an entity reference to resolve
 };
 
 // The record of a parsed document; text sections need the document parsed

@@ -34,17 +34,6 @@ NodeRef first_child_element(NodeRef node, std::string_view name) noexcept {
   return NodeRef();
 }
 
-namespace {
-
-Attribute model_attribute(const AttributeView& view) noexcept {
-  const std::string_view qualified_name =
-      view.prefix ? std::string_view(view.prefix->data(), view.prefix->size() + 1 + view.local_name.size())
-                  : view.local_name;
-  return Attribute(qualified_name, view.value);
-}
-
-}  // namespace
-
 Attributes copy_attributes(NodeRef node, Arena& arena) {
   Attributes attributes;
   const std::size_t count = node.attribute_count();
@@ -233,24 +222,6 @@ std::string_view captured_text(NodeRef node, Arena& arena) {
   return keep(arena, out);
 }
 
-// An element with the `kept` children that `keep` accepts, each made by
-// `capture_child`. A captured node costs its record and the arrays of its
-// children and attributes; its strings are the tree's views. Depth is
-// bounded by the parser's nesting limit.
-template <class Keep, class CaptureChild>
-RawXml capture_element(NodeRef element, std::size_t kept, Keep&& keep, CaptureChild&& capture_child, Arena& arena) {
-  const std::size_t attribute_count = element.attribute_count();
-  const std::size_t bytes = RawXml::block_bytes(attribute_count, kept);
-  char* block = bytes == 0 ? nullptr : static_cast<char*>(arena.allocate(bytes, RawXml::kBlockAlignment));
-  for (std::size_t i = 0; i < attribute_count; ++i)
-    ::new (static_cast<void*>(block + i * sizeof(Attribute))) Attribute(model_attribute(element.attribute(i)));
-  auto* children = reinterpret_cast<RawXml*>(block + attribute_count * sizeof(Attribute));
-  std::size_t filled = 0;
-  for (NodeRef child : element.children())
-    if (keep(child)) ::new (static_cast<void*>(children + filled++)) RawXml(capture_child(child));
-  return RawXml::make_element(element.qualified_name(), block, attribute_count, kept);
-}
-
 RawXml capture_node(NodeRef node, Arena& arena) {
   if (!node.is_element()) return RawXml::make_text(captured_text(node, arena));
   return capture_element(
@@ -316,6 +287,11 @@ RawXml capture_paths(NodeRef element, std::span<const std::string_view> paths, c
 }
 
 }  // namespace
+
+RawXml capture_citations(NodeRef element, RecordCapture* capture, Arena& arena) {
+  if (capture == nullptr || capture->read_citations == nullptr) return capture_node(element, arena);
+  return capture->read_citations(element, *capture, arena);
+}
 
 void capture_for_record(NodeRef element, RecordCapture* capture, Arena& arena) {
   if (capture == nullptr || capture->bibliographic != nullptr) return;

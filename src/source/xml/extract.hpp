@@ -96,6 +96,31 @@ OptLevel level_attribute(NodeRef element, std::string_view name) noexcept;
 // document type in their XML spelling).
 RawXml capture_node(NodeRef node, Arena& arena);
 
+inline Attribute model_attribute(const AttributeView& view) noexcept {
+  const std::string_view qualified_name =
+      view.prefix ? std::string_view(view.prefix->data(), view.prefix->size() + 1 + view.local_name.size())
+                  : view.local_name;
+  return Attribute(qualified_name, view.value);
+}
+
+// An element with the `kept` children that `keep` accepts, each made by
+// `capture_child`. A captured node costs its record and the arrays of its
+// children and attributes; its strings are the tree's views. Depth is
+// bounded by the parser's nesting limit.
+template <class Keep, class CaptureChild>
+RawXml capture_element(NodeRef element, std::size_t kept, Keep&& keep, CaptureChild&& capture_child, Arena& arena) {
+  const std::size_t attribute_count = element.attribute_count();
+  const std::size_t bytes = RawXml::block_bytes(attribute_count, kept);
+  char* block = bytes == 0 ? nullptr : static_cast<char*>(arena.allocate(bytes, RawXml::kBlockAlignment));
+  for (std::size_t i = 0; i < attribute_count; ++i)
+    ::new (static_cast<void*>(block + i * sizeof(Attribute))) Attribute(model_attribute(element.attribute(i)));
+  auto* children = reinterpret_cast<RawXml*>(block + attribute_count * sizeof(Attribute));
+  std::size_t filled = 0;
+  for (NodeRef child : element.children())
+    if (keep(child)) ::new (static_cast<void*>(children + filled++)) RawXml(capture_child(child));
+  return RawXml::make_element(element.qualified_name(), block, attribute_count, kept);
+}
+
 // The text form of a non-element node, as capture_node writes it: a view of
 // character data, or the node's XML spelling written in `arena`.
 std::string_view captured_text(NodeRef node, Arena& arena);
@@ -262,14 +287,23 @@ inline HollowNames hollow_for(ParseScope scope, HollowNames unread) noexcept {
 void capture_for_record(NodeRef element, RecordCapture* capture, Arena& arena);
 
 // The builder `build` of a bibliographic part, which also keeps what
-// `capture` asks for (nothing when it is null).
+// `capture` asks for (nothing when it is null). A builder that takes the
+// capture is given it, for capture_citations.
 template <class Build>
 auto keeping_for_record(Build build, RecordCapture* capture) {
   return [build, capture](NodeRef element, Arena& arena) {
     capture_for_record(element, capture, arena);
-    return build(element, arena);
+    if constexpr (std::is_invocable_v<const Build&, NodeRef, Arena&, RecordCapture*>)
+      return build(element, arena, capture);
+    else
+      return build(element, arena);
   };
 }
+
+// An element that holds citations, as the model keeps it: whole, or for a
+// record's parse without the citations the record reads in place (see
+// RecordCapture).
+RawXml capture_citations(NodeRef element, RecordCapture* capture, Arena& arena);
 
 // How a converter turns one kind of child element into entries: the local
 // name it answers to, and the builder, either a callable (NodeRef, Arena&)

@@ -164,7 +164,7 @@ DomesticFilingData domestic_filing_data(NodeRef element, Arena& arena) {
 
 // Classifications and the title form one TechnicalInformation item ahead of
 // the other B500 children, which are captured as items of their own.
-void add_technical_items(NodeRef element, List<BibliographicItem>& items, Arena& arena) {
+void add_technical_items(NodeRef element, List<BibliographicItem>& items, Arena& arena, RecordCapture* capture) {
   TechnicalInformation technical;
   const std::size_t first_captured = items.size();
   for (NodeRef child : xml::child_elements(element)) {
@@ -183,6 +183,8 @@ void add_technical_items(NodeRef element, List<BibliographicItem>& items, Arena&
       if (OptString title = path_text(child, {"STEXT", "PDAT"}, arena)) {
         technical.entries.emplace_back(arena, TitleOfInvention{std::move(*title)});
       }
+    } else if (name == "B560") {
+      items.emplace_back(arena, xml::capture_citations(child, capture, arena));
     } else {
       items.emplace_back(arena, xml::capture_node(child, arena));
     }
@@ -262,10 +264,13 @@ void add_party_items(NodeRef element, List<BibliographicItem>& items, Arena& are
   }
 }
 
-BibliographicInformation bibliographic_information(NodeRef element, Arena& arena) {
+BibliographicInformation bibliographic_information(NodeRef element, Arena& arena, RecordCapture* capture) {
+  const auto technical_items = [capture](NodeRef child, List<BibliographicItem>& items, Arena& into) {
+    add_technical_items(child, items, into, capture);
+  };
   return xml::converted_record<BibliographicInformation, &BibliographicInformation::items>(
       element, arena, xml::ChildRule{"B100", document_id}, xml::ChildRule{"B200", domestic_filing_data},
-      xml::ChildRule{"B500", add_technical_items}, xml::ChildRule{"B600", continuity_data},
+      xml::ChildRule{"B500", technical_items}, xml::ChildRule{"B600", continuity_data},
       xml::ChildRule{"B700", add_party_items});
 }
 

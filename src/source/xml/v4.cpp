@@ -230,7 +230,8 @@ ContinuityData related_documents(NodeRef element, Arena& arena) {
   return data;
 }
 
-BibliographicInformation bibliographic_information(NodeRef element, Arena& arena) {
+BibliographicInformation bibliographic_information(NodeRef element, Arena& arena, RecordCapture* capture) {
+  const auto citations = [capture](NodeRef child, Arena& into) { return xml::capture_citations(child, capture, into); };
   return xml::converted_record<BibliographicInformation, &BibliographicInformation::items>(
       element, arena, xml::ChildRule{"publication-reference", publication_reference},
       xml::ChildRule{"application-reference", application_reference},
@@ -240,7 +241,8 @@ BibliographicInformation bibliographic_information(NodeRef element, Arena& arena
       xml::ChildRule{"classification-national", add_technical_entry<listed_classification<ClassificationUs>>},
       xml::ChildRule{"invention-title", add_technical_entry<xml::trimmed_text_entry<TitleOfInvention>>},
       xml::ChildRule{"us-related-documents", related_documents}, xml::ChildRule{"parties", add_parties},
-      xml::ChildRule{"us-parties", add_parties}, xml::ChildRule{"assignees", assignees});
+      xml::ChildRule{"us-parties", add_parties}, xml::ChildRule{"assignees", assignees},
+      xml::ChildRule{"us-references-cited", citations}, xml::ChildRule{"references-cited", citations});
 }
 
 // ---------------------------------------------------------------------------
