@@ -16,6 +16,16 @@ def text_record_json(
     *,
     sections: bool = False,
 ) -> bytes: ...
+def record_json_lines(
+    data: bytes,
+    bounds: Sequence[Tuple[int, int]],
+    index: int,
+    limit: int,
+    origin_head: bytes,
+    first_ordinal: int,
+    base: int,
+    sections: bool,
+) -> Tuple[bytes, int, int]: ...
 def resolve_entities(text: str) -> str: ...
 def xml_declaration_offsets(data: Union[bytes, bytearray], position: int = 0) -> List[int]: ...
 def to_markdown(

@@ -29,7 +29,7 @@ from typing import TYPE_CHECKING, Any, Callable, Deque, Dict, Iterator, List, Op
 
 from .plan import RegionTask, Task
 from .split import writable_name
-from .work import Job, ShardFactory, TaskResult, run_task
+from .work import NO_MARK, Job, ShardFactory, TaskResult, run_task
 
 if TYPE_CHECKING:
     from multiprocessing.connection import Connection
@@ -125,10 +125,6 @@ def abandoned_result(task: Task) -> TaskResult:
     return TaskResult(task.seq, 0, 0, 0, [], (writable_name(file), ABRUPT_TASK_END), None)
 
 
-def _no_mark(unit: int, index: int) -> None:
-    pass
-
-
 def _run_inline(tasks: Iterator[Task], job: Job, shards: ShardFactory, commit: Commit, wanted: Wanted) -> bool:
     ordinals = Ordinals()
 
@@ -142,7 +138,7 @@ def _run_inline(tasks: Iterator[Task], job: Job, shards: ShardFactory, commit: C
         ordinals.add(task)
         ordinals.known()
         if wanted(task):
-            result = run_task(task, job, shards, announce, _no_mark)
+            result = run_task(task, job, shards, announce, NO_MARK)
         else:
             ordinals.count(task.seq, 0)
             result = TaskResult(task.seq, 0, 0, 0, [], None, None)

@@ -178,6 +178,14 @@ class _Lines:
         if len(self._buffer) >= _LINES_BUFFER:
             self.flush()
 
+    def write_lines(self, lines: bytes) -> None:
+        """Whole lines; as many as fill the buffer are written as they are."""
+        if len(lines) < _LINES_BUFFER:
+            self.write(lines)
+            return
+        self.flush()
+        _write_all(self.fd, lines)
+
     def flush(self) -> None:
         if self._buffer:
             _write_all(self.fd, self._buffer)
@@ -212,6 +220,9 @@ class _LineShard(ShardWriter):
             self._detect_line(origin, payload)
         else:
             self._output().put(*self._joiner.parts(origin, payload))
+
+    def add_lines(self, lines: bytes) -> None:
+        self._output().write_lines(lines)
 
     def add_documents(self, file: str, member: Optional[str], first: int, outcomes: List[Any]) -> None:
         if self._detect:

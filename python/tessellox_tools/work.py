@@ -18,7 +18,7 @@ from typing import IO, Any, Callable, Dict, List, NamedTuple, Optional, Tuple, U
 
 import tessellox
 
-from ._records import to_markdown
+from ._records import record_json_lines, to_markdown
 from .handover import Handover, Place
 from .plan import RegionTask, SourceTask, Task
 from .records import failure_message, invalid_utf8_message, text_record, text_record_json
@@ -91,6 +91,11 @@ class ShardWriter:
     def fail(self, origin: Origin, message: str) -> None:
         """A failed document; most outputs write nothing for it."""
 
+    def add_lines(self, lines: bytes) -> None:
+        """JSON lines of documents converted many to a call (LinesRun), in
+        their place among the documents added."""
+        raise NotImplementedError
+
     def add_documents(self, file: str, member: Optional[str], first: int, outcomes: List[_Outcome]) -> None:
         """Documents of one file or member in their order, numbered from
         `first`: `add` or `fail` for each."""
@@ -111,6 +116,21 @@ ShardFactory = Callable[[Job, int], ShardWriter]
 Announce = Callable[[int, int], Callable[[], int]]
 # Called before each document: unit within the task, document within the unit.
 Mark = Callable[[int, int], None]
+
+
+def NO_MARK(unit: int, index: int) -> None:
+    """The mark of a run whose tasks run in the process that writes the
+    output, where a fault ends the run anyway: no document needs marking,
+    so documents may be converted many to a call."""
+
+
+class LinesRun(NamedTuple):
+    """Documents in a row converted in one call, all of them written: their
+    JSON lines with their origins."""
+
+    lines: bytes
+    count: int
+    size: int
 
 
 @functools.lru_cache(maxsize=None)
@@ -140,6 +160,16 @@ _NO_ORIGIN_JSON = b'{"file":null,"member":null,"ordinal":null,"offset":null,'
 _ORIGIN_END = len(_NO_ORIGIN_JSON)
 
 
+def origin_head(file: str, member: Optional[str]) -> bytes:
+    """The start of a JSON line's origin: its file and member, without the
+    closing brace."""
+    # The standard library's encoder, which writes strings as orjson does:
+    # importing orjson for two names would cost a short run more than all
+    # its lines' joining.
+    head = json.dumps({"file": file, "member": member}, ensure_ascii=False, separators=(",", ":"))
+    return head.encode("utf-8")[:-1]
+
+
 class JsonLineJoiner:
     """Puts the origin into the JSON line of a record without one, giving
     exactly `json_line` of the whole record."""
@@ -154,11 +184,7 @@ class JsonLineJoiner:
     def _file_prefix(self, file: str, member: Optional[str]) -> bytes:
         if file is not self._file or member is not self._member:
             self._file, self._member = file, member
-            # The standard library's encoder, which writes strings as orjson
-            # does: importing orjson for two names would cost a short run
-            # more than all its lines' joining.
-            head = json.dumps({"file": file, "member": member}, ensure_ascii=False, separators=(",", ":"))
-            self._prefix = head.encode("utf-8")[:-1]
+            self._prefix = origin_head(file, member)
         return self._prefix
 
     def parts(self, origin: Origin, line: bytes) -> Tuple[bytes, memoryview]:
@@ -337,11 +363,58 @@ def _convert_region(
     return outcomes
 
 
+def _convert_lines(
+    job: Job, region: Region, data: bytes, bounds: List[Tuple[int, int]], head: bytes, first: int
+) -> List[Any]:
+    """_convert_region for the JSON Lines of records, numbered from `first`
+    and unmarked: runs of documents converted in one call each (LinesRun),
+    and each document that a run stops at converted alone."""
+    outcomes: List[Any] = []
+    index, count = 0, len(bounds)
+    while index < count:
+        lines, reached, size = record_json_lines(
+            data, bounds, index, job.limit, head, first + index, region.start, job.sections
+        )
+        if reached > index:
+            outcomes.append(LinesRun(lines, reached - index, size))
+        if reached < count:
+            outcomes.extend(_convert_region(job, region, data, bounds[reached : reached + 1], 0, None, NO_MARK))
+        index = reached + 1
+    return outcomes
+
+
 def _write(
-    job: Job, writer: ShardWriter, tally: _Tally, file: str, member: Optional[str], first: int, outcomes: List[_Outcome]
+    job: Job, writer: ShardWriter, tally: _Tally, file: str, member: Optional[str], first: int, outcomes: List[Any]
 ) -> bool:
     """Writes a region's documents; False when the job stops at a failure
     (the region's documents after it are neither written nor counted)."""
+    if not any(type(entry) is LinesRun for entry in outcomes):
+        return _write_documents(job, writer, tally, file, member, first, outcomes)
+    # Runs, and between them documents converted alone.
+    position = 0
+    while position < len(outcomes):
+        entry = outcomes[position]
+        if isinstance(entry, LinesRun):
+            tally.documents += entry.count
+            tally.succeeded += entry.count
+            tally.size += entry.size
+            writer.add_lines(entry.lines)
+            first += entry.count
+            position += 1
+            continue
+        end = position + 1
+        while end < len(outcomes) and not isinstance(outcomes[end], LinesRun):
+            end += 1
+        if not _write_documents(job, writer, tally, file, member, first, outcomes[position:end]):
+            return False
+        first += end - position
+        position = end
+    return True
+
+
+def _write_documents(
+    job: Job, writer: ShardWriter, tally: _Tally, file: str, member: Optional[str], first: int, outcomes: List[_Outcome]
+) -> bool:
     failed = [index for index, outcome in enumerate(outcomes) if not outcome[2]]
     stopped = job.fail_fast and bool(failed)
     if stopped:
@@ -357,17 +430,30 @@ def _write(
     return not stopped
 
 
+# Told a region's document count once it is split; gives what gives the
+# region's first ordinal (see Announce).
+Numbered = Callable[[int], Callable[[], int]]
+
+
 def _region_outcomes(
-    job: Job, region: Region, place: Optional[Place], unit: int, skip: Any, mark: Mark
-) -> Tuple[int, List[_Outcome]]:
-    """A region's documents converted: how many there are, and each outcome."""
+    job: Job, region: Region, place: Optional[Place], unit: int, skip: Any, mark: Mark, numbered: Numbered, file: str
+) -> Tuple[int, Callable[[], int], List[Any]]:
+    """A region's documents converted: how many there are, what gives the
+    first one's ordinal, and each outcome."""
     if region.oversized:
+        first_ordinal = numbered(1)
         mark(unit, 0)
         size = region.end - region.start
-        return 1, [(region.start, size, False, too_large_message(size, job.limit))]
+        return 1, first_ordinal, [(region.start, size, False, too_large_message(size, job.limit))]
     data = _read_region(job, region, place)
     bounds = document_bounds(data, region.is_xml, region.first)
-    return len(bounds), _convert_region(job, region, data, bounds, unit, skip, mark)
+    first_ordinal = numbered(len(bounds))
+    if mark is NO_MARK and not skip and job.command == RECORDS and job.shard == LINES:
+        # Unmarked, the documents are numbered as they are converted: in this
+        # process every earlier region is counted already.
+        head = origin_head(file, writable_name(region.member))
+        return len(bounds), first_ordinal, _convert_lines(job, region, data, bounds, head, first_ordinal())
+    return len(bounds), first_ordinal, _convert_region(job, region, data, bounds, unit, skip, mark)
 
 
 def run_region_task(task: RegionTask, job: Job, shards: ShardFactory, announce: Announce, mark: Mark) -> TaskResult:
@@ -380,12 +466,13 @@ def run_region_task(task: RegionTask, job: Job, shards: ShardFactory, announce: 
         tally.failures.append(Failure(Origin(file, member, None, None), region.skipped))
         return _result(task, tally, writer)
     try:
-        count, outcomes = _region_outcomes(job, region, task.place, 0, task.skip, mark)
+        _, first_ordinal, outcomes = _region_outcomes(
+            job, region, task.place, 0, task.skip, mark, lambda count: announce(task.seq, count), file
+        )
     except UNREADABLE_ERRORS as error:
         announce(task.seq, 0)
         tally.unreadable = (file, _unreadable_reason(error))
         return _result(task, tally, writer)
-    first_ordinal = announce(task.seq, count)
     _write(job, writer, tally, file, member, first_ordinal(), outcomes)
     return _result(task, tally, writer)
 
@@ -413,8 +500,11 @@ def run_source_task(task: SourceTask, job: Job, shards: ShardFactory, mark: Mark
                 tally.failures.append(Failure(Origin(file, member, None, None), region.skipped))
                 continue
             skip = _shifted(task.skip, unit, ordinal)
-            count, outcomes = _region_outcomes(job, region, None, unit, skip, _mark_from(mark, ordinal))
-            if not _write(job, writer, tally, file, member, ordinal + 1, outcomes):
+            first = ordinal + 1
+            count, _, outcomes = _region_outcomes(
+                job, region, None, unit, skip, _mark_from(mark, ordinal), lambda _: lambda: first, file
+            )
+            if not _write(job, writer, tally, file, member, first, outcomes):
                 break
             ordinal += count
     except UNREADABLE_ERRORS as error:
@@ -424,7 +514,7 @@ def run_source_task(task: SourceTask, job: Job, shards: ShardFactory, mark: Mark
 
 def _mark_from(mark: Mark, ordinal: int) -> Mark:
     """Marks documents by their place in their unit, not in their region."""
-    if not ordinal:
+    if not ordinal or mark is NO_MARK:
         return mark
     return lambda unit, index: mark(unit, ordinal + index)
 

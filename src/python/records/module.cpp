@@ -3,6 +3,7 @@
 // command.
 #include "handlers.hpp"
 #include "python/boundary.hpp"
+#include "python/records/json_lines.hpp"
 #include "python/records/record_dict.hpp"
 #include "python/records/record_json.hpp"
 #include "python/records/schema_value.hpp"
@@ -209,15 +210,6 @@ PyObject* to_markdown(PyObject*, PyObject* args, PyObject* kwargs) {
   }
 }
 
-// A thread's lines are written here, one at a time; a line longer than
-// this does not keep its memory after the call.
-constexpr std::size_t kKeptLineCapacity = std::size_t{4} << 20;
-
-JsonBuffer& line_buffer() {
-  thread_local JsonBuffer buffer;
-  return buffer;
-}
-
 bool append_origin_value(JsonBuffer& out, PyObject* value, bool is_text) {
   if (value == Py_None) {
     out.append("null");
@@ -409,6 +401,14 @@ PyMethodDef module_functions[] = {
      "The origin's file and member must be str or None, its ordinal and offset int or None.\n"
      "With start or end, the document is text[start:end] of bytes holding many, read where it is\n"
      "(positions of a UTF-8 error count from start). Raises as text_record does."},
+    {"record_json_lines", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(record_json_lines)),
+     METH_VARARGS | METH_KEYWORDS,
+     "record_json_lines(data, bounds, index, limit, origin_head, first_ordinal, base, sections)\n--\n\n"
+     "The JSON Lines, with their origins, of the documents data[start:end] for each (start, end) of\n"
+     "bounds[index:], up to the first one that must be converted alone (larger than limit, declaring\n"
+     "an encoding otherwise than in the usual UTF-8 declaration, or failing): (lines, the index it\n"
+     "stopped at, the documents' bytes). Each line is text_record_json's for the origin (file, member,\n"
+     "first_ordinal + n, base + start), origin_head being its file and member as JSON without the brace."},
     {"resolve_entities", resolve_entities, METH_O,
      "resolve_entities(text)\n--\n\n"
      "The text with each named reference of the ISO 8879 entity sets (\"&ouml;\") replaced by its\n"

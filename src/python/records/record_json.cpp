@@ -108,6 +108,11 @@ constexpr std::array<Escape, 0x20> kEscapes = make_escapes();
 
 }  // namespace
 
+JsonBuffer& line_buffer() {
+  thread_local JsonBuffer buffer;
+  return buffer;
+}
+
 bool append_json_string(JsonBuffer& out, std::string_view text) {
   const std::size_t start = out.size();
   const auto* at = reinterpret_cast<const unsigned char*>(text.data());

@@ -58,6 +58,11 @@ class JsonBuffer {
   std::size_t capacity_ = 0;
 };
 
+// The buffer a thread writes its lines in, kept between calls; a call that
+// wrote more than kKeptLineCapacity bytes gives the memory back (shrink_to).
+JsonBuffer& line_buffer();
+constexpr std::size_t kKeptLineCapacity = std::size_t{4} << 20;
+
 // `text` as a JSON string, quotes included, escaped as Python's encoder
 // escapes with ensure_ascii=False: '"', '\\' and the C0 controls only.
 // False, with nothing written, when `text` is not UTF-8.

@@ -145,23 +145,41 @@ sys.exit(cli.main(sys.argv[1:]))
 """
 
 
-@pytest.mark.parametrize("case", ["fail-fast", "unreadable region"])
+@pytest.mark.parametrize("case", ["fail-fast", "unreadable region", "mixed"])
 def test_one_job_writes_to_standard_output_what_two_jobs_write(tmp_path: Path, case: str) -> None:
-    # One job writes the lines straight into the output, two through the workers' shards.
+    # One job writes the lines straight into the output, many documents to a
+    # call; two through the workers' shards, a document to a call.
     bulk = need_bulk()
     week = tmp_path / "week.xml"
-    if case == "fail-fast":
+    if case == "mixed":
+        # Documents a run of many stops at, among ordinary ones: failing,
+        # invalid UTF-8 under the usual declaration, another encoding, no
+        # declaration, and larger than the limit.
+        latin = grant_xml("08000003", "Caf\u00e9").replace("UTF-8", "ISO-8859-1").encode("latin-1")
+        bare = grant_xml("08000004").split("\n", 1)[1].encode()
+        large = grant_xml("08000005", "x" * 300000).encode()
+        invalid = grant_xml("08000006", "Caf\u00e9").encode().replace(b"\xc3\xa9", b"\xe9")
+        week.write_bytes(broken_week(tmp_path).read_bytes() + latin + large + invalid + grant_xml("08000007").encode())
+        (tmp_path / "bare.xml").write_bytes(bare)
+        command = ["-m", "tessellox_tools", "records", str(week), str(tmp_path / "bare.xml"), str(bulk)]
+        command.append(str(DATA / "aps"))
+        command += ["--sections", "--max-document-size", "200000"]
+    elif case == "fail-fast":
         week.write_bytes(broken_week(tmp_path).read_bytes())
         command = ["-m", "tessellox_tools", "records", str(week), str(bulk), "--fail-fast"]
     else:
         week.write_bytes((bulk / "ipg050104-small-v40.xml").read_bytes() * 8)  # regions of 4 MB
         command = ["-c", _UNREADABLE_REGION, "records", str(week), str(bulk)]
     one, two = (run_tool(*command, "--jobs", jobs, module=False) for jobs in ("1", "2"))
-    assert one.returncode == two.returncode == 1
+    assert one.returncode == two.returncode == (0 if case == "mixed" else 1)
     assert one.stdout == two.stdout
     assert re.sub(rb" in [0-9.]+ s", b"", one.stderr) == re.sub(rb" in [0-9.]+ s", b"", two.stderr)
     records = [json.loads(line) for line in one.stdout.splitlines()]
-    if case == "fail-fast":
+    if case == "mixed":
+        numbers = [record["patent_number"] for record in records if "8000" in (record["patent_number"] or "")]
+        assert numbers == ["US8000003B2", "US8000007B2", "US8000004B2"]
+        assert b" 4 failed" in one.stderr
+    elif case == "fail-fast":
         assert [record["ordinal"] for record in records] == [1, 2, 3]
     else:
         # Nothing of the file from the unreadable region on, though the regions after it can be read.

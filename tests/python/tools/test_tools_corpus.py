@@ -134,6 +134,16 @@ def crashing(job, data, start, end):
     return convert(job, data, start, end)
 
 work.convert = crashing
+lines = work.record_json_lines
+
+def slow_lines(data, bounds, index, *rest):
+    # One document a call: at one job, documents are converted many to a call.
+    if mode == "slow":
+        import time
+        time.sleep(0.1)
+    return lines(data, bounds[: index + 1], index, *rest)
+
+work.record_json_lines = slow_lines
 sys.exit(cli.main(sys.argv[4:]))
 """
 
