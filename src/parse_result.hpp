@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string_view>
 
 #include <vector>
@@ -25,17 +24,18 @@ using ParseResult = Result<SourceDocument, ParseError>;
 // part stays in its place) and saves a fifth of the work.
 enum class ParseScope : std::uint8_t { Document, Record };
 
-// What a record's parse keeps of an XML handler's tree beside the model,
-// taken while the tree is alive: the children of the first bibliographic
-// element that `children` names, under an element of that element's name
-// and attributes, captured into the document's arena. A name is a child's
-// local name, kept whole, or a path into it ("B500/B510"), which keeps the
-// child with only what its paths name. The
-// record reads there what the model does not keep (the parts of a party's
-// name and address, examiners, related documents, PCT data).
+struct RecordTables;  // the records' own (records/record.hpp)
+
+// What a record's parse reads of an XML handler's tree beside the model,
+// while the tree is alive. The first bibliographic element goes to
+// `read_bibliographic`, which reads into `tables` what the model does not
+// keep (the parts of a party's name and address, examiners, related
+// documents, PCT data, classifications as written).
 struct RecordCapture {
-  std::span<const std::string_view> children;
-  const RawXml* bibliographic = nullptr;  // set by the parse; null without the element
+  SourceFormat format = SourceFormat::UsptoGrantV45;
+  RecordTables* tables = nullptr;
+  void (*read_bibliographic)(const xml::NodeRef& element, RecordCapture& capture, Arena& arena) = nullptr;
+  bool bibliographic_read = false;  // a second bibliographic element is left alone
   // Set by the parse to false where no text of the document holds an '&',
   // so that none of the record's values can hold an entity reference.
   bool may_hold_ampersand = true;

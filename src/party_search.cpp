@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "normalize.hpp"
@@ -131,6 +133,14 @@ bool is_party_element(const RawXml& node, PartyKind kind) noexcept {
 }
 
 }  // namespace
+
+constexpr bool names_every_party(std::initializer_list<std::span<const std::string_view>> lists) {
+  for (const auto& names : lists)
+    for (std::string_view name : names)
+      if (!is_party_name(name)) return false;
+  return true;
+}
+static_assert(names_every_party({kInventorElements, kApplicantElements, kAssigneeElements}));
 
 void search_party_names(const BibliographicInformation& block, PartyKind kind, std::vector<std::string_view>& names,
                         Arena& arena) {

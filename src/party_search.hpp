@@ -11,6 +11,20 @@ namespace tessellox {
 
 enum class PartyKind : unsigned char { Applicant, Assignee, Inventor };
 
+// Whether an element of this name is a party the search finds, of any kind.
+constexpr bool is_party_name(std::string_view name) noexcept {
+  // By length first: it is asked of every element of a grant's citations.
+  switch (name.size()) {
+    case 4: return name == "B721";
+    case 8: return name == "inventor" || name == "assignee";
+    case 9: return name == "applicant";
+    case 11: return name == "us-inventor";
+    case 12: return name == "us-applicant";
+    case 20: return name == "first-named-inventor";
+    default: return false;
+  }
+}
+
 // Searches the block's RawXml items depth-first for the party elements of
 // `kind` and appends each one's name, kept in `arena`; the caller removes
 // repeated names.

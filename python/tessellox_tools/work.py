@@ -502,7 +502,7 @@ def run_source_task(task: SourceTask, job: Job, shards: ShardFactory, mark: Mark
             skip = _shifted(task.skip, unit, ordinal)
             first = ordinal + 1
             count, _, outcomes = _region_outcomes(
-                job, region, None, unit, skip, _mark_from(mark, ordinal), lambda _: lambda: first, file
+                job, region, None, unit, skip, _mark_from(mark, ordinal), _numbered_from(first), file
             )
             if not _write(job, writer, tally, file, member, first, outcomes):
                 break
@@ -510,6 +510,11 @@ def run_source_task(task: SourceTask, job: Job, shards: ShardFactory, mark: Mark
     except UNREADABLE_ERRORS as error:
         tally.unreadable = (file, _unreadable_reason(error))
     return _result(task, tally, writer)
+
+
+def _numbered_from(first: int) -> Numbered:
+    """Numbers a region whose first ordinal is known already."""
+    return lambda _count: lambda: first
 
 
 def _mark_from(mark: Mark, ordinal: int) -> Mark:

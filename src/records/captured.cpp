@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "party_search.hpp"
 #include "records/classifications.hpp"
 #include "records/raw_text.hpp"
 #include "source/xml/extract.hpp"
@@ -95,32 +96,6 @@ void find_targets(const RawXml& node, Visit&& visit) {
     return;
   }
   for (const RawXml& child_node : node.children()) find_targets(child_node, visit);
-}
-
-// A citation is read from its captured node or straight from the tree
-// alike: these overloads are what the readers ask of either.
-const RawXml* child_named(const RawXml* node, std::string_view name) noexcept { return raw_child(node, name); }
-xml::NodeRef child_named(xml::NodeRef node, std::string_view name) noexcept { return node_child(node, name); }
-OptString text_of(const RawXml* node, Arena& arena) { return raw_text(node, arena); }
-OptString text_of(xml::NodeRef node, Arena& arena) { return node_text(node, arena); }
-std::string_view name_of(const RawXml* node) noexcept { return node->name(); }
-std::string_view name_of(xml::NodeRef node) noexcept { return node.local_name(); }
-
-template <class Visit>
-void for_each_child_element(const RawXml* node, Visit&& visit) {
-  for (const RawXml& child : node->children())
-    if (child.is_element()) visit(&child);
-}
-template <class Visit>
-void for_each_child_element(xml::NodeRef node, Visit&& visit) {
-  for (xml::NodeRef child : node.children())
-    if (child.is_element()) visit(child);
-}
-
-template <class Node>
-OptString path_text(Node node, std::initializer_list<std::string_view> names, Arena& arena) {
-  for (std::string_view name : names) node = child_named(node, name);
-  return text_of(node, arena);
 }
 
 // "CITED-BY-EXAMINER" reads "cited by examiner".
@@ -215,6 +190,16 @@ bool is_citation(xml::NodeRef node) noexcept {
   return node.is_element() && target_of(node.local_name()) == Target::Citation;
 }
 
+// Whether an element below `node` is one the search for party names finds.
+// Depth is bounded by the parser's nesting limit.
+bool holds_party_element(xml::NodeRef node) noexcept {
+  for (xml::NodeRef child : node.children()) {
+    if (!child.is_element()) continue;
+    if (is_party_name(child.local_name()) || holds_party_element(child)) return true;
+  }
+  return false;
+}
+
 // `element` captured as capture_node would, less every citation that
 // find_targets would reach in it, which is read into `citations` instead,
 // in document order: a citation inside another target stays.
@@ -284,7 +269,7 @@ void add_cpc_rows(const RawXml& classifications, std::vector<ClassificationRecor
     for (const RawXml& entry : part.children()) {
       if (!entry.is_element()) continue;
       if (entry.name() == "classification-cpc") {
-        ClassificationRecord row = scheme_parts_row(entry, "cpc", "cpc-version-indicator", arena);
+        ClassificationRecord row = scheme_parts_row(&entry, "cpc", "cpc-version-indicator", arena);
         row.main = main;
         if (row.code) (main ? codes.main : codes.further).push_back(*row.code);
         rows.push_back(row);
@@ -298,7 +283,7 @@ void add_cpc_rows(const RawXml& classifications, std::vector<ClassificationRecor
           ++rank_number;
           for (const RawXml& classification : rank.children()) {
             if (!classification.is_element() || classification.name() != "classification-cpc") continue;
-            ClassificationRecord row = scheme_parts_row(classification, "cpc", "cpc-version-indicator", arena);
+            ClassificationRecord row = scheme_parts_row(&classification, "cpc", "cpc-version-indicator", arena);
             row.combination_set = group;
             row.combination_rank = stated.value_or(rank_number);
             if (row.code && !main) codes.combined.push_back(*row.code);
@@ -375,7 +360,11 @@ CapturedFields read_captured_fields(const BibliographicInformation* block, Arena
 }
 
 RawXml read_citations_in_place(const xml::NodeRef& element, RecordCapture& capture, Arena& arena) {
-  if (target_of(element.local_name()) != Target::None) return xml::capture_node(element, arena);
+  // The model keeps it whole where the search for party names, which reads
+  // the model, could find a party in it: a misplaced one, which no document
+  // type has, still counts as the getters count it.
+  if (target_of(element.local_name()) != Target::None || holds_party_element(element))
+    return xml::capture_node(element, arena);
   return capture_without_citations(element, capture.citations, arena);
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "records/raw_text.hpp"
+#include "source/xml/extract.hpp"
 #include "text.hpp"
 
 namespace tessellox {
@@ -90,12 +91,11 @@ void split_us_columns(std::string_view code, ClassificationRecord& row, Arena& a
 
 // The text of an element holding one text node, as written (white space
 // kept); absent otherwise. Single-element wrappers (B521 > PDAT) are passed.
-std::optional<std::string_view> leaf_text(const RawXml* node) noexcept {
-  if (node == nullptr) return std::nullopt;
-  while (node->children().size() == 1 && node->children()[0].is_element()) node = &node->children()[0];
-  const auto children = node->children();
-  if (children.size() != 1 || !children[0].is_text()) return std::nullopt;
-  return children[0].text();
+std::optional<std::string_view> leaf_text(xml::NodeRef node, Arena& arena) {
+  if (node.is_null()) return std::nullopt;
+  while (node.child_count() == 1 && node.first_child().is_element()) node = node.first_child();
+  if (node.child_count() != 1 || node.first_child().is_element()) return std::nullopt;
+  return xml::captured_text(node.first_child(), arena);
 }
 
 ClassificationRecord code_row(std::string_view scheme, bool main, OptString code) {
@@ -108,22 +108,23 @@ ClassificationRecord code_row(std::string_view scheme, bool main, OptString code
 
 // A code given whole, trimmed as the model's lists keep it; its white space
 // within is kept, for it marks where the parts end.
-OptString whole_code(const std::optional<std::string_view>& written, const RawXml& node, Arena& arena) {
+OptString whole_code(const std::optional<std::string_view>& written, xml::NodeRef node, Arena& arena) {
   if (written && !trim(*written).empty() && written->find('&') == std::string_view::npos) return trim(*written);
-  return raw_text(&node, arena);
+  return node_text(node, arena);
 }
 
 // An IPC (or Locarno) code given whole.
-void add_whole_ipc(std::vector<ClassificationRecord>& rows, std::string_view scheme, bool main, const RawXml& node,
+void add_whole_ipc(std::vector<ClassificationRecord>& rows, std::string_view scheme, bool main, xml::NodeRef node,
                    Arena& arena) {
-  ClassificationRecord& row = rows.emplace_back(code_row(scheme, main, whole_code(leaf_text(&node), node, arena)));
+  ClassificationRecord& row =
+      rows.emplace_back(code_row(scheme, main, whole_code(leaf_text(node, arena), node, arena)));
   if (scheme == "ipc" && row.code) split_ipc_code(*row.code, row);
 }
 
 // A US code given whole; its columns give the parts.
-void add_whole_us(std::vector<ClassificationRecord>& rows, std::string_view scheme, bool main, const RawXml& node,
+void add_whole_us(std::vector<ClassificationRecord>& rows, std::string_view scheme, bool main, xml::NodeRef node,
                   Arena& arena) {
-  const std::optional<std::string_view> written = leaf_text(&node);
+  const std::optional<std::string_view> written = leaf_text(node, arena);
   const OptString code = whole_code(written, node, arena);
   ClassificationRecord& row = rows.emplace_back(code_row(scheme, main, code));
   if (!code) return;
@@ -136,30 +137,30 @@ void add_whole_us(std::vector<ClassificationRecord>& rows, std::string_view sche
 
 // main-classification, then each further-classification.
 template <class Add>
-void add_listed(const RawXml& element, Add&& add) {
-  if (const RawXml* main = raw_child(&element, "main-classification")) add(true, *main);
-  for (const RawXml& further : element.children())
-    if (further.is_element() && further.name() == "further-classification") add(false, further);
+void add_listed(xml::NodeRef element, Add&& add) {
+  if (xml::NodeRef main = node_child(element, "main-classification")) add(true, main);
+  for (xml::NodeRef further : element.children())
+    if (further.is_element() && further.local_name() == "further-classification") add(false, further);
 }
 
-void read_v4(const RawXml& bibliographic, std::vector<ClassificationRecord>& rows, Arena& arena) {
-  for (const RawXml& element : bibliographic.children()) {
+void read_v4(xml::NodeRef bibliographic, std::vector<ClassificationRecord>& rows, Arena& arena) {
+  for (xml::NodeRef element : bibliographic.children()) {
     if (!element.is_element()) continue;
-    const std::string_view name = element.name();
+    const std::string_view name = element.local_name();
     if (name == "classifications-ipcr") {
       bool main = true;
-      for (const RawXml& ipcr : element.children()) {
-        if (!ipcr.is_element() || ipcr.name() != "classification-ipcr") continue;
+      for (xml::NodeRef ipcr : element.children()) {
+        if (!ipcr.is_element() || ipcr.local_name() != "classification-ipcr") continue;
         ClassificationRecord& row = rows.emplace_back(scheme_parts_row(ipcr, "ipc", "ipc-version-indicator", arena));
         row.main = std::exchange(main, false);
       }
     } else if (name == "classification-ipc") {
-      add_listed(element, [&](bool main, const RawXml& code) { add_whole_ipc(rows, "ipc", main, code, arena); });
+      add_listed(element, [&](bool main, xml::NodeRef code) { add_whole_ipc(rows, "ipc", main, code, arena); });
     } else if (name == "classification-national") {
       // Another office's national classification is not the USPC.
-      const OptString country = raw_path_text(&element, {"country"}, arena);
+      const OptString country = node_path_text(element, {"country"}, arena);
       const std::string_view scheme = !country || *country == "US" ? "uspc" : "national";
-      add_listed(element, [&](bool main, const RawXml& code) { add_whole_us(rows, scheme, main, code, arena); });
+      add_listed(element, [&](bool main, xml::NodeRef code) { add_whole_us(rows, scheme, main, code, arena); });
     }
   }
 }
@@ -167,29 +168,29 @@ void read_v4(const RawXml& bibliographic, std::vector<ClassificationRecord>& row
 // technical-information: classification-ipc's primary and secondary `ipc`,
 // classification-us's primary and secondary `uspc` (class and subclass in
 // elements of their own).
-void read_pap(const RawXml& bibliographic, std::vector<ClassificationRecord>& rows, Arena& arena) {
-  const RawXml* technical = raw_child(&bibliographic, "technical-information");
-  if (technical == nullptr) return;
-  const auto each_code = [](const RawXml& classification, std::string_view code_name, auto&& add) {
-    for (const RawXml& rank : classification.children()) {
+void read_pap(xml::NodeRef bibliographic, std::vector<ClassificationRecord>& rows, Arena& arena) {
+  xml::NodeRef technical = node_child(bibliographic, "technical-information");
+  if (technical.is_null()) return;
+  const auto each_code = [](xml::NodeRef classification, std::string_view code_name, auto&& add) {
+    for (xml::NodeRef rank : classification.children()) {
       if (!rank.is_element()) continue;
-      const bool main = rank.name().ends_with("-primary");
-      if (!main && !rank.name().ends_with("-secondary")) continue;
-      for (const RawXml& code : rank.children())
-        if (code.is_element() && code.name() == code_name) add(main, code);
+      const bool main = rank.local_name().ends_with("-primary");
+      if (!main && !rank.local_name().ends_with("-secondary")) continue;
+      for (xml::NodeRef code : rank.children())
+        if (code.is_element() && code.local_name() == code_name) add(main, code);
     }
   };
   std::vector<ClassificationRecord> us_rows;
-  for (const RawXml& classification : technical->children()) {
+  for (xml::NodeRef classification : technical.children()) {
     if (!classification.is_element()) continue;
-    if (classification.name() == "classification-ipc") {
+    if (classification.local_name() == "classification-ipc") {
       each_code(classification, "ipc",
-                [&](bool main, const RawXml& code) { add_whole_ipc(rows, "ipc", main, code, arena); });
-    } else if (classification.name() == "classification-us") {
-      each_code(classification, "uspc", [&](bool main, const RawXml& uspc) {
+                [&](bool main, xml::NodeRef code) { add_whole_ipc(rows, "ipc", main, code, arena); });
+    } else if (classification.local_name() == "classification-us") {
+      each_code(classification, "uspc", [&](bool main, xml::NodeRef uspc) {
         ClassificationRecord& row = us_rows.emplace_back(code_row("uspc", main, std::nullopt));
-        row.us_main_class = raw_path_text(&uspc, {"class"}, arena);
-        row.us_subclass = raw_path_text(&uspc, {"subclass"}, arena);
+        row.us_main_class = node_path_text(uspc, {"class"}, arena);
+        row.us_subclass = node_path_text(uspc, {"subclass"}, arena);
         if (row.us_main_class && row.us_subclass) {
           std::string code(*row.us_main_class);
           code.append(1, '/').append(*row.us_subclass);
@@ -203,22 +204,22 @@ void read_pap(const RawXml& bibliographic, std::vector<ClassificationRecord>& ro
   rows.insert(rows.end(), us_rows.begin(), us_rows.end());
 }
 
-// B500: B510's B511 (main) and B512 (further) IPC codes, Locarno on design
-// grants; B520's B521 (main) and B522 (further) US classes.
-void read_st32(const RawXml& bibliographic, bool design, std::vector<ClassificationRecord>& rows, Arena& arena) {
-  const RawXml* group = raw_child(&bibliographic, "B500");
-  if (group == nullptr) return;
-  const std::string_view ipc_scheme = design ? "locarno" : "ipc";
+// B500: B510's B511 (main) and B512 (further) IPC codes (Locarno on design
+// grants, which locarno_from_ipc makes of them); B520's B521 (main) and B522
+// (further) US classes.
+void read_st32(xml::NodeRef bibliographic, std::vector<ClassificationRecord>& rows, Arena& arena) {
+  xml::NodeRef group = node_child(bibliographic, "B500");
+  if (group.is_null()) return;
   std::vector<ClassificationRecord> us_rows;
-  for (const RawXml& scheme : group->children()) {
+  for (xml::NodeRef scheme : group.children()) {
     if (!scheme.is_element()) continue;
-    const bool ipc = scheme.name() == "B510";
-    if (!ipc && scheme.name() != "B520") continue;
-    for (const RawXml& code : scheme.children()) {
+    const bool ipc = scheme.local_name() == "B510";
+    if (!ipc && scheme.local_name() != "B520") continue;
+    for (xml::NodeRef code : scheme.children()) {
       if (!code.is_element()) continue;
-      const std::string_view name = code.name();
+      const std::string_view name = code.local_name();
       if (ipc && (name == "B511" || name == "B512"))
-        add_whole_ipc(rows, ipc_scheme, name == "B511", code, arena);
+        add_whole_ipc(rows, "ipc", name == "B511", code, arena);
       else if (!ipc && (name == "B521" || name == "B522"))
         add_whole_us(us_rows, "uspc", name == "B521", code, arena);
     }
@@ -228,8 +229,9 @@ void read_st32(const RawXml& bibliographic, bool design, std::vector<Classificat
 
 }  // namespace
 
-ClassificationRecord scheme_parts_row(const RawXml& classification, std::string_view scheme,
-                                      std::string_view version_indicator, Arena& arena) {
+template <class Node>
+ClassificationRecord scheme_parts_row(Node classification, std::string_view scheme, std::string_view version_indicator,
+                                      Arena& arena) {
   // The element each part is read from; the first of each name counts.
   static constexpr std::pair<std::string_view, OptString ClassificationRecord::*> kParts[] = {
       {"section", &ClassificationRecord::section},
@@ -244,22 +246,21 @@ ClassificationRecord scheme_parts_row(const RawXml& classification, std::string_
   row.scheme = scheme;
   std::uint16_t seen = 0;  // bit i: kParts[i] read; the last bit: the version indicator
   constexpr std::uint16_t kVersionSeen = 1 << std::size(kParts);
-  for (const RawXml& part : classification.children()) {
-    if (!part.is_element()) continue;
-    const std::string_view name = part.name();
+  for_each_child_element(classification, [&](Node part) {
+    const std::string_view name = name_of(part);
     if (name == version_indicator) {
-      if ((seen & kVersionSeen) == 0) row.version_date = raw_text(raw_child(&part, "date"), arena);
+      if ((seen & kVersionSeen) == 0) row.version_date = text_of(child_named(part, "date"), arena);
       seen |= kVersionSeen;
-      continue;
+      return;
     }
     for (std::size_t index = 0; index < std::size(kParts); ++index) {
       const auto& [element, field] = kParts[index];
       if (name != element) continue;
-      if ((seen & (1u << index)) == 0) row.*field = raw_text(&part, arena);
+      if ((seen & (1u << index)) == 0) row.*field = text_of(part, arena);
       seen |= static_cast<std::uint16_t>(1u << index);
       break;
     }
-  }
+  });
   if (row.section && row.class_ && row.subclass && row.main_group && row.subgroup) {
     std::string code;
     code.reserve(row.section->size() + row.class_->size() + row.subclass->size() + row.main_group->size() +
@@ -271,20 +272,26 @@ ClassificationRecord scheme_parts_row(const RawXml& classification, std::string_
   return row;
 }
 
-std::optional<std::vector<ClassificationRecord>> xml_classification_rows(const RawXml* bibliographic,
-                                                                         SourceFormat format, bool st32_design,
-                                                                         Arena& arena) {
-  if (bibliographic == nullptr) return std::nullopt;
+template ClassificationRecord scheme_parts_row(const RawXml*, std::string_view, std::string_view, Arena&);
+template ClassificationRecord scheme_parts_row(xml::NodeRef, std::string_view, std::string_view, Arena&);
+
+std::vector<ClassificationRecord> xml_classification_rows(xml::NodeRef bibliographic, SourceFormat format,
+                                                          Arena& arena) {
   std::vector<ClassificationRecord> rows;
   switch (format) {
     case SourceFormat::UsptoApplicationV15:
-    case SourceFormat::UsptoApplicationV16: read_pap(*bibliographic, rows, arena); break;
-    case SourceFormat::UsptoGrantV25: read_st32(*bibliographic, st32_design, rows, arena); break;
+    case SourceFormat::UsptoApplicationV16: read_pap(bibliographic, rows, arena); break;
+    case SourceFormat::UsptoGrantV25: read_st32(bibliographic, rows, arena); break;
     case SourceFormat::UsptoGrantApsGreenBook:
-    case SourceFormat::UsptoSequenceCwu: return std::nullopt;
-    default: read_v4(*bibliographic, rows, arena); break;
+    case SourceFormat::UsptoSequenceCwu: break;
+    default: read_v4(bibliographic, rows, arena); break;
   }
   return rows;
+}
+
+void locarno_from_ipc(std::vector<ClassificationRecord>& rows) {
+  for (ClassificationRecord& row : rows)
+    if (row.scheme == "ipc") row = code_row("locarno", row.main, row.code);
 }
 
 std::vector<ClassificationRecord> model_classification_rows(const BibliographicInformation* block, bool ipc_is_locarno,

@@ -8,6 +8,7 @@
 #include "arena.hpp"
 #include "model.hpp"
 #include "records/record.hpp"
+#include "source/xml/tree.hpp"
 
 namespace tessellox {
 
@@ -15,18 +16,22 @@ namespace tessellox {
 // subgroup, symbol position, classification value and the date of the
 // element named `version_indicator`), the first of each name counting, and
 // its code written like the IPC list writes it ("A61B5/14532") when section
-// to subgroup are all there.
-ClassificationRecord scheme_parts_row(const RawXml& classification, std::string_view scheme,
-                                      std::string_view version_indicator, Arena& arena);
+// to subgroup are all there. Read from a captured node (`const RawXml*`) or
+// the tree (`xml::NodeRef`).
+template <class Node>
+ClassificationRecord scheme_parts_row(Node classification, std::string_view scheme, std::string_view version_indicator,
+                                      Arena& arena);
 
-// IPC and US rows (Locarno for ST.32 design grants) read from what a
-// record's parse kept of an XML generation's bibliographic part: version 4
-// `classifications-ipcr`, `classification-ipc` and `classification-national`;
-// the pre-grant publications' `technical-information`; ST.32's `B500`.
-// Absent without that capture.
-std::optional<std::vector<ClassificationRecord>> xml_classification_rows(const RawXml* bibliographic,
-                                                                         SourceFormat format, bool st32_design,
-                                                                         Arena& arena);
+// IPC and US rows read from an XML generation's bibliographic element:
+// version 4 `classifications-ipcr`, `classification-ipc` and
+// `classification-national`; the pre-grant publications'
+// `technical-information`; ST.32's `B500`, whose IPC codes are Locarno
+// codes on a design grant (locarno_from_ipc).
+std::vector<ClassificationRecord> xml_classification_rows(xml::NodeRef bibliographic, SourceFormat format,
+                                                          Arena& arena);
+
+// ST.32 IPC rows as the Locarno rows of a design grant: the code whole.
+void locarno_from_ipc(std::vector<ClassificationRecord>& rows);
 
 // IPC and US rows from the model's typed entries (APS text, or a document
 // parsed without the capture): main, then further codes. APS text keeps a US

@@ -164,12 +164,7 @@ void resolve_record_entities(DocumentRecord& record, Arena& arena) {
     for (OptString* value : {&pct.country, &pct.number, &pct.kind_code, &pct.date, &pct.date_371,
                              &pct.publication_number, &pct.publication_date})
       resolve(*value, arena, scratch);
-  if (record.text_sections) {
-    for (TextSectionRow& section : *record.text_sections) {
-      resolve(section.heading, arena, scratch);
-      if (const auto changed = resolved(section.text, arena, scratch)) section.text = *changed;
-    }
-  }
+  // text_sections are resolved as they are written (text_section_rows).
 }
 
 }  // namespace tessellox

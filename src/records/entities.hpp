@@ -17,7 +17,8 @@ namespace tessellox {
 // with nothing appended, when `text` holds no such reference.
 bool append_resolved_entities(std::string_view text, std::string& out);
 
-// Every text value of `record` with its references resolved; a value that
+// Every text value of `record` but its text sections' with its references
+// resolved; a value that
 // changes is copied into `arena` (the document's), and lists shared with the
 // document are replaced, not written to.
 void resolve_record_entities(DocumentRecord& record, Arena& arena);

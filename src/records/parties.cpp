@@ -55,9 +55,8 @@ class PartyTable {
 };
 
 template <typename Visit>
-void for_each_element(const RawXml* node, Visit&& visit) {
-  if (node == nullptr) return;
-  for (const RawXml& child : node->children())
+void for_each_element(xml::NodeRef node, Visit&& visit) {
+  for (xml::NodeRef child : node.children())
     if (child.is_element()) visit(child);
 }
 
@@ -67,19 +66,19 @@ void for_each_element(const RawXml* node, Visit&& visit) {
 
 // Names and address from an addressbook; version 4.0 assignees and the
 // examiners carry them on the element itself.
-void read_v4_addressbook(const RawXml& party, PartyRow& row, Arena& arena) {
-  const RawXml* book = raw_child(&party, "addressbook");
-  if (book == nullptr) book = &party;
-  row.family_name = raw_path_text(book, {"last-name"}, arena);
-  row.given_name = raw_path_text(book, {"first-name"}, arena);
-  if (const OptString middle = raw_path_text(book, {"middle-name"}, arena); middle && row.given_name)
+void read_v4_addressbook(xml::NodeRef party, PartyRow& row, Arena& arena) {
+  xml::NodeRef book = node_child(party, "addressbook");
+  if (book.is_null()) book = party;
+  row.family_name = node_path_text(book, {"last-name"}, arena);
+  row.given_name = node_path_text(book, {"first-name"}, arena);
+  if (const OptString middle = node_path_text(book, {"middle-name"}, arena); middle && row.given_name)
     row.given_name = arena.copy(std::string(*row.given_name) + ' ' + std::string(*middle));
-  row.organization = raw_path_text(book, {"orgname"}, arena);
-  if (!row.organization) row.organization = raw_path_text(book, {"name"}, arena);
-  const RawXml* address = raw_child(book, "address");
-  row.city = raw_path_text(address, {"city"}, arena);
-  row.state = raw_path_text(address, {"state"}, arena);
-  row.country = raw_path_text(address, {"country"}, arena);
+  row.organization = node_path_text(book, {"orgname"}, arena);
+  if (!row.organization) row.organization = node_path_text(book, {"name"}, arena);
+  xml::NodeRef address = node_child(book, "address");
+  row.city = node_path_text(address, {"city"}, arena);
+  row.state = node_path_text(address, {"state"}, arena);
+  row.country = node_path_text(address, {"country"}, arena);
 }
 
 bool is_v4_up_to_4_2(SourceFormat format) noexcept {
@@ -94,67 +93,68 @@ bool is_v4_up_to_4_2(SourceFormat format) noexcept {
   }
 }
 
-void add_v4_applicants(const RawXml& group, SourceFormat format, PartyTable& table) {
-  for_each_element(&group, [&](const RawXml& applicant) {
-    if (applicant.name() != "applicant" && applicant.name() != "us-applicant") return;
-    const OptString app_type = raw_attribute(applicant, "app-type");
+void add_v4_applicants(xml::NodeRef group, SourceFormat format, PartyTable& table) {
+  for_each_element(group, [&](xml::NodeRef applicant) {
+    if (applicant.local_name() != "applicant" && applicant.local_name() != "us-applicant") return;
+    const OptString app_type = node_attribute(applicant, "app-type");
     // Until version 4.3 the inventors are the applicants of that type; from
     // 4.3 on they have elements of their own.
     const bool inventor = is_v4_up_to_4_2(format) && app_type == std::string_view("applicant-inventor");
-    PartyRow& row = table.add(inventor ? "inventor" : "applicant", raw_attribute(applicant, "sequence"));
+    PartyRow& row = table.add(inventor ? "inventor" : "applicant", node_attribute(applicant, "sequence"));
     read_v4_addressbook(applicant, row, table.arena());
-    row.type = app_type ? app_type : raw_attribute(applicant, "designation");
+    row.type = app_type ? app_type : node_attribute(applicant, "designation");
   });
 }
 
-void add_v4_inventors(const RawXml& group, PartyTable& table) {
-  for_each_element(&group, [&](const RawXml& inventor) {
-    const bool deceased = inventor.name() == "deceased-inventor" || inventor.name() == "us-deceased-inventor";
-    if (!deceased && inventor.name() != "inventor") return;
-    PartyRow& row = table.add("inventor", raw_attribute(inventor, "sequence"));
+void add_v4_inventors(xml::NodeRef group, PartyTable& table) {
+  for_each_element(group, [&](xml::NodeRef inventor) {
+    const bool deceased =
+        inventor.local_name() == "deceased-inventor" || inventor.local_name() == "us-deceased-inventor";
+    if (!deceased && inventor.local_name() != "inventor") return;
+    PartyRow& row = table.add("inventor", node_attribute(inventor, "sequence"));
     read_v4_addressbook(inventor, row, table.arena());
-    row.type = raw_attribute(inventor, "designation");
+    row.type = node_attribute(inventor, "designation");
     row.deceased = deceased;
   });
 }
 
-void add_v4_agents(const RawXml& group, PartyTable& table) {
-  for_each_element(&group, [&](const RawXml& agent) {
-    if (agent.name() != "agent") return;
-    const OptString rep_type = raw_attribute(agent, "rep-type");
+void add_v4_agents(xml::NodeRef group, PartyTable& table) {
+  for_each_element(group, [&](xml::NodeRef agent) {
+    if (agent.local_name() != "agent") return;
+    const OptString rep_type = node_attribute(agent, "rep-type");
     PartyRow& row =
-        table.add(rep_type == std::string_view("attorney") ? "attorney" : "agent", raw_attribute(agent, "sequence"));
+        table.add(rep_type == std::string_view("attorney") ? "attorney" : "agent", node_attribute(agent, "sequence"));
     read_v4_addressbook(agent, row, table.arena());
   });
 }
 
-void add_v4_assignees(const RawXml& group, PartyTable& table) {
-  for_each_element(&group, [&](const RawXml& assignee) {
-    if (assignee.name() != "assignee") return;
-    PartyRow& row = table.add("assignee", raw_attribute(assignee, "sequence"));
+void add_v4_assignees(xml::NodeRef group, PartyTable& table) {
+  for_each_element(group, [&](xml::NodeRef assignee) {
+    if (assignee.local_name() != "assignee") return;
+    PartyRow& row = table.add("assignee", node_attribute(assignee, "sequence"));
     read_v4_addressbook(assignee, row, table.arena());
-    const RawXml* book = raw_child(&assignee, "addressbook");
-    row.type = raw_path_text(book != nullptr ? book : &assignee, {"role"}, table.arena());
+    xml::NodeRef book = node_child(assignee, "addressbook");
+    row.type = node_path_text(!book.is_null() ? book : assignee, {"role"}, table.arena());
   });
 }
 
-void add_v4_correspondent(const RawXml& address, PartyTable& table) {
+void add_v4_correspondent(xml::NodeRef address, PartyTable& table) {
   read_v4_addressbook(address, table.add("correspondent"), table.arena());
 }
 
-void add_v4_examiners(const RawXml& group, PartyTable& table) {
-  for_each_element(&group, [&](const RawXml& examiner) {
-    const std::string_view name = examiner.name();
+void add_v4_examiners(xml::NodeRef group, PartyTable& table) {
+  for_each_element(group, [&](xml::NodeRef examiner) {
+    const std::string_view name = examiner.local_name();
     if (name != "primary-examiner" && name != "assistant-examiner") return;
     PartyRow& row = table.add(name == "primary-examiner" ? "primary examiner" : "assistant examiner");
     read_v4_addressbook(examiner, row, table.arena());
-    row.art_unit = raw_path_text(&examiner, {"department"}, table.arena());
+    row.art_unit = node_path_text(examiner, {"department"}, table.arena());
   });
 }
 
-void add_v4_parties(const RawXml& bibliographic, SourceFormat format, PartyTable& table) {
-  const auto add_group = [&](const RawXml& group) {
-    const std::string_view name = group.name();
+void add_v4_parties(xml::NodeRef bibliographic, SourceFormat format, PartyTable& table) {
+  const auto add_group = [&](xml::NodeRef group) {
+    const std::string_view name = group.local_name();
     if (name == "applicants" || name == "us-applicants")
       add_v4_applicants(group, format, table);
     else if (name == "inventors")
@@ -166,10 +166,10 @@ void add_v4_parties(const RawXml& bibliographic, SourceFormat format, PartyTable
     else if (name == "correspondence-address")
       add_v4_correspondent(group, table);
   };
-  for_each_element(&bibliographic, [&](const RawXml& item) {
-    const std::string_view name = item.name();
+  for_each_element(bibliographic, [&](xml::NodeRef item) {
+    const std::string_view name = item.local_name();
     if (name == "parties" || name == "us-parties")
-      for_each_element(&item, add_group);
+      for_each_element(item, add_group);
     else if (name == "assignees")
       add_v4_assignees(item, table);
     else if (name == "examiners")
@@ -181,50 +181,50 @@ void add_v4_parties(const RawXml& bibliographic, SourceFormat format, PartyTable
 // Pre-grant publications
 // ---------------------------------------------------------------------------
 
-void read_pap_name(const RawXml* name, PartyRow& row, Arena& arena) {
-  row.family_name = raw_path_text(name, {"family-name"}, arena);
-  row.given_name = raw_path_text(name, {"given-name"}, arena);
-  if (const OptString middle = raw_path_text(name, {"middle-name"}, arena); middle && row.given_name)
+void read_pap_name(xml::NodeRef name, PartyRow& row, Arena& arena) {
+  row.family_name = node_path_text(name, {"family-name"}, arena);
+  row.given_name = node_path_text(name, {"given-name"}, arena);
+  if (const OptString middle = node_path_text(name, {"middle-name"}, arena); middle && row.given_name)
     row.given_name = arena.copy(std::string(*row.given_name) + ' ' + std::string(*middle));
 }
 
 // `residence` holds residence-us or residence-non-us; an address holds its
 // parts directly.
-void read_pap_place(const RawXml* place, PartyRow& row, Arena& arena) {
-  if (place == nullptr) return;
-  if (const RawXml* inner = raw_child(place, "residence-us"))
+void read_pap_place(xml::NodeRef place, PartyRow& row, Arena& arena) {
+  if (place.is_null()) return;
+  if (xml::NodeRef inner = node_child(place, "residence-us"))
     place = inner;
-  else if (const RawXml* foreign = raw_child(place, "residence-non-us"))
+  else if (xml::NodeRef foreign = node_child(place, "residence-non-us"))
     place = foreign;
-  row.city = raw_path_text(place, {"city"}, arena);
-  row.state = raw_path_text(place, {"state"}, arena);
-  row.country = raw_path_text(place, {"country-code"}, arena);
-  if (!row.country) row.country = raw_path_text(place, {"country", "country-code"}, arena);
+  row.city = node_path_text(place, {"city"}, arena);
+  row.state = node_path_text(place, {"state"}, arena);
+  row.country = node_path_text(place, {"country-code"}, arena);
+  if (!row.country) row.country = node_path_text(place, {"country", "country-code"}, arena);
 }
 
-void add_pap_parties(const RawXml& bibliographic, PartyTable& table) {
+void add_pap_parties(xml::NodeRef bibliographic, PartyTable& table) {
   Arena& arena = table.arena();
-  for_each_element(&bibliographic, [&](const RawXml& item) {
-    const std::string_view name = item.name();
+  for_each_element(bibliographic, [&](xml::NodeRef item) {
+    const std::string_view name = item.local_name();
     if (name == "inventors") {
-      for_each_element(&item, [&](const RawXml& inventor) {
-        if (inventor.name() != "first-named-inventor" && inventor.name() != "inventor") return;
+      for_each_element(item, [&](xml::NodeRef inventor) {
+        if (inventor.local_name() != "first-named-inventor" && inventor.local_name() != "inventor") return;
         PartyRow& row = table.add("inventor");
-        read_pap_name(raw_child(&inventor, "name"), row, arena);
-        read_pap_place(raw_child(&inventor, "residence"), row, arena);
-        row.type = raw_path_text(&inventor, {"authority-applicant"}, arena);
-        row.deceased = raw_child(&inventor, "deceased") != nullptr;
+        read_pap_name(node_child(inventor, "name"), row, arena);
+        read_pap_place(node_child(inventor, "residence"), row, arena);
+        row.type = node_path_text(inventor, {"authority-applicant"}, arena);
+        row.deceased = !node_child(inventor, "deceased").is_null();
       });
     } else if (name == "assignee") {
       PartyRow& row = table.add("assignee");
-      read_pap_name(raw_child(&item, "name"), row, arena);
-      row.organization = raw_path_text(&item, {"organization-name"}, arena);
-      read_pap_place(raw_child(&item, "address"), row, arena);
-      row.type = raw_path_text(&item, {"assignee-type"}, arena);
+      read_pap_name(node_child(item, "name"), row, arena);
+      row.organization = node_path_text(item, {"organization-name"}, arena);
+      read_pap_place(node_child(item, "address"), row, arena);
+      row.type = node_path_text(item, {"assignee-type"}, arena);
     } else if (name == "correspondence-address") {
       PartyRow& row = table.add("correspondent");
-      row.organization = raw_path_text(&item, {"name-1"}, arena);
-      read_pap_place(raw_child(&item, "address"), row, arena);
+      row.organization = node_path_text(item, {"name-1"}, arena);
+      read_pap_place(node_child(item, "address"), row, arena);
     }
   });
 }
@@ -234,23 +234,23 @@ void add_pap_parties(const RawXml& bibliographic, PartyTable& table) {
 // ---------------------------------------------------------------------------
 
 // NAM and ADR of a B7xx element's PARTY-US or PARTY-FOR.
-void read_st32_party(const RawXml& element, PartyRow& row, Arena& arena) {
-  const RawXml* party = raw_child(&element, "PARTY-US");
-  if (party == nullptr) party = raw_child(&element, "PARTY-FOR");
-  const RawXml* name = raw_child(party, "NAM");
-  row.given_name = raw_path_text(name, {"FNM"}, arena);
-  row.family_name = raw_path_text(name, {"SNM"}, arena);
-  row.organization = raw_path_text(name, {"ONM"}, arena);
-  const RawXml* address = raw_child(party, "ADR");
-  row.city = raw_path_text(address, {"CITY"}, arena);
-  row.state = raw_path_text(address, {"STATE"}, arena);
-  row.country = raw_path_text(address, {"CTRY"}, arena);
+void read_st32_party(xml::NodeRef element, PartyRow& row, Arena& arena) {
+  xml::NodeRef party = node_child(element, "PARTY-US");
+  if (party.is_null()) party = node_child(element, "PARTY-FOR");
+  xml::NodeRef name = node_child(party, "NAM");
+  row.given_name = node_path_text(name, {"FNM"}, arena);
+  row.family_name = node_path_text(name, {"SNM"}, arena);
+  row.organization = node_path_text(name, {"ONM"}, arena);
+  xml::NodeRef address = node_child(party, "ADR");
+  row.city = node_path_text(address, {"CITY"}, arena);
+  row.state = node_path_text(address, {"STATE"}, arena);
+  row.country = node_path_text(address, {"CTRY"}, arena);
 }
 
-void add_st32_group(const RawXml& group, std::string_view member, std::string_view role, PartyTable& table,
+void add_st32_group(xml::NodeRef group, std::string_view member, std::string_view role, PartyTable& table,
                     OptString type = std::nullopt, OptString art_unit = std::nullopt) {
-  for_each_element(&group, [&](const RawXml& element) {
-    if (element.name() != member) return;
+  for_each_element(group, [&](xml::NodeRef element) {
+    if (element.local_name() != member) return;
     PartyRow& row = table.add(role);
     read_st32_party(element, row, table.arena());
     row.type = type;
@@ -258,18 +258,18 @@ void add_st32_group(const RawXml& group, std::string_view member, std::string_vi
   });
 }
 
-void add_st32_parties(const RawXml& bibliographic, PartyTable& table) {
+void add_st32_parties(xml::NodeRef bibliographic, PartyTable& table) {
   Arena& arena = table.arena();
-  for_each_element(raw_child(&bibliographic, "B700"), [&](const RawXml& group) {
-    const std::string_view name = group.name();
+  for_each_element(node_child(bibliographic, "B700"), [&](xml::NodeRef group) {
+    const std::string_view name = group.local_name();
     if (name == "B720") {
       add_st32_group(group, "B721", "inventor", table);
     } else if (name == "B730") {
-      add_st32_group(group, "B731", "assignee", table, raw_path_text(&group, {"B732US"}, arena));
+      add_st32_group(group, "B731", "assignee", table, node_path_text(group, {"B732US"}, arena));
     } else if (name == "B740") {
       add_st32_group(group, "B741", "attorney", table);
     } else if (name == "B745") {
-      const OptString art_unit = raw_path_text(&group, {"B748US"}, arena);
+      const OptString art_unit = node_path_text(group, {"B748US"}, arena);
       add_st32_group(group, "B746", "primary examiner", table, std::nullopt, art_unit);
       add_st32_group(group, "B747", "assistant examiner", table, std::nullopt, art_unit);
     }
@@ -310,16 +310,16 @@ void read_aps_party_field(ApsSection section, std::string_view tag, std::string_
 
 }  // namespace
 
-std::vector<PartyRow> xml_party_rows(const RawXml* bibliographic, SourceFormat format, Arena& arena) {
+std::vector<PartyRow> xml_party_rows(xml::NodeRef bibliographic, SourceFormat format, Arena& arena) {
   PartyTable table(arena);
-  if (bibliographic == nullptr) return table.take();
+  if (bibliographic.is_null()) return table.take();
   switch (format) {
     case SourceFormat::UsptoApplicationV15:
-    case SourceFormat::UsptoApplicationV16: add_pap_parties(*bibliographic, table); break;
-    case SourceFormat::UsptoGrantV25: add_st32_parties(*bibliographic, table); break;
+    case SourceFormat::UsptoApplicationV16: add_pap_parties(bibliographic, table); break;
+    case SourceFormat::UsptoGrantV25: add_st32_parties(bibliographic, table); break;
     case SourceFormat::UsptoGrantApsGreenBook:
     case SourceFormat::UsptoSequenceCwu: break;
-    default: add_v4_parties(*bibliographic, format, table); break;
+    default: add_v4_parties(bibliographic, format, table); break;
   }
   return table.take();
 }

@@ -8,14 +8,16 @@
 #include "model.hpp"
 #include "records/tables.hpp"
 #include "references.hpp"
+#include "source/xml/tree.hpp"
 
 namespace tessellox {
 
-// From what a record's parse kept of an XML generation's bibliographic part:
+// From an XML generation's bibliographic element, read in the tree during a
+// record's parse (see RecordCapture):
 // version 4 `pct-or-regional-filing-data` and
 // `pct-or-regional-publishing-data`, the pre-grant publications'
 // `continuity-data/a-371-of-international`, ST.32's B860 and B870. One row per filing, with the first publication.
-std::vector<PctRow> xml_pct_rows(const RawXml* bibliographic, SourceFormat format, Arena& arena);
+std::vector<PctRow> xml_pct_rows(xml::NodeRef bibliographic, SourceFormat format, Arena& arena);
 
 // From APS text's PCTA sections.
 std::vector<PctRow> aps_pct_rows(std::span<const ApsField> fields, Arena& arena);

@@ -151,6 +151,21 @@ OptString node_text(xml::NodeRef node, Arena& arena) {
   return arena.copy(collapsed);
 }
 
+xml::NodeRef node_path(xml::NodeRef node, std::initializer_list<std::string_view> names) noexcept {
+  for (std::string_view name : names) node = node_child(node, name);
+  return node;
+}
+
+OptString node_path_text(xml::NodeRef node, std::initializer_list<std::string_view> names, Arena& arena) {
+  return node_text(node_path(node, names), arena);
+}
+
+OptString node_attribute(xml::NodeRef node, std::string_view name) noexcept {
+  for (const xml::AttributeView attribute : node.attributes())
+    if (attribute.local_name == name) return attribute.value;
+  return std::nullopt;
+}
+
 OptString raw_path_text(const RawXml* node, std::initializer_list<std::string_view> names, Arena& arena) {
   return raw_text(raw_path(node, names), arena);
 }

@@ -27,9 +27,41 @@ OptString raw_path_text(const RawXml* node, std::initializer_list<std::string_vi
 // Appends the text of every text node at or below `node`, normalized.
 void append_raw_text(const RawXml& node, std::string& out);
 
-// raw_child and raw_text of the element as capture_node would keep it.
+// raw_child, raw_path_text, raw_text and raw_attribute of the element as
+// capture_node would keep it.
 xml::NodeRef node_child(xml::NodeRef node, std::string_view name) noexcept;
+xml::NodeRef node_path(xml::NodeRef node, std::initializer_list<std::string_view> names) noexcept;
 OptString node_text(xml::NodeRef node, Arena& arena);
+OptString node_path_text(xml::NodeRef node, std::initializer_list<std::string_view> names, Arena& arena);
+OptString node_attribute(xml::NodeRef node, std::string_view name) noexcept;
+
+// What a reader asks of a captured node (a RawXml's address, null for none)
+// and of a tree's node alike, for the readers that read both.
+inline const RawXml* child_named(const RawXml* node, std::string_view name) noexcept { return raw_child(node, name); }
+inline xml::NodeRef child_named(xml::NodeRef node, std::string_view name) noexcept { return node_child(node, name); }
+inline OptString text_of(const RawXml* node, Arena& arena) { return raw_text(node, arena); }
+inline OptString text_of(xml::NodeRef node, Arena& arena) { return node_text(node, arena); }
+inline std::string_view name_of(const RawXml* node) noexcept { return node->name(); }
+inline std::string_view name_of(xml::NodeRef node) noexcept { return node.local_name(); }
+
+template <class Node>
+OptString path_text(Node node, std::initializer_list<std::string_view> names, Arena& arena) {
+  for (std::string_view name : names) node = child_named(node, name);
+  return text_of(node, arena);
+}
+
+// `visit(child)` for each child element, none for a null node.
+template <class Visit>
+void for_each_child_element(const RawXml* node, Visit&& visit) {
+  if (node == nullptr) return;
+  for (const RawXml& child : node->children())
+    if (child.is_element()) visit(&child);
+}
+template <class Visit>
+void for_each_child_element(xml::NodeRef node, Visit&& visit) {
+  for (xml::NodeRef child : node.children())
+    if (child.is_element()) visit(child);
+}
 
 // The value of the attribute named `name`; absent without one.
 OptString raw_attribute(const RawXml& node, std::string_view name) noexcept;

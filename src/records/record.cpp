@@ -6,7 +6,6 @@
 
 #include "derive.hpp"
 #include "handlers.hpp"
-#include "records/bibliographic_children.hpp"
 #include "records/captured.hpp"
 #include "records/claim_links.hpp"
 #include "records/classifications.hpp"
@@ -120,17 +119,18 @@ DocumentRecord derive_record(SourceDocument& document, RecordSources sources, Re
     record.facts = std::move(captured.facts);
     captured_classifications = std::move(captured.classifications);
   }
+  RecordTables& tables = sources.tables;
   read_filing_facts(block, record.facts);
   if (!record.facts.series_code && document.source_format == SourceFormat::UsptoGrantV25)
-    record.facts.series_code = raw_path_text(sources.bibliographic, {"B200", "B211US"}, arena);
+    record.facts.series_code = tables.series_code;
   mark_exemplary_claims(record.claims, record.facts.exemplary_claims);
   // A design grant of ST.32 gives its Locarno class in B511.
   const bool st32_design = document.source_format == SourceFormat::UsptoGrantV25 && record.document_type == "design";
   // The source's own elements where the parse kept them: the model keeps
   // codes trimmed, and the pre-grant publications' US class without its
   // subclass.
-  std::optional<std::vector<ClassificationRecord>> classifications =
-      xml_classification_rows(sources.bibliographic, document.source_format, st32_design, arena);
+  std::optional<std::vector<ClassificationRecord>>& classifications = tables.classifications;
+  if (classifications && st32_design) locarno_from_ipc(*classifications);
   record.classifications =
       classifications ? std::move(*classifications)
                       : model_classification_rows(
@@ -146,14 +146,24 @@ DocumentRecord derive_record(SourceDocument& document, RecordSources sources, Re
     record.pct = aps_pct_rows(fields, arena);
     if (options.sections) record.text_sections = aps_text_section_rows(fields, arena);
   } else {
-    const RawXml* bibliographic = sources.bibliographic;
-    record.parties = xml_party_rows(bibliographic, document.source_format, arena);
-    record.related_documents = xml_related_rows(bibliographic, document.source_format, arena);
-    record.pct = xml_pct_rows(bibliographic, document.source_format, arena);
+    record.parties = std::move(tables.parties);
+    record.related_documents = std::move(tables.related_documents);
+    record.pct = std::move(tables.pct);
     if (options.sections) record.text_sections = text_section_rows(document, arena);
   }
   if (sources.may_hold_ampersand) resolve_record_entities(record, arena);
   return record;
+}
+
+void read_record_tables(const xml::NodeRef& element, RecordCapture& capture, Arena& arena) {
+  RecordTables& tables = *capture.tables;
+  const SourceFormat format = capture.format;
+  tables.parties = xml_party_rows(element, format, arena);
+  tables.related_documents = xml_related_rows(element, format, arena);
+  tables.pct = xml_pct_rows(element, format, arena);
+  if (format != SourceFormat::UsptoSequenceCwu)
+    tables.classifications = xml_classification_rows(element, format, arena);
+  if (format == SourceFormat::UsptoGrantV25) tables.series_code = node_path_text(element, {"B200", "B211US"}, arena);
 }
 
 Result<RecordedDocument, ParseError> parse_record(SourceText text, RecordOptions options) {
@@ -164,7 +174,9 @@ Result<RecordedDocument, ParseError> parse_record(SourceText text, RecordOptions
   RecordSources sources;
   const ParseScope scope = options.sections ? ParseScope::Document : ParseScope::Record;
   RecordCapture capture;
-  capture.children = bibliographic_children_read(format);
+  capture.format = format;
+  capture.tables = &sources.tables;
+  capture.read_bibliographic = &read_record_tables;
   capture.read_citations = &read_citations_in_place;
   ParseResult parsed = handler.parse_with_references != nullptr
                            ? handler.parse_with_references(std::move(text), format, sources.references.emplace())
@@ -172,7 +184,6 @@ Result<RecordedDocument, ParseError> parse_record(SourceText text, RecordOptions
                            ? handler.parse_for_record(std::move(text), format, scope, capture)
                            : handler.parse(std::move(text), format, scope);
   if (!parsed) return std::move(parsed.error());
-  sources.bibliographic = capture.bibliographic;
   sources.may_hold_ampersand = capture.may_hold_ampersand;
   sources.citations = std::move(capture.citations);
   RecordedDocument recorded{std::move(parsed.value()), {}};

@@ -17,6 +17,7 @@
 
 #include "errors.hpp"
 #include "model.hpp"
+#include "parse_result.hpp"
 #include "records/tables.hpp"
 #include "references.hpp"
 #include "result.hpp"
@@ -77,13 +78,27 @@ struct RecordOptions {
 // "sequence-listing": by format, then kind code, then number prefix.
 std::string_view document_type(SourceFormat format, const OptString& kind_code, std::string_view doc_number) noexcept;
 
+// The tables a record's parse reads from an XML generation's first
+// bibliographic element while its tree is alive (see RecordCapture).
+struct RecordTables {
+  std::vector<PartyRow> parties;
+  std::vector<RelatedDocumentRow> related_documents;
+  std::vector<PctRow> pct;
+  // Absent where the generation's are not read there: the model's then.
+  std::optional<std::vector<ClassificationRecord>> classifications;
+  OptString series_code;  // ST.32's B211US
+};
+
+// The RecordCapture::read_bibliographic of a record's parse.
+void read_record_tables(const xml::NodeRef& element, RecordCapture& capture, Arena& arena);
+
 // What a record reads beside the model: the references the handler read
 // from the text, for the formats whose model leaves them out (without them
-// they are read from the model's captured nodes), and what the parse kept of
-// the bibliographic part (see RecordCapture).
+// they are read from the model's captured nodes), and what the parse read of
+// the tree (see RecordCapture).
 struct RecordSources {
   std::optional<SourceReferences> references;
-  const RawXml* bibliographic = nullptr;
+  RecordTables tables;
   std::vector<Citation> citations;  // read in place, before those of the model
   bool may_hold_ampersand = true;   // false: no value holds an entity reference to resolve
 };

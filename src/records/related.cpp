@@ -78,20 +78,20 @@ class RelatedReader {
   RelatedReader(std::vector<RelatedDocumentRow>& rows, Arena& arena) noexcept : rows_(rows), arena_(arena) {}
 
   // One relation element: a row per document identifier below it.
-  void relation(const RawXml& element, std::string_view relation) {
+  void relation(xml::NodeRef element, std::string_view relation) {
     ++sequence_;
     walk(element, relation, std::nullopt, std::nullopt);
   }
 
  private:
-  void walk(const RawXml& node, std::string_view relation, OptString pair_role, OptString status) {
+  void walk(xml::NodeRef node, std::string_view relation, OptString pair_role, OptString status) {
     // The parent's status stands beside its document in the pair (pre-grant
     // publications, ST.32) or inside it (version 4).
-    for (const RawXml& child : node.children())
-      if (child.is_element() && is_status(child.name())) status = raw_text(&child, arena_);
-    for (const RawXml& child : node.children()) {
+    for (xml::NodeRef child : node.children())
+      if (child.is_element() && is_status(child.local_name())) status = node_text(child, arena_);
+    for (xml::NodeRef child : node.children()) {
       if (!child.is_element()) continue;
-      const std::string_view name = child.name();
+      const std::string_view name = child.local_name();
       if (name == "document-id" || name == "DOC") {
         add(child, relation, pair_role, pair_role == std::string_view("parent") ? status : std::nullopt);
       } else if (const OptString role = pair_role_of(name)) {
@@ -102,26 +102,26 @@ class RelatedReader {
     }
   }
 
-  void add(const RawXml& id, std::string_view relation, OptString pair_role, OptString status) {
+  void add(xml::NodeRef id, std::string_view relation, OptString pair_role, OptString status) {
     RelatedDocumentRow& row = rows_.emplace_back();
     row.relation = relation;
     row.sequence = sequence_;
     row.pair_role = pair_role;
     row.status = status;
-    if (id.name() == "DOC") {
-      row.number = raw_path_text(&id, {"DNUM"}, arena_);
-      row.date = raw_path_text(&id, {"DATE"}, arena_);
-      row.kind_code = raw_path_text(&id, {"KIND"}, arena_);
-      row.country = raw_path_text(&id, {"CTRY"}, arena_);
+    if (id.local_name() == "DOC") {
+      row.number = node_path_text(id, {"DNUM"}, arena_);
+      row.date = node_path_text(id, {"DATE"}, arena_);
+      row.kind_code = node_path_text(id, {"KIND"}, arena_);
+      row.country = node_path_text(id, {"CTRY"}, arena_);
       return;
     }
-    row.number = raw_path_text(&id, {"doc-number"}, arena_);
-    row.date = raw_path_text(&id, {"date"}, arena_);
-    if (!row.date) row.date = raw_path_text(&id, {"document-date"}, arena_);
-    row.kind_code = raw_path_text(&id, {"kind"}, arena_);
-    if (!row.kind_code) row.kind_code = raw_path_text(&id, {"kind-code"}, arena_);
-    row.country = raw_path_text(&id, {"country"}, arena_);
-    if (!row.country) row.country = raw_path_text(&id, {"country-code"}, arena_);
+    row.number = node_path_text(id, {"doc-number"}, arena_);
+    row.date = node_path_text(id, {"date"}, arena_);
+    if (!row.date) row.date = node_path_text(id, {"document-date"}, arena_);
+    row.kind_code = node_path_text(id, {"kind"}, arena_);
+    if (!row.kind_code) row.kind_code = node_path_text(id, {"kind-code"}, arena_);
+    row.country = node_path_text(id, {"country"}, arena_);
+    if (!row.country) row.country = node_path_text(id, {"country-code"}, arena_);
   }
 
   std::vector<RelatedDocumentRow>& rows_;
@@ -132,43 +132,43 @@ class RelatedReader {
 // The relation elements of a pre-grant publication's continuity data, which
 // may be grouped (`continuations`); international applications are left to
 // the pct table.
-void read_pap_continuity(const RawXml& group, RelatedReader& reader) {
-  for (const RawXml& child : group.children()) {
-    if (!child.is_element() || child.name() == "a-371-of-international") continue;
-    if (raw_child(&child, "parent-child") != nullptr || relation_of(child.name()) != "other")
-      reader.relation(child, relation_of(child.name()));
+void read_pap_continuity(xml::NodeRef group, RelatedReader& reader) {
+  for (xml::NodeRef child : group.children()) {
+    if (!child.is_element() || child.local_name() == "a-371-of-international") continue;
+    if (!node_child(child, "parent-child").is_null() || relation_of(child.local_name()) != "other")
+      reader.relation(child, relation_of(child.local_name()));
     else
       read_pap_continuity(child, reader);
   }
 }
 
 // B630 groups the continuations.
-void read_st32_continuity(const RawXml& group, RelatedReader& reader) {
-  for (const RawXml& child : group.children()) {
+void read_st32_continuity(xml::NodeRef group, RelatedReader& reader) {
+  for (xml::NodeRef child : group.children()) {
     if (!child.is_element()) continue;
-    if (child.name() == "B630")
+    if (child.local_name() == "B630")
       read_st32_continuity(child, reader);
     else
-      reader.relation(child, relation_of(child.name()));
+      reader.relation(child, relation_of(child.local_name()));
   }
 }
 
 }  // namespace
 
-std::vector<RelatedDocumentRow> xml_related_rows(const RawXml* bibliographic, SourceFormat format, Arena& arena) {
+std::vector<RelatedDocumentRow> xml_related_rows(xml::NodeRef bibliographic, SourceFormat format, Arena& arena) {
   std::vector<RelatedDocumentRow> rows;
-  if (bibliographic == nullptr) return rows;
+  if (bibliographic.is_null()) return rows;
   RelatedReader reader(rows, arena);
-  for (const RawXml& item : bibliographic->children()) {
+  for (xml::NodeRef item : bibliographic.children()) {
     if (!item.is_element()) continue;
-    const std::string_view name = item.name();
+    const std::string_view name = item.local_name();
     if (format == SourceFormat::UsptoGrantV25) {
       if (name == "B600") read_st32_continuity(item, reader);
     } else if (name == "continuity-data") {
       read_pap_continuity(item, reader);
     } else if (name == "us-related-documents") {
-      for (const RawXml& relation : item.children())
-        if (relation.is_element()) reader.relation(relation, relation_of(relation.name()));
+      for (xml::NodeRef relation : item.children())
+        if (relation.is_element()) reader.relation(relation, relation_of(relation.local_name()));
     }
   }
   return rows;

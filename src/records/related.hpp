@@ -8,14 +8,16 @@
 #include "model.hpp"
 #include "records/tables.hpp"
 #include "references.hpp"
+#include "source/xml/tree.hpp"
 
 namespace tessellox {
 
-// From what a record's parse kept of an XML generation's bibliographic part:
+// From an XML generation's bibliographic element, read in the tree during a
+// record's parse (see RecordCapture):
 // version 4 `us-related-documents`, the pre-grant publications'
 // `continuity-data` (but its international applications, which are the pct
 // table's) and ST.32's `B600` group.
-std::vector<RelatedDocumentRow> xml_related_rows(const RawXml* bibliographic, SourceFormat format, Arena& arena);
+std::vector<RelatedDocumentRow> xml_related_rows(xml::NodeRef bibliographic, SourceFormat format, Arena& arena);
 
 // From APS text's RLAP and REIS sections.
 std::vector<RelatedDocumentRow> aps_related_rows(std::span<const ApsField> fields, Arena& arena);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "plain_text.hpp"
+#include "records/entities.hpp"
 #include "records/raw_text.hpp"
 #include "text.hpp"
 
@@ -63,7 +64,7 @@ class SectionWriter {
     flush();
     kind_ = kind;
     text = trim(text);
-    heading_ = text.empty() ? OptString() : OptString(arena_.copy(text));
+    heading_ = text.empty() ? OptString() : OptString(kept(text));
   }
 
   void paragraph(std::string_view kind, std::string_view text) {
@@ -98,7 +99,15 @@ class SectionWriter {
     row.kind = kind_;
     row.heading = heading_;
     row.sequence = static_cast<std::uint32_t>(rows_.size());
-    row.text = arena_.copy(text);
+    row.text = kept(text);
+  }
+
+  // The text in the arena, its references resolved as in every record value:
+  // here, while the text is fresh in the cache.
+  std::string_view kept(std::string_view text) {
+    if (text.find('&') == std::string_view::npos) return arena_.copy(text);
+    resolved_.clear();
+    return append_resolved_entities(text, resolved_) ? arena_.copy(resolved_) : arena_.copy(text);
   }
 
   Arena& arena_;
@@ -106,6 +115,7 @@ class SectionWriter {
   std::string_view kind_ = kKind.other;
   OptString heading_;
   std::string text_;
+  std::string resolved_;
 };
 
 // A walk over the model's description. The kind in force is the one the

@@ -2,7 +2,8 @@
 // heading and its paragraphs as plain text, by the abstract's rule
 // (paragraphs joined by a blank line, blank ones left out). In the
 // description of the drawings each paragraph, one figure's description, is a
-// row of its own.
+// row of its own. Their named references are resolved as resolve_record_entities
+// resolves every other record value.
 #pragma once
 
 #include <span>

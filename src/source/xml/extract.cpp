@@ -229,75 +229,16 @@ RawXml capture_node(NodeRef node, Arena& arena) {
       [&arena](NodeRef child) { return capture_node(child, arena); }, arena);
 }
 
-namespace {
-
-enum class PathMatch : std::uint8_t { None, Inside, Whole };
-
-// Byte by byte: the strings are a few letters long, shorter than a call.
-bool has_prefix(std::string_view text, std::string_view prefix) noexcept {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i)
-    if (text[i] != prefix[i]) return false;
-  return true;
-}
-
-// How `path` ("B500/B510"), past the steps `taken` ("B500/"), names a child
-// called `name`: not at all, as a step on the way, or as its end.
-PathMatch match_path(std::string_view path, std::string_view taken, std::string_view name) noexcept {
-  if (!has_prefix(path, taken)) return PathMatch::None;
-  path.remove_prefix(taken.size());
-  if (!has_prefix(path, name)) return PathMatch::None;
-  if (path.size() == name.size()) return PathMatch::Whole;
-  return path[name.size()] == '/' ? PathMatch::Inside : PathMatch::None;
-}
-
-// `element` with the children that `paths` name past `taken`: whole where a
-// path ends at one, else with only what the paths name inside it. Each
-// child is matched once: matching is most of the work.
-RawXml capture_paths(NodeRef element, std::span<const std::string_view> paths, const std::string& taken, Arena& arena) {
-  const auto match = [&](NodeRef child) {
-    PathMatch best = PathMatch::None;
-    if (!child.is_element()) return best;
-    const std::string_view name = child.local_name();
-    for (const std::string_view path : paths) best = std::max(best, match_path(path, taken, name));
-    return best;
-  };
-  std::vector<PathMatch> matches;
-  matches.reserve(child_count(element));
-  std::size_t kept = 0;
-  for (NodeRef child : element.children()) {
-    matches.push_back(match(child));
-    kept += matches.back() != PathMatch::None ? 1 : 0;
-  }
-  // capture_element asks `keep` of each child in order, and captures a kept
-  // one before asking of the next.
-  std::size_t next = 0;
-  PathMatch current = PathMatch::None;
-  return capture_element(
-      element, kept,
-      [&](NodeRef) {
-        current = matches[next++];
-        return current != PathMatch::None;
-      },
-      [&](NodeRef child) {
-        if (current == PathMatch::Whole) return capture_node(child, arena);
-        return capture_paths(child, paths, taken + std::string(child.local_name()) + '/', arena);
-      },
-      arena);
-}
-
-}  // namespace
-
 RawXml capture_citations(NodeRef element, RecordCapture* capture, Arena& arena) {
   if (capture == nullptr || capture->read_citations == nullptr) return capture_node(element, arena);
   return capture->read_citations(element, *capture, arena);
 }
 
 void capture_for_record(NodeRef element, RecordCapture* capture, Arena& arena) {
-  if (capture == nullptr || capture->bibliographic != nullptr) return;
+  if (capture == nullptr || capture->bibliographic_read) return;
+  capture->bibliographic_read = true;
   capture->may_hold_ampersand = element.tree().may_hold_ampersand();
-  capture->bibliographic = ::new (arena.allocate(sizeof(RawXml), alignof(RawXml)))
-      RawXml(capture_paths(element, capture->children, std::string(), arena));
+  if (capture->read_bibliographic != nullptr) capture->read_bibliographic(element, *capture, arena);
 }
 
 // ---------------------------------------------------------------------------

@@ -282,12 +282,12 @@ inline HollowNames hollow_for(ParseScope scope, HollowNames unread) noexcept {
   return scope == ParseScope::Record ? unread : HollowNames();
 }
 
-// Keeps, for a record's parse (`capture` not null), the children of
-// `element` that `capture` names; a second element offered is left alone.
+// Gives a record's parse (`capture` not null) the bibliographic `element` to
+// read; a second element offered is left alone.
 void capture_for_record(NodeRef element, RecordCapture* capture, Arena& arena);
 
-// The builder `build` of a bibliographic part, which also keeps what
-// `capture` asks for (nothing when it is null). A builder that takes the
+// The builder `build` of a bibliographic part, which also gives `capture`
+// the element (nothing when it is null). A builder that takes the
 // capture is given it, for capture_citations.
 template <class Build>
 auto keeping_for_record(Build build, RecordCapture* capture) {

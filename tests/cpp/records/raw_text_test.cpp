@@ -47,10 +47,10 @@ std::size_t compare_every_element(const std::string& text) {
 }
 
 TEST(NodeText, ReadsAsTheCaptureReads) {
-  EXPECT_EQ(compare_every_element(
-                "<!DOCTYPE r SYSTEM 'r.dtd' [<!ENTITY e 'E&#38;#38;F'>]><r><a> x  <b>y</b>&e;&amp;<!-- c --></a><c><?pi  d?></c>"
-                "<d><![CDATA[ <&> ]]></d><e><f><g> only </g></f></e><h>caf\xC3\xA9 </h><i/><j>  </j>"
-                "<k>&undeclared;</k><l>a\tb\n\nc</l><x:m xmlns:x='u'>n</x:m></r>"),
+  EXPECT_EQ(compare_every_element("<!DOCTYPE r SYSTEM 'r.dtd' [<!ENTITY e 'E&#38;#38;F'>]><r><a> x  "
+                                  "<b>y</b>&e;&amp;<!-- c --></a><c><?pi  d?></c>"
+                                  "<d><![CDATA[ <&> ]]></d><e><f><g> only </g></f></e><h>caf\xC3\xA9 </h><i/><j>  </j>"
+                                  "<k>&undeclared;</k><l>a\tb\n\nc</l><x:m xmlns:x='u'>n</x:m></r>"),
             14u);
 }
 
