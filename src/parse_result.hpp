@@ -20,9 +20,11 @@ class NodeRef;
 using ParseResult = Result<SourceDocument, ParseError>;
 
 // What a parse builds: the whole document, or what a record reads. No record
-// field comes from the description, so a record's parse leaves it empty (the
-// part stays in its place) and saves a fifth of the work.
-enum class ParseScope : std::uint8_t { Document, Record };
+// field but its text sections comes from the description, so a record's
+// parse leaves it empty (the part stays in its place) and saves a fifth of
+// the work; none comes from the drawings, which a record's parse with its
+// sections leaves empty.
+enum class ParseScope : std::uint8_t { Document, Record, RecordWithSections };
 
 struct RecordTables;  // the records' own (records/record.hpp)
 

@@ -1,6 +1,7 @@
 #include "records/captured.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -121,37 +122,38 @@ OptString st32_category(Node citation, Arena& arena) {
   return category;
 }
 
+// The first child element of each name in `names`, in one pass over the
+// children: a citation's parts are read by the thousand.
+template <class Node, std::size_t N>
+std::array<Node, N> first_children(Node parent, const std::array<std::string_view, N>& names) {
+  std::array<Node, N> found{};
+  for_each_child_element(parent, [&](Node child) {
+    const std::string_view name = name_of(child);
+    for (std::size_t index = 0; index < N; ++index) {
+      if (name != names[index]) continue;
+      if (!found[index]) found[index] = child;
+      break;
+    }
+  });
+  return found;
+}
+
 template <class Node>
 Citation v4_citation(Node citation, Arena& arena) {
   Citation record;
-  record.category = path_text(citation, {"category"}, arena);
-  if (const Node patent = child_named(citation, "patcit")) {
-    // One pass over the document id, the first element of each name
-    // counting.
-    std::uint8_t seen = 0;
-    const auto read = [&](OptString& field, std::uint8_t bit, Node node) {
-      if ((seen & bit) != 0) return;
-      seen |= bit;
-      field = text_of(node, arena);
-    };
-    if (const Node id = child_named(patent, "document-id")) {
-      for_each_child_element(id, [&](Node part) {
-        const std::string_view name = name_of(part);
-        if (name == "country")
-          read(record.country, 1 << 0, part);
-        else if (name == "doc-number")
-          read(record.number, 1 << 1, part);
-        else if (name == "kind")
-          read(record.kind_code, 1 << 2, part);
-        else if (name == "date")
-          read(record.date, 1 << 3, part);
-        else if (name == "name")
-          read(record.name, 1 << 4, part);
-      });
-    }
+  static constexpr std::array<std::string_view, 3> kParts{"category", "patcit", "nplcit"};
+  const auto [category, patent, other] = first_children(citation, kParts);
+  record.category = text_of(category, arena);
+  if (patent) {
+    static constexpr std::array<std::string_view, 5> kIdParts{"country", "doc-number", "kind", "date", "name"};
+    const auto [country, number, kind, date, name] = first_children(child_named(patent, "document-id"), kIdParts);
+    record.country = text_of(country, arena);
+    record.number = text_of(number, arena);
+    record.kind_code = text_of(kind, arena);
+    record.date = text_of(date, arena);
+    record.name = text_of(name, arena);
   } else {
     record.kind = CitationKind::Other;
-    const Node other = child_named(citation, "nplcit");
     record.text = path_text(other, {"othercit"}, arena);
     if (!record.text) record.text = text_of(other, arena);
   }
@@ -164,16 +166,19 @@ Citation st32_citation(Node citation, Arena& arena) {
   Citation record;
   record.category = st32_category(citation, arena);
   if (name_of(citation) == "B561") {
-    const Node patent = child_named(citation, "PCIT");
-    const Node id = child_named(patent, "DOC");
-    record.number = path_text(id, {"DNUM", "PDAT"}, arena);
-    record.date = path_text(id, {"DATE", "PDAT"}, arena);
-    record.kind_code = path_text(id, {"KIND", "PDAT"}, arena);
-    record.country = path_text(id, {"CTRY", "PDAT"}, arena);
-    if (!record.country) record.country = path_text(patent, {"CTRY", "PDAT"}, arena);
+    static constexpr std::array<std::string_view, 4> kPatentParts{"DOC", "CTRY", "PARTY-US", "PARTY-FOR"};
+    const auto [id, patent_country, us_party, foreign_party] =
+        first_children(child_named(citation, "PCIT"), kPatentParts);
+    static constexpr std::array<std::string_view, 4> kIdParts{"DNUM", "DATE", "KIND", "CTRY"};
+    const auto [number, date, kind, country] = first_children(id, kIdParts);
+    record.number = path_text(number, {"PDAT"}, arena);
+    record.date = path_text(date, {"PDAT"}, arena);
+    record.kind_code = path_text(kind, {"PDAT"}, arena);
+    record.country = path_text(country, {"PDAT"}, arena);
+    if (!record.country) record.country = path_text(patent_country, {"PDAT"}, arena);
     if (!record.country) record.country = std::string_view("US");
-    record.name = path_text(patent, {"PARTY-US", "NAM"}, arena);
-    if (!record.name) record.name = path_text(patent, {"PARTY-FOR", "NAM"}, arena);
+    record.name = path_text(us_party, {"NAM"}, arena);
+    if (!record.name) record.name = path_text(foreign_party, {"NAM"}, arena);
   } else {
     record.kind = CitationKind::Other;
     record.text = text_of(child_named(citation, "NCIT"), arena);

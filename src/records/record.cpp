@@ -172,7 +172,7 @@ Result<RecordedDocument, ParseError> parse_record(SourceText text, RecordOptions
   const SourceFormat format = detected.value();
   const FormatHandler& handler = format_handler(format);
   RecordSources sources;
-  const ParseScope scope = options.sections ? ParseScope::Document : ParseScope::Record;
+  const ParseScope scope = options.sections ? ParseScope::RecordWithSections : ParseScope::Record;
   RecordCapture capture;
   capture.format = format;
   capture.tables = &sources.tables;

@@ -275,11 +275,17 @@ auto description_for(ParseScope scope, Description (*build)(NodeRef, Arena&, Con
   return scope == ParseScope::Record ? &empty_description<Context...> : build;
 }
 
-// The root parts whose content the tree need not keep for `scope`: for a
-// record, `unread`, the description it leaves empty and the drawings it does
-// not read; none for a whole document.
+// The root parts whose content the tree need not keep for `scope`, of
+// `unread`, the description a record leaves empty and then the drawings no
+// record reads: all of them for a record, the drawings for a record with its
+// sections, none for a whole document.
 inline HollowNames hollow_for(ParseScope scope, HollowNames unread) noexcept {
-  return scope == ParseScope::Record ? unread : HollowNames();
+  switch (scope) {
+    case ParseScope::Record: return unread;
+    case ParseScope::RecordWithSections: return unread.subspan(1);
+    case ParseScope::Document: break;
+  }
+  return HollowNames();
 }
 
 // Gives a record's parse (`capture` not null) the bibliographic `element` to

@@ -287,6 +287,7 @@ Drawings drawings_part(NodeRef element, Arena& arena) {
 
 // Both versions share one converter; only the stored format differs, and the
 // wrong-root message names version 1.5 for either.
+// The description, then the drawings (see hollow_for).
 constexpr std::array<std::string_view, 2> kUnreadByRecords{"subdoc-description", "subdoc-drawings"};
 
 ParseResult parse_pap_keeping(SourceText text, SourceFormat format, ParseScope scope, RecordCapture* capture) {

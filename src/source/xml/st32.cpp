@@ -377,6 +377,7 @@ Drawings drawings_part(NodeRef element, Arena& arena) {
   return xml::converted_record<Drawings>(element, arena, xml::ChildRule{"EMI", embedded_image});
 }
 
+// The description, then the drawings (see hollow_for).
 constexpr std::array<std::string_view, 2> kUnreadByRecords{"SDODE", "SDODR"};
 
 ParseResult parse_st32_keeping(SourceText text, SourceFormat format, ParseScope scope, RecordCapture* capture) {

@@ -495,6 +495,7 @@ Description description_part(NodeRef element, Arena& arena, xml::Tree& tree) {
   return DescriptionBuilder(arena, tree).build(element);
 }
 
+// The description, then the drawings (see hollow_for).
 constexpr std::array<std::string_view, 2> kUnreadByRecords{"description", "drawings"};
 
 ParseResult parse_v4(SourceText text, SourceFormat format, ParseScope scope, const FamilyNames& family,
