@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string_view>
-
 #include <vector>
 
 #include "errors.hpp"
@@ -34,7 +33,7 @@ struct RecordTables;  // the records' own (records/record.hpp)
 // keep (the parts of a party's name and address, examiners, related
 // documents, PCT data, classifications as written).
 struct RecordCapture {
-  SourceFormat format = SourceFormat::UsptoGrantV45;
+  SourceFormat format = SourceFormat::UsptoGrantV45;  // the document's, set with the rest by the caller
   RecordTables* tables = nullptr;
   void (*read_bibliographic)(const xml::NodeRef& element, RecordCapture& capture, Arena& arena) = nullptr;
   bool bibliographic_read = false;  // a second bibliographic element is left alone

@@ -122,22 +122,6 @@ OptString st32_category(Node citation, Arena& arena) {
   return category;
 }
 
-// The first child element of each name in `names`, in one pass over the
-// children: a citation's parts are read by the thousand.
-template <class Node, std::size_t N>
-std::array<Node, N> first_children(Node parent, const std::array<std::string_view, N>& names) {
-  std::array<Node, N> found{};
-  for_each_child_element(parent, [&](Node child) {
-    const std::string_view name = name_of(child);
-    for (std::size_t index = 0; index < N; ++index) {
-      if (name != names[index]) continue;
-      if (!found[index]) found[index] = child;
-      break;
-    }
-  });
-  return found;
-}
-
 template <class Node>
 Citation v4_citation(Node citation, Arena& arena) {
   Citation record;

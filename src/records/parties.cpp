@@ -69,16 +69,20 @@ void for_each_element(xml::NodeRef node, Visit&& visit) {
 void read_v4_addressbook(xml::NodeRef party, PartyRow& row, Arena& arena) {
   xml::NodeRef book = node_child(party, "addressbook");
   if (book.is_null()) book = party;
-  row.family_name = node_path_text(book, {"last-name"}, arena);
-  row.given_name = node_path_text(book, {"first-name"}, arena);
-  if (const OptString middle = node_path_text(book, {"middle-name"}, arena); middle && row.given_name)
+  static constexpr std::array<std::string_view, 6> kParts{"last-name", "first-name", "middle-name",
+                                                          "orgname",   "name",       "address"};
+  const auto [family, given, middle_name, organization, name, address] = first_children(book, kParts);
+  row.family_name = node_text(family, arena);
+  row.given_name = node_text(given, arena);
+  if (const OptString middle = node_text(middle_name, arena); middle && row.given_name)
     row.given_name = arena.copy(std::string(*row.given_name) + ' ' + std::string(*middle));
-  row.organization = node_path_text(book, {"orgname"}, arena);
-  if (!row.organization) row.organization = node_path_text(book, {"name"}, arena);
-  xml::NodeRef address = node_child(book, "address");
-  row.city = node_path_text(address, {"city"}, arena);
-  row.state = node_path_text(address, {"state"}, arena);
-  row.country = node_path_text(address, {"country"}, arena);
+  row.organization = node_text(organization, arena);
+  if (!row.organization) row.organization = node_text(name, arena);
+  static constexpr std::array<std::string_view, 3> kPlace{"city", "state", "country"};
+  const auto [city, state, country] = first_children(address, kPlace);
+  row.city = node_text(city, arena);
+  row.state = node_text(state, arena);
+  row.country = node_text(country, arena);
 }
 
 bool is_v4_up_to_4_2(SourceFormat format) noexcept {
@@ -237,14 +241,18 @@ void add_pap_parties(xml::NodeRef bibliographic, PartyTable& table) {
 void read_st32_party(xml::NodeRef element, PartyRow& row, Arena& arena) {
   xml::NodeRef party = node_child(element, "PARTY-US");
   if (party.is_null()) party = node_child(element, "PARTY-FOR");
-  xml::NodeRef name = node_child(party, "NAM");
-  row.given_name = node_path_text(name, {"FNM"}, arena);
-  row.family_name = node_path_text(name, {"SNM"}, arena);
-  row.organization = node_path_text(name, {"ONM"}, arena);
-  xml::NodeRef address = node_child(party, "ADR");
-  row.city = node_path_text(address, {"CITY"}, arena);
-  row.state = node_path_text(address, {"STATE"}, arena);
-  row.country = node_path_text(address, {"CTRY"}, arena);
+  static constexpr std::array<std::string_view, 2> kParts{"NAM", "ADR"};
+  const auto [name, address] = first_children(party, kParts);
+  static constexpr std::array<std::string_view, 3> kName{"FNM", "SNM", "ONM"};
+  const auto [given, family, organization] = first_children(name, kName);
+  row.given_name = node_text(given, arena);
+  row.family_name = node_text(family, arena);
+  row.organization = node_text(organization, arena);
+  static constexpr std::array<std::string_view, 3> kPlace{"CITY", "STATE", "CTRY"};
+  const auto [city, state, country] = first_children(address, kPlace);
+  row.city = node_text(city, arena);
+  row.state = node_text(state, arena);
+  row.country = node_text(country, arena);
 }
 
 void add_st32_group(xml::NodeRef group, std::string_view member, std::string_view role, PartyTable& table,

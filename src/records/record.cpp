@@ -149,7 +149,7 @@ DocumentRecord derive_record(SourceDocument& document, RecordSources sources, Re
     record.parties = std::move(tables.parties);
     record.related_documents = std::move(tables.related_documents);
     record.pct = std::move(tables.pct);
-    if (options.sections) record.text_sections = text_section_rows(document, arena);
+    if (options.sections) record.text_sections = text_section_rows(document, arena, sources.may_hold_ampersand);
   }
   if (sources.may_hold_ampersand) resolve_record_entities(record, arena);
   return record;

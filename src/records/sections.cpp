@@ -68,19 +68,44 @@ class SectionWriter {
   }
 
   void paragraph(std::string_view kind, std::string_view text) {
-    text = trim(text);
-    if (text.empty()) return;
+    paragraph_written(kind, [text](std::string& out) { out.append(text); });
+  }
+
+  // A paragraph whose text `write` appends to the string it is given: the
+  // section's own, so that a paragraph is not copied into it. Trimmed, and
+  // left out when blank.
+  template <class Write>
+  void paragraph_written(std::string_view kind, Write&& write) {
+    const bool joins = kind == kind_ && kind != kKind.drawings;
+    const std::size_t before = text_.size();
+    if (joins && before != 0) text_.append("\n\n");
+    const std::size_t start = text_.size();
+    write(text_);
+    const std::string_view trimmed = trim(std::string_view(text_).substr(start));
+    if (trimmed.empty()) {
+      text_.resize(before);
+      return;
+    }
+    const std::size_t first = static_cast<std::size_t>(trimmed.data() - text_.data());
+    if (joins) {
+      text_.erase(start, first - start);
+      text_.resize(start + trimmed.size());
+      return;
+    }
+    // A new kind closes the section before the paragraph; a drawing's
+    // paragraph is a row of its own.
     if (kind != kind_) {
-      flush();
+      if (before != 0) emit(std::string_view(text_).substr(0, before));
       heading_.reset();
       kind_ = kind;
     }
     if (kind == kKind.drawings) {
-      emit(text);
+      emit(trimmed);
+      text_.clear();
       return;
     }
-    if (!text_.empty()) text_.append("\n\n");
-    text_.append(text);
+    text_.erase(0, first);
+    text_.resize(trimmed.size());
   }
 
   std::vector<TextSectionRow> finish() {
@@ -123,7 +148,8 @@ class SectionWriter {
 // one, that of the part or element the text is in.
 class DescriptionReader {
  public:
-  explicit DescriptionReader(Arena& arena) noexcept : writer_(arena) {}
+  DescriptionReader(Arena& arena, bool may_hold_ampersand) noexcept
+      : writer_(arena), may_hold_ampersand_(may_hold_ampersand) {}
 
   std::vector<TextSectionRow> read(const Description& description) {
     for (const DescriptionEntry& entry : description.entries) {
@@ -151,9 +177,9 @@ class DescriptionReader {
       if (const auto* heading = std::get_if<Heading>(&block)) {
         writer_.heading(kind_in_force(kind), plain_text(heading->content));
       } else if (const auto* paragraph = std::get_if<Paragraph>(&block)) {
-        scratch_.clear();
-        append_plain_text(paragraph->content, scratch_);
-        writer_.paragraph(kind_in_force(kind), scratch_);
+        writer_.paragraph_written(kind_in_force(kind), [&](std::string& out) {
+          append_plain_text(paragraph->content, out, may_hold_ampersand_);
+        });
       } else {
         read_raw(std::get<RawXml>(block), kind);
       }
@@ -198,8 +224,8 @@ class DescriptionReader {
   }
 
   SectionWriter writer_;
+  bool may_hold_ampersand_;
   std::optional<std::string_view> marked_;
-  std::string scratch_;
 };
 
 std::optional<std::string_view> aps_section_kind(ApsSection section) noexcept {
@@ -215,9 +241,10 @@ std::optional<std::string_view> aps_section_kind(ApsSection section) noexcept {
 
 }  // namespace
 
-std::vector<TextSectionRow> text_section_rows(const SourceDocument& document, Arena& arena) {
+std::vector<TextSectionRow> text_section_rows(const SourceDocument& document, Arena& arena, bool may_hold_ampersand) {
   for (const RootPart& part : document.parts)
-    if (const auto* description = std::get_if<Description>(&part)) return DescriptionReader(arena).read(*description);
+    if (const auto* description = std::get_if<Description>(&part))
+      return DescriptionReader(arena, may_hold_ampersand).read(*description);
   return {};
 }
 

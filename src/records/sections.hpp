@@ -18,7 +18,8 @@ namespace tessellox {
 // From the description part of a document parsed whole: its parts and the
 // processing instructions (version 4) or elements (pre-grant publications,
 // ST.32) that mark its sections.
-std::vector<TextSectionRow> text_section_rows(const SourceDocument& document, Arena& arena);
+// Without `may_hold_ampersand`, no text of the document holds an '&'.
+std::vector<TextSectionRow> text_section_rows(const SourceDocument& document, Arena& arena, bool may_hold_ampersand);
 
 // From APS text's BSUM, DETD, DRWD, GOVT and PARN sections.
 std::vector<TextSectionRow> aps_text_section_rows(std::span<const ApsField> fields, Arena& arena);

@@ -234,7 +234,7 @@ RawXml capture_citations(NodeRef element, RecordCapture* capture, Arena& arena) 
   return capture->read_citations(element, *capture, arena);
 }
 
-void capture_for_record(NodeRef element, RecordCapture* capture, Arena& arena) {
+void read_for_record(NodeRef element, RecordCapture* capture, Arena& arena) {
   if (capture == nullptr || capture->bibliographic_read) return;
   capture->bibliographic_read = true;
   capture->may_hold_ampersand = element.tree().may_hold_ampersand();

@@ -290,7 +290,7 @@ inline HollowNames hollow_for(ParseScope scope, HollowNames unread) noexcept {
 
 // Gives a record's parse (`capture` not null) the bibliographic `element` to
 // read; a second element offered is left alone.
-void capture_for_record(NodeRef element, RecordCapture* capture, Arena& arena);
+void read_for_record(NodeRef element, RecordCapture* capture, Arena& arena);
 
 // The builder `build` of a bibliographic part, which also gives `capture`
 // the element (nothing when it is null). A builder that takes the
@@ -298,7 +298,7 @@ void capture_for_record(NodeRef element, RecordCapture* capture, Arena& arena);
 template <class Build>
 auto keeping_for_record(Build build, RecordCapture* capture) {
   return [build, capture](NodeRef element, Arena& arena) {
-    capture_for_record(element, capture, arena);
+    read_for_record(element, capture, arena);
     if constexpr (std::is_invocable_v<const Build&, NodeRef, Arena&, RecordCapture*>)
       return build(element, arena, capture);
     else
