@@ -16,7 +16,12 @@ from tools_helpers import DATA, TRUNCATED_XML, grant_xml
 # Values that need every kind of escape, and characters that need none
 # (DEL, U+0085, U+2028, non-BMP); APS text keeps raw control characters.
 ESCAPES_XML = grant_xml("08000001", 'T&#9;a&#13;b&#10;c "q" \\ d\x7f e\u2028 é 😀', 'A &#9;claim&#13; \\ "x" \x85.')
-ESCAPES_APS = 'PATN\nWKU  039302717\nTTL  Probe\x01\x1f\x0c\x08 t\x7f\u2028"\\ title\nABST\nPAL  An\x0b abstract\x02.\n'
+# Long runs of escapes outgrow the room reserved for a value.
+ESCAPES_APS = (
+    'PATN\nWKU  039302717\nTTL  Probe\x01\x1f\x0c\x08 t\x7f\u2028"\\ title\nABST\nPAL  An\x0b abstract\x02.'
+    + "\x01\\" * 300
+    + "\n"
+)
 ORIGINS = [
     None,
     Origin("dir/wk.zip", None, 1, 0),
