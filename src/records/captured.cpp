@@ -179,9 +179,17 @@ bool is_citation(xml::NodeRef node) noexcept {
   return node.is_element() && target_of(node.local_name()) == Target::Citation;
 }
 
-// Whether an element below `node` is one the search for party names finds.
+// Whether an element below `node` is one the search for party names finds:
+// the nodes between it and its next sibling, in a row where it has one.
 // Depth is bounded by the parser's nesting limit.
 bool holds_party_element(xml::NodeRef node) noexcept {
+  if (const xml::NodeRef next = node.next_sibling(); !next.is_null()) {
+    for (xml::NodeIndex index = node.index() + 1; index < next.index(); ++index) {
+      const xml::NodeRef below(&node.tree(), index);
+      if (below.is_element() && is_party_name(below.local_name())) return true;
+    }
+    return false;
+  }
   for (xml::NodeRef child : node.children()) {
     if (!child.is_element()) continue;
     if (is_party_name(child.local_name()) || holds_party_element(child)) return true;

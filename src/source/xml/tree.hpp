@@ -251,6 +251,9 @@ class Tree {
   // reference that stands for one, one left unexpanded, a CDATA section or
   // comment that holds one); false only where the builder saw none.
   bool may_hold_ampersand() const noexcept { return may_hold_ampersand_; }
+  // Nodes are numbered in document order, as the builders append them: the
+  // nodes below an element are the ones numbered between it and its next
+  // sibling.
   std::size_t node_count() const noexcept { return nodes_.size(); }
   // Hands the whole pages that hold nodes [begin, end) back to the system,
   // for a reader that is done with them: a converter drops each root part's

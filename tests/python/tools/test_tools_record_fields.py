@@ -10,7 +10,7 @@ from typing import Any, Dict, List, Tuple
 import pytest
 import tessellox
 from tessellox_tools.records import DOCUMENT_FIELDS, RECORD_FIELDS, document_record, text_record
-from tools_helpers import DATA
+from tools_helpers import DATA, grant_xml
 
 
 def real_documents() -> List[Tuple[str, str]]:
@@ -126,6 +126,31 @@ def test_fifteen_fields_equal_document_record_and_new_fields_follow(label, text)
 
 
 V4 = [(label, text) for label, text in DOCUMENTS if "<us-patent-" in text[:2000]]
+
+# A record reads citations from the parse's tree and the model keeps their
+# elements without them; a party misplaced in a citation still counts where
+# the getters find it.
+_CITED = (
+    "<us-references-cited>\n<us-citation><patcit><document-id><country>US</country><doc-number>5</doc-number>"
+    "<name>Named</name></document-id></patcit>{inside}</us-citation>\n</us-references-cited>\n"
+)
+MISPLACED_PARTIES = {
+    "citation only": _CITED.format(inside=""),
+    "inventor in a citation": _CITED.format(
+        inside="<inventor><addressbook><last-name>Cited</last-name></addressbook></inventor>"
+    ),
+    "assignee in a citation": _CITED.format(inside="<assignee><orgname>Cited Co</orgname></assignee>"),
+}
+
+
+@pytest.mark.parametrize("cited", MISPLACED_PARTIES.values(), ids=list(MISPLACED_PARTIES))
+def test_citations_read_in_place_leave_the_getters_fields_as_they_are(cited: str) -> None:
+    text = grant_xml("08000001").replace("<invention-title", cited + "<invention-title")
+    result = text_record(text)
+    assert result["citations"][0]["number"] == "5" and result["citations"][0]["name"] == "Named"
+    expected = document_record(tessellox.parse(text))
+    for name in DOCUMENT_FIELDS[:-1]:
+        assert result[name] == expected[name], name
 
 
 @pytest.mark.parametrize("label, text", V4, ids=[label for label, _ in V4])
