@@ -139,8 +139,10 @@ class Sink:
 # ---- JSON Lines, and the lines of `detect`
 
 
-# Lines gather to this many bytes before they are written.
+# Lines gather to this many bytes before they are written; a block of
+# lines this long is written as it is.
 _LINES_BUFFER = 1 << 20
+_DIRECT_WRITE = 1 << 16
 
 
 def _write_all(fd: int, data: Any) -> None:
@@ -179,8 +181,9 @@ class _Lines:
             self.flush()
 
     def write_lines(self, lines: bytes) -> None:
-        """Whole lines; as many as fill the buffer are written as they are."""
-        if len(lines) < _LINES_BUFFER:
+        """Whole lines, a region's at a time: written as they are, not
+        copied into the buffer first, unless they are few."""
+        if len(lines) < _DIRECT_WRITE:
             self.write(lines)
             return
         self.flush()
