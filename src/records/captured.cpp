@@ -223,17 +223,17 @@ RawXml capture_without_citations(xml::NodeRef element, std::vector<Citation>& ci
 ForeignPriority foreign_priority(const RawXml& claim, Arena& arena) {
   ForeignPriority record;
   if (claim.name() == "priority-claim") {
-    record.country = raw_path_text(&claim, {"country"}, arena);
-    record.number = raw_path_text(&claim, {"doc-number"}, arena);
-    record.date = raw_path_text(&claim, {"date"}, arena);
+    record.country = path_text(&claim, {"country"}, arena);
+    record.number = path_text(&claim, {"doc-number"}, arena);
+    record.date = path_text(&claim, {"date"}, arena);
   } else if (claim.name() == "foreign-priority-data") {
-    record.country = raw_path_text(&claim, {"country-code"}, arena);
-    record.number = raw_path_text(&claim, {"priority-application-number", "doc-number"}, arena);
-    record.date = raw_path_text(&claim, {"filing-date"}, arena);
+    record.country = path_text(&claim, {"country-code"}, arena);
+    record.number = path_text(&claim, {"priority-application-number", "doc-number"}, arena);
+    record.date = path_text(&claim, {"filing-date"}, arena);
   } else {
-    record.number = raw_path_text(&claim, {"B310", "DNUM", "PDAT"}, arena);
-    record.date = raw_path_text(&claim, {"B320", "DATE", "PDAT"}, arena);
-    record.country = raw_path_text(&claim, {"B330", "CTRY", "PDAT"}, arena);
+    record.number = path_text(&claim, {"B310", "DNUM", "PDAT"}, arena);
+    record.date = path_text(&claim, {"B320", "DATE", "PDAT"}, arena);
+    record.country = path_text(&claim, {"B330", "CTRY", "PDAT"}, arena);
   }
   return record;
 }
@@ -296,7 +296,7 @@ ClassificationRecord locarno_row(const RawXml& classification, Arena& arena) {
   ClassificationRecord row;
   row.scheme = "locarno";
   row.main = true;
-  row.code = raw_path_text(&classification, {"main-classification"}, arena);
+  row.code = path_text(&classification, {"main-classification"}, arena);
   return row;
 }
 
@@ -340,8 +340,8 @@ CapturedFields read_captured_fields(const BibliographicInformation* block, Arena
           fields.facts.term_disclaimer = raw_child(&node, "disclaimer") != nullptr;
           break;
         case Target::Botanic:
-          fields.facts.botanic_latin_name = raw_path_text(&node, {"latin-name"}, arena);
-          fields.facts.botanic_variety = raw_path_text(&node, {"variety"}, arena);
+          fields.facts.botanic_latin_name = path_text(&node, {"latin-name"}, arena);
+          fields.facts.botanic_variety = path_text(&node, {"variety"}, arena);
           break;
         case Target::ExemplaryClaim:
           if (const auto number = number_of(&node, arena)) fields.facts.exemplary_claims.push_back(*number);

@@ -158,7 +158,7 @@ void read_v4(xml::NodeRef bibliographic, std::vector<ClassificationRecord>& rows
       add_listed(element, [&](bool main, xml::NodeRef code) { add_whole_ipc(rows, "ipc", main, code, arena); });
     } else if (name == "classification-national") {
       // Another office's national classification is not the USPC.
-      const OptString country = node_path_text(element, {"country"}, arena);
+      const OptString country = path_text(element, {"country"}, arena);
       const std::string_view scheme = !country || *country == "US" ? "uspc" : "national";
       add_listed(element, [&](bool main, xml::NodeRef code) { add_whole_us(rows, scheme, main, code, arena); });
     }
@@ -189,8 +189,8 @@ void read_pap(xml::NodeRef bibliographic, std::vector<ClassificationRecord>& row
     } else if (classification.local_name() == "classification-us") {
       each_code(classification, "uspc", [&](bool main, xml::NodeRef uspc) {
         ClassificationRecord& row = us_rows.emplace_back(code_row("uspc", main, std::nullopt));
-        row.us_main_class = node_path_text(uspc, {"class"}, arena);
-        row.us_subclass = node_path_text(uspc, {"subclass"}, arena);
+        row.us_main_class = path_text(uspc, {"class"}, arena);
+        row.us_subclass = path_text(uspc, {"subclass"}, arena);
         if (row.us_main_class && row.us_subclass) {
           std::string code(*row.us_main_class);
           code.append(1, '/').append(*row.us_subclass);

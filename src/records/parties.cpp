@@ -54,12 +54,6 @@ class PartyTable {
   std::array<std::uint32_t, kRoles.size()> counters_{};
 };
 
-template <typename Visit>
-void for_each_element(xml::NodeRef node, Visit&& visit) {
-  for (xml::NodeRef child : node.children())
-    if (child.is_element()) visit(child);
-}
-
 // ---------------------------------------------------------------------------
 // Version 4
 // ---------------------------------------------------------------------------
@@ -98,7 +92,7 @@ bool is_v4_up_to_4_2(SourceFormat format) noexcept {
 }
 
 void add_v4_applicants(xml::NodeRef group, SourceFormat format, PartyTable& table) {
-  for_each_element(group, [&](xml::NodeRef applicant) {
+  for_each_child_element(group, [&](xml::NodeRef applicant) {
     if (applicant.local_name() != "applicant" && applicant.local_name() != "us-applicant") return;
     const OptString app_type = node_attribute(applicant, "app-type");
     // Until version 4.3 the inventors are the applicants of that type; from
@@ -111,7 +105,7 @@ void add_v4_applicants(xml::NodeRef group, SourceFormat format, PartyTable& tabl
 }
 
 void add_v4_inventors(xml::NodeRef group, PartyTable& table) {
-  for_each_element(group, [&](xml::NodeRef inventor) {
+  for_each_child_element(group, [&](xml::NodeRef inventor) {
     const bool deceased =
         inventor.local_name() == "deceased-inventor" || inventor.local_name() == "us-deceased-inventor";
     if (!deceased && inventor.local_name() != "inventor") return;
@@ -123,7 +117,7 @@ void add_v4_inventors(xml::NodeRef group, PartyTable& table) {
 }
 
 void add_v4_agents(xml::NodeRef group, PartyTable& table) {
-  for_each_element(group, [&](xml::NodeRef agent) {
+  for_each_child_element(group, [&](xml::NodeRef agent) {
     if (agent.local_name() != "agent") return;
     const OptString rep_type = node_attribute(agent, "rep-type");
     PartyRow& row =
@@ -133,12 +127,12 @@ void add_v4_agents(xml::NodeRef group, PartyTable& table) {
 }
 
 void add_v4_assignees(xml::NodeRef group, PartyTable& table) {
-  for_each_element(group, [&](xml::NodeRef assignee) {
+  for_each_child_element(group, [&](xml::NodeRef assignee) {
     if (assignee.local_name() != "assignee") return;
     PartyRow& row = table.add("assignee", node_attribute(assignee, "sequence"));
     read_v4_addressbook(assignee, row, table.arena());
     xml::NodeRef book = node_child(assignee, "addressbook");
-    row.type = node_path_text(!book.is_null() ? book : assignee, {"role"}, table.arena());
+    row.type = path_text(!book.is_null() ? book : assignee, {"role"}, table.arena());
   });
 }
 
@@ -147,12 +141,12 @@ void add_v4_correspondent(xml::NodeRef address, PartyTable& table) {
 }
 
 void add_v4_examiners(xml::NodeRef group, PartyTable& table) {
-  for_each_element(group, [&](xml::NodeRef examiner) {
+  for_each_child_element(group, [&](xml::NodeRef examiner) {
     const std::string_view name = examiner.local_name();
     if (name != "primary-examiner" && name != "assistant-examiner") return;
     PartyRow& row = table.add(name == "primary-examiner" ? "primary examiner" : "assistant examiner");
     read_v4_addressbook(examiner, row, table.arena());
-    row.art_unit = node_path_text(examiner, {"department"}, table.arena());
+    row.art_unit = path_text(examiner, {"department"}, table.arena());
   });
 }
 
@@ -170,10 +164,10 @@ void add_v4_parties(xml::NodeRef bibliographic, SourceFormat format, PartyTable&
     else if (name == "correspondence-address")
       add_v4_correspondent(group, table);
   };
-  for_each_element(bibliographic, [&](xml::NodeRef item) {
+  for_each_child_element(bibliographic, [&](xml::NodeRef item) {
     const std::string_view name = item.local_name();
     if (name == "parties" || name == "us-parties")
-      for_each_element(item, add_group);
+      for_each_child_element(item, add_group);
     else if (name == "assignees")
       add_v4_assignees(item, table);
     else if (name == "examiners")
@@ -186,9 +180,9 @@ void add_v4_parties(xml::NodeRef bibliographic, SourceFormat format, PartyTable&
 // ---------------------------------------------------------------------------
 
 void read_pap_name(xml::NodeRef name, PartyRow& row, Arena& arena) {
-  row.family_name = node_path_text(name, {"family-name"}, arena);
-  row.given_name = node_path_text(name, {"given-name"}, arena);
-  if (const OptString middle = node_path_text(name, {"middle-name"}, arena); middle && row.given_name)
+  row.family_name = path_text(name, {"family-name"}, arena);
+  row.given_name = path_text(name, {"given-name"}, arena);
+  if (const OptString middle = path_text(name, {"middle-name"}, arena); middle && row.given_name)
     row.given_name = arena.copy(std::string(*row.given_name) + ' ' + std::string(*middle));
 }
 
@@ -200,34 +194,34 @@ void read_pap_place(xml::NodeRef place, PartyRow& row, Arena& arena) {
     place = inner;
   else if (xml::NodeRef foreign = node_child(place, "residence-non-us"))
     place = foreign;
-  row.city = node_path_text(place, {"city"}, arena);
-  row.state = node_path_text(place, {"state"}, arena);
-  row.country = node_path_text(place, {"country-code"}, arena);
-  if (!row.country) row.country = node_path_text(place, {"country", "country-code"}, arena);
+  row.city = path_text(place, {"city"}, arena);
+  row.state = path_text(place, {"state"}, arena);
+  row.country = path_text(place, {"country-code"}, arena);
+  if (!row.country) row.country = path_text(place, {"country", "country-code"}, arena);
 }
 
 void add_pap_parties(xml::NodeRef bibliographic, PartyTable& table) {
   Arena& arena = table.arena();
-  for_each_element(bibliographic, [&](xml::NodeRef item) {
+  for_each_child_element(bibliographic, [&](xml::NodeRef item) {
     const std::string_view name = item.local_name();
     if (name == "inventors") {
-      for_each_element(item, [&](xml::NodeRef inventor) {
+      for_each_child_element(item, [&](xml::NodeRef inventor) {
         if (inventor.local_name() != "first-named-inventor" && inventor.local_name() != "inventor") return;
         PartyRow& row = table.add("inventor");
         read_pap_name(node_child(inventor, "name"), row, arena);
         read_pap_place(node_child(inventor, "residence"), row, arena);
-        row.type = node_path_text(inventor, {"authority-applicant"}, arena);
+        row.type = path_text(inventor, {"authority-applicant"}, arena);
         row.deceased = !node_child(inventor, "deceased").is_null();
       });
     } else if (name == "assignee") {
       PartyRow& row = table.add("assignee");
       read_pap_name(node_child(item, "name"), row, arena);
-      row.organization = node_path_text(item, {"organization-name"}, arena);
+      row.organization = path_text(item, {"organization-name"}, arena);
       read_pap_place(node_child(item, "address"), row, arena);
-      row.type = node_path_text(item, {"assignee-type"}, arena);
+      row.type = path_text(item, {"assignee-type"}, arena);
     } else if (name == "correspondence-address") {
       PartyRow& row = table.add("correspondent");
-      row.organization = node_path_text(item, {"name-1"}, arena);
+      row.organization = path_text(item, {"name-1"}, arena);
       read_pap_place(node_child(item, "address"), row, arena);
     }
   });
@@ -257,7 +251,7 @@ void read_st32_party(xml::NodeRef element, PartyRow& row, Arena& arena) {
 
 void add_st32_group(xml::NodeRef group, std::string_view member, std::string_view role, PartyTable& table,
                     OptString type = std::nullopt, OptString art_unit = std::nullopt) {
-  for_each_element(group, [&](xml::NodeRef element) {
+  for_each_child_element(group, [&](xml::NodeRef element) {
     if (element.local_name() != member) return;
     PartyRow& row = table.add(role);
     read_st32_party(element, row, table.arena());
@@ -268,16 +262,16 @@ void add_st32_group(xml::NodeRef group, std::string_view member, std::string_vie
 
 void add_st32_parties(xml::NodeRef bibliographic, PartyTable& table) {
   Arena& arena = table.arena();
-  for_each_element(node_child(bibliographic, "B700"), [&](xml::NodeRef group) {
+  for_each_child_element(node_child(bibliographic, "B700"), [&](xml::NodeRef group) {
     const std::string_view name = group.local_name();
     if (name == "B720") {
       add_st32_group(group, "B721", "inventor", table);
     } else if (name == "B730") {
-      add_st32_group(group, "B731", "assignee", table, node_path_text(group, {"B732US"}, arena));
+      add_st32_group(group, "B731", "assignee", table, path_text(group, {"B732US"}, arena));
     } else if (name == "B740") {
       add_st32_group(group, "B741", "attorney", table);
     } else if (name == "B745") {
-      const OptString art_unit = node_path_text(group, {"B748US"}, arena);
+      const OptString art_unit = path_text(group, {"B748US"}, arena);
       add_st32_group(group, "B746", "primary examiner", table, std::nullopt, art_unit);
       add_st32_group(group, "B747", "assistant examiner", table, std::nullopt, art_unit);
     }

@@ -11,10 +11,10 @@ namespace {
 void read_v4_document_id(xml::NodeRef id, OptString& country, OptString& number, OptString* kind_code, OptString& date,
                          Arena& arena) {
   if (id.is_null()) return;
-  country = node_path_text(id, {"country"}, arena);
-  number = node_path_text(id, {"doc-number"}, arena);
-  if (kind_code != nullptr) *kind_code = node_path_text(id, {"kind"}, arena);
-  date = node_path_text(id, {"date"}, arena);
+  country = path_text(id, {"country"}, arena);
+  number = path_text(id, {"doc-number"}, arena);
+  if (kind_code != nullptr) *kind_code = path_text(id, {"kind"}, arena);
+  date = path_text(id, {"date"}, arena);
 }
 
 void read_v4(xml::NodeRef bibliographic, std::vector<PctRow>& rows, Arena& arena) {
@@ -23,8 +23,8 @@ void read_v4(xml::NodeRef bibliographic, std::vector<PctRow>& rows, Arena& arena
   if (filing.is_null() && publishing.is_null()) return;
   PctRow& row = rows.emplace_back();
   read_v4_document_id(node_child(filing, "document-id"), row.country, row.number, &row.kind_code, row.date, arena);
-  row.date_371 = node_path_text(filing, {"us-371c124-date", "date"}, arena);
-  if (!row.date_371) row.date_371 = node_path_text(filing, {"us-371c12-date", "date"}, arena);
+  row.date_371 = path_text(filing, {"us-371c124-date", "date"}, arena);
+  if (!row.date_371) row.date_371 = path_text(filing, {"us-371c12-date", "date"}, arena);
   OptString publication_country;
   read_v4_document_id(node_child(publishing, "document-id"), publication_country, row.publication_number, nullptr,
                       row.publication_date, arena);
@@ -38,12 +38,12 @@ void read_pap(xml::NodeRef bibliographic, std::vector<PctRow>& rows, Arena& aren
   const auto read = [&](xml::NodeRef international) {
     for (xml::NodeRef pair : international.children()) {
       if (!pair.is_element() || pair.local_name() != "parent-child") continue;
-      xml::NodeRef id = node_path(pair, {"parent", "document-id"});
+      xml::NodeRef id = path_of(pair, {"parent", "document-id"});
       PctRow& row = rows.emplace_back();
-      row.number = node_path_text(id, {"doc-number"}, arena);
-      row.date = node_path_text(id, {"document-date"}, arena);
-      row.kind_code = node_path_text(id, {"kind-code"}, arena);
-      row.country = node_path_text(id, {"country-code"}, arena);
+      row.number = path_text(id, {"doc-number"}, arena);
+      row.date = path_text(id, {"document-date"}, arena);
+      row.kind_code = path_text(id, {"kind-code"}, arena);
+      row.country = path_text(id, {"country-code"}, arena);
     }
   };
   for (xml::NodeRef item : continuity.children()) {
@@ -67,21 +67,21 @@ xml::NodeRef first_doc(xml::NodeRef node) noexcept {
 }
 
 void read_st32(xml::NodeRef bibliographic, std::vector<PctRow>& rows, Arena& arena) {
-  xml::NodeRef filing = node_path(bibliographic, {"B800", "B860"});
-  xml::NodeRef publishing = node_path(bibliographic, {"B800", "B870"});
+  xml::NodeRef filing = path_of(bibliographic, {"B800", "B860"});
+  xml::NodeRef publishing = path_of(bibliographic, {"B800", "B870"});
   if (filing.is_null()) filing = node_child(bibliographic, "B860");
   if (publishing.is_null()) publishing = node_child(bibliographic, "B870");
   if (filing.is_null() && publishing.is_null()) return;
   PctRow& row = rows.emplace_back();
   xml::NodeRef filed = first_doc(filing);
-  row.number = node_path_text(filed, {"DNUM"}, arena);
-  row.date = node_path_text(filed, {"DATE"}, arena);
-  row.kind_code = node_path_text(filed, {"KIND"}, arena);
-  row.country = node_path_text(filed, {"CTRY"}, arena);
-  row.date_371 = node_path_text(filing, {"B863", "DATE"}, arena);
+  row.number = path_text(filed, {"DNUM"}, arena);
+  row.date = path_text(filed, {"DATE"}, arena);
+  row.kind_code = path_text(filed, {"KIND"}, arena);
+  row.country = path_text(filed, {"CTRY"}, arena);
+  row.date_371 = path_text(filing, {"B863", "DATE"}, arena);
   xml::NodeRef published = first_doc(publishing);
-  row.publication_number = node_path_text(published, {"DNUM"}, arena);
-  row.publication_date = node_path_text(published, {"DATE"}, arena);
+  row.publication_number = path_text(published, {"DNUM"}, arena);
+  row.publication_date = path_text(published, {"DATE"}, arena);
 }
 
 }  // namespace

@@ -59,11 +59,6 @@ const RawXml* raw_child(const RawXml* node, std::string_view name) noexcept {
   return nullptr;
 }
 
-const RawXml* raw_path(const RawXml* node, std::initializer_list<std::string_view> names) noexcept {
-  for (std::string_view name : names) node = raw_child(node, name);
-  return node;
-}
-
 void append_raw_text(const RawXml& node, std::string& out) {
   if (node.is_text()) {
     append_normalized_text(node.text(), out);
@@ -151,23 +146,10 @@ OptString node_text(xml::NodeRef node, Arena& arena) {
   return arena.copy(collapsed);
 }
 
-xml::NodeRef node_path(xml::NodeRef node, std::initializer_list<std::string_view> names) noexcept {
-  for (std::string_view name : names) node = node_child(node, name);
-  return node;
-}
-
-OptString node_path_text(xml::NodeRef node, std::initializer_list<std::string_view> names, Arena& arena) {
-  return node_text(node_path(node, names), arena);
-}
-
 OptString node_attribute(xml::NodeRef node, std::string_view name) noexcept {
   for (const xml::AttributeView attribute : node.attributes())
     if (attribute.local_name == name) return attribute.value;
   return std::nullopt;
-}
-
-OptString raw_path_text(const RawXml* node, std::initializer_list<std::string_view> names, Arena& arena) {
-  return raw_text(raw_path(node, names), arena);
 }
 
 OptString raw_attribute(const RawXml& node, std::string_view name) noexcept {

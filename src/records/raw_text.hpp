@@ -16,24 +16,19 @@ namespace tessellox {
 
 // The first child element named `name`; nullptr when `node` is null or has none.
 const RawXml* raw_child(const RawXml* node, std::string_view name) noexcept;
-// raw_child along `names`, one step per name.
-const RawXml* raw_path(const RawXml* node, std::initializer_list<std::string_view> names) noexcept;
 
 // The element's text with its white space collapsed; absent for a missing
 // element or one with no visible text. A single plain text is used where it
 // stands; anything else is joined in `arena`.
 OptString raw_text(const RawXml* node, Arena& arena);
-OptString raw_path_text(const RawXml* node, std::initializer_list<std::string_view> names, Arena& arena);
 
 // Appends the text of every text node at or below `node`, normalized.
 void append_raw_text(const RawXml& node, std::string& out);
 
-// raw_child, raw_path_text, raw_text and raw_attribute of the element as
-// capture_node would keep it.
+// raw_child, raw_text and raw_attribute of the element as capture_node
+// would keep it.
 xml::NodeRef node_child(xml::NodeRef node, std::string_view name) noexcept;
-xml::NodeRef node_path(xml::NodeRef node, std::initializer_list<std::string_view> names) noexcept;
 OptString node_text(xml::NodeRef node, Arena& arena);
-OptString node_path_text(xml::NodeRef node, std::initializer_list<std::string_view> names, Arena& arena);
 OptString node_attribute(xml::NodeRef node, std::string_view name) noexcept;
 
 // What a reader asks of a captured node (a RawXml's address, null for none)
@@ -45,10 +40,16 @@ inline OptString text_of(xml::NodeRef node, Arena& arena) { return node_text(nod
 inline std::string_view name_of(const RawXml* node) noexcept { return node->name(); }
 inline std::string_view name_of(xml::NodeRef node) noexcept { return node.local_name(); }
 
+// The first child of each name in turn, one step per name.
+template <class Node>
+Node path_of(Node node, std::initializer_list<std::string_view> names) noexcept {
+  for (std::string_view name : names) node = child_named(node, name);
+  return node;
+}
+
 template <class Node>
 OptString path_text(Node node, std::initializer_list<std::string_view> names, Arena& arena) {
-  for (std::string_view name : names) node = child_named(node, name);
-  return text_of(node, arena);
+  return text_of(path_of(node, names), arena);
 }
 
 // `visit(child)` for each child element, none for a null node.

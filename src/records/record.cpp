@@ -163,7 +163,7 @@ void read_record_tables(const xml::NodeRef& element, RecordCapture& capture, Are
   tables.pct = xml_pct_rows(element, format, arena);
   if (format != SourceFormat::UsptoSequenceCwu)
     tables.classifications = xml_classification_rows(element, format, arena);
-  if (format == SourceFormat::UsptoGrantV25) tables.series_code = node_path_text(element, {"B200", "B211US"}, arena);
+  if (format == SourceFormat::UsptoGrantV25) tables.series_code = path_text(element, {"B200", "B211US"}, arena);
 }
 
 Result<RecordedDocument, ParseError> parse_record(SourceText text, RecordOptions options) {

@@ -109,19 +109,19 @@ class RelatedReader {
     row.pair_role = pair_role;
     row.status = status;
     if (id.local_name() == "DOC") {
-      row.number = node_path_text(id, {"DNUM"}, arena_);
-      row.date = node_path_text(id, {"DATE"}, arena_);
-      row.kind_code = node_path_text(id, {"KIND"}, arena_);
-      row.country = node_path_text(id, {"CTRY"}, arena_);
+      row.number = path_text(id, {"DNUM"}, arena_);
+      row.date = path_text(id, {"DATE"}, arena_);
+      row.kind_code = path_text(id, {"KIND"}, arena_);
+      row.country = path_text(id, {"CTRY"}, arena_);
       return;
     }
-    row.number = node_path_text(id, {"doc-number"}, arena_);
-    row.date = node_path_text(id, {"date"}, arena_);
-    if (!row.date) row.date = node_path_text(id, {"document-date"}, arena_);
-    row.kind_code = node_path_text(id, {"kind"}, arena_);
-    if (!row.kind_code) row.kind_code = node_path_text(id, {"kind-code"}, arena_);
-    row.country = node_path_text(id, {"country"}, arena_);
-    if (!row.country) row.country = node_path_text(id, {"country-code"}, arena_);
+    row.number = path_text(id, {"doc-number"}, arena_);
+    row.date = path_text(id, {"date"}, arena_);
+    if (!row.date) row.date = path_text(id, {"document-date"}, arena_);
+    row.kind_code = path_text(id, {"kind"}, arena_);
+    if (!row.kind_code) row.kind_code = path_text(id, {"kind-code"}, arena_);
+    row.country = path_text(id, {"country"}, arena_);
+    if (!row.country) row.country = path_text(id, {"country-code"}, arena_);
   }
 
   std::vector<RelatedDocumentRow>& rows_;
